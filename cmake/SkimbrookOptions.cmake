@@ -1,0 +1,47 @@
+# Compiler settings shared by every target of the project.
+add_compile_options(-Wall -Wextra)
+if(SKIMBROOK_WERROR)
+  add_compile_options(-Werror)
+endif()
+if(SKIMBROOK_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+elseif(SKIMBROOK_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
+# skimbrook_static_library(<name> SOURCES <files>... [QT] [DEPS <targets>...])
+# A folder's library; a folder without sources yet gives an interface library so that
+# the targets above it still link.
+function(skimbrook_static_library name)
+  cmake_parse_arguments(ARG "QT" "" "SOURCES;DEPS" ${ARGN})
+  set(cpp ${ARG_SOURCES})
+  list(FILTER cpp INCLUDE REGEX "\\.cpp$")
+  if(cpp)
+    add_library(${name} STATIC ${ARG_SOURCES})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+    if(NOT ARG_QT)
+      set_target_properties(${name} PROPERTIES AUTOMOC OFF AUTORCC OFF)
+    endif()
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} INTERFACE ${ARG_DEPS})
+  endif()
+endfunction()
+
+# skimbrook_add_library(<name> [QT] [DEPS <targets>...])
+# One static library per source folder, made of every source in that folder, so that
+# a new unit needs no change here.
+function(skimbrook_add_library name)
+  cmake_parse_arguments(ARG "QT" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h
+       ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
+  if(ARG_QT)
+    skimbrook_static_library(${name} QT SOURCES ${sources} DEPS ${ARG_DEPS})
+  else()
+    skimbrook_static_library(${name} SOURCES ${sources} DEPS ${ARG_DEPS})
+  endif()
+endfunction()

@@ -1,0 +1,130 @@
+#include "model/uFiles.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+
+namespace skimbrook {
+
+namespace {
+
+TWriteFaultHook& WriteFaultHook() {
+  static TWriteFaultHook hook;
+  return hook;
+}
+
+[[noreturn]] void ThrowFileError(const char* What, const std::string& Path, int Errno) {
+  throw std::runtime_error(std::string(What) + " \"" + Path + "\". " + std::strerror(Errno));
+}
+
+// Owns a file descriptor and closes it on every path.
+class TFileDescriptor {
+ public:
+  explicit TFileDescriptor(int Fd) : fd_(Fd) {}
+  ~TFileDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  TFileDescriptor(const TFileDescriptor&) = delete;
+  TFileDescriptor& operator=(const TFileDescriptor&) = delete;
+  int Get() const { return fd_; }
+  // Closes now and reports the outcome, since close can report a delayed write error.
+  int Close() {
+    int fd = fd_;
+    fd_ = -1;
+    return ::close(fd) == 0 ? 0 : errno;
+  }
+
+ private:
+  int fd_;
+};
+
+// Writes all of Bytes to Fd in chunks; returns 0 or the errno of the failure.
+int WriteAll(int Fd, std::string_view Bytes) {
+  constexpr size_t kChunk = 64 * 1024;
+  size_t done = 0;
+  while (done < Bytes.size()) {
+    if (const auto& hook = WriteFaultHook()) {
+      if (int injected = hook(done)) return injected;
+    }
+    size_t want = std::min(kChunk, Bytes.size() - done);
+    ssize_t n = ::write(Fd, Bytes.data() + done, want);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    done += static_cast<size_t>(n);
+  }
+  return 0;
+}
+
+// Keeps the mode of the file being replaced; a new file gets the usual 0666 & ~umask.
+mode_t ModeForReplacement(const std::string& Path) {
+  struct stat st {};
+  if (::stat(Path.c_str(), &st) == 0) return st.st_mode & 07777;
+  mode_t mask = ::umask(0);
+  ::umask(mask);
+  return 0666 & ~mask;
+}
+
+}  // namespace
+
+bool FileExists(const std::string& Path) {
+  struct stat st {};
+  return ::stat(Path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string ReadFileBytes(const std::string& Path) {
+  TFileDescriptor fd(::open(Path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.Get() < 0) ThrowFileError("Cannot open file", Path, errno);
+  std::string bytes;
+  struct stat st {};
+  if (::fstat(fd.Get(), &st) == 0 && st.st_size > 0) bytes.reserve(static_cast<size_t>(st.st_size));
+  char buffer[64 * 1024];
+  for (;;) {
+    ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ThrowFileError("Cannot read file", Path, errno);
+    }
+    bytes.append(buffer, static_cast<size_t>(n));
+  }
+  return bytes;
+}
+
+void WriteFileAtomic(const std::string& Path, std::string_view Bytes) {
+  std::string temp = Path + ".tmp-XXXXXX";
+  TFileDescriptor fd(::mkostemp(temp.data(), O_CLOEXEC));
+  if (fd.Get() < 0) ThrowFileError("Cannot create file", Path, errno);
+  int error = ::fchmod(fd.Get(), ModeForReplacement(Path)) == 0 ? 0 : errno;
+  if (error == 0) error = WriteAll(fd.Get(), Bytes);
+  if (error == 0 && ::fsync(fd.Get()) != 0) error = errno;
+  int closeError = fd.Close();
+  if (error == 0) error = closeError;
+  if (error == 0 && ::rename(temp.c_str(), Path.c_str()) != 0) error = errno;
+  if (error != 0) {
+    ::unlink(temp.c_str());
+    ThrowFileError("Cannot write file", Path, error);
+  }
+}
+
+std::string JoinLinesCRLF(const std::vector<std::string>& Lines) {
+  size_t size = 0;
+  for (const auto& line : Lines) size += line.size() + 2;
+  std::string text;
+  text.reserve(size);
+  for (const auto& line : Lines) {
+    text += line;
+    text += "\r\n";
+  }
+  return text;
+}
+
+void SetWriteFaultHookForTests(TWriteFaultHook Hook) { WriteFaultHook() = std::move(Hook); }
+
+}  // namespace skimbrook

@@ -1,0 +1,77 @@
+#include "model/uFiles.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <filesystem>
+
+#include "tools/TestSupport.h"
+
+namespace skimbrook {
+namespace {
+
+using test::TTempDir;
+
+class WriteFileAtomicTest : public ::testing::Test {
+ protected:
+  void TearDown() override { SetWriteFaultHookForTests({}); }
+  size_t FilesIn(const std::string& Dir) {
+    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(Dir), {}));
+  }
+  TTempDir dir;
+};
+
+TEST_F(WriteFileAtomicTest, CreatesAndReplacesWholeFile) {
+  std::string path = dir.File("a.txt");
+  WriteFileAtomic(path, "first");
+  EXPECT_EQ(ReadFileBytes(path), "first");
+  WriteFileAtomic(path, "second, longer");
+  EXPECT_EQ(ReadFileBytes(path), "second, longer");
+  WriteFileAtomic(path, "");
+  EXPECT_EQ(ReadFileBytes(path), "");
+  EXPECT_EQ(FilesIn(dir.Path()), 1u) << "no temporary file may be left behind";
+}
+
+TEST_F(WriteFileAtomicTest, FailureHalfWayLeavesOldFileIntactAndNoTemporary) {
+  std::string path = dir.File("default.opml");
+  WriteFileAtomic(path, "old contents");
+  std::string big(300 * 1024, 'x');
+  SetWriteFaultHookForTests([](size_t written) { return written >= 128 * 1024 ? ENOSPC : 0; });
+  try {
+    WriteFileAtomic(path, big);
+    FAIL() << "a failed write must raise";
+  } catch (const std::runtime_error& e) {
+    EXPECT_NE(std::string(e.what()).find(path), std::string::npos);
+    EXPECT_NE(std::string(e.what()).find("No space left"), std::string::npos);
+  }
+  EXPECT_EQ(ReadFileBytes(path), "old contents");
+  EXPECT_EQ(FilesIn(dir.Path()), 1u);
+}
+
+TEST_F(WriteFileAtomicTest, KeepsModeOfReplacedFile) {
+  std::string path = dir.File("HKCU.reg");
+  WriteFileAtomic(path, "x");
+  ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
+  WriteFileAtomic(path, "y");
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST_F(WriteFileAtomicTest, MissingFolderRaisesWithPath) {
+  std::string path = dir.File("no/such/folder/x.xml");
+  EXPECT_THROW(WriteFileAtomic(path, "x"), std::runtime_error);
+  EXPECT_THROW(ReadFileBytes(path), std::runtime_error);
+  EXPECT_FALSE(FileExists(path));
+  EXPECT_FALSE(FileExists(dir.Path())) << "a folder is not a file";
+}
+
+TEST(JoinLinesCRLF, EndsEveryLineIncludingTheLast) {
+  EXPECT_EQ(JoinLinesCRLF({}), "");
+  EXPECT_EQ(JoinLinesCRLF({""}), "\r\n");
+  EXPECT_EQ(JoinLinesCRLF({"a", "b"}), "a\r\nb\r\n");
+}
+
+}  // namespace
+}  // namespace skimbrook
