@@ -1,0 +1,165 @@
+// The reader's memory: the subscription list, its feeds and group headings, the items of
+// each feed, the text functions of the stored formats, and the files in the data folder
+// (default.opml and one cache file per feed).
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace skimbrook {
+
+// ---------------------------------------------------------------------------------------
+// Text functions. Text is 8-bit, byte for byte.
+
+// Makes text safe inside XML character data and attribute values: the five special
+// characters become entity references, bytes 129..255 decimal references.
+std::string XmlEscape(std::string_view Text);
+// One decoding pass: the named entities, the backslash sequences \n and \t, the
+// typographic quotes and decimal references 1..255 (see the implementation).
+std::string XmlUnescapeOnce(std::string_view Text);
+// Two decoding passes: XmlUnescapeOnce(XmlUnescapeOnce(Text)).
+std::string XmlUnescape(std::string_view Text);
+// Only the ASCII letters and digits of Text, in order.
+std::string AlphaNumOnly(std::string_view Text);
+// Removes "<...>" spans while the first "<" stands before the first ">".
+std::string StripTags(std::string_view Text);
+// Removes every byte with a code from 0 to 32 at both ends.
+std::string Trim(std::string_view Text);
+
+// ---------------------------------------------------------------------------------------
+// The data folder: where default.opml and the cache files live. Set once at start by
+// whoever starts the program; always ends in '/'.
+
+void SetDataFolder(std::string Path);
+const std::string& DataFolder();
+
+class TFeedList;
+class TFeed;
+
+// One item (article) of a feed.
+class TFeedItem {
+ public:
+  std::string Title;
+  std::string Link;
+  std::string Description;
+  std::string PubDate;  // as the document gave it, trimmed; never parsed
+  bool IsRead = false;
+  TFeed* Feed = nullptr;  // the owning feed, not owned; none once the feed is gone
+  // The observer: (position of the item in its feed, the item).
+  std::function<void(int Index, TFeedItem& Item)> OnChange;
+
+  // Sets the read flag, notifies the item and the feed, and rewrites the feed's cache file
+  // and the subscription file.
+  void SetRead(bool Value);
+  // Calls OnChange, when set, with the item's position in its feed.
+  void Changed();
+
+ private:
+  friend class TFeed;
+  int index_ = -1;  // position in Feed's items, fixed when added (items are only appended)
+};
+
+// One entry of the subscription list: a feed, or a group heading exactly when XmlUrl is
+// empty.
+class TFeed {
+ public:
+  TFeed() = default;
+  TFeed(std::string Title, std::string HtmlUrl, std::string XmlUrl, std::string Description);
+  ~TFeed();
+  TFeed(const TFeed&) = delete;
+  TFeed& operator=(const TFeed&) = delete;
+
+  std::string Title;
+  std::string XmlUrl;
+  std::string HtmlUrl;
+  std::string Description;
+  std::string Language;
+  std::string Copyright;
+  std::string PubDate;
+  int UnreadCount = 0;
+  TFeedList* Owner = nullptr;  // the list holding the entry, not owned
+  // The observer: (position of the feed in its list, the feed).
+  std::function<void(int Index, TFeed& Feed)> OnChange;
+
+  // -1 while the items are not loaded, else their number.
+  int ItemCount() const;
+  // The item at 0-based Index.
+  TFeedItem& Items(int Index) const;
+  // The item at Index as held by the feed, for callers that must keep it alive.
+  const std::shared_ptr<TFeedItem>& ItemPtr(int Index) const;
+  // Appends Item (the items must be loaded) and makes this feed its owner.
+  void AddItem(std::shared_ptr<TFeedItem> Item);
+  // Items whose IsRead is false; 0 when not loaded.
+  int CountUnread() const;
+  // The read flag of the last item whose title equals Title without regard to case.
+  bool IsReadByTitle(std::string_view Title) const;
+  // DataFolder() + AlphaNumOnly(XmlUrl) + ".xml".
+  std::string CacheFileName() const;
+
+  // Replaces the items by those of the feed document at Path. Throws the reader's
+  // numbered errors or the parser's own.
+  void LoadFromFile(const std::string& Path);
+  // Writes the feed and its items in the program's own cache form.
+  void SaveToFile(const std::string& Path) const;
+  // LoadFromFile(CacheFileName()) when that file exists; otherwise nothing.
+  void LoadCache();
+  void SaveCache() const;
+  // Reads a freshly downloaded cache file and carries the read flags over from the
+  // backup (CacheFileName() + ".bak"), then rewrites the cache file and removes the backup.
+  void ApplyDownload();
+  // Calls OnChange, when set, with the feed's position in its list.
+  void Changed();
+  // Marks every item read and rewrites the cache file.
+  void CatchUp();
+
+ private:
+  friend class TFeedList;
+  bool itemsLoaded_ = false;
+  std::vector<std::shared_ptr<TFeedItem>> items_;
+  int indexHint_ = -1;  // last known position in Owner, checked before use
+};
+
+// The subscription list: entries in display order, which is also the file order.
+class TFeedList {
+ public:
+  TFeedList() = default;
+  ~TFeedList();
+  TFeedList(const TFeedList&) = delete;
+  TFeedList& operator=(const TFeedList&) = delete;
+
+  int Count() const { return static_cast<int>(feeds_.size()); }
+  // The entry at 0-based Index.
+  const std::shared_ptr<TFeed>& Feeds(int Index) const;
+  // The position of Feed in the list, or -1.
+  int IndexOf(const TFeed& Feed) const;
+  void Add(std::shared_ptr<TFeed> Feed);
+  // Inserts before position Index (0..Count()).
+  void Insert(std::shared_ptr<TFeed> Feed, int Index);
+  // Takes the entry out of the list and hands it to the caller.
+  std::shared_ptr<TFeed> Delete(int Index);
+  // Drops every entry; none is left pointing at the list.
+  void Clear();
+
+  // Clear, then the entries of the OPML file at Path.
+  void LoadFromFile(const std::string& Path);
+  void SaveToFile(const std::string& Path) const;
+  // LoadFromFile on default.opml in the data folder when it exists. A damaged file (it
+  // cannot be read, or its parse stopped on an error) is first copied aside as
+  // default.opml.damaged-YYYYMMDD-HHMMSS; DamagedCopyPath() then names the copy.
+  void LoadDefault();
+  void SaveDefault() const;
+  // The copy made by the last LoadDefault of a damaged file; empty when none was made.
+  const std::string& DamagedCopyPath() const { return damagedCopyPath_; }
+  // The parser's error text of the last LoadFromFile; empty after a clean parse.
+  const std::string& LastParseError() const { return lastParseError_; }
+
+ private:
+  std::vector<std::shared_ptr<TFeed>> feeds_;
+  std::string damagedCopyPath_;
+  std::string lastParseError_;
+};
+
+}  // namespace skimbrook

@@ -1,0 +1,53 @@
+// The user's preferences and the main window's geometry, persisted as string values
+// under "Software\Skimbrook\1.0", plus the two desktop integrations kept beside them:
+// start with the session (the Run value) and the browser context-menu entry.
+#pragma once
+
+#include <string>
+
+#include "settings/uRegistry.h"
+
+namespace skimbrook {
+
+class TSettings {
+ public:
+  // Sets up the object over Store (which must outlive it) and calls Load.
+  // ExecutablePath is the program's full path; it names the Run value and locates
+  // addfeed.htm for the context-menu entry.
+  TSettings(RegistryStore& Store, std::string ExecutablePath);
+
+  int Left = 0;
+  int Top = 0;
+  int Width = 0;
+  int Height = 0;
+  int Splitter1 = 0;
+  int Splitter2 = 0;
+  bool UseProxy = false;
+  std::string ProxyAddress;
+  int ProxyPort = 80;
+  bool UseAuthentication = false;
+  std::string ProxyUserName;
+  std::string ProxyPassword;
+  bool ShowTips = true;
+  bool DownloadOnStartUp = false;
+  bool AutomaticallyDownload = true;
+  bool RememberForm = true;
+  bool MinimizeToTray = true;
+  bool StartWithWindows = false;
+  bool ViewToolbar = true;
+  bool ViewStatusBar = true;
+  bool ViewFeedList = true;
+  bool ViewItemContents = true;
+
+  // Reads every value (missing or unreadable ones give the defaults), derives
+  // StartWithWindows from the Run value, and rewrites the context-menu entry.
+  void Load();
+  // Writes every value, then writes or deletes the Run value after StartWithWindows.
+  void Save();
+
+ private:
+  RegistryStore& store_;
+  std::string executablePath_;
+};
+
+}  // namespace skimbrook
