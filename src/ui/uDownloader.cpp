@@ -1,0 +1,45 @@
+#include "ui/uDownloader.h"
+
+#include <stdexcept>
+
+#if __has_include("download/fDownload.h")
+#include "download/fDownload.h"
+#define SKIMBROOK_HAVE_DOWNLOAD_WINDOW 1
+#endif
+
+namespace skimbrook {
+
+#ifdef SKIMBROOK_HAVE_DOWNLOAD_WINDOW
+
+namespace {
+
+class TDownloadWindowAdapter : public TDownloader {
+ public:
+  TDownloadWindowAdapter(const TSettings& Settings, QWidget* MainWindow) : window_(Settings, MainWindow) {
+    window_.OnFeedApplied = [this](TFeed& Feed) {
+      if (OnFeedApplied) OnFeedApplied(Feed);
+    };
+  }
+  void QueueFeed(std::shared_ptr<TFeed> Feed) override { window_.QueueFeed(std::move(Feed)); }
+  void RunQueue() override { window_.RunQueue(); }
+  void Abort() override { window_.Abort(); }
+
+ private:
+  TfmDownload window_;
+};
+
+}  // namespace
+
+std::unique_ptr<TDownloader> CreateDownloadWindow(const TSettings& Settings, QWidget* MainWindow) {
+  return std::make_unique<TDownloadWindowAdapter>(Settings, MainWindow);
+}
+
+#else
+
+std::unique_ptr<TDownloader> CreateDownloadWindow(const TSettings&, QWidget*) {
+  throw std::runtime_error("Downloading is not available in this build.");
+}
+
+#endif
+
+}  // namespace skimbrook
