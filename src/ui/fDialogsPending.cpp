@@ -8,8 +8,12 @@
 namespace skimbrook {
 
 void RunTipDialog(bool&, QWidget*) {}
-bool EditOptions(TSettings&, QWidget*) { return false; }
-bool EditProxySettings(TSettings&, QWidget*) { return false; }
+bool EditOptions(TSettings&, QWidget*) {
+  return false;
+}
+bool EditProxySettings(TSettings&, QWidget*) {
+  return false;
+}
 void ShowFeedInfo(const TFeed&, QWidget*) {}
 void ShowHelp(QWidget*) {}
 

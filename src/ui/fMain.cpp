@@ -126,6 +126,14 @@ class TBrowserToolbarLayout : public QObject {
   QToolButton* close_;
 };
 
+// Lays the window out now, so that sizes set before the window is first shown work on the
+// real pane sizes.
+void LayOutNow(QMainWindow& Window) {
+  if (QLayout* layout = Window.layout()) layout->activate();
+  if (QWidget* central = Window.centralWidget())
+    if (QLayout* layout = central->layout()) layout->activate();
+}
+
 }  // namespace
 
 TMainDialogs TMainDialogs::Standard() {
@@ -202,7 +210,6 @@ void TfmMain::BuildLayout() {
   Splitter1->addWidget(plRight);
   Splitter1->setStretchFactor(0, 0);
   Splitter1->setStretchFactor(1, 1);
-  Splitter1->setSizes({kFeedListWidth, kDesignWidth - kFeedListWidth - kSplitterWidth});
   column->addWidget(Splitter1, 1);
   setCentralWidget(central);
 
@@ -297,7 +304,6 @@ QWidget* TfmMain::BuildRightPane() {
   Splitter2->addWidget(plBottomRight);
   Splitter2->setStretchFactor(0, 0);
   Splitter2->setStretchFactor(1, 1);
-  Splitter2->setSizes({kTopRightHeight, kDesignHeight - kTopRightHeight});
   return right;
 }
 
@@ -313,7 +319,9 @@ void TfmMain::BuildTimers() {
 }
 
 void TfmMain::ConnectPanes() {
+  // A click on the row that is already selected counts too (the first row after start).
   connect(lbFeedList, &QListWidget::currentRowChanged, this, &TfmMain::lbFeedListClick);
+  connect(lbFeedList, &QListWidget::clicked, this, &TfmMain::lbFeedListClick);
   connect(lbFeedList, &TFeedListBox::RowDropped, this, &TfmMain::lbFeedListDragDrop);
   connect(lbItems, &QListWidget::currentRowChanged, this, &TfmMain::lbItemsClick);
   connect(plFeedLink, &TCaptionPanel::Clicked, this, &TfmMain::plFeedLinkClick);
@@ -332,6 +340,7 @@ void TfmMain::FormCreate() {
   currentItem_.reset();
   setWindowTitle(QString::fromLatin1(product::kMainCaption));
   QApplication::setApplicationName(QString::fromLatin1(product::kName));
+  SetPaneSizes(kFeedListWidth, kTopRightHeight);
   // Whether another copy runs is settled by the program's entry before this window exists,
   // so that a second copy never builds a window at all.
   try {
@@ -348,28 +357,22 @@ void TfmMain::FormCreate() {
   }
 }
 
-// Lays the window out now, so that the restored sizes work on real pane sizes even before
-// the window is first shown.
-static void LayOutNow(QWidget& Window) {
-  if (QLayout* layout = Window.layout()) layout->activate();
-  if (auto* main = qobject_cast<QMainWindow*>(&Window); main && main->centralWidget())
-    if (QLayout* layout = main->centralWidget()->layout()) layout->activate();
-}
-
 void TfmMain::RestoreForm() {
   const TSettings& settings = Settings();
   if (!settings.RememberForm) return;
   move(settings.Left, settings.Top);
   resize(settings.Width > 0 ? settings.Width : width(), settings.Height > 0 ? settings.Height : height());
   LayOutNow(*this);
-  if (settings.Splitter1 > 0) {
-    const int total = Splitter1->width() - Splitter1->handleWidth();
-    Splitter1->setSizes({settings.Splitter1, std::max(0, total - settings.Splitter1)});
-  }
-  if (settings.Splitter2 > 0) {
-    const int total = Splitter2->height() - Splitter2->handleWidth();
-    Splitter2->setSizes({settings.Splitter2, std::max(0, total - settings.Splitter2)});
-  }
+  SetPaneSizes(settings.Splitter1 > 0 ? settings.Splitter1 : lbFeedList->width(),
+               settings.Splitter2 > 0 ? settings.Splitter2 : plTopRight->height());
+}
+
+void TfmMain::SetPaneSizes(int FeedListWidth, int TopRightHeight) {
+  LayOutNow(*this);
+  const int width = Splitter1->width() - Splitter1->handleWidth();
+  Splitter1->setSizes({FeedListWidth, std::max(0, width - FeedListWidth)});
+  const int height = Splitter2->height() - Splitter2->handleWidth();
+  Splitter2->setSizes({TopRightHeight, std::max(0, height - TopRightHeight)});
 }
 
 void TfmMain::ApplyViewFlags() {
@@ -387,6 +390,7 @@ void TfmMain::ApplyViewFlags() {
 void TfmMain::ApplyItemContentsLayout(bool Shown) {
   plTopRight->show();
   plBottomRight->setVisible(Shown);
+  halfHeightPending_ = Shown && !isVisible();
   if (!Shown) return;
   LayOutNow(*this);
   const int height = plRight->height();
@@ -405,6 +409,8 @@ TSettings& TfmMain::Settings() {
 
 void TfmMain::showEvent(QShowEvent* Event) {
   QMainWindow::showEvent(Event);
+  // Pane heights settle only once the window is laid out for real.
+  if (halfHeightPending_) ApplyItemContentsLayout(true);
   // Every showing asks for the start-up actions; only the first request runs them.
   QMetaObject::invokeMethod(this, &TfmMain::StartUpActions, Qt::QueuedConnection);
 }
@@ -437,8 +443,20 @@ void TfmMain::Splitter1Moved() {
 }
 
 void TfmMain::SecondCopyActivated(const QString& CommandLine) {
-  if (CommandLine.isEmpty()) return;
-  QMetaObject::invokeMethod(this, &TfmMain::FillItemList, Qt::QueuedConnection);
+  if (!CommandLine.isEmpty()) PostItemListRefill();
+}
+
+void TfmMain::PostItemListRefill() {
+  // A click raises both a row change and a click; one refill serves them.
+  if (refillPosted_) return;
+  refillPosted_ = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        refillPosted_ = false;
+        FillItemList();
+      },
+      Qt::QueuedConnection);
 }
 
 // ---------------------------------------------------------------------------------------

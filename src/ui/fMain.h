@@ -120,6 +120,8 @@ class TfmMain : public QMainWindow {
   void ApplyItemContentsLayout(bool Shown);
   // A later copy of the program was started with CommandLine (not interpreted).
   void SecondCopyActivated(const QString& CommandLine);
+  // Asks for FillItemList once the events already waiting have been handled.
+  void PostItemListRefill();
 
   // ---- Commands (fMain_commands.cpp) ----------------------------------------------------
 
@@ -329,6 +331,7 @@ class TfmMain : public QMainWindow {
   void BuildTimers();
   void FormCreate();
   void RestoreForm();
+  void SetPaneSizes(int FeedListWidth, int TopRightHeight);
   void ApplyViewFlags();
   void StoreForm();
   bool TrayAvailable() const;
@@ -368,6 +371,9 @@ class TfmMain : public QMainWindow {
   bool shutDown_ = false;
   TDownloader* activeRun_ = nullptr;
   bool closeAfterRun_ = false;
+  bool refillPosted_ = false;
+  // The half-height layout was applied before the window was laid out for real.
+  bool halfHeightPending_ = false;
 };
 
 }  // namespace skimbrook

@@ -110,7 +110,7 @@ void TfmMain::lbFeedListClick() {
   if (currentFeed_ && currentFeed_->ItemCount() != -1) UnhookItems(*currentFeed_);
   const int row = lbFeedList->currentRow();
   currentFeed_ = row >= 0 && row < FeedList().Count() ? FeedList().Feeds(row) : nullptr;
-  QMetaObject::invokeMethod(this, &TfmMain::FillItemList, Qt::QueuedConnection);
+  PostItemListRefill();
 }
 
 void TfmMain::AddFeed(const std::string& Url) {

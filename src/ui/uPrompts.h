@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QWidget>
 #include <deque>
 #include <variant>
 #include <vector>
