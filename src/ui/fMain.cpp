@@ -5,10 +5,10 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFrame>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
@@ -268,12 +268,14 @@ QWidget* TfmMain::BuildRightPane() {
   plFeedDescription->setFixedHeight(34);
   ApplyPanelColours(*plFeedDescription);
   auto* descriptionBox = new QVBoxLayout(plFeedDescription);
-  descriptionBox->setContentsMargins(4, 0, 4, 0);
-  meFeedDescription = new QPlainTextEdit(plFeedDescription);
-  meFeedDescription->setReadOnly(true);
-  meFeedDescription->setEnabled(false);
-  meFeedDescription->setFrameStyle(QFrame::NoFrame);
-  meFeedDescription->viewport()->setCursor(Qt::ArrowCursor);
+  descriptionBox->setContentsMargins(4, 1, 4, 1);
+  // Read-only text that cannot be selected or scrolled: a disabled memo, drawn as a label.
+  meFeedDescription = new QLabel(plFeedDescription);
+  meFeedDescription->setTextFormat(Qt::PlainText);
+  meFeedDescription->setWordWrap(true);
+  meFeedDescription->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  meFeedDescription->setMinimumWidth(1);
+  meFeedDescription->setCursor(Qt::ArrowCursor);
   QFont descriptionFont = meFeedDescription->font();
   descriptionFont.setPixelSize(11);
   meFeedDescription->setFont(descriptionFont);

@@ -26,7 +26,7 @@ class QFrame;
 class QLineEdit;
 class QListWidget;
 class QMenu;
-class QPlainTextEdit;
+class QLabel;
 class QSplitter;
 class QStatusBar;
 class QSystemTrayIcon;
@@ -262,7 +262,7 @@ class TfmMain : public QMainWindow {
   TCaptionPanel* plFeedTitle = nullptr;
   TCaptionPanel* plFeedLink = nullptr;
   QWidget* plFeedDescription = nullptr;
-  QPlainTextEdit* meFeedDescription = nullptr;
+  QLabel* meFeedDescription = nullptr;
   QListWidget* lbItems = nullptr;
   QWidget* plBottomRight = nullptr;
   TCaptionPanel* plItemTitle = nullptr;

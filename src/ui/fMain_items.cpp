@@ -1,7 +1,7 @@
 // The right-hand panes: the current feed's heading panels and item list, the current item's
 // heading panels and its page in the browser, and marking items read after a delay.
+#include <QLabel>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QSignalBlocker>
 #include <QTimer>
 
@@ -116,7 +116,7 @@ void TfmMain::UpdateFeedAndItemView() {
   if (const TFeed* feed = currentFeed_.get()) {
     plFeedTitle->SetCaption(ToDisplay(feed->Title));
     plFeedLink->SetCaption(ToDisplay(feed->HtmlUrl), !feed->HtmlUrl.empty());
-    meFeedDescription->setPlainText(ToDisplay(feed->Description));
+    meFeedDescription->setText(ToDisplay(feed->Description));
   } else {
     plFeedTitle->SetCaption(QString());
     plFeedLink->SetCaption(QString());

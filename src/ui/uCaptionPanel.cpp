@@ -1,13 +1,16 @@
 #include "ui/uCaptionPanel.h"
 
+#include <QApplication>
 #include <QMouseEvent>
 
 namespace skimbrook {
 
 void ApplyPanelColours(QWidget& Widget) {
+  // The system colours, not the widget's: a panel inside a panel inherits changed ones.
+  const QPalette system = QApplication::palette();
+  const QColor shadow = system.color(QPalette::Active, QPalette::Dark);
+  const QColor window = system.color(QPalette::Active, QPalette::Base);
   QPalette palette = Widget.palette();
-  const QColor shadow = palette.color(QPalette::Active, QPalette::Dark);
-  const QColor window = palette.color(QPalette::Active, QPalette::Base);
   for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
     palette.setColor(group, QPalette::Window, shadow);
     palette.setColor(group, QPalette::Base, shadow);

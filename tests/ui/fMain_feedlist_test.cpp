@@ -1,6 +1,6 @@
 // The feed list pane: rows, adding, removing, moving, catching up and downloading.
+#include <QLabel>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QToolButton>
 
 #include "MainWindowFixture.h"

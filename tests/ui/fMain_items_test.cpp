@@ -1,8 +1,8 @@
 // The item list, the heading panels, the content page and marking items read.
 #include <QAction>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QPlainTextEdit>
 #include <QTest>
 #include <QTimer>
 
@@ -57,6 +57,7 @@ TEST_F(Items, FillingShowsTheLinesSelectsTheFirstAndShowsItsPage) {
   EXPECT_EQ(window->plItemLink->text(), "http://example.org/One");
   EXPECT_EQ(window->plItemLink->cursor().shape(), Qt::PointingHandCursor);
   EXPECT_EQ(window->plFeedTitle->text(), "Cached") << "the cache file's channel title";
+  EXPECT_EQ(window->meFeedDescription->text(), "No items yet");
   EXPECT_EQ(browser->Pages.last(), "<html><p>One</p></html>");
   EXPECT_EQ(window->CurrentFeed()->UnreadCount, 2);
 }
