@@ -4,14 +4,6 @@
 
 namespace skimbrook {
 
-std::string_view Trim(std::string_view Text) {
-  size_t first = 0;
-  size_t last = Text.size();
-  while (first < last && IsTrimByte(Text[first])) ++first;
-  while (last > first && IsTrimByte(Text[last - 1])) --last;
-  return Text.substr(first, last - first);
-}
-
 size_t FindFrom(std::string_view Needle, std::string_view Text, size_t From) {
   size_t start = From == 0 ? 0 : From - 1;
   if (Needle.empty() || start >= Text.size() || Needle.size() > Text.size() - start) return 0;

@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <unordered_map>
 
+#include "xml/moxSlabPool.h"
 #include "xml/moxStrings.h"
 
 namespace skimbrook {
@@ -96,39 +97,53 @@ std::string ParseAttributeList(std::string_view Text, TmoxXMLNode2& Target) {
 class TElementScan {
  public:
   TElementScan(std::string_view Source, size_t Position, TmoxXMLParser2& Document)
-      : source_(Source), position_(Position), document_(Document) {}
+      : begin_(Source.data()), end_(Source.data() + Source.size()), document_(Document) {
+    cursor_ = Position > Source.size() ? end_ : begin_ + (Position - 1);
+  }
 
-  // Runs to the end of the root element; returns the empty string or the message of
-  // the step that failed.
-  std::string Run();
-  // The 1-based position reached (0 after "Missing <").
-  size_t Position() const { return position_; }
+  // Runs to the end of the root element; false when a step failed, with its message
+  // in Error().
+  bool Run();
+  const std::string& Error() const { return error_; }
+  // The 1-based position reached, 0 when the search for the next tag failed.
+  size_t Position() const { return lost_ ? 0 : static_cast<size_t>(cursor_ - begin_) + 1; }
 
  private:
-  std::string StartElement(std::string_view Tag, bool IsEmptyTag, bool& Completed);
-  const char* ReadText(TmoxXMLNode2& Element);
+  bool Fail(std::string Message) {
+    error_ = std::move(Message);
+    return false;
+  }
+  bool StartElement(std::string_view Tag, bool IsEmptyTag, bool& Completed);
+  bool ReadText(TmoxXMLNode2& Element);
 
-  std::string_view source_;
-  size_t position_;
+  const char* const begin_;
+  const char* const end_;
+  const char* cursor_;
+  bool lost_ = false;
   TmoxXMLParser2& document_;
   TmoxXMLNode2* open_ = nullptr;
   std::string attributeText_;  // reused for every tag that has attributes
+  std::string error_;
 };
 
-std::string TElementScan::Run() {
+bool TElementScan::Run() {
   for (;;) {
-    position_ = FindFrom("<", source_, position_);
-    if (position_ == 0) return kMissingLessThan;
-    const size_t closing = FindFrom(">", source_, position_);
-    if (closing == 0) return kMissingGreaterThan;
-    std::string_view tag = Slice(source_, position_ + 1, closing - 1);
-    position_ = closing + 1;
+    const char* const less = FindByte(cursor_, end_, '<');
+    if (less == nullptr) {
+      lost_ = true;
+      return Fail(kMissingLessThan);
+    }
+    cursor_ = less;
+    const char* const greater = FindByte(less + 1, end_, '>');
+    if (greater == nullptr) return Fail(kMissingGreaterThan);
+    std::string_view tag(less + 1, static_cast<size_t>(greater - less - 1));
+    cursor_ = greater + 1;
 
     if (!tag.empty() && tag.front() == '/') {
       // End tags close whatever is open; their names are not compared.
-      if (open_ == nullptr) return kEndTagFirst;
+      if (open_ == nullptr) return Fail(kEndTagFirst);
       open_ = open_->Parent;
-      if (open_ == nullptr) return {};
+      if (open_ == nullptr) return true;
       continue;
     }
     bool isEmptyTag = false;
@@ -140,21 +155,27 @@ std::string TElementScan::Run() {
     if (!tag.empty() && (tag.front() == '!' || tag.front() == '?')) continue;
 
     bool completed = false;
-    std::string error = StartElement(tag, isEmptyTag, completed);
-    if (!error.empty() || completed) return error;
+    if (!StartElement(tag, isEmptyTag, completed)) return false;
+    if (completed) return true;
   }
 }
 
-std::string TElementScan::StartElement(std::string_view Tag, bool IsEmptyTag, bool& Completed) {
-  // Line breaks and tabs count as spaces, so a start tag may spread over several lines.
-  const size_t space = Tag.find_first_of(" \r\n\t");
+// Line breaks and tabs count as spaces in a tag, so a start tag may spread over lines.
+bool IsTagSpace(char Byte) {
+  return Byte == ' ' || Byte == '\r' || Byte == '\n' || Byte == '\t';
+}
+
+bool TElementScan::StartElement(std::string_view Tag, bool IsEmptyTag, bool& Completed) {
+  size_t space = 0;
+  while (space < Tag.size() && !IsTagSpace(Tag[space])) ++space;
   const std::string_view name = Tag.substr(0, space);
-  const std::string_view attributes =
-      space == std::string_view::npos ? std::string_view() : Trim(Tag.substr(space + 1));
+  const std::string_view attributes = space < Tag.size() ? Trim(Tag.substr(space + 1)) : std::string_view();
 
   TmoxXMLNode2* element = &document_;
   if (open_ != nullptr) {
-    auto child = std::make_unique<TmoxXMLNode2>();
+    // Default-initialised: every member has its initialiser, and zeroing the object
+    // first would only cost time.
+    std::unique_ptr<TmoxXMLNode2> child(new TmoxXMLNode2);
     child->Document = &document_;
     element = &open_->Nodes.Add(std::move(child));
   }
@@ -163,38 +184,51 @@ std::string TElementScan::StartElement(std::string_view Tag, bool IsEmptyTag, bo
 
   if (!attributes.empty()) {
     attributeText_.assign(attributes);
-    std::replace_if(
-        attributeText_.begin(), attributeText_.end(),
-        [](char c) { return c == '\r' || c == '\n' || c == '\t'; }, ' ');
+    for (char& c : attributeText_) {
+      if (IsTagSpace(c)) c = ' ';
+    }
     std::string error = ParseAttributeList(attributeText_, *element);
-    if (!error.empty()) return error;
+    if (!error.empty()) return Fail(std::move(error));
   }
   if (IsEmptyTag) {
     Completed = open_ == nullptr;
-    return {};
+    return true;
   }
-  if (const char* error = ReadText(*element)) return error;
+  if (!ReadText(*element)) return false;
   open_ = element;
-  return {};
+  return true;
+}
+
+// The first "]]>" in [From, End), or nullptr.
+const char* FindCdataEnd(const char* From, const char* End) {
+  while (End - From >= 3) {
+    const char* bracket =
+        static_cast<const char*>(std::memchr(From, ']', static_cast<size_t>(End - From - 2)));
+    if (bracket == nullptr) return nullptr;
+    if (bracket[1] == ']' && bracket[2] == '>') return bracket;
+    From = bracket + 1;
+  }
+  return nullptr;
 }
 
 // Reads the text right after a start tag: the bytes up to the next "<", or the content
 // of a CDATA section when that is the first markup.
-const char* TElementScan::ReadText(TmoxXMLNode2& Element) {
+bool TElementScan::ReadText(TmoxXMLNode2& Element) {
   static constexpr std::string_view kCdataStart = "<![CDATA[";
-  const size_t next = FindFrom("<", source_, position_);
-  if (next == 0) return kTextWithoutLessThan;
-  if (HasAt(source_, next, kCdataStart)) {
-    position_ = next + kCdataStart.size();
-    const size_t end = FindFrom("]]>", source_, position_);
-    if (end == 0) return kCdataWithoutEnd;
-    Element.Text.assign(Trim(Slice(source_, position_, end - 1)));
-    position_ = end + 3;
+  const char* const next = FindByte(cursor_, end_, '<');
+  if (next == nullptr) return Fail(kTextWithoutLessThan);
+  if (static_cast<size_t>(end_ - next) >= kCdataStart.size() &&
+      std::memcmp(next, kCdataStart.data(), kCdataStart.size()) == 0) {
+    cursor_ = next + kCdataStart.size();
+    const char* const close = FindCdataEnd(cursor_, end_);
+    if (close == nullptr) return Fail(kCdataWithoutEnd);
+    Element.Text.assign(Trim(std::string_view(cursor_, static_cast<size_t>(close - cursor_))));
+    cursor_ = close + 3;
   } else {
-    Element.Text.assign(Trim(Slice(source_, position_, next - 1)));
-    position_ = next;
+    Element.Text.assign(Trim(std::string_view(cursor_, static_cast<size_t>(next - cursor_))));
+    cursor_ = next;
   }
-  return nullptr;
+  return true;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -355,6 +389,19 @@ std::string ReadWholeFile(const std::string& Path) {
 // ---------------------------------------------------------------------------------------
 // TmoxXMLNode2
 
+void* TmoxXMLAttribute2::operator new(std::size_t Size) {
+  return AllocateTreeObject(Size);
+}
+void TmoxXMLAttribute2::operator delete(void* Attribute, std::size_t Size) noexcept {
+  ReleaseTreeObject(Attribute, Size);
+}
+void* TmoxXMLNode2::operator new(std::size_t Size) {
+  return AllocateTreeObject(Size);
+}
+void TmoxXMLNode2::operator delete(void* Element, std::size_t Size) noexcept {
+  ReleaseTreeObject(Element, Size);
+}
+
 TmoxXMLNode2::~TmoxXMLNode2() {
   if (Nodes.Count() == 0) return;
   // Children are taken out of their parents before they die, so no destructor ever
@@ -458,12 +505,11 @@ std::string TmoxXMLParser2::Parse() {
   }
 
   TElementScan scan(source, position, *this);
-  std::string message = scan.Run();
-  if (message.empty()) return message;
+  if (scan.Run()) return {};
 
   const size_t at = scan.Position();
   const size_t nearFrom = at > 20 ? at - 20 : 1;
-  std::string result = std::move(message);
+  std::string result = scan.Error();
   result += " near ";
   result += Slice(source, nearFrom, nearFrom + 49);
   result += "\r\nError position=";
