@@ -112,7 +112,7 @@ void* AllocateTreeObject(std::size_t ObjectSize) {
 void ReleaseTreeObject(void* Object, std::size_t ObjectSize) noexcept {
   if (Object == nullptr) return;
   if (!IsPooledSize(ObjectSize)) {
-    ::operator delete(Object, ObjectSize);
+    ::operator delete(Object);
     return;
   }
   Unreference(SlabOf(Object), 1);
