@@ -165,7 +165,8 @@ bool WriteDocumentIfAsked(int argc, char** argv) {
     std::perror(path.c_str());
     std::exit(1);
   }
-  std::printf("%zu bytes, %zu \"<\", %zu tags\n", document.size(), CountLessThan(document), WalkTags(document));
+  std::printf("%zu bytes, %zu \"<\", %zu tags\n", document.size(), CountLessThan(document),
+              WalkTags(document));
   return true;
 }
 
