@@ -17,6 +17,7 @@
 #include "QtPrinters.h"
 #include "model/uRSS.h"
 #include "settings/uMemoryRegistry.h"
+#include "settings/uSettings.h"
 #include "tools/TestSupport.h"
 #include "ui/fMain.h"
 #include "ui/uDownloader.h"
@@ -161,6 +162,14 @@ class MainWindowTest : public ::testing::Test {
       return false;
     };
     services.Dialogs.ShowHelp = [this](QWidget*) { events << "help"; };
+    services.Dialogs.ShowFeedInfo = [this](const TFeed& Feed, QWidget*) {
+      events << QString::fromStdString("info " + Feed.Title);
+    };
+    services.Dialogs.EditProxySettings = [this](TSettings& Settings, QWidget*) {
+      events << "proxy";
+      Settings.ProxyAddress = "proxy.example.org";
+      return proxyAnswer;
+    };
     services.TrayAvailable = trayAvailable;
     services.OpenExternalUrl = [this](const QUrl& Url) { events << Url.toString(); };
     return services;
@@ -188,6 +197,7 @@ class MainWindowTest : public ::testing::Test {
   TDownloadScript downloads;
   QStringList events;
   std::function<bool(TSettings&)> onOptions;
+  bool proxyAnswer = false;
   std::optional<bool> trayAvailable = false;
   // Downloads through the real download window instead of the script.
   bool useDownloadWindow = false;

@@ -135,6 +135,35 @@ TEST_F(Lifecycle, CloseButtonHidesToTheNotificationAreaOnlyWhenAsked) {
   EXPECT_TRUE(window->isVisible());
 }
 
+TEST_F(Lifecycle, ExitFromTheNotificationAreaWhileHiddenSavesEverything) {
+  trayAvailable = true;
+  Open();
+  window->show();
+  ProcessEvents();
+  window->resize(650, 450);
+  window->sbCloseClick();
+  ASSERT_TRUE(window->isHidden());
+  window->miTrayExit->trigger();
+  EXPECT_TRUE(window->IsShutDown());
+  EXPECT_EQ(StoredSetting("Form", "Width"), "650");
+  EXPECT_TRUE(Exists(data.File("default.opml")));
+}
+
+TEST_F(Lifecycle, DialogCommandsOpenTheirDialogsAndSaveOnlyOnOk) {
+  WriteSubscriptions({{"News", "http://example.org/news"}});
+  Open();
+  window->miFileFeedInfo->trigger();
+  window->miHelpSkimbrookHelp->trigger();
+  proxyAnswer = true;
+  window->miToolsProxySettings->trigger();
+  EXPECT_EQ(events, QStringList({"info News", "help", "proxy"}));
+  EXPECT_EQ(StoredSetting("Proxy", "Address"), "proxy.example.org");
+  prompts.Answer(true);
+  window->miFileRemoveFeedClick();
+  window->miFileFeedInfo->trigger();
+  EXPECT_EQ(events.size(), 3) << "no feed, no feed info";
+}
+
 TEST_F(Lifecycle, CloseButtonMinimisesWhenThereIsNoNotificationArea) {
   trayAvailable = false;
   Open();
