@@ -214,7 +214,7 @@ class TfmMain : public QMainWindow {
   // ---- Browser control and browser mode (fMain_browser.cpp) ------------------------------
 
   // Before every navigation of the content pane's browser.
-  void WebBrowserBeforeNavigate2(const QString& Url);
+  void WebBrowserBeforeNavigate2(const QString& Url, bool MainFrame);
   void WebBrowserStatusTextChange(const QString& Text);
   void WebBrowserNewWindow2(const QString& Url);
   void EnterBrowserMode(bool BlankFirst);

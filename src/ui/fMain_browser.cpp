@@ -16,7 +16,10 @@ namespace skimbrook {
 // ---------------------------------------------------------------------------------------
 // The browser's events
 
-void TfmMain::WebBrowserBeforeNavigate2(const QString& Url) {
+void TfmMain::WebBrowserBeforeNavigate2(const QString& Url, bool MainFrame) {
+  // A frame loading inside the page (an embedded video in an item, an advertisement) is
+  // not where the user is going: it neither changes the mode nor the address box.
+  if (!MainFrame) return;
   // A navigation the program did not start itself (a link in a page, a typed address)
   // takes the window into browser mode; it is never cancelled.
   if (!navigatingInternally) EnterBrowserMode(false);

@@ -77,7 +77,7 @@ bool IsTextPage(const QUrl& Url) {
 // for text pages and on for everything else.
 class TPage : public QWebEnginePage {
  public:
-  TPage(QWebEngineProfile* Profile, QObject* Parent, std::function<void(const QUrl&)> BeforeNavigate)
+  TPage(QWebEngineProfile* Profile, QObject* Parent, std::function<void(const QUrl&, bool)> BeforeNavigate)
       : QWebEnginePage(Profile, Parent), beforeNavigate_(std::move(BeforeNavigate)) {}
 
   // The text page the program is loading itself; its own navigation raises no event.
@@ -89,12 +89,12 @@ class TPage : public QWebEnginePage {
     if (IsMainFrame) settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, !IsTextPage(Url));
     const bool own = IsMainFrame && Url == ownLoad_;
     if (own) ownLoad_.clear();
-    if (!own) beforeNavigate_(Url);
+    if (!own) beforeNavigate_(Url, IsMainFrame);
     return true;
   }
 
  private:
-  std::function<void(const QUrl&)> beforeNavigate_;
+  std::function<void(const QUrl&, bool)> beforeNavigate_;
   QUrl ownLoad_;
 };
 
@@ -106,7 +106,9 @@ class TWebEngineBrowser : public TWebBrowser {
     view_ = new QWebEngineView(this);
     QWebEngineProfile* profile = QWebEngineProfile::defaultProfile();
     PageSchemeHandler(profile);
-    page_ = new TPage(profile, view_, [this](const QUrl& Url) { emit BeforeNavigate2(Url.toString()); });
+    page_ = new TPage(profile, view_, [this](const QUrl& Url, bool MainFrame) {
+      emit BeforeNavigate2(Url.toString(), MainFrame);
+    });
     view_->setPage(page_);
     layout->addWidget(view_);
 
@@ -120,7 +122,7 @@ class TWebEngineBrowser : public TWebBrowser {
   void Navigate(const QString& Url) override {
     const QUrl url = Url.trimmed().isEmpty() ? QUrl(Url) : QUrl::fromUserInput(Url);
     // The engine does not ask before loading about:blank, so the event comes from here.
-    if (url.toString() == QLatin1String("about:blank")) emit BeforeNavigate2(url.toString());
+    if (url.toString() == QLatin1String("about:blank")) emit BeforeNavigate2(url.toString(), true);
     readyState_ = Loading;
     page_->setUrl(url);
   }

@@ -33,8 +33,9 @@ class TWebBrowser : public QWidget {
   virtual void LoadFromText(const QString& Html) = 0;
 
  signals:
-  // Before every navigation, frames included, with its address. Never cancelled.
-  void BeforeNavigate2(const QString& Url);
+  // Before every navigation, with its address; MainFrame is false for a frame inside the
+  // page. Never cancelled.
+  void BeforeNavigate2(const QString& Url, bool MainFrame);
   // The status text changed (the address of a hovered link, or empty).
   void StatusTextChange(const QString& Text);
   // A page asked for a new window; the address has been handed to the desktop's browser.

@@ -33,7 +33,7 @@ class TFakeWebBrowser : public TWebBrowser {
 
   void Navigate(const QString& Url) override {
     Navigations << Url;
-    emit BeforeNavigate2(Url);
+    emit BeforeNavigate2(Url, true);
   }
   void GoBack() override { throw std::runtime_error("There is no earlier page."); }
   void GoForward() override { throw std::runtime_error("There is no later page."); }

@@ -69,8 +69,11 @@ TEST_F(Items, WritingThePageStaysInTheReaderViewButShowsBlankInTheAddressBox) {
   EXPECT_FALSE(window->navigatingInternally);
 }
 
-TEST_F(Items, ANavigationTheProgramDidNotStartEntersBrowserMode) {
-  emit browser->BeforeNavigate2("http://example.org/linked");
+TEST_F(Items, ANavigationTheProgramDidNotStartEntersBrowserModeButAFrameDoesNot) {
+  emit browser->BeforeNavigate2("http://example.org/embedded-video", false);
+  EXPECT_FALSE(window->miViewBrowser->isChecked());
+  EXPECT_EQ(window->ebURL->text(), "about:blank");
+  emit browser->BeforeNavigate2("http://example.org/linked", true);
   EXPECT_TRUE(window->miViewBrowser->isChecked());
   EXPECT_EQ(window->ebURL->text(), "http://example.org/linked");
 }

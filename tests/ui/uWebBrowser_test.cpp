@@ -49,6 +49,13 @@ class WebEngineBrowser : public ::testing::Test {
     return false;
   }
 
+  bool WaitForReady() {
+    QElapsedTimer clock;
+    clock.start();
+    while (browser->ReadyState() < TWebBrowser::Interactive && clock.elapsed() < 10000) QTest::qWait(50);
+    return browser->ReadyState() >= TWebBrowser::Interactive;
+  }
+
   // Loads an item page and waits until it is shown (its marker colour appears).
   bool ShowPage(const QString& Body) {
     browser->LoadFromText("<html><body style='margin:0;background:#00ff00'>" + Body + "</body></html>");
@@ -59,11 +66,13 @@ class WebEngineBrowser : public ::testing::Test {
   TWebBrowser* browser = nullptr;
 };
 
-TEST_F(WebEngineBrowser, AnItemPageRendersWithoutRaisingBeforeNavigate) {
+TEST_F(WebEngineBrowser, AnItemPageRendersAndOnlyItsFramesRaiseBeforeNavigate) {
   QSignalSpy navigations(browser, &TWebBrowser::BeforeNavigate2);
-  ASSERT_TRUE(ShowPage("<p>Hello</p>"));
-  EXPECT_EQ(navigations.count(), 0) << "loading the program's own page is not a navigation";
-  EXPECT_GE(browser->ReadyState(), TWebBrowser::Interactive);
+  ASSERT_TRUE(ShowPage("<p>Hello</p><iframe src='http://127.0.0.1:9/frame' width=50 height=20></iframe>"));
+  ASSERT_EQ(navigations.count(), 1) << "loading the program's own page is not a navigation";
+  EXPECT_EQ(navigations.first().at(0).toString(), "http://127.0.0.1:9/frame");
+  EXPECT_FALSE(navigations.first().at(1).toBool());
+  EXPECT_TRUE(WaitForReady());
 }
 
 TEST_F(WebEngineBrowser, ScriptsInAnItemPageDoNotRun) {
@@ -84,6 +93,7 @@ TEST_F(WebEngineBrowser, ALinkClickRaisesBeforeNavigateWithItsAddress) {
   QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(100, 100));
   ASSERT_TRUE(navigations.wait(10000) || navigations.count() > 0);
   EXPECT_EQ(navigations.first().at(0).toString(), "http://127.0.0.1:9/linked");
+  EXPECT_TRUE(navigations.first().at(1).toBool());
 }
 
 TEST_F(WebEngineBrowser, AFiveMegabytePageShows) {
@@ -98,10 +108,7 @@ TEST_F(WebEngineBrowser, BlankNavigationIsAnnouncedAndTheHistoryEndsReportFailur
   browser->Navigate("about:blank");
   ASSERT_EQ(navigations.count(), 1);
   EXPECT_EQ(navigations.first().at(0).toString(), "about:blank");
-  QElapsedTimer clock;
-  clock.start();
-  while (browser->ReadyState() < TWebBrowser::Interactive && clock.elapsed() < 10000) QTest::qWait(50);
-  EXPECT_GE(browser->ReadyState(), TWebBrowser::Interactive);
+  EXPECT_TRUE(WaitForReady());
   EXPECT_THROW(browser->GoBack(), std::runtime_error);
   EXPECT_THROW(browser->GoForward(), std::runtime_error);
 }
