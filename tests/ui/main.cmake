@@ -18,3 +18,12 @@ skimbrook_add_test(ui_main_download_tests
   SOURCES ${ui_main_support} MainWindowFixture.cpp MainWindowFixture.h fMain_download_test.cpp
   LIBS skimbrook_ui Qt6::Test
   LABELS gui network)
+
+# The built program run as a separate process, stopped with SIGTERM. Its source lives with
+# the other end-to-end tests; it is listed here so that tests/e2e/CMakeLists.txt stays the
+# desktop session's.
+if(TARGET skimbrook)
+  skimbrook_add_test(e2e_program_tests SOURCES ${PROJECT_SOURCE_DIR}/tests/e2e/ProgramRun_test.cpp
+    LIBS skimbrook_model skimbrook_settings GTest::gtest_main LABELS e2e TIMEOUT 180)
+  add_dependencies(e2e_program_tests skimbrook)
+endif()
