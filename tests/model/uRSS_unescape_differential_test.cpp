@@ -18,9 +18,9 @@ namespace {
 // made by references, &amp; before numeric references, backslash sequences.
 const std::vector<std::string>& CascadePieces() {
   static const std::vector<std::string> pieces = {
-      "&",     "#",      ";",       "0",     "1",      "5",     "\\",    "n",     "&#",    "&#0",
-      "&amp;", "&lt;",   "amp;",    "&#38;", "&#038;", "&#35;", "&#59;", "&#48;", "&#49;", "&#53;",
-      "&#92;", "&#110;", "&#8217;", "&#39;", "&#039;", "00;",   "22",    "8217;"};
+      "&",     "#",      ";",       "0",     "1",      "5",     "\\",    "n",     "&#",      "&#0",
+      "&amp;", "&lt;",   "amp;",    "&#38;", "&#038;", "&#35;", "&#59;", "&#48;", "&#49;",   "&#53;",
+      "&#92;", "&#110;", "&#8217;", "&#39;", "&#039;", "00;",   "22",    "8217;", "amp;#39;"};
   return pieces;
 }
 
@@ -45,22 +45,48 @@ void ExpectSameAsSteps(const std::string& Text) {
       << "twice: " << ::testing::PrintToString(Text);
 }
 
+// No replacement involves a blank, so the steps decode the pieces of a text between
+// blanks each on its own. Text, alone and placed at Offset in a long text of plain words
+// (long texts are decoded a block at a time, short ones a byte at a time).
+void ExpectSameAsStepsAloneAndInLongText(const std::string& Text, size_t Offset) {
+  static const std::string words = [] {
+    std::string filler;
+    while (filler.size() < 200) filler += "plain words of a feed ";
+    return filler;
+  }();
+  ExpectSameAsSteps(Text);
+  if (::testing::Test::HasFatalFailure()) return;
+  const std::string before = words.substr(0, Offset) + " ";
+  const std::string after = " " + words.substr(0, 100);
+  const std::string once = test::LiteralUnescapeOnce(Text);
+  const std::string longText = before + Text + after;
+  ASSERT_EQ(XmlUnescapeOnce(longText), before + once + after) << ::testing::PrintToString(longText);
+  ASSERT_EQ(XmlUnescape(longText), before + test::LiteralUnescapeOnce(once) + after)
+      << ::testing::PrintToString(longText);
+}
+
 TEST(XmlUnescapeEqualsSteps, OnEveryNumericFormUpTo300) {
   for (int n = 0; n <= 300; ++n) {
     const std::string digits = std::to_string(n);
     for (const char* padding : {"", "0", "00"}) {
-      ExpectSameAsSteps(std::string("&#") + padding + digits + ";");
-      ExpectSameAsSteps(std::string("&amp;#") + padding + digits + ";&#38;#" + padding + digits + ";");
+      const std::string reference = std::string("&#") + padding + digits + ";";
+      ExpectSameAsStepsAloneAndInLongText(reference, 64 + n % 64);
+      ExpectSameAsStepsAloneAndInLongText(
+          "&amp;" + reference.substr(1) + reference + "&#38;" + reference.substr(1), 64 + n % 61);
     }
   }
 }
 
 TEST(XmlUnescapeEqualsSteps, OnEveryPairOfPiecesAndEveryTripleOfCascadePieces) {
+  size_t offset = 0;  // where in a block of the long text the combination lands
   for (const std::string& a : Pieces())
-    for (const std::string& b : Pieces()) ExpectSameAsSteps(a + b);
+    for (const std::string& b : Pieces()) ExpectSameAsStepsAloneAndInLongText(a + b, 64 + offset++ % 64);
   for (const std::string& a : CascadePieces())
     for (const std::string& b : CascadePieces())
-      for (const std::string& c : CascadePieces()) ExpectSameAsSteps(a + b + c);
+      for (const std::string& c : CascadePieces()) {
+        ExpectSameAsStepsAloneAndInLongText(a + b + c, 64 + offset++ % 64);
+        if (HasFatalFailure()) return;
+      }
 }
 
 // Random text: single bytes of the reference alphabet in mixed case, whole pieces,
@@ -114,6 +140,40 @@ TEST(XmlUnescapeEqualsSteps, OnRandomShortTexts) {
   }
 }
 
+// Texts long enough to be decoded a block at a time, and for two passes, where the second
+// pass only looks where the first one left something to decode.
+TEST(XmlUnescapeEqualsSteps, OnRandomTextsOfSeveralBlocks) {
+  TRandomText random(0xb10c5);
+  for (int i = 0; i < 3000; ++i) {
+    std::string text;
+    const size_t length = 90 + i % 160;
+    while (text.size() < length) text += random.Next(10);
+    ExpectSameAsSteps(text);
+    if (HasFatalFailure()) return;
+  }
+}
+
+// No replacement involves a blank, so the steps decode the pieces of a text between
+// blanks each on its own: long texts are checked piece by piece against the steps.
+TEST(XmlUnescapeEqualsSteps, OnLongTextsPieceByPiece) {
+  TRandomText random(0x5ba11);
+  for (int i = 0; i < 400; ++i) {
+    std::string text;
+    std::string once;
+    std::string twice;
+    for (int piece = 0; piece < 50; ++piece) {
+      const std::string part = random.Next(8);
+      const std::string partOnce = test::LiteralUnescapeOnce(part);
+      const std::string separator = piece ? " " : "";
+      text += separator + part;
+      once += separator + partOnce;
+      twice += separator + test::LiteralUnescapeOnce(partOnce);
+    }
+    ASSERT_EQ(XmlUnescapeOnce(text), once) << ::testing::PrintToString(text);
+    ASSERT_EQ(XmlUnescape(text), twice) << ::testing::PrintToString(text);
+  }
+}
+
 TEST(XmlUnescapeEqualsSteps, OnLongStructuredTexts) {
   TRandomText random(42);
   std::string mixed;
@@ -121,7 +181,8 @@ TEST(XmlUnescapeEqualsSteps, OnLongStructuredTexts) {
   ExpectSameAsSteps(mixed);
 
   std::string chains;  // cascades of every depth, back to back and separated
-  for (int i = 0; i < 100; ++i) chains += "&#&#5&#48;;00;&#38;#38;#50;&#&#49;&#49;0;&#100&#59;&amp;#039;";
+  for (int i = 0; i < 100; ++i)
+    chains += "&#&#5&#48;;00;&#38;#38;#50;&#&#49;&#49;0;&#100&#59;&amp;#039;&amp;amp;#38;&amp;amp;#38;";
   ExpectSameAsSteps(chains);
   ExpectSameAsSteps(std::string(5000, '&') + "#38;" + std::string(3000, ';'));
 
