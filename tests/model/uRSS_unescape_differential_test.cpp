@@ -153,8 +153,7 @@ TEST(XmlUnescapeEqualsSteps, OnRandomTextsOfSeveralBlocks) {
   }
 }
 
-// No replacement involves a blank, so the steps decode the pieces of a text between
-// blanks each on its own: long texts are checked piece by piece against the steps.
+// Long texts checked piece by piece against the steps (see above: blanks separate).
 TEST(XmlUnescapeEqualsSteps, OnLongTextsPieceByPiece) {
   TRandomText random(0x5ba11);
   for (int i = 0; i < 400; ++i) {
