@@ -11,7 +11,7 @@ packages=(
   libcurl4-openssl-dev ca-certificates
   # tests, benchmarks, fuzzing
   googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-  libxml2-utils clang-format
+  libxml2-utils clang-format desktop-file-utils
   # running the program and its desktop tests
   dbus dbus-x11 xvfb xauth xdotool trayer x11-apps imagemagick fonts-dejavu-core
 )
