@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "shell/uBusNames.h"
+#include "shell/uWindowActivation.h"
 
 namespace skimbrook {
 
@@ -51,8 +52,7 @@ void BringToFront(QWidget* Window) {
   Restore(Window);
   // A main window hidden to the notification area comes back, as its "Restore" would do.
   if (!Window->isVisible()) Window->show();
-  Window->raise();
-  Window->activateWindow();
+  ActivateWindowFromOutside(Window);
 }
 
 // Sends the reply to a delayed call when it goes out of scope, so that the waiting copy is

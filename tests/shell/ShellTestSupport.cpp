@@ -8,6 +8,8 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QStandardPaths>
 #include <QThread>
 #include <QUuid>
 
@@ -113,6 +115,70 @@ QDBusConnection TPrivateBus::Connection() const {
 uint TPrivateBus::OwnerPid(const QString& Name) const {
   QDBusReply<uint> reply = Connection().interface()->servicePid(Name);
   return reply.isValid() ? reply.value() : 0;
+}
+
+TVirtualDesktop::TVirtualDesktop(bool WindowManager) {
+  server_.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
+  if (!WaitFor([&] { return server_.canReadLine(); }, 20000)) return;
+  display_ = ":" + QString::fromLatin1(server_.readLine()).trimmed();
+  if (!WindowManager) return;
+  manager_.setProcessEnvironment(Environment(QProcessEnvironment::systemEnvironment()));
+  manager_.start("openbox", {"--sm-disable"});
+  // The manager announces itself on the root window once it runs.
+  WaitFor(
+      [&] {
+        QProcess property;
+        property.setProcessEnvironment(Environment(QProcessEnvironment::systemEnvironment()));
+        property.start("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"});
+        return WaitForExit(property, 5000) && property.readAll().contains("window id");
+      },
+      20000);
+}
+
+TVirtualDesktop::~TVirtualDesktop() {
+  for (QProcess* process : {&manager_, &server_}) {
+    if (process->state() == QProcess::NotRunning) continue;
+    process->terminate();
+    if (!process->waitForFinished(5000)) process->kill();
+    process->waitForFinished(5000);
+  }
+}
+
+QString TVirtualDesktop::MissingTool(const QStringList& Tools) {
+  for (const QString& tool : Tools)
+    if (QStandardPaths::findExecutable(tool).isEmpty()) return tool;
+  return {};
+}
+
+QProcessEnvironment TVirtualDesktop::Environment(QProcessEnvironment Base) const {
+  Base.insert("DISPLAY", display_);
+  Base.insert("QT_QPA_PLATFORM", "xcb");
+  Base.remove("WAYLAND_DISPLAY");
+  return Base;
+}
+
+QString TVirtualDesktop::XDoTool(const QStringList& Arguments) const {
+  QProcess tool;
+  tool.setProcessEnvironment(Environment(QProcessEnvironment::systemEnvironment()));
+  tool.start("xdotool", Arguments);
+  if (!WaitForExit(tool, 20000) || tool.exitCode() != 0) return {};
+  return QString::fromLocal8Bit(tool.readAllStandardOutput()).trimmed();
+}
+
+QString TVirtualDesktop::WindowNamed(const QString& Name, int TimeoutMs) const {
+  QString id;
+  WaitFor(
+      [&] {
+        id = XDoTool({"search", "--onlyvisible", "--name", "^" + QRegularExpression::escape(Name) + "$"})
+                 .section('\n', 0, 0);
+        return !id.isEmpty();
+      },
+      TimeoutMs);
+  return id;
+}
+
+QString TVirtualDesktop::FocusedWindowName() const {
+  return XDoTool({"getwindowfocus", "getwindowname"});
 }
 
 }  // namespace skimbrook::test

@@ -60,4 +60,33 @@ class TPrivateBus {
   bool connected_ = false;
 };
 
+// A virtual X display (Xvfb), optionally with a window manager (openbox), for tests that
+// need real windows, focus and a notification area. Programs started on it are the
+// test's own; the display ends with this object.
+class TVirtualDesktop {
+ public:
+  explicit TVirtualDesktop(bool WindowManager = false);
+  ~TVirtualDesktop();
+  TVirtualDesktop(const TVirtualDesktop&) = delete;
+  TVirtualDesktop& operator=(const TVirtualDesktop&) = delete;
+
+  // The first of Tools that is not installed, or empty.
+  static QString MissingTool(const QStringList& Tools);
+
+  bool IsRunning() const { return !display_.isEmpty(); }
+  // Base with this display and Qt's X11 platform.
+  QProcessEnvironment Environment(QProcessEnvironment Base) const;
+  // The output of an xdotool command on this display, trimmed; empty when it failed.
+  QString XDoTool(const QStringList& Arguments) const;
+  // The id of a visible window whose name is exactly Name, waiting up to TimeoutMs.
+  QString WindowNamed(const QString& Name, int TimeoutMs = 30000) const;
+  // The name of the window that has the keyboard focus.
+  QString FocusedWindowName() const;
+
+ private:
+  QProcess server_;
+  QProcess manager_;
+  QString display_;
+};
+
 }  // namespace skimbrook::test
