@@ -119,6 +119,7 @@ uint TPrivateBus::OwnerPid(const QString& Name) const {
 
 TVirtualDesktop::TVirtualDesktop(bool WindowManager) {
   server_.start("Xvfb", {"-displayfd", "1", "-screen", "0", "1280x1024x24", "-nolisten", "tcp"});
+  if (!server_.waitForStarted(10000)) return;
   if (!WaitFor([&] { return server_.canReadLine(); }, 20000)) return;
   display_ = ":" + QString::fromLatin1(server_.readLine()).trimmed();
   if (!WindowManager) return;
