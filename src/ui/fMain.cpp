@@ -420,8 +420,11 @@ void TfmMain::showEvent(QShowEvent* Event) {
 void TfmMain::StartUpActions() {
   if (!firstShow_) return;
   firstShow_ = false;
+  // The window may be closed while the tip is shown (a signal from the session, say).
   if (Settings().ShowTips) ShowTipOfTheDay();
+  if (shutDown_) return;
   if (Settings().DownloadOnStartUp) DownloadAll();
+  if (shutDown_) return;
   if (Settings().AutomaticallyDownload) StartAutoDownloadTimer();
 }
 

@@ -239,6 +239,7 @@ void TfmMain::CatchUpAll() {
 // Downloading
 
 bool TfmMain::RunDownload(const std::vector<std::shared_ptr<TFeed>>& Feeds) {
+  if (shutDown_) return false;
   if (activeRun_) {
     NoteStatus(QStringLiteral("A download is already running; try again when it has finished."));
     return false;
@@ -280,6 +281,7 @@ void TfmMain::DownloadAll() {
     NoteStatus(QStringLiteral("A download is already running; try again when it has finished."));
     return;
   }
+  if (shutDown_) return;
   AutoDownloadTimer->stop();
   std::vector<std::shared_ptr<TFeed>> feeds;
   for (int i = 0; i < FeedList().Count(); ++i)

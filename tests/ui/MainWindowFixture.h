@@ -155,7 +155,10 @@ class MainWindowTest : public ::testing::Test {
         return std::make_unique<TScriptedDownloader>(downloads);
       };
     }
-    services.Dialogs.RunTipDialog = [this](bool&, QWidget*) { events << "tip"; };
+    services.Dialogs.RunTipDialog = [this](bool&, QWidget*) {
+      events << "tip";
+      if (onTip) onTip();
+    };
     services.Dialogs.EditOptions = [this](TSettings& Settings, QWidget*) {
       events << "options";
       if (onOptions) return onOptions(Settings);
@@ -197,6 +200,7 @@ class MainWindowTest : public ::testing::Test {
   TDownloadScript downloads;
   QStringList events;
   std::function<bool(TSettings&)> onOptions;
+  std::function<void()> onTip;
   bool proxyAnswer = false;
   std::optional<bool> trayAvailable = false;
   // Downloads through the real download window instead of the script.

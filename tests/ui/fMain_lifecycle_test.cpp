@@ -120,6 +120,18 @@ TEST_F(Lifecycle, StartUpActionsRunOnceInOrderAfterTheFirstShow) {
   EXPECT_EQ(events, QStringList({"tip", "download"})) << "restoring does not repeat them";
 }
 
+TEST_F(Lifecycle, ClosingWhileTheTipIsShownSkipsTheRestOfTheStartUpActions) {
+  SetSetting("Options", "DownloadOnStartUp", "1");
+  onTip = [this] { window->close(); };
+  Open();
+  window->show();
+  ProcessEvents();
+  EXPECT_EQ(events, QStringList({"tip"}));
+  EXPECT_TRUE(window->IsShutDown());
+  EXPECT_TRUE(downloads.Runs.empty());
+  EXPECT_FALSE(window->AutoDownloadTimer->isActive());
+}
+
 TEST_F(Lifecycle, CloseButtonHidesToTheNotificationAreaOnlyWhenAsked) {
   trayAvailable = true;
   Open();
