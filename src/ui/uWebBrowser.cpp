@@ -73,6 +73,20 @@ bool IsTextPage(const QUrl& Url) {
   return Url.scheme() == QLatin1String(kPageScheme);
 }
 
+// Runs a handler called from inside the engine. An error must not unwind through the
+// engine's own code; it is raised again from the event loop, where the application's
+// handler reports it.
+template <class THandler>
+void FromEngine(THandler Handler) {
+  try {
+    Handler();
+  } catch (const std::exception& error) {
+    const std::string message = error.what();
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [message] { throw std::runtime_error(message); }, Qt::QueuedConnection);
+  }
+}
+
 // The page raises the before-navigate event for every navigation and switches scripts off
 // for text pages and on for everything else.
 class TPage : public QWebEnginePage {
@@ -89,7 +103,7 @@ class TPage : public QWebEnginePage {
     if (IsMainFrame) settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, !IsTextPage(Url));
     const bool own = IsMainFrame && Url == ownLoad_;
     if (own) ownLoad_.clear();
-    if (!own) beforeNavigate_(Url, IsMainFrame);
+    if (!own) FromEngine([&] { beforeNavigate_(Url, IsMainFrame); });
     return true;
   }
 
@@ -115,7 +129,8 @@ class TWebEngineBrowser : public TWebBrowser {
     connect(page_, &QWebEnginePage::loadStarted, this, &TWebEngineBrowser::PageLoadStarted);
     connect(page_, &QWebEnginePage::loadProgress, this, &TWebEngineBrowser::PageLoadProgress);
     connect(page_, &QWebEnginePage::loadFinished, this, &TWebEngineBrowser::PageLoadFinished);
-    connect(page_, &QWebEnginePage::linkHovered, this, &TWebBrowser::StatusTextChange);
+    connect(page_, &QWebEnginePage::linkHovered, this,
+            [this](const QString& Url) { FromEngine([&] { emit StatusTextChange(Url); }); });
     connect(page_, &QWebEnginePage::newWindowRequested, this, &TWebEngineBrowser::PageNewWindowRequested);
   }
 
@@ -161,7 +176,7 @@ class TWebEngineBrowser : public TWebBrowser {
 
   void PageNewWindowRequested(QWebEngineNewWindowRequest& Request) {
     const QUrl url = Request.requestedUrl();
-    emit NewWindow2(url.toString());
+    FromEngine([&] { emit NewWindow2(url.toString()); });
     QDesktopServices::openUrl(url);
   }
 

@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <memory>
 
+#include "ui/uApplication.h"
 #include "ui/uWebBrowser.h"
 
 namespace skimbrook::test {
@@ -73,6 +74,18 @@ TEST_F(WebEngineBrowser, AnItemPageRendersAndOnlyItsFramesRaiseBeforeNavigate) {
   EXPECT_EQ(navigations.first().at(0).toString(), "http://127.0.0.1:9/frame");
   EXPECT_FALSE(navigations.first().at(1).toBool());
   EXPECT_TRUE(WaitForReady());
+}
+
+TEST_F(WebEngineBrowser, AnErrorInAHandlerIsReportedByTheApplication) {
+  auto& app = *static_cast<TApplication*>(QCoreApplication::instance());
+  QStringList reported;
+  app.OnError = [&](const QString& Message) { reported << Message; };
+  QObject::connect(browser, &TWebBrowser::BeforeNavigate2, browser,
+                   [](const QString&, bool) { throw std::runtime_error("handler failed"); });
+  ASSERT_TRUE(ShowPage("<iframe src='http://127.0.0.1:9/frame' width=50 height=20></iframe>"));
+  QTest::qWait(200);
+  app.OnError = nullptr;
+  EXPECT_EQ(reported, QStringList({"handler failed"}));
 }
 
 TEST_F(WebEngineBrowser, ScriptsInAnItemPageDoNotRun) {
