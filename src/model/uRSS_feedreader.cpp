@@ -71,10 +71,17 @@ std::array<TmoxXMLNode2*, N> FirstChildrenNamed(const TmoxXMLNode2& Element,
   return found;
 }
 
+// The tree is consumed as it is read: once an item has its fields, the texts below it
+// are no longer needed, and a large document then holds its bytes twice at most, not
+// three times (source, tree and items).
+void ReleaseChildren(TmoxXMLNode2& Element) {
+  Element.Nodes.Clear();
+}
+
 // ---------------------------------------------------------------------------------------
 // RSS and RDF
 
-void ReadRssItem(TFeed& Feed, const TmoxXMLNode2& Element) {
+void ReadRssItem(TFeed& Feed, TmoxXMLNode2& Element) {
   static constexpr std::array<std::string_view, 6> kNames = {"title",           "link",    "description",
                                                              "content:encoded", "dc:date", "pubDate"};
   enum { kTitle, kLink, kDescription, kContent, kDcDate, kPubDate };
@@ -91,6 +98,7 @@ void ReadRssItem(TFeed& Feed, const TmoxXMLNode2& Element) {
   if (child[kDcDate]) item->PubDate = TakeDecoded(child[kDcDate]->Text);
   if (child[kPubDate]) item->PubDate = TakeDecoded(child[kPubDate]->Text);
   Feed.AddItem(std::move(item));
+  ReleaseChildren(Element);
 }
 
 void ReadRssItemsAmong(TFeed& Feed, const TmoxXMLNode2& Parent) {
@@ -114,7 +122,7 @@ void ReadRss(TFeed& Feed, const TmoxXMLNode2& Root) {
 // ---------------------------------------------------------------------------------------
 // Atom
 
-void ReadAtomEntry(TFeed& Feed, const TmoxXMLNode2& Element) {
+void ReadAtomEntry(TFeed& Feed, TmoxXMLNode2& Element) {
   static constexpr std::array<std::string_view, 6> kNames = {"title",    "link",    "issued",
                                                              "modified", "summary", "content"};
   enum { kTitle, kLink, kIssued, kModified, kSummary, kContent };
@@ -132,6 +140,7 @@ void ReadAtomEntry(TFeed& Feed, const TmoxXMLNode2& Element) {
   if (child[kContent] && item->Description.empty())
     item->Description = Trim(XmlUnescape(SerializeElement(*child[kContent])));
   Feed.AddItem(std::move(item));
+  ReleaseChildren(Element);
 }
 
 void ReadAtom(TFeed& Feed, const TmoxXMLNode2& Root) {
