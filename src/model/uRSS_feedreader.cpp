@@ -42,7 +42,9 @@ std::string TakeTitle(std::string& Raw) {
     TrimInPlace(Raw);
     return std::move(Raw);
   }
-  return Trim(StripTags(XmlUnescape(Raw)));
+  std::string title = StripTags(XmlUnescape(Raw));
+  TrimInPlace(title);
+  return title;
 }
 
 // The value of the attribute named exactly Name, for taking it over; nullptr when absent.
@@ -137,8 +139,10 @@ void ReadAtomEntry(TFeed& Feed, TmoxXMLNode2& Element) {
   if (child[kModified]) item->PubDate = TakeDecoded(child[kModified]->Text);
   if (child[kSummary]) item->Description = TakeDecoded(child[kSummary]->Text);
   // The content element is kept whole, wrapper included; a summary wins over it.
-  if (child[kContent] && item->Description.empty())
-    item->Description = Trim(XmlUnescape(SerializeElement(*child[kContent])));
+  if (child[kContent] && item->Description.empty()) {
+    item->Description = XmlUnescape(SerializeElement(*child[kContent]));
+    TrimInPlace(item->Description);
+  }
   Feed.AddItem(std::move(item));
   ReleaseChildren(Element);
 }
@@ -174,11 +178,14 @@ std::string TakeDecoded(std::string& Raw) {
     TrimInPlace(Raw);
     return std::move(Raw);
   }
-  return Trim(XmlUnescape(Raw));
+  std::string decoded = XmlUnescape(Raw);
+  TrimInPlace(decoded);
+  return decoded;
 }
 
 std::string SerializeElement(const TmoxXMLNode2& E) {
   std::string out;
+  out.reserve(E.Text.size() + 2 * E.Name.size() + 64);
   // Writes the start tag; true when the element has content and so an end tag to come.
   auto open = [&out](const TmoxXMLNode2& Element) {
     out += '\r';
