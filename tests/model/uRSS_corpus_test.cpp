@@ -16,15 +16,7 @@
 namespace skimbrook {
 namespace {
 
-// The shared corpus beside the checkout, or where SKIMBROOK_CORPUS points (a checkout in
-// another folder layout); empty when neither is there.
-std::string CorpusRoot() {
-  std::string root = test::CorpusPath();
-  const char* elsewhere = std::getenv("SKIMBROOK_CORPUS");
-  if (root.empty() && elsewhere && std::filesystem::is_directory(elsewhere))
-    root = std::string(elsewhere) + "/";
-  return root;
-}
+std::string CorpusRoot() { return test::CorpusPath(); }
 
 bool IsNumberedReaderError(const std::string& Message) {
   return Message == "1: unrecognized feed format" || Message == "2: <channel> not found";
