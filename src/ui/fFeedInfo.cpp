@@ -1,7 +1,6 @@
 #include "ui/fFeedInfo.h"
 
 #include <QApplication>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -41,15 +40,6 @@ TfmFeedInfo::TfmFeedInfo(QWidget* Parent) : QDialog(Parent) {
   btOK->setObjectName(QStringLiteral("btOK"));
   btOK->setDefault(true);
   connect(btOK, &QPushButton::clicked, this, &QDialog::accept);
-}
-
-// Enter closes wherever the focus is, the read-only edits included.
-void TfmFeedInfo::keyPressEvent(QKeyEvent* Event) {
-  if (Event->key() == Qt::Key_Return || Event->key() == Qt::Key_Enter) {
-    accept();
-    return;
-  }
-  QDialog::keyPressEvent(Event);
 }
 
 void ShowFeedInfo(const TFeed& Feed, QWidget* Parent) {

@@ -12,7 +12,8 @@ namespace skimbrook {
 
 class TFeed;
 
-// The feed info form: three read-only edits and OK. Enter and Escape close it.
+// The feed info form: three read-only edits and OK, the default button, so that Enter
+// closes it like Escape.
 class TfmFeedInfo : public QDialog {
   Q_OBJECT
 
@@ -23,9 +24,6 @@ class TfmFeedInfo : public QDialog {
   QLineEdit* ebFeedHtmlLink;
   QLineEdit* ebFeedXmlLink;
   QPushButton* btOK;
-
- protected:
-  void keyPressEvent(QKeyEvent* Event) override;
 };
 
 // Shows the dialog modally for Feed; changes nothing.

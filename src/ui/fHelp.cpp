@@ -13,13 +13,6 @@ namespace {
 
 TfmHelp* HelpWindow = nullptr;
 
-// Runs while the application object is destroyed, before the browser engine shuts down,
-// so that the kept window goes with the application.
-void DestroyHelpWindow() {
-  delete HelpWindow;
-  HelpWindow = nullptr;
-}
-
 // Centres Window on Parent's window, or on its screen when there is no parent.
 void CentreOn(QWidget& Window, QWidget* Parent) {
   QRect Frame = Window.frameGeometry();
@@ -65,7 +58,12 @@ void ShowHelp(QWidget* Parent) {
   if (HelpWindow == nullptr) {
     HelpWindow = new TfmHelp;
     CentreOn(*HelpWindow, Parent);
-    qAddPostRoutine(DestroyHelpWindow);
+    // The kept window goes when the event loop ends: its page must be gone before the
+    // browser engine shuts down with the application object.
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, qApp, [] {
+      delete HelpWindow;
+      HelpWindow = nullptr;
+    });
   }
   HelpWindow->WebBrowser->load(HelpPageUrl());
   HelpWindow->show();
