@@ -52,21 +52,6 @@ std::vector<std::string> TabOrder(QWidget& Window, int Count) {
   return Names;
 }
 
-std::optional<std::string> TMemoryStore::ReadString(const std::string& KeyPath, const std::string& Name) {
-  const auto Found = values_.find({KeyPath, Name});
-  if (Found == values_.end()) return std::nullopt;
-  return Found->second;
-}
-
-void TMemoryStore::WriteString(const std::string& KeyPath, const std::string& Name,
-                               const std::string& Value) {
-  values_[{KeyPath, Name}] = Value;
-}
-
-void TMemoryStore::DeleteValue(const std::string& KeyPath, const std::string& Name) {
-  values_.erase({KeyPath, Name});
-}
-
 }  // namespace skimbrook::test
 
 // Window tests need the application object before the first test; the engine of the

@@ -3,10 +3,7 @@
 #pragma once
 
 #include <functional>
-#include <map>
-#include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -14,7 +11,7 @@
 #include <QDialog>
 #include <QWidget>
 
-#include "settings/uRegistry.h"
+#include "settings/uMemoryRegistry.h"
 #include "settings/uSettings.h"
 
 namespace skimbrook::test {
@@ -44,21 +41,9 @@ void PressKey(QWidget& Window, Qt::Key Key);
 // them, the focused one first.
 std::vector<std::string> TabOrder(QWidget& Window, int Count);
 
-// A registry store held in memory.
-class TMemoryStore : public RegistryStore {
- public:
-  void OpenOrCreateKey(const std::string&) override {}
-  std::optional<std::string> ReadString(const std::string& KeyPath, const std::string& Name) override;
-  void WriteString(const std::string& KeyPath, const std::string& Name, const std::string& Value) override;
-  void DeleteValue(const std::string& KeyPath, const std::string& Name) override;
-
- private:
-  std::map<std::pair<std::string, std::string>, std::string> values_;
-};
-
 // Settings loaded from an empty store, that is, the defaults.
 struct TTestSettings {
-  TMemoryStore Store;
+  TMemoryRegistry Store;
   TSettings Settings{Store, "/opt/skimbrook/skimbrook"};
 };
 
