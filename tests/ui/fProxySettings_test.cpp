@@ -177,6 +177,8 @@ TEST_P(ProxyDialogLeft, WithoutOkChangesNothing) {
         Form.btCancel->click();
         break;
       case TLeave::EscapeInAnEdit:
+        Form.ebPassword->setFocus();
+        EXPECT_EQ(Form.focusWidget(), Form.ebPassword);
         test::PressKey(Form, Qt::Key_Escape);
         break;
       case TLeave::CloseWindow:
