@@ -14,9 +14,11 @@ namespace skimbrook {
 
 namespace {
 
-// The product's web site and the feed directory's host, as the tips name them.
+// The product's web site, and the feed directory that the File menu searches: its name
+// (the menu entry reads "Search <name>...") and its web host.
 constexpr char kProductHomePage[] = "http://www.skimbrook.org/";
-constexpr char kDirectoryHost[] = "www.syndic8.com";
+constexpr char kDirectoryName[] = "Feed Directory";
+constexpr char kDirectoryHost[] = "directory.skimbrook.org";
 
 // Design size of the form; the memo and the controls below it follow a larger window.
 constexpr int kFormWidth = 393;
@@ -63,8 +65,8 @@ const QString& TipText(int Index) {
                      "the File menu."),
       QStringLiteral("To see information about the current feed press Alt+Enter or select \"Feed Info\" from "
                      "the File menu."),
-      QStringLiteral("To find feeds on a subject, pick the Syndic8 directory search from the File menu and "
-                     "enter a few keywords; the matches from ") +
+      QStringLiteral("To find feeds on a subject, select \"Search ") + QLatin1String(kDirectoryName) +
+          QStringLiteral("...\" from the File menu and enter a few keywords; the matches from ") +
           QLatin1String(kDirectoryHost) + QStringLiteral(" open in browser mode."),
       QStringLiteral(
           "To copy the URL of a feed in Internet Explorer right click on the orange XML or RSS icon "
