@@ -72,9 +72,17 @@ TEST(HelpWindow, IsOneKeptWindowThatLoadsThePageAgainOnEveryCall) {
   EXPECT_TRUE(WaitFor([&] { return QApplication::activeWindow() == Help; }));
   EXPECT_EQ(HelpWindows().size(), 1u);
 
-  // The end of the event loop takes the window with it.
-  QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+  // Closing the main window ends the event loop although the help window is open, and
+  // the end of the loop takes the help window with it.
+  bool LastWindowClosed = false;
+  QObject::connect(qApp, &QGuiApplication::lastWindowClosed, Help, [&] { LastWindowClosed = true; });
+  QTimer::singleShot(0, &Main, &QWidget::close);
+  QTimer Fallback;
+  Fallback.setSingleShot(true);
+  QObject::connect(&Fallback, &QTimer::timeout, qApp, &QCoreApplication::quit);
+  Fallback.start(10000);
   QCoreApplication::exec();
+  EXPECT_TRUE(LastWindowClosed);
   EXPECT_TRUE(HelpWindows().empty());
 }
 
