@@ -64,13 +64,16 @@ class TMemoryRegistry : public RegistryStore {
   void WriteString(const std::string& Key, const std::string& Name, const std::string& Value) override {
     Values[Key + "\\" + Name] = Value;
   }
-  void DeleteValue(const std::string& Key, const std::string& Name) override { Values.erase(Key + "\\" + Name); }
+  void DeleteValue(const std::string& Key, const std::string& Name) override {
+    Values.erase(Key + "\\" + Name);
+  }
 };
 
 // A small RSS 2.0 document with one item per title.
 inline std::string Rss(const std::vector<std::string>& Titles, const char* LineEnd = "\n") {
-  std::string text = std::string("<?xml version=\"1.0\"?>") + LineEnd + "<rss version=\"2.0\"><channel>" + LineEnd +
-                     "<title>Channel</title><link>http://example.com/</link><description>D</description>" + LineEnd;
+  std::string text =
+      std::string("<?xml version=\"1.0\"?>") + LineEnd + "<rss version=\"2.0\"><channel>" + LineEnd +
+      "<title>Channel</title><link>http://example.com/</link><description>D</description>" + LineEnd;
   for (const auto& title : Titles) text += "<item><title>" + title + "</title></item>" + LineEnd;
   return text + "</channel></rss>" + LineEnd;
 }

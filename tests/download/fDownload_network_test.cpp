@@ -68,7 +68,8 @@ TEST_F(DownloadNetworkTest, StoresGoodFeedsAndMarksEveryKindOfFailureAsAnErrorLe
   auto good = AddFeed(server.Url("/good.xml"));
   auto empty = AddFeed(server.Url("/empty.xml"));
   std::vector<std::shared_ptr<TFeed>> failing;
-  for (const char* path : {"/moved.xml", "/missing.xml", "/stalled.xml", "/half.xml", "/closed.xml", "/huge.xml"})
+  for (const char* path :
+       {"/moved.xml", "/missing.xml", "/stalled.xml", "/half.xml", "/closed.xml", "/huge.xml"})
     failing.push_back(AddFeed(server.Url(path)));
   failing.push_back(AddFeed("http://127.0.0.1:1/refused.xml"));
   for (const auto& feed : failing) WriteFile(feed->CacheFileName(), "cached");
@@ -92,7 +93,9 @@ TEST_F(DownloadNetworkTest, StoresGoodFeedsAndMarksEveryKindOfFailureAsAnErrorLe
   }
   // The redirect to /good.xml was not followed.
   auto requests = server.Requests();
-  EXPECT_EQ(std::count_if(requests.begin(), requests.end(), [](const auto& R) { return R.Path == "/good.xml"; }), 1);
+  EXPECT_EQ(
+      std::count_if(requests.begin(), requests.end(), [](const auto& R) { return R.Path == "/good.xml"; }),
+      1);
   EXPECT_EQ(requests.at(0).HeaderValue("Accept"), "text/html, */*");
   EXPECT_EQ(requests.at(0).HeaderValue("User-Agent"), "Mozilla/3.0 (compatible; Indy Library)");
   EXPECT_EQ(requests.at(0).HeaderValue("Content-Type"), "text/html");
@@ -187,10 +190,10 @@ TEST_F(DownloadNetworkTest, LeavesALogOfTimeStampedLinesInTheCurrentDirectory) {
     texts.push_back(m[1]);
     start = end + 1;
   }
-  const std::vector<std::string> expected = {
-      "Downloading " + feed->XmlUrl,  "Status: Resolving hostname 127.0.0.1.",
-      "Status: Connecting to 127.0.0.1.", "Status: Connected.",
-      "Progress: " + std::to_string(Rss({"One"}).size())};
+  const std::vector<std::string> expected = {"Downloading " + feed->XmlUrl,
+                                             "Status: Resolving hostname 127.0.0.1.",
+                                             "Status: Connecting to 127.0.0.1.", "Status: Connected.",
+                                             "Progress: " + std::to_string(Rss({"One"}).size())};
   ASSERT_GE(texts.size(), expected.size() + 2);
   EXPECT_EQ(std::vector<std::string>(texts.begin(), texts.begin() + expected.size()), expected);
   EXPECT_EQ(texts[texts.size() - 2], "Status: Disconnecting.");

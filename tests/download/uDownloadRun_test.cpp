@@ -14,11 +14,11 @@ namespace skimbrook {
 namespace {
 
 using test::ReadFile;
-using test::WriteFile;
 using test::Rss;
 using test::TMemoryRegistry;
 using test::TRecordingView;
 using test::TScriptedClient;
+using test::WriteFile;
 
 class DownloadRunTest : public ::testing::Test {
  protected:
@@ -76,7 +76,8 @@ TEST(DownloadedLines, SplitAtEveryLineEndAndStopAtNul) {
       {std::string("a\nb\0c\nd", 7), {"a", "b"}},
       {std::string("\0abc", 4), {}},
   };
-  for (const auto& c : cases) EXPECT_EQ(SplitDownloadedLines(c.Text), c.Lines) << ::testing::PrintToString(c.Text);
+  for (const auto& c : cases)
+    EXPECT_EQ(SplitDownloadedLines(c.Text), c.Lines) << ::testing::PrintToString(c.Text);
 }
 
 TEST(DownloadedText, IsStoredWithCrLfAndMovesTheOldCacheAsideOnlyWhenNoBackupExists) {
@@ -240,9 +241,11 @@ TEST_F(DownloadRunTest, ALeftoverBackupGivesTheReadFlagsAndIsThenRemoved) {
   Answer(feed->XmlUrl, Rss({"Read before", "Other"}));
   // The backup a failed merge left behind, and a cache file written since.
   std::string backup = Cache(feed->XmlUrl) + ".bak";
-  WriteFile(backup, "<rss version=\"2.0\"><channel><item isRead=\"true\"><title>Read before</title></item>"
-                    "</channel></rss>");
-  WriteFile(Cache(feed->XmlUrl), "<rss version=\"2.0\"><channel><item><title>Other</title></item></channel></rss>");
+  WriteFile(backup,
+            "<rss version=\"2.0\"><channel><item isRead=\"true\"><title>Read before</title></item>"
+            "</channel></rss>");
+  WriteFile(Cache(feed->XmlUrl),
+            "<rss version=\"2.0\"><channel><item><title>Other</title></item></channel></rss>");
   run->QueueFeed(feed);
 
   Run();
@@ -286,9 +289,9 @@ TEST_F(DownloadRunTest, LogsEachFeedWithTheClientsEventsAndNoOutcome) {
     ASSERT_TRUE(std::regex_match(line, m, stamp)) << line;
     texts.push_back(m[1]);
   }
-  EXPECT_EQ(texts, (std::vector<std::string>{"Before", "Downloading http://a.example/feed.xml", "Status: Connected.",
-                                              "Progress: 6", "Downloading http://b.example/missing.xml",
-                                              "Status: Connected."}));
+  EXPECT_EQ(texts, (std::vector<std::string>{
+                       "Before", "Downloading http://a.example/feed.xml", "Status: Connected.", "Progress: 6",
+                       "Downloading http://b.example/missing.xml", "Status: Connected."}));
 
   std::string path = dir.File("download.log");
   run->WriteLog(path);
