@@ -62,13 +62,14 @@ int WriteAll(int Fd, std::string_view Bytes) {
   return 0;
 }
 
-// Keeps the mode of the file being replaced; a new file gets the usual 0666 & ~umask.
-mode_t ModeForReplacement(const std::string& Path) {
+// Keeps the mode of the file being replaced; a new file gets NewFileMode & ~umask, as open(2)
+// would give it.
+mode_t ModeForReplacement(const std::string& Path, mode_t NewFileMode) {
   struct stat st {};
   if (::stat(Path.c_str(), &st) == 0) return st.st_mode & 07777;
   mode_t mask = ::umask(0);
   ::umask(mask);
-  return 0666 & ~mask;
+  return NewFileMode & ~mask;
 }
 
 }  // namespace
@@ -97,11 +98,11 @@ std::string ReadFileBytes(const std::string& Path) {
   return bytes;
 }
 
-void WriteFileAtomic(const std::string& Path, std::string_view Bytes) {
+void WriteFileAtomic(const std::string& Path, std::string_view Bytes, mode_t NewFileMode) {
   std::string temp = Path + ".tmp-XXXXXX";
   TFileDescriptor fd(::mkostemp(temp.data(), O_CLOEXEC));
   if (fd.Get() < 0) ThrowFileError("Cannot create file", Path, errno);
-  int error = ::fchmod(fd.Get(), ModeForReplacement(Path)) == 0 ? 0 : errno;
+  int error = ::fchmod(fd.Get(), ModeForReplacement(Path, NewFileMode)) == 0 ? 0 : errno;
   if (error == 0) error = WriteAll(fd.Get(), Bytes);
   if (error == 0 && ::fsync(fd.Get()) != 0) error = errno;
   int closeError = fd.Close();
@@ -125,6 +126,8 @@ std::string JoinLinesCRLF(const std::vector<std::string>& Lines) {
   return text;
 }
 
-void SetWriteFaultHookForTests(TWriteFaultHook Hook) { WriteFaultHook() = std::move(Hook); }
+void SetWriteFaultHookForTests(TWriteFaultHook Hook) {
+  WriteFaultHook() = std::move(Hook);
+}
 
 }  // namespace skimbrook

@@ -1,6 +1,8 @@
 // Whole-file reading and writing for every file the program keeps.
 #pragma once
 
+#include <sys/types.h>
+
 #include <functional>
 #include <string>
 #include <string_view>
@@ -19,7 +21,8 @@ std::string ReadFileBytes(const std::string& Path);
 // the bytes go to a temporary file in the same folder, are flushed to the disk, and the
 // temporary file is renamed over Path. On any failure the temporary file is removed, the
 // previous file stays as it was, and std::runtime_error names the file and the cause.
-void WriteFileAtomic(const std::string& Path, std::string_view Bytes);
+// A replaced file keeps its permission bits; a new one gets NewFileMode less the umask.
+void WriteFileAtomic(const std::string& Path, std::string_view Bytes, mode_t NewFileMode = 0666);
 
 // Each line followed by CR LF, the last one included: the line format of every file the
 // program writes.

@@ -6,13 +6,19 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace skimbrook {
 
+// The key whose values start programs with the user's session: each value names a program
+// and holds its full path.
+inline constexpr std::string_view RunKeyPath = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+
 // The four operations the settings need. Key paths use backslashes and are relative to
-// the current user's hive. Errors are std::runtime_error with the texts
-// "Failed to create key %s", "Failed to set data for '%s'", "Failed to get data for '%s'"
-// and "Invalid data type for '%s'".
+// the current user's hive; key paths and value names compare without regard to letter
+// case. Errors are std::runtime_error with the texts "Failed to create key %s",
+// "Failed to set data for '%s'", "Failed to get data for '%s'" and
+// "Invalid data type for '%s'".
 class RegistryStore {
  public:
   virtual ~RegistryStore() = default;
@@ -26,6 +32,39 @@ class RegistryStore {
   virtual void WriteString(const std::string& KeyPath, const std::string& Name, const std::string& Value) = 0;
   // Deletes a named value; nothing happens when it or its key is absent.
   virtual void DeleteValue(const std::string& KeyPath, const std::string& Name) = 0;
+
+  // Starts a group of operations that the store may persist once, at the matching
+  // EndUpdate, instead of after each change; groups nest. Use TRegistryUpdate.
+  virtual void BeginUpdate() {}
+  // Ends a group. The outermost one persists the group's changes, or raises the error of
+  // the first change that could not be persisted, in which case none of them is kept.
+  virtual void EndUpdate() {}
+};
+
+// One group of registry operations for the life of the object (see BeginUpdate).
+class TRegistryUpdate {
+ public:
+  explicit TRegistryUpdate(RegistryStore& Store) : store_(Store) { store_.BeginUpdate(); }
+  // Reached without Finish only while an exception is on its way: persists what was done
+  // before it as far as possible and lets the original exception go on.
+  ~TRegistryUpdate() {
+    if (finished_) return;
+    try {
+      store_.EndUpdate();
+    } catch (...) {
+    }
+  }
+  TRegistryUpdate(const TRegistryUpdate&) = delete;
+  TRegistryUpdate& operator=(const TRegistryUpdate&) = delete;
+  // Ends the group, raising the store's error when its changes could not be persisted.
+  void Finish() {
+    finished_ = true;
+    store_.EndUpdate();
+  }
+
+ private:
+  RegistryStore& store_;
+  bool finished_ = false;
 };
 
 // The hive file's path: $XDG_CONFIG_HOME/Skimbrook/HKCU.reg, $XDG_CONFIG_HOME defaulting

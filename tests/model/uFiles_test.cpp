@@ -59,6 +59,21 @@ TEST_F(WriteFileAtomicTest, KeepsModeOfReplacedFile) {
   EXPECT_EQ(st.st_mode & 0777, 0600u);
 }
 
+TEST_F(WriteFileAtomicTest, NewFileGetsRequestedModeButReplacedFileKeepsItsOwn) {
+  std::string fresh = dir.File("fresh.reg");
+  WriteFileAtomic(fresh, "x", 0600);
+  struct stat st {};
+  ASSERT_EQ(::stat(fresh.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+
+  std::string shared = dir.File("shared.reg");
+  WriteFileAtomic(shared, "x");
+  ASSERT_EQ(::chmod(shared.c_str(), 0644), 0);
+  WriteFileAtomic(shared, "y", 0600);
+  ASSERT_EQ(::stat(shared.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0644u) << "a mode the user chose is left alone";
+}
+
 TEST_F(WriteFileAtomicTest, MissingFolderRaisesWithPath) {
   std::string path = dir.File("no/such/folder/x.xml");
   EXPECT_THROW(WriteFileAtomic(path, "x"), std::runtime_error);
