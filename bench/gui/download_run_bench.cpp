@@ -12,21 +12,11 @@
 
 #include "download/fDownload.h"
 #include "download/uCurlQtPump.h"
-#include "settings/uRegistry.h"
+#include "settings/uMemoryRegistry.h"
 #include "tools/LoopbackHttpServer.h"
 
 namespace skimbrook {
 namespace {
-
-class TNoRegistry : public RegistryStore {
- public:
-  void OpenOrCreateKey(const std::string&) override {}
-  std::optional<std::string> ReadString(const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-  void WriteString(const std::string&, const std::string&, const std::string&) override {}
-  void DeleteValue(const std::string&, const std::string&) override {}
-};
 
 // A fresh data folder that is also the current directory (download.log lands there).
 class TScratchFolder {
@@ -64,7 +54,7 @@ std::string SmallFeed(int Number) {
 void BM_RunOf200SmallFeeds(benchmark::State& State) {
   constexpr int kFeeds = 200;
   TScratchFolder folder;
-  TNoRegistry registry;
+  TMemoryRegistry registry;
   TSettings settings(registry, "/nonexistent/skimbrook");
   test::LoopbackHttpServer server;
   TFeedList list;
@@ -94,7 +84,7 @@ BENCHMARK(BM_RunOf200SmallFeeds)->Unit(benchmark::kMillisecond)->UseRealTime()->
 // gap between two ticks is how long the window would be unresponsive.
 void BM_LongestTimerGapDuringStalledFetch(benchmark::State& State) {
   TScratchFolder folder;
-  TNoRegistry registry;
+  TMemoryRegistry registry;
   TSettings settings(registry, "/nonexistent/skimbrook");
   test::LoopbackHttpServer server;
   server.Stall("/stalled.xml");

@@ -1,5 +1,5 @@
 // Test doubles shared by the download tests: a scripted HTTP client, a view that records
-// what the run shows, a registry in memory, a feed document builder and a scoped change of
+// what the run shows, a feed document builder and a scoped change of
 // the current directory.
 #pragma once
 
@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "download/uDownloadRun.h"
-#include "settings/uRegistry.h"
 
 namespace skimbrook::test {
 
@@ -50,23 +49,6 @@ class TRecordingView : public TDownloadView {
     Events.push_back("status " + std::to_string(Row) + " " + Status);
   }
   void LogLineAdded(const std::string&) override {}
-};
-
-// A registry of the current user kept in memory.
-class TMemoryRegistry : public RegistryStore {
- public:
-  std::map<std::string, std::string> Values;
-  void OpenOrCreateKey(const std::string&) override {}
-  std::optional<std::string> ReadString(const std::string& Key, const std::string& Name) override {
-    auto it = Values.find(Key + "\\" + Name);
-    return it == Values.end() ? std::nullopt : std::optional(it->second);
-  }
-  void WriteString(const std::string& Key, const std::string& Name, const std::string& Value) override {
-    Values[Key + "\\" + Name] = Value;
-  }
-  void DeleteValue(const std::string& Key, const std::string& Name) override {
-    Values.erase(Key + "\\" + Name);
-  }
 };
 
 // A small RSS 2.0 document with one item per title.

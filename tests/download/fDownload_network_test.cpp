@@ -10,6 +10,7 @@
 #include "download/DownloadTestSupport.h"
 #include "download/fDownload.h"
 #include "download/uCurlQtPump.h"
+#include "settings/uMemoryRegistry.h"
 #include "tools/LoopbackHttpServer.h"
 #include "tools/TestSupport.h"
 
@@ -51,7 +52,7 @@ class DownloadNetworkTest : public ::testing::Test {
 
   test::TTempDir dir;
   test::TScopedCurrentDir cwd{dir.Path()};
-  test::TMemoryRegistry registry;
+  TMemoryRegistry registry;
   TSettings settings{registry, dir.Path() + "skimbrook"};
   TFeedList list;
   LoopbackHttpServer server;

@@ -8,6 +8,7 @@
 
 #include "download/DownloadTestSupport.h"
 #include "model/uFiles.h"
+#include "settings/uMemoryRegistry.h"
 #include "tools/TestSupport.h"
 
 namespace skimbrook {
@@ -15,7 +16,6 @@ namespace {
 
 using test::ReadFile;
 using test::Rss;
-using test::TMemoryRegistry;
 using test::TRecordingView;
 using test::TScriptedClient;
 using test::WriteFile;

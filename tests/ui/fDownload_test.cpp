@@ -13,6 +13,7 @@
 #include <QTreeWidget>
 
 #include "download/DownloadTestSupport.h"
+#include "settings/uMemoryRegistry.h"
 #include "tools/TestSupport.h"
 
 namespace skimbrook {
@@ -39,7 +40,7 @@ class DownloadWindowTest : public ::testing::Test {
 
   test::TTempDir dir;
   test::TScopedCurrentDir cwd{dir.Path()};
-  test::TMemoryRegistry registry;
+  TMemoryRegistry registry;
   TSettings settings{registry, dir.Path() + "skimbrook"};
   TFeedList list;
   QWidget mainWindow;
