@@ -97,6 +97,13 @@ void TDownloadRun::QueueFeed(std::shared_ptr<TFeed> Feed) {
 
 void TDownloadRun::RunQueue(const TSettings& Settings) {
   if (!client_) throw std::logic_error("download run: the client is closed");
+  // A second RunQueue from an event handled while this one waits would fetch re-entrantly.
+  if (running_) throw std::logic_error("download run: already running");
+  running_ = true;
+  struct TEndOfRun {
+    bool& Running;
+    ~TEndOfRun() { Running = false; }
+  } endOfRun{running_};
   if (Settings.UseProxy) {
     client_->SetProxy({Settings.ProxyAddress, Settings.ProxyPort, Settings.ProxyUserName,
                        Settings.ProxyPassword, Settings.UseAuthentication});

@@ -49,7 +49,8 @@ class TDownloadRun {
   void QueueFeed(std::shared_ptr<TFeed> Feed);
   // Sets the client's proxy from Settings when UseProxy is on, then processes the rows
   // from first to last. A row's failure marks only that row "error". Returns when every
-  // row is done, or after Abort() when the row in progress has ended.
+  // row is done, or after Abort() when the row in progress has ended. Throws
+  // std::logic_error when called again while it runs.
   void RunQueue(const TSettings& Settings);
   // Ends the transfer in progress and leaves the rows not yet started untouched.
   void Abort();
@@ -86,6 +87,7 @@ class TDownloadRun {
   std::vector<TRow> rows_;
   std::vector<std::string> log_;
   bool aborted_ = false;
+  bool running_ = false;
 };
 
 // ---------------------------------------------------------------------------------------

@@ -348,6 +348,24 @@ TEST_F(DownloadRunTest, AbortEndsTheRowInProgressAndSkipsTheRest) {
   EXPECT_EQ(client->Fetched.size(), 2u);
 }
 
+TEST_F(DownloadRunTest, RefusesASecondRunStartedWhileItWaits) {
+  auto feed = AddFeed("http://a.example/feed.xml");
+  bool refused = false;
+  client->Answers[feed->XmlUrl] = [&] {
+    try {
+      Run();
+    } catch (const std::logic_error&) {
+      refused = true;
+    }
+    return Rss({"One"});
+  };
+  run->QueueFeed(feed);
+  Run();
+  EXPECT_TRUE(refused);
+  EXPECT_EQ(Statuses(), std::vector<std::string>{"done"});
+  EXPECT_EQ(client->Fetched.size(), 1u);
+}
+
 TEST_F(DownloadRunTest, AFeedRemovedFromTheListDuringItsFetchIsStillFinishedSafely) {
   auto feed = AddFeed("http://a.example/feed.xml");
   run->QueueFeed(feed);
