@@ -1,6 +1,6 @@
 // The libcurl client against the loopback server: what goes out, what counts as a
-// failure, cookies, the proxy, the time-out, the size cap, and that the event loop keeps
-// running while a fetch waits.
+// failure, the time-out, the size cap, the connection events, and that the event loop
+// keeps running while a fetch waits. Cookies and the proxy are tested with whole runs.
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -140,49 +140,6 @@ TEST_F(CurlHttpClientTest, FailsABodyOverTheCapWithOrWithoutAnnouncedLength) {
   auto client = NewClient();
   EXPECT_THROW(client->Get(server.Url("/huge.xml")), std::runtime_error);
   EXPECT_THROW(client->Get(server.Url("/huge-announced.xml")), std::runtime_error);
-}
-
-TEST_F(CurlHttpClientTest, KeepsCookiesForTheLifeOfOneClientOnly) {
-  server.Serve("/first.xml", "1", 200, {{"Set-Cookie", "session=abc; Path=/"}});
-  server.Serve("/second.xml", "2");
-  {
-    auto client = NewClient();
-    client->Get(server.Url("/first.xml"));
-    client->Get(server.Url("/second.xml"));
-  }
-  auto next = NewClient();
-  next->Get(server.Url("/second.xml"));
-
-  auto requests = server.Requests();
-  ASSERT_EQ(requests.size(), 3u);
-  EXPECT_EQ(requests[0].HeaderValue("Cookie"), std::nullopt);
-  EXPECT_EQ(requests[1].HeaderValue("Cookie"), "session=abc");
-  EXPECT_EQ(requests[2].HeaderValue("Cookie"), std::nullopt);
-}
-
-TEST_F(CurlHttpClientTest, SendsBasicProxyCredentialsUpFrontOnlyWhenAskedTo) {
-  server.Serve("/feed.xml", "<rss/>");
-  server.RequireProxyAuthentication("user", "secret");
-  // The host does not exist: only a request through the proxy can succeed.
-  const std::string url = "http://feeds.invalid/feed.xml";
-  const std::string expected = "Basic dXNlcjpzZWNyZXQ=";
-
-  for (bool upFront : {true, false}) {
-    SCOPED_TRACE(upFront);
-    server.ClearRequests();
-    auto client = NewClient();
-    client->SetProxy({"127.0.0.1", server.Port(), "user", "secret", upFront});
-    EXPECT_EQ(client->Get(url), "<rss/>");
-    auto requests = server.Requests();
-    ASSERT_FALSE(requests.empty());
-    EXPECT_EQ(requests[0].Target, url);
-    EXPECT_EQ(requests[0].HeaderValue("Proxy-Authorization").has_value(), upFront);
-    EXPECT_EQ(requests.back().HeaderValue("Proxy-Authorization"), expected);
-  }
-
-  auto wrong = NewClient();
-  wrong->SetProxy({"127.0.0.1", server.Port(), "user", "wrong", true});
-  EXPECT_THROW(wrong->Get(url), std::runtime_error);
 }
 
 TEST_F(CurlHttpClientTest, IgnoresTheEnvironmentsProxyWhenNoneIsSet) {
