@@ -4,6 +4,7 @@
 // by name, and a syntax error stops the scan while keeping the tree built so far.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -18,6 +19,10 @@ class TmoxXMLParser2;
 struct TmoxXMLAttribute2 {
   std::string Value;
   std::string Name;
+
+  // Attributes come from the pool of tree memory (a bump per object, no heap call).
+  static void* operator new(std::size_t Size);
+  static void operator delete(void* Attribute, std::size_t Size) noexcept;
 };
 
 // An ordered list that owns its items: clearing or destroying it destroys them.
@@ -52,8 +57,12 @@ class TmoxXMLNode2 {
   TmoxXMLNode2(const TmoxXMLNode2&) = delete;
   TmoxXMLNode2& operator=(const TmoxXMLNode2&) = delete;
 
-  std::string Name;  // exactly as written in the start tag, prefix included
-  std::string Text;  // trimmed text before the first child tag, or the first CDATA section
+  // Elements come from the pool of tree memory (a bump per object, no heap call).
+  static void* operator new(std::size_t Size);
+  static void operator delete(void* Element, std::size_t Size) noexcept;
+
+  std::string Name;                    // exactly as written in the start tag, prefix included
+  std::string Text;                    // trimmed text before the first child tag, or the first CDATA section
   TmoxXMLParser2* Document = nullptr;  // the document that created the element; none on the root
   TmoxXMLNode2* Parent = nullptr;      // the enclosing element; none on the root
   TmoxXMLNodeList2<TmoxXMLNode2> Nodes;

@@ -1,0 +1,98 @@
+// Elements and attributes share slabs of memory; these cases move them between threads
+// and let single objects outlive the rest of their tree.
+#include "xml/moxSlabPool.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <deque>
+#include <mutex>
+#include <thread>
+
+#include "xml/moxXMLParser2.h"
+
+namespace skimbrook {
+namespace {
+
+std::string ManyItems(int Count, const std::string& Tag) {
+  std::string source = "<rss><channel>";
+  for (int i = 0; i < Count; ++i) {
+    source +=
+        "<item n=\"" + std::to_string(i) + "\"><title>" + Tag + " " + std::to_string(i) + "</title></item>";
+  }
+  return source + "</channel></rss>";
+}
+
+TEST(SlabPoolTest, TreeBuiltOnAThreadThatEndedIsReleasedOnAnother) {
+  std::unique_ptr<TmoxXMLParser2> doc;
+  std::thread builder([&] {
+    doc = std::make_unique<TmoxXMLParser2>();
+    doc->LoadFromString(ManyItems(5000, "built"));
+  });
+  builder.join();
+  ASSERT_EQ(doc->LastError, "");
+  EXPECT_EQ(doc->Nodes[0].Nodes[4999].Nodes[0].Text, "built 4999");
+  doc.reset();
+}
+
+TEST(SlabPoolTest, ElementTakenOutOfItsTreeOutlivesTheTree) {
+  auto doc = std::make_unique<TmoxXMLParser2>();
+  doc->LoadFromString(ManyItems(3000, "kept"));
+  auto items = doc->Nodes[0].Nodes.TakeAll();
+  std::unique_ptr<TmoxXMLNode2> survivor = std::move(items[1234]);
+  items.clear();
+  doc.reset();
+  // Fresh trees would reuse the memory of a slab that was given back too early.
+  for (int i = 0; i < 5; ++i) {
+    TmoxXMLParser2 other;
+    other.LoadFromString(ManyItems(3000, "other"));
+  }
+  EXPECT_EQ(survivor->Name, "item");
+  EXPECT_EQ(survivor->GetAttribute("n"), "1234");
+  EXPECT_EQ(survivor->Nodes[0].Text, "kept 1234");
+}
+
+TEST(SlabPoolTest, ThreadsBuildAndReleaseEachOthersTrees) {
+  std::mutex lock;
+  std::deque<std::unique_ptr<TmoxXMLParser2>> handedOver;
+  std::atomic<int> checked{0};
+  auto worker = [&](int Id) {
+    for (int round = 0; round < 40; ++round) {
+      auto doc = std::make_unique<TmoxXMLParser2>();
+      doc->LoadFromString(ManyItems(300 + Id, "w" + std::to_string(Id)));
+      std::unique_ptr<TmoxXMLParser2> theirs;
+      {
+        std::lock_guard guard(lock);
+        handedOver.push_back(std::move(doc));
+        if (handedOver.size() > 2) {
+          theirs = std::move(handedOver.front());
+          handedOver.pop_front();
+        }
+      }
+      if (theirs) {
+        const TmoxXMLNode2& channel = theirs->Nodes[0];
+        const TmoxXMLNode2& last = channel.Nodes[channel.Nodes.Count() - 1];
+        EXPECT_EQ(last.GetAttribute("n"), std::to_string(channel.Nodes.Count() - 1));
+        ++checked;
+      }
+    }
+  };
+  std::vector<std::thread> threads;
+  for (int id = 0; id < 4; ++id) threads.emplace_back(worker, id);
+  for (auto& thread : threads) thread.join();
+  EXPECT_GT(checked.load(), 100);
+}
+
+TEST(SlabPoolTest, OtherSizesComeFromTheHeap) {
+  void* odd = AllocateTreeObject(3);
+  void* big = AllocateTreeObject(1 << 20);
+  ASSERT_NE(odd, nullptr);
+  ASSERT_NE(big, nullptr);
+  static_cast<char*>(big)[(1 << 20) - 1] = 'x';
+  ReleaseTreeObject(odd, 3);
+  ReleaseTreeObject(big, 1 << 20);
+  ReleaseTreeObject(nullptr, sizeof(TmoxXMLNode2));
+}
+
+}  // namespace
+}  // namespace skimbrook
