@@ -7,13 +7,13 @@ packages=(
   # build
   build-essential cmake pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
-  libqt6webenginecore6-bin qt6-tools-dev-tools libgl-dev
+  libqt6webenginecore6-bin qt6-tools-dev-tools libgl-dev libxcb1-dev
   libcurl4-openssl-dev ca-certificates
   # tests, benchmarks, fuzzing
   googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-  libxml2-utils clang-format
+  libxml2-utils clang-format desktop-file-utils
   # running the program and its desktop tests
-  dbus dbus-x11 xvfb xauth xdotool trayer x11-apps imagemagick fonts-dejavu-core
+  dbus dbus-x11 xvfb xauth xdotool trayer openbox x11-apps x11-utils imagemagick fonts-dejavu-core
 )
 
 missing=()

@@ -1,0 +1,71 @@
+// A later start brings the running copy's window to the front on a real X display, while
+// another program has the focus: without a window manager, and with one that keeps
+// programs in the background from taking the focus (there the window is also minimised).
+#include <gtest/gtest.h>
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include "ShellTestSupport.h"
+
+namespace skimbrook {
+namespace {
+
+using test::TVirtualDesktop;
+using test::WaitForExit;
+
+class DesktopActivationTest : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    const QStringList tools = {"Xvfb", "xdotool", "xprop", "xeyes", GetParam() ? "openbox" : "Xvfb"};
+    if (const QString missing = TVirtualDesktop::MissingTool(tools); !missing.isEmpty())
+      GTEST_SKIP() << missing.toStdString() << " is not installed";
+    desktop_ = std::make_unique<TVirtualDesktop>(GetParam());
+    ASSERT_TRUE(desktop_->IsRunning());
+    environment_ = desktop_->Environment(test::IsolatedEnvironment(dir_.path()));
+  }
+  void TearDown() override {
+    for (QProcess* process : {&first_, &eyes_}) {
+      process->kill();
+      process->waitForFinished(5000);
+    }
+  }
+  void Start(QProcess& Process, const QString& Program, const QStringList& Arguments = {}) {
+    Process.setProcessEnvironment(environment_);
+    Process.start(Program, Arguments);
+    ASSERT_TRUE(Process.waitForStarted(20000));
+  }
+
+  QTemporaryDir dir_;
+  std::unique_ptr<TVirtualDesktop> desktop_;
+  QProcessEnvironment environment_;
+  QProcess first_, eyes_;
+};
+
+TEST_P(DesktopActivationTest, ALaterStartGivesTheRunningCopyTheFocus) {
+  Start(first_, test::TestAppPath());
+  const QString window = desktop_->WindowNamed("Skimbrook v.1.0");
+  ASSERT_FALSE(window.isEmpty());
+  if (GetParam()) {
+    desktop_->XDoTool({"windowminimize", "--sync", window});
+    ASSERT_TRUE(desktop_->XDoTool({"search", "--onlyvisible", "--name", "^Skimbrook v.1.0$"}).isEmpty());
+  }
+  Start(eyes_, "xeyes");
+  desktop_->XDoTool({"windowfocus", "--sync", desktop_->WindowNamed("xeyes")});
+  ASSERT_EQ(desktop_->FocusedWindowName(), "xeyes");
+
+  QProcess later;
+  Start(later, test::TestAppPath(), {"a"});
+  ASSERT_TRUE(WaitForExit(later, 60000));
+  EXPECT_EQ(later.exitCode(), 0);
+  EXPECT_FALSE(desktop_->WindowNamed("Skimbrook v.1.0", 10000).isEmpty()) << "not shown again";
+  EXPECT_TRUE(test::WaitFor([&] { return desktop_->FocusedWindowName() == "Skimbrook v.1.0"; }, 10000))
+      << desktop_->FocusedWindowName().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Desktops, DesktopActivationTest, ::testing::Bool(), [](const auto& Info) {
+  return Info.param ? "WithWindowManager" : "WithoutWindowManager";
+});
+
+}  // namespace
+}  // namespace skimbrook
