@@ -5,7 +5,10 @@
 # depend on another. GUI tests get Qt's offscreen platform; DBUS runs the binary inside
 # its own session bus.
 set(SKIMBROOK_TEST_DATA ${PROJECT_SOURCE_DIR}/tests/data)
-get_filename_component(SKIMBROOK_CORPUS ${PROJECT_SOURCE_DIR}/../shared/corpus ABSOLUTE)
+# The shared real-world corpus lives beside the checkout; a worktree elsewhere can name it
+# with -DSKIMBROOK_CORPUS=<dir>. Tests that need it skip when it is absent.
+get_filename_component(corpus_beside ${PROJECT_SOURCE_DIR}/../shared/corpus ABSOLUTE)
+set(SKIMBROOK_CORPUS ${corpus_beside} CACHE PATH "Folder of the shared real-world test corpus")
 
 function(skimbrook_add_test name)
   cmake_parse_arguments(ARG "DBUS" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})

@@ -117,6 +117,10 @@ class TFeed {
 
  private:
   friend class TFeedList;
+  friend void LoadFeedFromString(TFeed& Feed, std::string Source);
+  // Drops the current items (they stop pointing at this feed) and starts an empty list.
+  void ReplaceItems();
+  void DetachItems();
   bool itemsLoaded_ = false;
   std::vector<std::shared_ptr<TFeedItem>> items_;
   int indexHint_ = -1;  // last known position in Owner, checked before use
@@ -157,6 +161,10 @@ class TFeedList {
   const std::string& LastParseError() const { return lastParseError_; }
 
  private:
+  friend void LoadFeedListFromString(TFeedList& List, std::string Source);
+  // Gives the entries from Index on their position hints.
+  void RenumberFrom(int Index);
+  void CopyDamagedDefault(const std::string& Path);
   std::vector<std::shared_ptr<TFeed>> feeds_;
   std::string damagedCopyPath_;
   std::string lastParseError_;

@@ -1,11 +1,33 @@
 // The options dialog.
 #pragma once
 
+#include <QDialog>
+
+class QCheckBox;
+class QPushButton;
 class QWidget;
 
 namespace skimbrook {
 
 class TSettings;
+
+// The options dialog's form: six boxes for the start-up and window behaviour, OK and
+// Cancel. Escape cancels.
+class TfmOptions : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit TfmOptions(QWidget* Parent = nullptr);
+
+  QCheckBox* cbRememberFormPosition;
+  QCheckBox* cbDownloadOnStartup;
+  QCheckBox* cbAutoDownload;
+  QCheckBox* cbMinimizeToTray;
+  QCheckBox* cbShowTips;
+  QCheckBox* cbStartup;
+  QPushButton* btOK;
+  QPushButton* btCancel;
+};
 
 // Shows the options dialog for Settings; copies the boxes back and returns true only when
 // the user pressed OK. Saving is the caller's step.

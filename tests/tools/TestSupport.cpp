@@ -53,7 +53,9 @@ bool Exists(const std::string& Path) { return std::filesystem::exists(Path); }
 std::string DataPath(const std::string& Name) { return std::string(SKIMBROOK_TEST_DATA) + "/" + Name; }
 
 std::string CorpusPath() {
-  std::string path = SKIMBROOK_CORPUS;
+  // The environment wins, so a checkout in another folder layout can still find it.
+  const char* fromEnvironment = std::getenv("SKIMBROOK_CORPUS");
+  std::string path = fromEnvironment && *fromEnvironment ? fromEnvironment : SKIMBROOK_CORPUS;
   return std::filesystem::is_directory(path) ? path + "/" : std::string();
 }
 

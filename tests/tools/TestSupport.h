@@ -42,7 +42,8 @@ bool Exists(const std::string& Path);
 
 // The folder of checked-in fixtures (tests/data/), ending in '/'.
 std::string DataPath(const std::string& Name = "");
-// The shared real-world corpus, ending in '/'; empty when it is not on this machine.
+// The shared real-world corpus (the SKIMBROOK_CORPUS environment variable, else the folder
+// configured at build time), ending in '/'; empty when it is not on this machine.
 std::string CorpusPath();
 
 }  // namespace skimbrook::test

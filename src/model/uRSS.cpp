@@ -1,0 +1,308 @@
+// The feed model: the subscription list, its entries and their items, the data folder,
+// and the operations that keep read flags and unread counts in step with the files.
+#include "model/uRSS.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <stdexcept>
+#include <unordered_map>
+#include <utility>
+
+#include "model/uFiles.h"
+#include "model/uRSS_internal.h"
+
+namespace skimbrook {
+
+// ---------------------------------------------------------------------------------------
+// Shared helpers
+
+namespace {
+
+char AsciiLower(char C) {
+  return (C >= 'A' && C <= 'Z') ? static_cast<char>(C + ('a' - 'A')) : C;
+}
+
+std::string AsciiLowerCopy(std::string_view Text) {
+  std::string lower(Text);
+  for (char& c : lower) c = AsciiLower(c);
+  return lower;
+}
+
+std::string& DataFolderStore() {
+  static std::string folder;
+  return folder;
+}
+
+// Removes a file that must go; a file that is already gone is fine.
+void RemoveFile(const std::string& Path) {
+  if (std::remove(Path.c_str()) != 0 && errno != ENOENT)
+    throw std::runtime_error("Cannot delete file \"" + Path + "\". " + std::strerror(errno));
+}
+
+// "YYYYMMDD-HHMMSS" in local time.
+std::string LocalTimeStamp() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
+  return text;
+}
+
+}  // namespace
+
+bool SameText(std::string_view A, std::string_view B) {
+  if (A.size() != B.size()) return false;
+  for (size_t i = 0; i < A.size(); ++i)
+    if (AsciiLower(A[i]) != AsciiLower(B[i])) return false;
+  return true;
+}
+
+void SetDataFolder(std::string Path) {
+  // An empty path stays empty (the current folder) rather than becoming the root folder.
+  if (!Path.empty() && Path.back() != '/') Path += '/';
+  DataFolderStore() = std::move(Path);
+}
+
+const std::string& DataFolder() {
+  return DataFolderStore();
+}
+
+// ---------------------------------------------------------------------------------------
+// TFeedItem
+
+void TFeedItem::SetRead(bool Value) {
+  IsRead = Value;
+  Changed();
+  TFeed* feed = Feed;
+  if (!feed) return;
+  feed->UnreadCount = feed->CountUnread();
+  feed->Changed();
+  feed->SaveCache();
+  if (feed->Owner) feed->Owner->SaveDefault();
+}
+
+void TFeedItem::Changed() {
+  if (OnChange) OnChange(index_, *this);
+}
+
+// ---------------------------------------------------------------------------------------
+// TFeed
+
+TFeed::TFeed(std::string Title, std::string HtmlUrl, std::string XmlUrl, std::string Description)
+    : Title(std::move(Title)),
+      XmlUrl(std::move(XmlUrl)),
+      HtmlUrl(std::move(HtmlUrl)),
+      Description(std::move(Description)) {}
+
+TFeed::~TFeed() {
+  DetachItems();
+}
+
+void TFeed::DetachItems() {
+  // Items kept alive elsewhere (the window's current item) must not point at a feed
+  // that no longer holds them.
+  for (auto& item : items_) {
+    item->Feed = nullptr;
+    item->index_ = -1;
+  }
+  items_.clear();
+}
+
+void TFeed::ReplaceItems() {
+  DetachItems();
+  itemsLoaded_ = true;
+}
+
+int TFeed::ItemCount() const {
+  return itemsLoaded_ ? static_cast<int>(items_.size()) : -1;
+}
+
+TFeedItem& TFeed::Items(int Index) const {
+  return *items_[static_cast<size_t>(Index)];
+}
+
+const std::shared_ptr<TFeedItem>& TFeed::ItemPtr(int Index) const {
+  return items_[static_cast<size_t>(Index)];
+}
+
+void TFeed::AddItem(std::shared_ptr<TFeedItem> Item) {
+  itemsLoaded_ = true;
+  Item->Feed = this;
+  Item->index_ = static_cast<int>(items_.size());
+  items_.push_back(std::move(Item));
+}
+
+int TFeed::CountUnread() const {
+  int unread = 0;
+  for (const auto& item : items_)
+    if (!item->IsRead) ++unread;
+  return unread;
+}
+
+bool TFeed::IsReadByTitle(std::string_view Title) const {
+  bool read = false;
+  for (const auto& item : items_)
+    if (SameText(item->Title, Title)) read = item->IsRead;
+  return read;
+}
+
+std::string TFeed::CacheFileName() const {
+  return DataFolder() + AlphaNumOnly(XmlUrl) + ".xml";
+}
+
+void TFeed::SaveToFile(const std::string& Path) const {
+  WriteFileAtomic(Path, JoinLinesCRLF(CacheFileLines(*this)));
+}
+
+void TFeed::LoadCache() {
+  std::string path = CacheFileName();
+  if (FileExists(path)) LoadFromFile(path);
+}
+
+void TFeed::SaveCache() const {
+  SaveToFile(CacheFileName());
+}
+
+void TFeed::ApplyDownload() {
+  LoadCache();
+  std::string backup = CacheFileName() + ".bak";
+  if (!FileExists(backup)) return;
+  // A backup that cannot even be opened is left alone (the error goes to the download);
+  // one whose content is not a feed would block every later merge, so it goes.
+  std::string backupBytes = ReadFileBytes(backup);
+  TFeed previous;
+  try {
+    LoadFeedFromString(previous, std::move(backupBytes));
+  } catch (const std::exception&) {
+    RemoveFile(backup);
+    return;
+  }
+  // The last namesake in the backup decides, as IsReadByTitle does, in one pass.
+  std::unordered_map<std::string, bool> readByTitle;
+  for (int i = 0; i < previous.ItemCount(); ++i)
+    readByTitle[AsciiLowerCopy(previous.Items(i).Title)] = previous.Items(i).IsRead;
+  for (auto& item : items_) {
+    auto found = readByTitle.find(AsciiLowerCopy(item->Title));
+    item->IsRead = found != readByTitle.end() && found->second;
+  }
+  UnreadCount = CountUnread();
+  SaveCache();
+  RemoveFile(backup);
+}
+
+void TFeed::Changed() {
+  if (!OnChange) return;
+  int index = -1;
+  if (Owner) {
+    bool hintHolds = indexHint_ >= 0 && indexHint_ < Owner->Count() && Owner->Feeds(indexHint_).get() == this;
+    index = hintHolds ? indexHint_ : Owner->IndexOf(*this);
+    indexHint_ = index;
+  }
+  OnChange(index, *this);
+}
+
+void TFeed::CatchUp() {
+  if (ItemCount() == -1) LoadCache();
+  for (auto& item : items_) {
+    item->IsRead = true;
+    item->Changed();
+  }
+  UnreadCount = 0;
+  Changed();
+  SaveCache();
+}
+
+// ---------------------------------------------------------------------------------------
+// TFeedList
+
+TFeedList::~TFeedList() {
+  Clear();
+}
+
+const std::shared_ptr<TFeed>& TFeedList::Feeds(int Index) const {
+  return feeds_[static_cast<size_t>(Index)];
+}
+
+int TFeedList::IndexOf(const TFeed& Feed) const {
+  for (size_t i = 0; i < feeds_.size(); ++i)
+    if (feeds_[i].get() == &Feed) return static_cast<int>(i);
+  return -1;
+}
+
+void TFeedList::RenumberFrom(int Index) {
+  for (size_t i = static_cast<size_t>(Index); i < feeds_.size(); ++i)
+    feeds_[i]->indexHint_ = static_cast<int>(i);
+}
+
+void TFeedList::Add(std::shared_ptr<TFeed> Feed) {
+  Feed->Owner = this;
+  Feed->indexHint_ = Count();
+  feeds_.push_back(std::move(Feed));
+}
+
+void TFeedList::Insert(std::shared_ptr<TFeed> Feed, int Index) {
+  Feed->Owner = this;
+  feeds_.insert(feeds_.begin() + Index, std::move(Feed));
+  RenumberFrom(Index);
+}
+
+std::shared_ptr<TFeed> TFeedList::Delete(int Index) {
+  std::shared_ptr<TFeed> feed = std::move(feeds_[static_cast<size_t>(Index)]);
+  feeds_.erase(feeds_.begin() + Index);
+  RenumberFrom(Index);
+  // The caller may keep the entry after the list is gone; it must not point back.
+  feed->Owner = nullptr;
+  feed->indexHint_ = -1;
+  return feed;
+}
+
+void TFeedList::Clear() {
+  std::vector<std::shared_ptr<TFeed>> feeds = std::exchange(feeds_, {});
+  for (auto& feed : feeds) {
+    feed->Owner = nullptr;
+    feed->indexHint_ = -1;
+  }
+}
+
+void TFeedList::SaveToFile(const std::string& Path) const {
+  WriteFileAtomic(Path, JoinLinesCRLF(OpmlLines(*this)));
+}
+
+void TFeedList::LoadFromFile(const std::string& Path) {
+  Clear();
+  lastParseError_.clear();
+  LoadFeedListFromString(*this, ReadFileBytes(Path));
+}
+
+void TFeedList::LoadDefault() {
+  damagedCopyPath_.clear();
+  std::string path = DataFolder() + "default.opml";
+  if (!FileExists(path)) return;
+  try {
+    LoadFromFile(path);
+  } catch (const std::exception&) {
+    CopyDamagedDefault(path);
+    throw;
+  }
+  if (!lastParseError_.empty()) CopyDamagedDefault(path);
+}
+
+void TFeedList::CopyDamagedDefault(const std::string& Path) {
+  std::string bytes = ReadFileBytes(Path);
+  const std::string base = Path + ".damaged-" + LocalTimeStamp();
+  std::string copy = base;
+  // Two damaged loads within one second: keep the first copy unless it is the same file.
+  for (int n = 2; FileExists(copy) && ReadFileBytes(copy) != bytes; ++n)
+    copy = base + "-" + std::to_string(n);
+  if (!FileExists(copy)) WriteFileAtomic(copy, bytes);
+  damagedCopyPath_ = copy;
+}
+
+void TFeedList::SaveDefault() const {
+  SaveToFile(DataFolder() + "default.opml");
+}
+
+}  // namespace skimbrook

@@ -1,0 +1,83 @@
+#include "ui/fOptions.h"
+
+#include <iterator>
+
+#include <QCheckBox>
+#include <QPushButton>
+
+#include "settings/uSettings.h"
+#include "ui/fDialogSupport.h"
+
+namespace skimbrook {
+
+namespace {
+
+// The boxes stand one under the other, 24 pixels apart.
+QCheckBox* AddOptionBox(QWidget& Form, const char* Caption, int Row) {
+  auto* Box = new QCheckBox(QString::fromLatin1(Caption), &Form);
+  Box->setGeometry(16, 8 + 24 * Row, 301, 17);
+  return Box;
+}
+
+}  // namespace
+
+TfmOptions::TfmOptions(QWidget* Parent) : QDialog(Parent) {
+  setObjectName(QStringLiteral("fmOptions"));
+  SetUpToolDialog(*this, QStringLiteral("Options"), 393, 245);
+
+  cbRememberFormPosition = AddOptionBox(*this, "Remember form position", 0);
+  cbDownloadOnStartup = AddOptionBox(*this, "Download all feeds on startup", 1);
+  cbAutoDownload = AddOptionBox(*this, "Automatically download every 1 hour", 2);
+  cbMinimizeToTray = AddOptionBox(*this, "Minimize to tray", 3);
+  cbShowTips = AddOptionBox(*this, "Show tips on start up", 4);
+  // The option mirrors itself to the session's autostart entry; the caption is the
+  // program's own wording and stays as it is.
+  cbStartup = AddOptionBox(*this, "Start Skimbrook on Windows startup", 5);
+  AddSeparator(*this, QRect(8, 200, 377, 2));
+  btOK = AddButton(*this, QStringLiteral("OK"), 224, 212);
+  btCancel = AddButton(*this, QStringLiteral("Cancel"), 306, 212);
+  btOK->setDefault(true);
+
+  cbRememberFormPosition->setObjectName(QStringLiteral("cbRememberFormPosition"));
+  cbDownloadOnStartup->setObjectName(QStringLiteral("cbDownloadOnStartup"));
+  cbAutoDownload->setObjectName(QStringLiteral("cbAutoDownload"));
+  cbMinimizeToTray->setObjectName(QStringLiteral("cbMinimizeToTray"));
+  cbShowTips->setObjectName(QStringLiteral("cbShowTips"));
+  cbStartup->setObjectName(QStringLiteral("cbStartup"));
+  btOK->setObjectName(QStringLiteral("btOK"));
+  btCancel->setObjectName(QStringLiteral("btCancel"));
+
+  QWidget* Order[] = {cbRememberFormPosition,
+                      cbDownloadOnStartup,
+                      cbAutoDownload,
+                      cbMinimizeToTray,
+                      cbShowTips,
+                      cbStartup,
+                      btOK,
+                      btCancel};
+  for (size_t I = 1; I < std::size(Order); ++I) setTabOrder(Order[I - 1], Order[I]);
+  cbRememberFormPosition->setFocus();
+
+  connect(btOK, &QPushButton::clicked, this, &QDialog::accept);
+  connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+bool EditOptions(TSettings& Settings, QWidget* Parent) {
+  TfmOptions Form(Parent);
+  Form.cbRememberFormPosition->setChecked(Settings.RememberForm);
+  Form.cbDownloadOnStartup->setChecked(Settings.DownloadOnStartUp);
+  Form.cbAutoDownload->setChecked(Settings.AutomaticallyDownload);
+  Form.cbMinimizeToTray->setChecked(Settings.MinimizeToTray);
+  Form.cbShowTips->setChecked(Settings.ShowTips);
+  Form.cbStartup->setChecked(Settings.StartWithWindows);
+  if (Form.exec() != QDialog::Accepted) return false;
+  Settings.RememberForm = Form.cbRememberFormPosition->isChecked();
+  Settings.DownloadOnStartUp = Form.cbDownloadOnStartup->isChecked();
+  Settings.AutomaticallyDownload = Form.cbAutoDownload->isChecked();
+  Settings.MinimizeToTray = Form.cbMinimizeToTray->isChecked();
+  Settings.ShowTips = Form.cbShowTips->isChecked();
+  Settings.StartWithWindows = Form.cbStartup->isChecked();
+  return true;
+}
+
+}  // namespace skimbrook

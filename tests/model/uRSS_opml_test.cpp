@@ -1,0 +1,225 @@
+// The subscription list as OPML: the exact bytes written, what reads back, how any
+// outline tree becomes a flat list of feeds and headings, and the damaged default file.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "ModelTestSupport.h"
+#include "model/uRSS.h"
+#include "model/uRSS_internal.h"
+
+namespace skimbrook {
+namespace {
+
+using test::DataFolderTest;
+using test::MakeFeed;
+
+std::shared_ptr<TFeed> Entry(std::string Title, std::string XmlUrl, std::string Description = "",
+                             std::string HtmlUrl = "", int UnreadCount = 0) {
+  auto feed = std::make_shared<TFeed>(std::move(Title), std::move(HtmlUrl), std::move(XmlUrl),
+                                      std::move(Description));
+  feed->UnreadCount = UnreadCount;
+  return feed;
+}
+
+// Feed A before any group, a group with one feed, an empty group, and a group holding a
+// feed with a negative count.
+void FillGroups(TFeedList& List) {
+  List.Add(Entry("A", "http://a.example/feed?x=1&y=2", "Feed A", "http://a.example/", 3));
+  List.Add(Entry("G1", "", "Group one"));
+  List.Add(Entry("&<>\"'", "http://b.example/rss"));
+  List.Add(Entry("G2", ""));
+  List.Add(Entry("G3", "", "", "http://g3.example/"));
+  List.Add(Entry("Caf\xe9", "http://c.example/", "", "", -2));
+}
+
+// One line per entry: title | xmlUrl | htmlUrl | description | count.
+std::vector<std::string> Describe(const TFeedList& List) {
+  std::vector<std::string> rows;
+  for (int i = 0; i < List.Count(); ++i) {
+    const TFeed& f = *List.Feeds(i);
+    rows.push_back(f.Title + "|" + f.XmlUrl + "|" + f.HtmlUrl + "|" + f.Description + "|" +
+                   std::to_string(f.UnreadCount));
+  }
+  return rows;
+}
+
+TEST_F(DataFolderTest, SubscriptionFileIsWrittenByteForByte) {
+  TFeedList list;
+  FillGroups(list);
+  list.SaveDefault();
+  EXPECT_EQ(test::ReadFile(InData("default.opml")), test::ReadFile(test::DataPath("opml/groups.opml")));
+
+  TFeedList empty;
+  empty.SaveToFile(InData("empty.opml"));
+  EXPECT_EQ(test::ReadFile(InData("empty.opml")),
+            "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\r\n<opml>\r\n  <body>\r\n  </body>\r\n</opml>\r\n");
+}
+
+TEST_F(DataFolderTest, SubscriptionFileReadsBackToTheSameList) {
+  TFeedList written, read;
+  FillGroups(written);
+  read.Add(MakeFeed("dropped by the load", "http://old.example/"));
+  read.LoadFromFile(test::DataPath("opml/groups.opml"));
+  EXPECT_EQ(Describe(read), Describe(written));
+  EXPECT_TRUE(read.LastParseError().empty());
+  EXPECT_EQ(read.Feeds(0)->Owner, &read);
+}
+
+TEST_F(DataFolderTest, SubscriptionRoundTripLosesOneLevelOfEncodingAndOuterBlanks) {
+  TFeedList list;
+  list.Add(Entry("&amp;lt;", "http://x.example/", " padded ", "", 0));
+  list.Add(Entry("tab\\there", "http://y.example/"));
+  list.SaveToFile(InData("loss.opml"));
+  EXPECT_NE(test::ReadFile(InData("loss.opml")).find("title=\"&amp;amp;lt;\""), std::string::npos);
+  list.LoadFromFile(InData("loss.opml"));
+  EXPECT_EQ(Describe(list), (std::vector<std::string>{"&lt;|http://x.example/||padded|0",
+                                                      "tab\there|http://y.example/|||0"}));
+}
+
+struct TOutlineCase {
+  std::string Name;
+  std::string Body;  // the content of <body>
+  std::vector<std::string> Entries;
+};
+
+void PrintTo(const TOutlineCase& Case, std::ostream* Out) {
+  *Out << Case.Name;
+}
+
+class OpmlReader : public ::testing::TestWithParam<TOutlineCase> {};
+
+TEST_P(OpmlReader, TurnsOutlinesIntoEntries) {
+  TFeedList list;
+  LoadFeedListFromString(
+      list, "<?xml version=\"1.0\"?>\n<opml version=\"2.0\"><head><title>t</title></head><body>" +
+                GetParam().Body + "</body></opml>");
+  EXPECT_EQ(Describe(list), GetParam().Entries);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outlines, OpmlReader,
+    ::testing::Values(
+        TOutlineCase{"LowerCaseUrlAttributes",
+                     "<outline xmlurl=\"http://x/\" htmlurl=\"http://h/\"/>"
+                     "<outline xmlUrl=\"\" xmlurl=\"http://lower/\"/>"
+                     "<outline xmlUrl=\"http://upper/\" xmlurl=\"http://lower/\"/>",
+                     {"|http://x/|http://h/||0", "|http://lower/|||0", "|http://upper/|||0"}},
+        TOutlineCase{
+            "UnreadCounts",
+            "<outline xmlUrl=\"a\" unreadCount=\"-2\"/><outline xmlUrl=\"b\" unreadCount=\"12abc\"/>"
+            "<outline xmlUrl=\"c\" unreadCount=\"99999999999\"/><outline xmlUrl=\"d\" unreadCount=\"+7\"/>"
+            "<outline xmlUrl=\"e\" unreadCount=\" 5\"/><outline xmlUrl=\"f\" unreadCount=\"\"/>",
+            {"|a|||-2", "|b|||0", "|c|||0", "|d|||7", "|e|||0", "|f|||0"}},
+        TOutlineCase{"TextAttributeIsNotATitle", "<outline text=\"Only text\" xmlUrl=\"u\"/>", {"|u|||0"}},
+        TOutlineCase{
+            "DeepNestingIsFlattenedDepthFirst",
+            "<outline title=\"G\"><outline title=\"Sub\"><outline title=\"f1\" xmlUrl=\"1\"/></outline>"
+            "<outline title=\"f2\" xmlUrl=\"2\"><outline title=\"child\" xmlUrl=\"3\"/></outline></outline>"
+            "<anything title=\"h\"/>",
+            {"G||||0", "Sub||||0", "f1|1|||0", "f2|2|||0", "child|3|||0", "h||||0"}},
+        TOutlineCase{
+            "DuplicatesStay",
+            "<outline title=\"a\" xmlUrl=\"http://same/\"/><outline title=\"b\" xmlUrl=\"http://same/\"/>",
+            {"a|http://same/|||0", "b|http://same/|||0"}},
+        TOutlineCase{"ValuesAreDecodedTwiceAndTrimmed",
+                     "<outline title=\" Caf&#233; &amp;amp; co \" description=\"&#8220;d&#8221;\" "
+                     "xmlUrl=\"u?a=1&amp;b=2\"/>",
+                     {"Caf\xe9 & co|u?a=1&b=2||\"d\"|0"}}),
+    [](const auto& Info) { return Info.param.Name; });
+
+TEST(OpmlReader, DocumentWithoutBodyGivesAnEmptyListWhateverItsRootIsCalled) {
+  TFeedList list;
+  list.Add(MakeFeed("old", "http://old/"));
+  LoadFeedListFromString(list, "<opml><head><outline xmlUrl=\"u\"/></head></opml>");
+  EXPECT_EQ(list.Count(), 0);
+  LoadFeedListFromString(list, "not xml");
+  EXPECT_EQ(list.Count(), 0);
+  LoadFeedListFromString(list, "<other><body><outline xmlUrl=\"u\"/></body></other>");
+  EXPECT_EQ(list.Count(), 1);
+}
+
+TEST(OpmlReader, AMillionNestedOutlinesAreReadWithoutExhaustingTheStack) {
+  constexpr int kDepth = 1'000'000;
+  std::string document = "<opml><body>";
+  for (int i = 0; i < kDepth; ++i) document += "<outline xmlUrl='u'>";
+  TFeedList list;
+  LoadFeedListFromString(list, std::move(document));
+  ASSERT_EQ(list.Count(), kDepth);
+  EXPECT_EQ(list.Feeds(kDepth - 1)->XmlUrl, "u");
+  EXPECT_FALSE(list.LastParseError().empty()) << "the document was cut off";
+}
+
+// ---------------------------------------------------------------------------------------
+// default.opml
+
+class DefaultOpml : public DataFolderTest {
+ protected:
+  std::string Default() const { return InData("default.opml"); }
+  std::vector<std::string> DamagedCopies() const {
+    std::vector<std::string> copies;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+      if (entry.path().filename().string().starts_with("default.opml.damaged-"))
+        copies.push_back(entry.path());
+    return copies;
+  }
+};
+
+TEST_F(DefaultOpml, MissingFileLeavesTheListUnchanged) {
+  TFeedList list;
+  list.Add(MakeFeed("kept", "http://kept/"));
+  list.LoadDefault();
+  EXPECT_EQ(list.Count(), 1);
+  EXPECT_TRUE(list.DamagedCopyPath().empty());
+}
+
+TEST_F(DefaultOpml, CleanFileMakesNoCopy) {
+  TFeedList list;
+  FillGroups(list);
+  list.SaveDefault();
+  list.LoadDefault();
+  EXPECT_EQ(list.Count(), 6);
+  EXPECT_TRUE(list.DamagedCopyPath().empty());
+  EXPECT_TRUE(DamagedCopies().empty());
+}
+
+TEST_F(DefaultOpml, DamagedFileIsCopiedAsideBeforeItCanBeOverwritten) {
+  std::string damaged =
+      "<?xml version=\"1.0\"?>\r\n<opml>\r\n  <body>\r\n    <outline title=\"a\" xmlUrl=\"http://a/\" />\r\n"
+      "    <outline title=\"b\" xmlUrl=\"http://b/";
+  test::WriteFile(Default(), damaged);
+  TFeedList list;
+  list.LoadDefault();
+  EXPECT_EQ(Describe(list), std::vector<std::string>{"a|http://a/|||0"})
+      << "the list keeps what could be read";
+  EXPECT_FALSE(list.LastParseError().empty());
+  ASSERT_EQ(DamagedCopies(), std::vector<std::string>{list.DamagedCopyPath()});
+  EXPECT_TRUE(
+      std::regex_match(list.DamagedCopyPath(), std::regex(".*/default\\.opml\\.damaged-\\d{8}-\\d{6}")))
+      << list.DamagedCopyPath();
+  list.SaveDefault();
+  EXPECT_EQ(test::ReadFile(list.DamagedCopyPath()), damaged);
+  list.LoadDefault();
+  EXPECT_TRUE(list.DamagedCopyPath().empty()) << "the rewritten file is clean";
+}
+
+TEST_F(DefaultOpml, FileThatRaisesIsCopiedAsideAndTheErrorStillReachesTheCaller) {
+  std::string damaged = "<?xml version=1.0?><opml><body><outline xmlUrl=\"u\"/></body></opml>";
+  test::WriteFile(Default(), damaged);
+  TFeedList list;
+  list.Add(MakeFeed("old", "http://old/"));
+  EXPECT_THROW(list.LoadDefault(), std::runtime_error);
+  EXPECT_EQ(list.Count(), 0);
+  ASSERT_FALSE(list.DamagedCopyPath().empty());
+  EXPECT_EQ(test::ReadFile(list.DamagedCopyPath()), damaged);
+  // A second damaged load within the same second reuses the identical copy.
+  EXPECT_THROW(list.LoadDefault(), std::runtime_error);
+  EXPECT_LE(DamagedCopies().size(), 2u);
+  EXPECT_EQ(test::ReadFile(list.DamagedCopyPath()), damaged);
+}
+
+}  // namespace
+}  // namespace skimbrook
