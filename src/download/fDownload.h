@@ -1,0 +1,76 @@
+// The download window: a small tool window with the task list (one row per queued feed
+// and its status) and the run's time-stamped log, switched by a tab strip at the bottom.
+// A main-window command creates it, queues feeds, runs it and destroys it.
+#pragma once
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "download/uDownloadRun.h"
+
+class QCloseEvent;
+class QPlainTextEdit;
+class QTabBar;
+class QTreeWidget;
+
+namespace skimbrook {
+
+class TfmDownload : public QWidget, private TDownloadView {
+  Q_OBJECT
+
+ public:
+  // The window with its components, not shown, no rows; it fetches with the program's
+  // HTTP client. Settings (read by RunQueue for the proxy) must outlive the window.
+  TfmDownload(const TSettings& Settings, QWidget* MainWindow);
+  // The same, fetching with Client instead (tests).
+  TfmDownload(const TSettings& Settings, QWidget* MainWindow, std::unique_ptr<HttpClient> Client);
+  // Closes the client's connections and writes the log to "download.log" in the current
+  // directory (also when it is empty). A failure to write it is reported on standard
+  // error, since a destructor cannot throw.
+  ~TfmDownload() override;
+
+  // Appends a task row for Feed (title, XML URL, empty status). Only feeds with an XML URL
+  // belong here; the window keeps Feed alive until it is destroyed.
+  void QueueFeed(std::shared_ptr<TFeed> Feed);
+  // Shows the window (not modal), fetches and stores every queued feed in turn, and
+  // returns when all rows are done. The event loop keeps running meanwhile.
+  void RunQueue();
+  // Stops the transfer in progress and skips the rows not yet started; RunQueue then
+  // returns. Used when the main window is closed during a run.
+  void Abort();
+  // Appends a time-stamped line to the log.
+  void AddLogLine(const std::string& Text);
+
+  // Called after each feed's ApplyDownload and Changed; the main window refills its item
+  // list when the feed is its current one.
+  std::function<void(TFeed& Feed)> OnFeedApplied;
+
+  // The run behind the window (its rows and log lines), for tests.
+  const TDownloadRun& Run() const { return *run_; }
+
+  QTreeWidget* ListView;  // the task rows: "Feed Title", "XML URL", "Status"
+  QPlainTextEdit* Memo;   // the log
+  QTabBar* TabSet;        // "Tasks" and "Log"
+
+ protected:
+  // The window has no close box; a close request from the window manager is ignored too,
+  // since the command that created the window destroys it.
+  void closeEvent(QCloseEvent* Event) override;
+
+ private:
+  void TabSetChange(int Index);
+  void CentreOn(QWidget* MainWindow);
+
+  void RowAdded(int Row, const std::string& Title, const std::string& XmlUrl) override;
+  void RowStarted(int Row) override;
+  void RowStatusChanged(int Row, const std::string& Status) override;
+  void LogLineAdded(const std::string& Line) override;
+
+  const TSettings& settings_;
+  std::unique_ptr<TDownloadRun> run_;
+};
+
+}  // namespace skimbrook

@@ -1,0 +1,109 @@
+// The HTTP client over libcurl's multi interface. The transfer logic here is standard
+// C++; waiting is left to a TCurlPump, which watches libcurl's sockets and timer in the
+// program's event loop (the Qt one in the program, see uCurlQtPump.h).
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "download/uCurlHandles.h"
+#include "download/uHttpClient.h"
+
+namespace skimbrook {
+
+// The event loop side of a transfer. A pump watches the sockets and runs the timers that
+// libcurl asks for and reports them to its target; it never calls libcurl itself.
+class TCurlPump {
+ public:
+  // What a pump reports to.
+  class TTarget {
+   public:
+    virtual ~TTarget() = default;
+    // Socket is ready; CurlEvents is a mask of CURL_CSELECT_IN and CURL_CSELECT_OUT.
+    virtual void SocketReady(curl_socket_t Socket, int CurlEvents) = 0;
+    // The timer set by SetTimer has run out.
+    virtual void TimerExpired() = 0;
+    // The timer set by SetWatchdog has run out.
+    virtual void WatchdogExpired() = 0;
+  };
+
+  virtual ~TCurlPump() = default;
+  // Where events go from now on; set once by the client before any other call.
+  virtual void SetTarget(TTarget* Target) = 0;
+  // Watches Socket for What (CURL_POLL_IN, CURL_POLL_OUT, CURL_POLL_INOUT), or stops
+  // watching it (CURL_POLL_REMOVE). Called from inside libcurl.
+  virtual void WatchSocket(curl_socket_t Socket, int What) = 0;
+  // Replaces the one libcurl timer: expires after Ms milliseconds (0 = as soon as the
+  // loop runs again); a negative Ms stops it. Called from inside libcurl.
+  virtual void SetTimer(long Ms) = 0;
+  // Replaces the client's own timer, with the same rules as SetTimer.
+  virtual void SetWatchdog(long Ms) = 0;
+  // Runs the event loop until Wake() is called from one of its events.
+  virtual void Wait() = 0;
+  // Makes the running Wait() return once the current event has been handled.
+  virtual void Wake() = 0;
+};
+
+// Limits of one transfer.
+struct TCurlLimits {
+  // A transfer that receives nothing for this long fails.
+  std::chrono::milliseconds ReadTimeout{30000};
+  // A body longer than this fails the transfer.
+  std::uint64_t MaxBodyBytes = 64ull * 1024 * 1024;
+};
+
+// One client per download run: its cookie store and open connections are shared by the
+// run's transfers and dropped with the client.
+class TCurlHttpClient final : public HttpClient, private TCurlPump::TTarget {
+ public:
+  explicit TCurlHttpClient(std::unique_ptr<TCurlPump> Pump, TCurlLimits Limits = {});
+  ~TCurlHttpClient() override;
+  TCurlHttpClient(const TCurlHttpClient&) = delete;
+  TCurlHttpClient& operator=(const TCurlHttpClient&) = delete;
+
+  std::string Get(const std::string& Url) override;
+  void SetProxy(const THttpProxy& Proxy) override;
+  void Abort() override;
+
+ private:
+  struct TTransfer;
+
+  void SocketReady(curl_socket_t Socket, int CurlEvents) override;
+  void TimerExpired() override;
+  void WatchdogExpired() override;
+
+  TCurlEasy NewEasyHandle(const std::string& Url, TTransfer& Transfer);
+  void CollectFinishedTransfers();
+  void Status(const std::string& Text);
+
+  static int SocketCallback(CURL* Easy, curl_socket_t Socket, int What, void* Client, void* SocketData);
+  static int TimerCallback(CURLM* Multi, long Ms, void* Client);
+  static int ResolverStartCallback(void* ResolverState, void* Reserved, void* Client);
+  static curl_socket_t OpenSocketCallback(void* Client, curlsocktype Purpose, curl_sockaddr* Address);
+  static int CloseSocketCallback(void* Client, curl_socket_t Socket);
+  static int PrereqCallback(void* Client, char* ConnPrimaryIp, char* ConnLocalIp, int ConnPrimaryPort,
+                            int ConnLocalPort);
+  static size_t WriteCallback(char* Data, size_t Size, size_t Count, void* Client);
+  static size_t HeaderCallback(char* Data, size_t Size, size_t Count, void* Client);
+
+  TCurlLimits limits_;
+  bool useProxy_ = false;
+  THttpProxy proxy_;
+  TCurlSlist requestHeaders_;
+  // Sockets that have reached "Connected.", so that closing them says "Disconnected."
+  // while a refused attempt closes silently. Kept by the client, since connections
+  // outlive the transfer that opened them.
+  std::set<curl_socket_t> connected_;
+  std::set<curl_socket_t> connecting_;  // opened, not yet reported connected
+  // Declared before the multi handle: the multi handle's cleanup still reports its
+  // sockets to the pump, and the share may only go once no handle uses it.
+  TCurlShare share_;
+  std::unique_ptr<TCurlPump> pump_;
+  TCurlMulti multi_;
+  TTransfer* current_ = nullptr;
+};
+
+}  // namespace skimbrook

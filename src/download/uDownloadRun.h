@@ -1,0 +1,109 @@
+// One download run: a queue of feeds fetched one after another, each stored as the feed's
+// new cache file and merged into the feed model, with a status per feed and a
+// time-stamped log. The window shows it through TDownloadView.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "download/uHttpClient.h"
+#include "model/uRSS.h"
+#include "settings/uSettings.h"
+
+namespace skimbrook {
+
+// The texts of a task row's status.
+inline constexpr const char* kStatusDownloading = "downloading...";
+inline constexpr const char* kStatusDone = "done";
+inline constexpr const char* kStatusError = "error";
+
+// What a run tells its window.
+class TDownloadView {
+ public:
+  virtual ~TDownloadView() = default;
+  // A task row was appended at position Row, with an empty status.
+  virtual void RowAdded(int Row, const std::string& Title, const std::string& XmlUrl) = 0;
+  // Row is the one being worked on now: select it and keep it in view.
+  virtual void RowStarted(int Row) = 0;
+  virtual void RowStatusChanged(int Row, const std::string& Status) = 0;
+  // A line was appended to the log (time stamp included).
+  virtual void LogLineAdded(const std::string& Line) = 0;
+};
+
+class TDownloadRun {
+ public:
+  // The run owns Client (one per run, so its cookies are shared by the run's feeds and
+  // dropped with it) and reports the client's status and progress events in its log.
+  // View must outlive the run.
+  TDownloadRun(std::unique_ptr<HttpClient> Client, TDownloadView& View);
+  ~TDownloadRun();
+  TDownloadRun(const TDownloadRun&) = delete;
+  TDownloadRun& operator=(const TDownloadRun&) = delete;
+
+  // Appends a task row for Feed. The run keeps Feed alive until it is destroyed, so a feed
+  // taken out of the subscription list meanwhile is still safe to finish.
+  void QueueFeed(std::shared_ptr<TFeed> Feed);
+  // Sets the client's proxy from Settings when UseProxy is on, then processes the rows
+  // from first to last. A row's failure marks only that row "error". Returns when every
+  // row is done, or after Abort() when the row in progress has ended. Throws
+  // std::logic_error when called again while it runs.
+  void RunQueue(const TSettings& Settings);
+  // Ends the transfer in progress and leaves the rows not yet started untouched.
+  void Abort();
+
+  // Drops the client with its cookies and open connections; the closing of those is still
+  // logged. Nothing can be fetched afterwards.
+  void CloseClient();
+
+  // Appends "yyyy-mm-dd hh:nn:ss:zzz   " + Text to the log, in local time.
+  void AddLogLine(const std::string& Text);
+  const std::vector<std::string>& LogLines() const { return log_; }
+  // Writes the log to Path, each line followed by CR LF (an empty log gives an empty file).
+  void WriteLog(const std::string& Path) const;
+
+  int RowCount() const { return static_cast<int>(rows_.size()); }
+  const std::string& RowStatus(int Row) const { return rows_.at(Row).Status; }
+  const std::shared_ptr<TFeed>& RowFeed(int Row) const { return rows_.at(Row).Feed; }
+
+  // Called for each feed after it has been merged and its Changed() has fired; the main
+  // window refills its item list when the feed is the current one.
+  std::function<void(TFeed& Feed)> OnFeedApplied;
+
+ private:
+  struct TRow {
+    std::shared_ptr<TFeed> Feed;
+    std::string Status;
+  };
+
+  void ProcessRow(int Row);
+  void SetStatus(int Row, const char* Status);
+
+  std::unique_ptr<HttpClient> client_;
+  TDownloadView& view_;
+  std::vector<TRow> rows_;
+  std::vector<std::string> log_;
+  bool aborted_ = false;
+  bool running_ = false;
+};
+
+// ---------------------------------------------------------------------------------------
+// The pieces of a run, open for tests.
+
+// The lines of a downloaded text: CR, LF and CR LF each end a line, a last line without
+// an end counts, and a NUL byte ends the text.
+std::vector<std::string> SplitDownloadedLines(std::string_view Text);
+
+// Stores a downloaded text as CacheFile: an existing cache file is first moved to
+// CacheFile + ".bak" unless a backup is already there (which is then kept as it is), and
+// the text's lines are written with CR LF line ends. When the write fails the moved file
+// is put back, so the feed keeps showing its items, and the error is thrown.
+void StoreDownloadedText(const std::string& CacheFile, std::string_view Text);
+
+// Time in the log's form "yyyy-mm-dd hh:nn:ss:zzz" (local time, 24-hour clock).
+std::string LogTimeStamp(std::chrono::system_clock::time_point Time);
+
+}  // namespace skimbrook

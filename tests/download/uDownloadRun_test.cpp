@@ -1,0 +1,392 @@
+// The download run with a scripted HTTP client: the file protocol, the row statuses, the
+// merge into the feed model, the log, the proxy hand-over and aborting.
+#include "download/uDownloadRun.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+
+#include "download/DownloadTestSupport.h"
+#include "model/uFiles.h"
+#include "settings/uMemoryRegistry.h"
+#include "tools/TestSupport.h"
+
+namespace skimbrook {
+namespace {
+
+using test::ReadFile;
+using test::Rss;
+using test::TRecordingView;
+using test::TScriptedClient;
+using test::WriteFile;
+
+class DownloadRunTest : public ::testing::Test {
+ protected:
+  DownloadRunTest() {
+    SetDataFolder(dir.Path());
+    auto owned = std::make_unique<TScriptedClient>();
+    client = owned.get();
+    run = std::make_unique<TDownloadRun>(std::move(owned), view);
+  }
+  ~DownloadRunTest() override { SetWriteFaultHookForTests(nullptr); }
+
+  std::shared_ptr<TFeed> AddFeed(const std::string& XmlUrl, const std::string& Title = "Feed") {
+    auto feed = std::make_shared<TFeed>(Title, "", XmlUrl, "");
+    list.Add(feed);
+    return feed;
+  }
+  void Answer(const std::string& Url, std::string Body) {
+    client->Answers[Url] = [Body] { return Body; };
+  }
+  std::string Cache(const std::string& XmlUrl) const { return dir.Path() + AlphaNumOnly(XmlUrl) + ".xml"; }
+  std::vector<std::string> Statuses() const {
+    std::vector<std::string> statuses;
+    for (int row = 0; row < run->RowCount(); ++row) statuses.push_back(run->RowStatus(row));
+    return statuses;
+  }
+  void Run() { run->RunQueue(settings); }
+
+  test::TTempDir dir;
+  TMemoryRegistry registry;
+  TSettings settings{registry, dir.Path() + "skimbrook"};
+  TFeedList list;
+  TRecordingView view;
+  TScriptedClient* client;
+  std::unique_ptr<TDownloadRun> run;
+};
+
+// ---------------------------------------------------------------------------------------
+// Pieces
+
+TEST(DownloadedLines, SplitAtEveryLineEndAndStopAtNul) {
+  struct TCase {
+    std::string Text;
+    std::vector<std::string> Lines;
+  };
+  const TCase cases[] = {
+      {"", {}},
+      {"a", {"a"}},
+      {"a\n", {"a"}},
+      {"a\r\nb", {"a", "b"}},
+      {"a\rb\nc\r\nd", {"a", "b", "c", "d"}},
+      {"a\n\r\nb", {"a", "", "b"}},
+      {"a\r\r\n", {"a", ""}},
+      {"\n", {""}},
+      {"\n\n", {"", ""}},
+      {std::string("a\nb\0c\nd", 7), {"a", "b"}},
+      {std::string("\0abc", 4), {}},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(SplitDownloadedLines(c.Text), c.Lines) << ::testing::PrintToString(c.Text);
+}
+
+TEST(DownloadedText, IsStoredWithCrLfAndMovesTheOldCacheAsideOnlyWhenNoBackupExists) {
+  struct TCase {
+    const char* Name;
+    std::optional<std::string> Cache, Backup;
+    std::optional<std::string> BackupAfter;
+  };
+  const TCase cases[] = {
+      {"first download", std::nullopt, std::nullopt, std::nullopt},
+      {"cache only", "old", std::nullopt, "old"},
+      {"leftover backup is kept", "old", "older", "older"},
+      {"backup without cache", std::nullopt, "older", "older"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    test::TTempDir dir;
+    std::string cache = dir.File("feed.xml");
+    if (c.Cache) WriteFile(cache, *c.Cache);
+    if (c.Backup) WriteFile(cache + ".bak", *c.Backup);
+
+    StoreDownloadedText(cache, "<rss>\n<channel/>\n</rss>");
+
+    EXPECT_EQ(ReadFile(cache), "<rss>\r\n<channel/>\r\n</rss>\r\n");
+    EXPECT_EQ(test::Exists(cache + ".bak"), c.BackupAfter.has_value());
+    if (c.BackupAfter) {
+      EXPECT_EQ(ReadFile(cache + ".bak"), *c.BackupAfter);
+    }
+  }
+}
+
+TEST(DownloadedText, PutsTheOldCacheBackWhenTheNewOneCannotBeWritten) {
+  test::TTempDir dir;
+  std::string cache = dir.File("feed.xml");
+  WriteFile(cache, "old");
+  SetWriteFaultHookForTests([](size_t) { return ENOSPC; });
+  EXPECT_THROW(StoreDownloadedText(cache, "new"), std::runtime_error);
+  SetWriteFaultHookForTests(nullptr);
+  EXPECT_EQ(ReadFile(cache), "old");
+  EXPECT_FALSE(test::Exists(cache + ".bak"));
+}
+
+TEST(LogTimeStamp, HasDateTimeAndMillisecondsInLocalTime) {
+  test::TScopedEnv tz("TZ", "UTC");
+  ::tzset();
+  // 2024-03-05 07:08:09.045 UTC
+  auto time = std::chrono::system_clock::time_point(std::chrono::milliseconds(1709622489045));
+  EXPECT_EQ(LogTimeStamp(time), "2024-03-05 07:08:09:045");
+  test::TScopedEnv berlin("TZ", "CET-1");
+  ::tzset();
+  EXPECT_EQ(LogTimeStamp(time), "2024-03-05 08:08:09:045");
+}
+
+// ---------------------------------------------------------------------------------------
+// The run
+
+TEST_F(DownloadRunTest, StoresMergesAndNotifiesEachFeedInOrder) {
+  auto feed = AddFeed("http://a.example/feed.xml", "Old title");
+  Answer(feed->XmlUrl, Rss({"One", "Two"}));
+  std::vector<std::string> order;
+  feed->OnChange = [&](int, TFeed& F) { order.push_back("changed " + std::to_string(F.ItemCount())); };
+  run->OnFeedApplied = [&](TFeed& F) { order.push_back("applied " + F.Title); };
+  run->QueueFeed(feed);
+
+  Run();
+
+  EXPECT_EQ(ReadFile(Cache(feed->XmlUrl)), Rss({"One", "Two"}, "\r\n"));
+  EXPECT_EQ(feed->ItemCount(), 2);
+  EXPECT_EQ(feed->UnreadCount, 2);
+  EXPECT_EQ(order, (std::vector<std::string>{"changed 2", "applied Channel"}));
+  EXPECT_EQ(view.Events, (std::vector<std::string>{"add 0 Old title http://a.example/feed.xml", "start 0",
+                                                   "status 0 downloading...", "status 0 done"}));
+}
+
+TEST_F(DownloadRunTest, CarriesReadFlagsFromThePreviousCacheAndRemovesTheBackup) {
+  auto feed = AddFeed("http://a.example/feed.xml");
+  Answer(feed->XmlUrl, Rss({"Kept", "Old"}));
+  run->QueueFeed(feed);
+  Run();
+  feed->Items(0).IsRead = true;
+  feed->SaveCache();
+
+  Answer(feed->XmlUrl, Rss({"New", "Kept"}));
+  auto second = std::make_unique<TDownloadRun>(std::make_unique<TScriptedClient>(*client), view);
+  second->QueueFeed(feed);
+  second->RunQueue(settings);
+
+  ASSERT_EQ(feed->ItemCount(), 2);
+  EXPECT_FALSE(feed->Items(0).IsRead);
+  EXPECT_TRUE(feed->Items(1).IsRead);
+  EXPECT_EQ(feed->UnreadCount, 1);
+  EXPECT_FALSE(test::Exists(Cache(feed->XmlUrl) + ".bak"));
+}
+
+TEST_F(DownloadRunTest, AFailedFetchMarksOnlyItsRowAndLeavesTheFilesAlone) {
+  auto failing = AddFeed("http://a.example/missing.xml");
+  auto good = AddFeed("http://b.example/feed.xml");
+  Answer(good->XmlUrl, Rss({"One"}));
+  WriteFile(Cache(failing->XmlUrl), "cached");
+  WriteFile(Cache(failing->XmlUrl) + ".bak", "backup");
+  run->QueueFeed(failing);
+  run->QueueFeed(good);
+
+  Run();
+
+  EXPECT_EQ(Statuses(), (std::vector<std::string>{"error", "done"}));
+  EXPECT_EQ(ReadFile(Cache(failing->XmlUrl)), "cached");
+  EXPECT_EQ(ReadFile(Cache(failing->XmlUrl) + ".bak"), "backup");
+  EXPECT_EQ(failing->ItemCount(), -1);
+  EXPECT_EQ(good->ItemCount(), 1);
+}
+
+TEST_F(DownloadRunTest, ADocumentThatIsNotAFeedIsStoredButItsRowEndsInError) {
+  auto feed = AddFeed("http://a.example/page.html");
+  Answer(feed->XmlUrl, "<html>\n<body/>\n</html>");
+  bool applied = false;
+  run->OnFeedApplied = [&](TFeed&) { applied = true; };
+  run->QueueFeed(feed);
+
+  Run();
+
+  EXPECT_EQ(ReadFile(Cache(feed->XmlUrl)), "<html>\r\n<body/>\r\n</html>\r\n");
+  EXPECT_EQ(view.Events.back(), "status 0 error");
+  EXPECT_EQ(view.Events.at(view.Events.size() - 2), "status 0 done");
+  EXPECT_FALSE(applied);
+}
+
+TEST_F(DownloadRunTest, AnEmptyBodyGivesAnEmptyCacheFile) {
+  auto feed = AddFeed("http://a.example/empty.xml");
+  Answer(feed->XmlUrl, "");
+  run->QueueFeed(feed);
+  Run();
+  EXPECT_EQ(ReadFile(Cache(feed->XmlUrl)), "");
+}
+
+TEST_F(DownloadRunTest, FeedsSharingACacheFileAreStoredInRowOrder) {
+  auto first = AddFeed("http://a.example/feed");
+  auto second = AddFeed("http://a.example/feed/");
+  ASSERT_EQ(first->CacheFileName(), second->CacheFileName());
+  Answer(first->XmlUrl, Rss({"A", "B"}));
+  client->Answers[second->XmlUrl] = [&] {
+    // The first row's result, as the user would have read it meanwhile.
+    first->Items(0).IsRead = true;
+    first->SaveCache();
+    return Rss({"A", "C"});
+  };
+  run->QueueFeed(first);
+  run->QueueFeed(second);
+
+  Run();
+
+  EXPECT_EQ(Statuses(), (std::vector<std::string>{"done", "done"}));
+  ASSERT_EQ(second->ItemCount(), 2);
+  EXPECT_TRUE(second->Items(0).IsRead);
+  EXPECT_FALSE(second->Items(1).IsRead);
+  EXPECT_NE(ReadFile(first->CacheFileName()).find("<![CDATA[C]]>"), std::string::npos);
+}
+
+TEST_F(DownloadRunTest, ALeftoverBackupGivesTheReadFlagsAndIsThenRemoved) {
+  auto feed = AddFeed("http://a.example/feed.xml");
+  Answer(feed->XmlUrl, Rss({"Read before", "Other"}));
+  // The backup a failed merge left behind, and a cache file written since.
+  std::string backup = Cache(feed->XmlUrl) + ".bak";
+  WriteFile(backup,
+            "<rss version=\"2.0\"><channel><item isRead=\"true\"><title>Read before</title></item>"
+            "</channel></rss>");
+  WriteFile(Cache(feed->XmlUrl),
+            "<rss version=\"2.0\"><channel><item><title>Other</title></item></channel></rss>");
+  run->QueueFeed(feed);
+
+  Run();
+
+  EXPECT_EQ(Statuses(), std::vector<std::string>{"done"});
+  ASSERT_EQ(feed->ItemCount(), 2);
+  EXPECT_TRUE(feed->Items(0).IsRead);
+  EXPECT_FALSE(feed->Items(1).IsRead);
+  EXPECT_FALSE(test::Exists(backup));
+}
+
+TEST_F(DownloadRunTest, AFailedCacheWriteKeepsTheOldCacheInPlace) {
+  auto feed = AddFeed("http://a.example/feed.xml");
+  Answer(feed->XmlUrl, Rss({"New"}));
+  WriteFile(Cache(feed->XmlUrl), Rss({"Old"}));
+  SetWriteFaultHookForTests([](size_t) { return EIO; });
+  run->QueueFeed(feed);
+
+  Run();
+
+  EXPECT_EQ(Statuses(), std::vector<std::string>{"error"});
+  SetWriteFaultHookForTests(nullptr);
+  EXPECT_EQ(ReadFile(Cache(feed->XmlUrl)), Rss({"Old"}));
+  EXPECT_FALSE(test::Exists(Cache(feed->XmlUrl) + ".bak"));
+}
+
+TEST_F(DownloadRunTest, LogsEachFeedWithTheClientsEventsAndNoOutcome) {
+  auto a = AddFeed("http://a.example/feed.xml");
+  auto b = AddFeed("http://b.example/missing.xml");
+  Answer(a->XmlUrl, "<rss/>");
+  run->QueueFeed(a);
+  run->QueueFeed(b);
+  run->AddLogLine("Before");
+
+  Run();
+
+  const std::regex stamp(R"(^\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}:\d{3}   (.*)$)");
+  std::vector<std::string> texts;
+  for (const auto& line : run->LogLines()) {
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(line, m, stamp)) << line;
+    texts.push_back(m[1]);
+  }
+  EXPECT_EQ(texts, (std::vector<std::string>{
+                       "Before", "Downloading http://a.example/feed.xml", "Status: Connected.", "Progress: 6",
+                       "Downloading http://b.example/missing.xml", "Status: Connected."}));
+
+  std::string path = dir.File("download.log");
+  run->WriteLog(path);
+  EXPECT_EQ(ReadFile(path), JoinLinesCRLF(run->LogLines()));
+  EXPECT_EQ(ReadFile(path).substr(ReadFile(path).size() - 2), "\r\n");
+}
+
+TEST_F(DownloadRunTest, AnEmptyQueueReturnsAtOnceAndWritesAnEmptyLog) {
+  Run();
+  EXPECT_TRUE(client->Fetched.empty());
+  std::string path = dir.File("download.log");
+  WriteFile(path, "previous run");
+  run->WriteLog(path);
+  EXPECT_EQ(ReadFile(path), "");
+}
+
+TEST_F(DownloadRunTest, HandsTheProxyAndItsCredentialsOverOnlyWhenUseProxyIsOn) {
+  Run();
+  EXPECT_FALSE(client->Proxy.has_value());
+
+  settings.UseProxy = true;
+  settings.ProxyAddress = "proxy.example";
+  settings.ProxyPort = 3128;
+  settings.ProxyUserName = "user";
+  settings.ProxyPassword = "secret";
+  for (bool authentication : {false, true}) {
+    settings.UseAuthentication = authentication;
+    Run();
+    ASSERT_TRUE(client->Proxy.has_value());
+    EXPECT_EQ(client->Proxy->Host, "proxy.example");
+    EXPECT_EQ(client->Proxy->Port, 3128);
+    EXPECT_EQ(client->Proxy->UserName, "user");
+    EXPECT_EQ(client->Proxy->Password, "secret");
+    EXPECT_EQ(client->Proxy->BasicAuthentication, authentication);
+  }
+}
+
+TEST_F(DownloadRunTest, AbortEndsTheRowInProgressAndSkipsTheRest) {
+  auto a = AddFeed("http://a.example/feed.xml");
+  auto b = AddFeed("http://b.example/feed.xml");
+  auto c = AddFeed("http://c.example/feed.xml");
+  Answer(a->XmlUrl, Rss({"One"}));
+  client->Answers[b->XmlUrl] = [&]() -> std::string {
+    run->Abort();
+    throw std::runtime_error("Aborted");
+  };
+  Answer(c->XmlUrl, Rss({"One"}));
+  for (const auto& feed : {a, b, c}) run->QueueFeed(feed);
+
+  Run();
+
+  EXPECT_EQ(Statuses(), (std::vector<std::string>{"done", "error", ""}));
+  EXPECT_EQ(client->Aborts, 1);
+  EXPECT_EQ(client->Fetched.size(), 2u);
+}
+
+TEST_F(DownloadRunTest, RefusesASecondRunStartedWhileItWaits) {
+  auto feed = AddFeed("http://a.example/feed.xml");
+  bool refused = false;
+  client->Answers[feed->XmlUrl] = [&] {
+    try {
+      Run();
+    } catch (const std::logic_error&) {
+      refused = true;
+    }
+    return Rss({"One"});
+  };
+  run->QueueFeed(feed);
+  Run();
+  EXPECT_TRUE(refused);
+  EXPECT_EQ(Statuses(), std::vector<std::string>{"done"});
+  EXPECT_EQ(client->Fetched.size(), 1u);
+}
+
+TEST_F(DownloadRunTest, AFeedRemovedFromTheListDuringItsFetchIsStillFinishedSafely) {
+  auto feed = AddFeed("http://a.example/feed.xml");
+  run->QueueFeed(feed);
+  client->Answers[feed->XmlUrl] = [&] {
+    // What the main window's remove command does while the fetch waits.
+    list.Delete(list.IndexOf(*feed));
+    feed->OnChange = nullptr;
+    feed.reset();
+    return Rss({"One"});
+  };
+  TFeed* seen = nullptr;
+  run->OnFeedApplied = [&](TFeed& F) { seen = &F; };
+
+  Run();
+
+  EXPECT_EQ(Statuses(), std::vector<std::string>{"done"});
+  ASSERT_NE(seen, nullptr);
+  EXPECT_EQ(seen, run->RowFeed(0).get());
+  EXPECT_EQ(seen->ItemCount(), 1);
+  EXPECT_EQ(list.Count(), 0);
+}
+
+}  // namespace
+}  // namespace skimbrook

@@ -1,0 +1,172 @@
+// The download window itself: its shape, its rows and statuses, the tab strip, and the row
+// being worked on kept in view. The network is scripted.
+#include "download/fDownload.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+#include <QTabBar>
+#include <QTreeWidget>
+
+#include "download/DownloadTestSupport.h"
+#include "settings/uMemoryRegistry.h"
+#include "tools/TestSupport.h"
+
+namespace skimbrook {
+namespace {
+
+using test::Rss;
+
+class DownloadWindowTest : public ::testing::Test {
+ protected:
+  DownloadWindowTest() {
+    SetDataFolder(dir.Path());
+    auto owned = std::make_unique<test::TScriptedClient>();
+    client = owned.get();
+    window = std::make_unique<TfmDownload>(settings, &mainWindow, std::move(owned));
+  }
+
+  std::shared_ptr<TFeed> Queue(const std::string& Title, const std::string& XmlUrl) {
+    auto feed = std::make_shared<TFeed>(Title, "", XmlUrl, "");
+    list.Add(feed);
+    window->QueueFeed(feed);
+    return feed;
+  }
+  QString Cell(int Row, int Column) const { return window->ListView->topLevelItem(Row)->text(Column); }
+
+  test::TTempDir dir;
+  test::TScopedCurrentDir cwd{dir.Path()};
+  TMemoryRegistry registry;
+  TSettings settings{registry, dir.Path() + "skimbrook"};
+  TFeedList list;
+  QWidget mainWindow;
+  test::TScriptedClient* client;
+  std::unique_ptr<TfmDownload> window;
+};
+
+TEST_F(DownloadWindowTest, IsAToolWindowWithoutCloseBoxCentredOnTheMainWindow) {
+  mainWindow.setGeometry(100, 120, 800, 600);
+  window = std::make_unique<TfmDownload>(settings, &mainWindow, std::make_unique<test::TScriptedClient>());
+
+  EXPECT_EQ(window->windowTitle(), "Download");
+  EXPECT_EQ(window->size(), QSize(432, 270));
+  EXPECT_TRUE(window->windowFlags().testFlag(Qt::Tool));
+  EXPECT_TRUE(window->windowFlags().testFlag(Qt::CustomizeWindowHint));
+  EXPECT_FALSE(window->windowFlags().testFlag(Qt::WindowCloseButtonHint));
+  EXPECT_FALSE(window->windowFlags().testFlag(Qt::WindowMinMaxButtonsHint));
+  EXPECT_FALSE(window->isVisible());
+  EXPECT_EQ(window->geometry().center(), mainWindow.frameGeometry().center());
+
+  window->show();
+  QCloseEvent close;
+  QApplication::sendEvent(window.get(), &close);
+  EXPECT_FALSE(close.isAccepted());
+  EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(DownloadWindowTest, ListsTheQueuedFeedsInAReadOnlyReportWithThreeColumns) {
+  Queue("News", "http://a.example/rss");
+  Queue("Caf\xE9 \xC3\xA9t\xC3\xA9", "http://b.example/atom");  // Windows-1252 and UTF-8
+
+  auto* list = window->ListView;
+  auto* header = list->headerItem();
+  EXPECT_EQ(header->text(0), "Feed Title");
+  EXPECT_EQ(header->text(1), "XML URL");
+  EXPECT_EQ(header->text(2), "Status");
+  EXPECT_EQ(list->columnWidth(0), 150);
+  EXPECT_EQ(list->columnWidth(1), 150);
+  EXPECT_EQ(list->columnWidth(2), 100);
+  EXPECT_FALSE(list->header()->sectionsClickable());
+  EXPECT_EQ(list->editTriggers(), QAbstractItemView::NoEditTriggers);
+  EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection);
+  EXPECT_EQ(list->selectionBehavior(), QAbstractItemView::SelectRows);
+
+  ASSERT_EQ(list->topLevelItemCount(), 2);
+  EXPECT_EQ(Cell(0, 0), "News");
+  EXPECT_EQ(Cell(0, 1), "http://a.example/rss");
+  EXPECT_EQ(Cell(0, 2), "");
+  EXPECT_EQ(Cell(1, 0), QString::fromUtf8("Caf\u00e9 \u00e9t\u00e9"));
+}
+
+TEST_F(DownloadWindowTest, ShowsEachRowsStatusAndTheLog) {
+  auto good = Queue("Good", "http://a.example/rss");
+  Queue("Bad", "http://b.example/rss");
+  client->Answers[good->XmlUrl] = [&] {
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(Cell(0, 2), "downloading...");
+    EXPECT_EQ(Cell(1, 2), "");
+    return Rss({"One"});
+  };
+
+  window->RunQueue();
+
+  EXPECT_EQ(Cell(0, 2), "done");
+  EXPECT_EQ(Cell(1, 2), "error");
+  QStringList lines = window->Memo->toPlainText().split('\n');
+  ASSERT_EQ(lines.size(), 5);
+  EXPECT_TRUE(lines[0].endsWith("   Downloading http://a.example/rss"));
+  EXPECT_TRUE(lines[1].endsWith("   Status: Connected."));
+  EXPECT_TRUE(lines[2].endsWith("   Progress: " + QString::number(Rss({"One"}).size())));
+  EXPECT_TRUE(lines[3].endsWith("   Downloading http://b.example/rss"));
+}
+
+TEST_F(DownloadWindowTest, TheTabsSwitchBetweenTasksAndLog) {
+  window->show();
+  ASSERT_EQ(window->TabSet->count(), 2);
+  EXPECT_EQ(window->TabSet->tabText(0), "Tasks");
+  EXPECT_EQ(window->TabSet->tabText(1), "Log");
+  EXPECT_EQ(window->TabSet->currentIndex(), 0);
+  EXPECT_TRUE(window->ListView->isVisible());
+  EXPECT_FALSE(window->Memo->isVisible());
+  EXPECT_TRUE(window->Memo->isReadOnly());
+  EXPECT_EQ(window->Memo->lineWrapMode(), QPlainTextEdit::NoWrap);
+
+  window->TabSet->setCurrentIndex(1);
+  EXPECT_FALSE(window->ListView->isVisible());
+  EXPECT_TRUE(window->Memo->isVisible());
+  EXPECT_EQ(window->Memo->geometry(), window->ListView->geometry());
+
+  window->TabSet->setCurrentIndex(0);
+  EXPECT_TRUE(window->ListView->isVisible());
+  EXPECT_FALSE(window->Memo->isVisible());
+}
+
+TEST_F(DownloadWindowTest, KeepsTheRowBeingWorkedOnSelectedAndInView) {
+  const int rows = 40;
+  int checked = 0;
+  for (int row = 0; row < rows; ++row) {
+    auto feed = Queue("Feed " + std::to_string(row), "http://example.com/" + std::to_string(row));
+    client->Answers[feed->XmlUrl] = [this, row, &checked] {
+      QTreeWidgetItem* item = window->ListView->topLevelItem(row);
+      QRect visible = window->ListView->viewport()->rect();
+      QRect rect = window->ListView->visualItemRect(item);
+      EXPECT_TRUE(item->isSelected()) << row;
+      EXPECT_TRUE(visible.contains(rect)) << row << " row " << rect.top() << " list " << visible.height();
+      ++checked;
+      return std::string();
+    };
+  }
+  window->RunQueue();
+  EXPECT_EQ(checked, rows);
+  EXPECT_GT(window->ListView->verticalScrollBar()->value(), 0);
+}
+
+TEST_F(DownloadWindowTest, AbortSkipsTheRowsNotYetStarted) {
+  auto first = Queue("First", "http://a.example/rss");
+  Queue("Second", "http://b.example/rss");
+  client->Answers[first->XmlUrl] = [&]() -> std::string {
+    window->Abort();
+    throw std::runtime_error("Aborted");
+  };
+  window->RunQueue();
+  EXPECT_EQ(Cell(0, 2), "error");
+  EXPECT_EQ(Cell(1, 2), "");
+  EXPECT_EQ(client->Aborts, 1);
+}
+
+}  // namespace
+}  // namespace skimbrook
