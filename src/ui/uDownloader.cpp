@@ -1,15 +1,8 @@
 #include "ui/uDownloader.h"
 
-#include <stdexcept>
-
-#if __has_include("download/fDownload.h")
 #include "download/fDownload.h"
-#define SKIMBROOK_HAVE_DOWNLOAD_WINDOW 1
-#endif
 
 namespace skimbrook {
-
-#ifdef SKIMBROOK_HAVE_DOWNLOAD_WINDOW
 
 namespace {
 
@@ -33,13 +26,5 @@ class TDownloadWindowAdapter : public TDownloader {
 std::unique_ptr<TDownloader> CreateDownloadWindow(const TSettings& Settings, QWidget* MainWindow) {
   return std::make_unique<TDownloadWindowAdapter>(Settings, MainWindow);
 }
-
-#else
-
-std::unique_ptr<TDownloader> CreateDownloadWindow(const TSettings&, QWidget*) {
-  throw std::runtime_error("Downloading is not available in this build.");
-}
-
-#endif
 
 }  // namespace skimbrook
