@@ -1,5 +1,5 @@
-// The program's entry: the application object, the automation object, the single-copy
-// check, the main window and the message loop.
+// The program's entry: the start switches, the application object, the automation object,
+// the single-copy check, the main window and the message loop.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -16,6 +16,7 @@
 #include "model/uRSS.h"
 #include "settings/uHiveRegistry.h"
 #include "shell/uExplorerIntegration.h"
+#include "shell/uRegistration.h"
 #include "shell/uSingleInstance.h"
 #include "ui/fMain.h"
 #include "ui/uApplication.h"
@@ -83,6 +84,10 @@ void ExitAfterFirstShowIfAsked(TfmMain& Window) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Registration with the desktop first: REGSERVER and UNREGSERVER end here, with or
+  // without a display.
+  const TStartOutcome start = HandleStartSwitches(argc, argv);
+  if (start.Exit) return start.ExitCode;
   if (!PrepareEnvironment()) return 2;
   RegisterPageScheme();
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
