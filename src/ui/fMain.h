@@ -12,7 +12,6 @@
 #pragma once
 
 #include <QMainWindow>
-#include <QPointer>
 #include <functional>
 #include <memory>
 #include <optional>
