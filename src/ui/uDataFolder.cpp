@@ -19,10 +19,18 @@ std::string Environment(const char* Name) {
   return value ? value : "";
 }
 
+// Whether Folder is, or could be made, a folder this user can write, judged without
+// creating anything: a later copy of the program that only hands over its command line
+// must leave the disk as it found it.
 bool Writable(const std::string& Folder) {
   std::error_code ignored;
-  std::filesystem::create_directories(Folder, ignored);
-  return std::filesystem::is_directory(Folder, ignored) && ::access(Folder.c_str(), W_OK) == 0;
+  std::filesystem::path path = std::filesystem::path(Folder).lexically_normal();
+  if (!path.has_filename()) path = path.parent_path();
+  while (!path.empty() && !std::filesystem::exists(path, ignored)) {
+    if (path == path.parent_path()) return false;
+    path = path.parent_path();
+  }
+  return std::filesystem::is_directory(path, ignored) && ::access(path.c_str(), W_OK) == 0;
 }
 
 }  // namespace

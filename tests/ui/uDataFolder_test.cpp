@@ -19,7 +19,7 @@ TEST(DataFolder, TheEnvironmentWinsThenBesideTheProgramThenTheUsersDataFolder) {
   const TScopedEnv none("SKIMBROOK_DATA", std::nullopt);
   const TScopedEnv dataHome("XDG_DATA_HOME", temp.Path() + "share");
   EXPECT_EQ(ResolveDataFolder(temp.Path() + "bin/"), temp.Path() + "bin/data/");
-  EXPECT_TRUE(std::filesystem::is_directory(temp.Path() + "bin/data"));
+  EXPECT_FALSE(std::filesystem::exists(temp.Path() + "bin")) << "deciding must create nothing";
   // A program folder where nothing can be created (here: it is a file).
   WriteFile(temp.File("installed"), "");
   EXPECT_EQ(ResolveDataFolder(temp.Path() + "installed"), temp.Path() + "share/Skimbrook/data/");
