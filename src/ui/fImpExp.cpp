@@ -56,10 +56,11 @@ TfmImpExp::TfmImpExp(const QString& Caption, QWidget* Parent) : QDialog(Parent) 
 
   // The list grows with the window; the buttons keep to its bottom right corner.
   auto* column = new QVBoxLayout(this);
-  column->setContentsMargins(0, 0, kMargin, kMargin);
+  column->setContentsMargins(0, 0, 0, 0);
   column->setSpacing(kMargin);
   column->addWidget(lbFeeds, 1);
   auto* buttons = new QHBoxLayout();
+  buttons->setContentsMargins(0, 0, kMargin, kMargin);
   buttons->setSpacing(kMargin);
   buttons->addStretch(1);
   buttons->addWidget(btCancel);
