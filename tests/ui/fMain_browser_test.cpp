@@ -173,6 +173,15 @@ TEST_F(BrowserMode, BlankingWaitsForTheBrowserWhileTheWindowGoesOnAndThenRestore
   EXPECT_TRUE(window->navigatingInternally) << "the flag comes back as it was";
 }
 
+TEST_F(BrowserMode, ABlankPageThatNeverGetsReadyDoesNotHoldUpClosingTheWindow) {
+  Open();
+  browser->BlankReadyAfterMs = 3'600'000;
+  QTimer::singleShot(20, window.get(), [this] { window->close(); });
+  window->miHelpHomePage->trigger();
+  EXPECT_TRUE(window->IsShutDown());
+  EXPECT_FALSE(window->navigatingInternally);
+}
+
 TEST_F(BrowserMode, BackAndForwardWalkTheHistoryAndLeaveAtItsEnds) {
   OpenShown();
   ClickLinkInPage();
