@@ -8,6 +8,7 @@
 #include <QListWidget>
 #include <QStatusBar>
 #include <QTimer>
+#include <functional>
 #include <stdexcept>
 
 #include "model/uRSS.h"
@@ -26,8 +27,8 @@ namespace {
 // How often the wait for a blank page looks at the browser's ready state.
 constexpr int kReadyPollMs = 10;
 
-// Runs the event loop until Done answers true. There is no time limit: the window goes on
-// handling everything meanwhile, and the wait ends early only when the application quits.
+// Runs the event loop until Done answers true, or until the application quits. There is no
+// time limit: the window goes on handling everything meanwhile.
 void WaitUntil(const std::function<bool()>& Done) {
   if (Done()) return;
   QEventLoop loop;
@@ -40,8 +41,8 @@ void WaitUntil(const std::function<bool()>& Done) {
   loop.exec();
 }
 
-// Enter in a page shown by the browser belongs to the page (a search box, a form), not to
-// the window's "Go", whose shortcut would otherwise take it.
+// Enter in a page shown by the browser belongs to the page (a focused link or button, a
+// form), not to the window's "Go", whose shortcut would otherwise take it.
 class TPageKeepsEnter : public QObject {
  public:
   using QObject::QObject;
@@ -135,6 +136,7 @@ void TfmMain::BlankBrowser() {
   } restore{navigatingInternally, navigatingInternally};
   navigatingInternally = true;
   WebBrowser->Navigate(QStringLiteral("about:blank"));
+  // A window that closes meanwhile ends the wait too.
   WaitUntil([this] { return shutDown_ || WebBrowser->ReadyState() >= TWebBrowser::Interactive; });
 }
 
