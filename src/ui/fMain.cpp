@@ -22,6 +22,7 @@
 #include "settings/uSettings.h"
 #include "ui/fFeedInfo.h"
 #include "ui/fHelp.h"
+#include "ui/fImpExp.h"
 #include "ui/fOptions.h"
 #include "ui/fProxySettings.h"
 #include "ui/fTip.h"
@@ -143,6 +144,7 @@ TMainDialogs TMainDialogs::Standard() {
   dialogs.EditProxySettings = &skimbrook::EditProxySettings;
   dialogs.ShowFeedInfo = &skimbrook::ShowFeedInfo;
   dialogs.ShowHelp = &skimbrook::ShowHelp;
+  dialogs.ChooseEntries = &skimbrook::ChooseEntries;
   return dialogs;
 }
 

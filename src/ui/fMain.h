@@ -16,6 +16,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "ui/uDownloader.h"
 
@@ -53,6 +54,10 @@ struct TMainDialogs {
   std::function<bool(TSettings& Settings, QWidget* Parent)> EditProxySettings;
   std::function<void(const TFeed& Feed, QWidget* Parent)> ShowFeedInfo;
   std::function<void(QWidget* Parent)> ShowHelp;
+  // The import/export check list: the positions ticked, or nothing when cancelled.
+  std::function<std::optional<std::vector<int>>(const TFeedList& List, const QString& Caption,
+                                                QWidget* Parent)>
+      ChooseEntries;
   // The program's own dialogs.
   static TMainDialogs Standard();
 };
@@ -231,7 +236,9 @@ class TfmMain : public QMainWindow {
 
   // ---- Import and export (fMain_impexp.cpp) ----------------------------------------------
 
+  // Asks for an OPML file, lets the user tick its entries and appends those to the list.
   void ImportFeeds();
+  // Lets the user tick entries of the saved subscription list and writes them to a file.
   void ExportFeeds();
 
   // ---- Components ----------------------------------------------------------------------
@@ -356,6 +363,12 @@ class TfmMain : public QMainWindow {
   // fMain_items.cpp
   void UnhookItems(TFeed& Feed);
   void ClearItemLines();
+  // fMain_browser.cpp
+  // Navigates to about:blank as the program's own navigation and waits until it is ready.
+  void BlankBrowser();
+  // Enables, shows and hides the menu entries of browser mode or of the reader view.
+  void SetBrowserModeMenus(bool BrowserMode);
+  void KeepEnterInPages();
 
   TMainWindowServices services_;
   TFlatMenuStyle* menuStyle_ = nullptr;

@@ -151,6 +151,7 @@ void TfmMain::ConnectCommands() {
   connect(sbBrowserGo, &QToolButton::clicked, this, &TfmMain::sbBrowserGoClick);
   connect(sbBrowserClose, &QToolButton::clicked, this, &TfmMain::sbBrowserCloseClick);
   ConnectPanes();
+  KeepEnterInPages();
 }
 
 // ---------------------------------------------------------------------------------------

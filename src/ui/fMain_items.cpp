@@ -132,7 +132,9 @@ void TfmMain::UpdateFeedAndItemView() {
     plItemTitle->SetCaption(QString());
     plItemLink->SetCaption(QString());
   }
-  WriteContentPage(*WebBrowser, ContentPage(item.get()));
+  // In browser mode the pane shows the page the user went to; a refill (after a download,
+  // say) must not replace it. Leaving browser mode writes the item's page.
+  if (!InBrowserMode()) WriteContentPage(*WebBrowser, ContentPage(item.get()));
 }
 
 void TfmMain::plFeedLinkClick() {

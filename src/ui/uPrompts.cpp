@@ -4,6 +4,7 @@
 #include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QRegularExpression>
 #include <stdexcept>
 
 namespace skimbrook {
@@ -16,7 +17,39 @@ QString WithDefaultExtension(QString Name, const QString& DefaultExt) {
   return Name;
 }
 
+// The dialog appends the default extension itself, so that it asks before overwriting the
+// file that will really be written.
+QString RunFileDialog(QWidget* Parent, const QString& Title, const QString& Filter, const QString& DefaultExt,
+                      QFileDialog::AcceptMode Mode) {
+  QFileDialog dialog(Parent, Title);
+  dialog.setAcceptMode(Mode);
+  dialog.setFileMode(Mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  dialog.setNameFilter(QtFileFilter(Filter));
+  dialog.setDefaultSuffix(DefaultExt);
+  if (dialog.exec() != QDialog::Accepted) return QString();
+  return WithDefaultExtension(dialog.selectedFiles().value(0), DefaultExt);
+}
+
 }  // namespace
+
+QString QtFileFilter(const QString& Filter) {
+  if (!Filter.contains(QLatin1Char('|'))) return Filter;
+  static const QRegularExpression trailingPatterns(QStringLiteral("\\s*\\([^()]*\\)\\s*$"));
+  const QStringList parts = Filter.split(QLatin1Char('|'));
+  QStringList choices;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+    QString name = parts[i];
+    name.remove(trailingPatterns);
+    QStringList patterns = parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    for (QString& pattern : patterns) {
+      pattern = pattern.trimmed();
+      // On this system a name need not have a dot; "*.*" means every file.
+      if (pattern == QLatin1String("*.*")) pattern = QStringLiteral("*");
+    }
+    choices << name + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+  }
+  return choices.join(QStringLiteral(";;"));
+}
 
 // ---------------------------------------------------------------------------------------
 // Message boxes and dialogs
@@ -46,11 +79,11 @@ QString TQtPrompts::InputBox(const QString& Caption, const QString& Prompt, cons
 }
 
 QString TQtPrompts::OpenFileName(const QString& Title, const QString& Filter, const QString& DefaultExt) {
-  return WithDefaultExtension(QFileDialog::getOpenFileName(parent_, Title, QString(), Filter), DefaultExt);
+  return RunFileDialog(parent_, Title, Filter, DefaultExt, QFileDialog::AcceptOpen);
 }
 
 QString TQtPrompts::SaveFileName(const QString& Title, const QString& Filter, const QString& DefaultExt) {
-  return WithDefaultExtension(QFileDialog::getSaveFileName(parent_, Title, QString(), Filter), DefaultExt);
+  return RunFileDialog(parent_, Title, Filter, DefaultExt, QFileDialog::AcceptSave);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -27,12 +27,19 @@ class TPrompts {
   virtual void Error(const QString& Title, const QString& Text) = 0;
   // A one-line input box with OK and Cancel; Cancel answers Default.
   virtual QString InputBox(const QString& Caption, const QString& Prompt, const QString& Default) = 0;
-  // A file to open; empty when cancelled. Filter uses the "Name (*.ext);;All files (*)"
-  // form; DefaultExt (without the dot) is appended to a typed name without extension.
+  // A file to open; empty when cancelled. Filter lists the choices of file type as
+  // "Name|patterns|Name|patterns" (patterns separated by ";"), or in Qt's
+  // "Name (patterns);;Name (patterns)" form; DefaultExt (without the dot) is appended to a
+  // typed name without extension.
   virtual QString OpenFileName(const QString& Title, const QString& Filter, const QString& DefaultExt) = 0;
   // A file to save to; empty when cancelled. Same conventions as OpenFileName.
   virtual QString SaveFileName(const QString& Title, const QString& Filter, const QString& DefaultExt) = 0;
 };
+
+// Filter in Qt's form: "Name|patterns|..." pairs become "Name (patterns);;..." (a
+// parenthesised part at the end of Name is replaced, and "*.*" is "*", every file); a filter
+// without "|" is already in Qt's form and returned as it is.
+QString QtFileFilter(const QString& Filter);
 
 // Message boxes, input dialogs and file dialogs, owned by Parent (which may change).
 class TQtPrompts : public TPrompts {

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QStringList>
+#include <QTimer>
 #include <QUrl>
 #include <functional>
 #include <memory>
@@ -26,23 +27,43 @@
 
 namespace skimbrook::test {
 
-// A browser that shows nothing and remembers what it was asked to do.
+// A browser that shows nothing and remembers what it was asked to do. Its history is two
+// counters of pages before and after the current one; a history move is recorded as
+// "back" or "forward" among the navigations.
 class TFakeWebBrowser : public TWebBrowser {
  public:
   using TWebBrowser::TWebBrowser;
 
   void Navigate(const QString& Url) override {
     Navigations << Url;
+    if (BlankReadyAfterMs >= 0 && Url == QLatin1String("about:blank")) {
+      State = Loading;
+      QTimer::singleShot(BlankReadyAfterMs, this, [this] { State = Interactive; });
+    }
     emit BeforeNavigate2(Url, true);
   }
-  void GoBack() override { throw std::runtime_error("There is no earlier page."); }
-  void GoForward() override { throw std::runtime_error("There is no later page."); }
-  void Refresh() override {}
-  TReadyState ReadyState() const override { return Complete; }
+  void GoBack() override {
+    if (EarlierPages == 0) throw std::runtime_error("There is no earlier page.");
+    --EarlierPages, ++LaterPages;
+    Navigate(QStringLiteral("back"));
+  }
+  void GoForward() override {
+    if (LaterPages == 0) throw std::runtime_error("There is no later page.");
+    --LaterPages, ++EarlierPages;
+    Navigate(QStringLiteral("forward"));
+  }
+  void Refresh() override { ++Refreshes; }
+  TReadyState ReadyState() const override { return State; }
   void LoadFromText(const QString& Html) override { Pages << Html; }
 
   QStringList Navigations;
   QStringList Pages;
+  int EarlierPages = 0;
+  int LaterPages = 0;
+  int Refreshes = 0;
+  TReadyState State = Complete;
+  // When not negative, a blank page becomes ready only this long after it was asked for.
+  int BlankReadyAfterMs = -1;
 };
 
 // The download runs the window started; each run does what the test says.

@@ -26,6 +26,8 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(TDisplayCase{"Ascii", "News 12", u"News 12"},
                       TDisplayCase{"Utf8TwoBytes", "Caf\xc3\xa9", u"Caf\u00e9"},
                       TDisplayCase{"Utf8FourBytes", "\xf0\x9f\x93\xb0", u"\U0001F4F0"},
+                      TDisplayCase{"Utf8ThreeBytes", "\xe2\x82\xac", u"\u20ac"},
+                      TDisplayCase{"Empty", "", u""},
                       TDisplayCase{"LoneLatin1Byte", "Caf\xe9", u"Caf\u00e9"},
                       TDisplayCase{"Cp1252Euro", "\x80 5", u"\u20ac 5"},
                       TDisplayCase{"Cp1252Quotes", "\x93quoted\x94", u"\u201cquoted\u201d"},
