@@ -7,18 +7,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 program="$(realpath "${1:-build/bin/skimbrook}")"
 outdir="$(realpath "${2:-docs}")"
-work="$(mktemp -d)"
-display=":$((90 + RANDOM % 9))"
-cleanup() {
-  [ -n "${app:-}" ] && kill "$app" 2>/dev/null && wait "$app" 2>/dev/null || true
-  [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-mkdir -p "$work/data" "$work/config/Skimbrook" "$work/site"
+source scripts/screenshot-lib.sh
+mkdir -p "$work/site"
 site="file://$work/site/index.html"
-crlf() { sed 's/$/\r/'; }
 
 cat > "$work/site/index.html" <<'HTML'
 <!DOCTYPE html>
@@ -78,20 +69,7 @@ crlf > "$work/shared.opml" <<'OPML'
   </body>
 </opml>
 OPML
-printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Skimbrook\\1.0\\Options]\r\n"ShowTips"="0"\r\n"AutomaticallyDownload"="0"\r\n\r\n[HKEY_CURRENT_USER\\Software\\Skimbrook\\1.0\\Form]\r\n"Left"="0"\r\n"Top"="0"\r\n"Width"="760"\r\n"Height"="560"\r\n' \
-  > "$work/config/Skimbrook/HKCU.reg"
-
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-sleep 1
-export DISPLAY="$display"
-unset WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS
-SKIMBROOK_DATA="$work/data" XDG_CONFIG_HOME="$work/config" HOME="$work" QT_QPA_PLATFORM=xcb \
-  QTWEBENGINE_DISABLE_SANDBOX=1 "$program" >/dev/null 2>&1 &
-app=$!
-window=$(xdotool search --sync --name "Skimbrook v.1.0" | head -1)
-sleep 2
-eval "$(xdotool getwindowgeometry --shell "$window")"
+start_program "$program"
 
 # Browser mode: the first feed's web site (Ctrl+W), a link hovered so that its address
 # shows in the status bar.
