@@ -12,6 +12,8 @@
 namespace skimbrook {
 namespace {
 
+using test::ErrorOf;
+
 using test::Exists;
 using test::ReadFile;
 using test::TScopedEnv;
@@ -20,16 +22,6 @@ using test::WriteFile;
 
 const std::string kKey = "Software\\Skimbrook\\1.0\\Form";
 const std::string kRunKey(RunKeyPath);
-
-template <class TCall>
-std::string ErrorOf(TCall Call) {
-  try {
-    Call();
-  } catch (const std::runtime_error& e) {
-    return e.what();
-  }
-  return "";
-}
 
 class THiveFileRegistryTest : public ::testing::Test {
  protected:

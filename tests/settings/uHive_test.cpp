@@ -2,23 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include "tools/TestSupport.h"
+
 #include <stdexcept>
 
 namespace skimbrook {
 namespace {
 
-const std::string kSection = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Test]\r\n";
+using test::ErrorOf;
 
-// The message of the std::runtime_error that Call raises, or "" when it raises none.
-template <class TCall>
-std::string ErrorOf(TCall Call) {
-  try {
-    Call();
-  } catch (const std::runtime_error& e) {
-    return e.what();
-  }
-  return "";
-}
+const std::string kSection = "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Test]\r\n";
 
 TEST(THive, ReadsEveryStringFormAndRejectsOtherTypes) {
   struct TCase {

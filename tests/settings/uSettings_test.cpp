@@ -14,6 +14,8 @@
 namespace skimbrook {
 namespace {
 
+using test::ErrorOf;
+
 using test::DataPath;
 using test::Exists;
 using test::ReadFile;
@@ -23,16 +25,6 @@ using test::TTempDir;
 const std::string kExecutable = "/opt/Skim Brook/skimbrook";
 const std::string kMenuEntry = "Software\\Microsoft\\Internet Explorer\\MenuExt\\Subscribe in Skimbrook";
 const std::string kRunKey(RunKeyPath);
-
-template <class TCall>
-std::string ErrorOf(TCall Call) {
-  try {
-    Call();
-  } catch (const std::runtime_error& e) {
-    return e.what();
-  }
-  return "";
-}
 
 // Every field away from its default; the texts need escaping in the hive file.
 void ChangeEveryField(TSettings& Settings) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 namespace skimbrook::test {
@@ -34,6 +35,17 @@ class TScopedEnv {
   std::string name_;
   std::optional<std::string> old_;
 };
+
+// The message of the std::runtime_error that Call raises, or "" when it raises none.
+template <class TCall>
+std::string ErrorOf(TCall Call) {
+  try {
+    Call();
+  } catch (const std::runtime_error& e) {
+    return e.what();
+  }
+  return "";
+}
 
 // Whole-file helpers for assertions.
 std::string ReadFile(const std::string& Path);
