@@ -59,7 +59,8 @@ std::vector<std::string> CacheFileLines(const TFeed& Feed) {
   lines.push_back(EscapedLine("    <link>", Feed.HtmlUrl, "</link>"));
   lines.push_back(CDataLine("    <description>", Feed.Description, "</description>"));
   if (!Feed.Language.empty()) lines.push_back(EscapedLine("    <language>", Feed.Language, "</language>"));
-  if (!Feed.Copyright.empty()) lines.push_back(EscapedLine("    <copyright>", Feed.Copyright, "</copyright>"));
+  if (!Feed.Copyright.empty())
+    lines.push_back(EscapedLine("    <copyright>", Feed.Copyright, "</copyright>"));
   if (!Feed.PubDate.empty()) lines.push_back(EscapedLine("    <pubDate>", Feed.PubDate, "</pubDate>"));
   for (int i = 0; i < Feed.ItemCount(); ++i) AddItemLines(lines, Feed.Items(i));
   lines.push_back("  </channel>");

@@ -90,7 +90,8 @@ void TFeedReader::ElementStarted(TmoxXMLNode2& Element) {
       dialect_ = TDialect::Other;
     return;
   }
-  if (dialect_ == TDialect::Rss && Element.Parent == &document_ && !channelFound_ && Element.Name == "channel") {
+  if (dialect_ == TDialect::Rss && Element.Parent == &document_ && !channelFound_ &&
+      Element.Name == "channel") {
     channelFound_ = true;
     channel_ = &Element;
   }

@@ -45,8 +45,12 @@ constexpr TEscapes kEscapes = [] {
   set('&', "&amp;");
   // 128 is written as itself: only 129 and above become references.
   for (int code = 129; code <= 255; ++code) {
-    const char reference[] = {'&', '#', static_cast<char>('0' + code / 100), static_cast<char>('0' + code / 10 % 10),
-                              static_cast<char>('0' + code % 10), ';'};
+    const char reference[] = {'&',
+                              '#',
+                              static_cast<char>('0' + code / 100),
+                              static_cast<char>('0' + code / 10 % 10),
+                              static_cast<char>('0' + code % 10),
+                              ';'};
     set(static_cast<unsigned char>(code), std::string_view(reference, sizeof reference));
   }
   return escapes;
@@ -503,23 +507,28 @@ class TPass {
 #if defined(__SSE2__)
     P = DecodeInBlocks(P);
 #endif
+    // The rest: the bytes between two '&' or '\' go over in one piece.
     while (P < end_) {
-      if (*P == '&' || *P == '\\') {
-        P = DecodeSpecial(P);
-      } else {
-        *out_++ = *P++;
-      }
+      const char* const special = FindSpecial(P);
+      std::memmove(out_, P, static_cast<size_t>(special - P));
+      out_ += special - P;
+      if (special == end_) break;
+      P = DecodeSpecial(special);
     }
-    if (marks_) marks_->resize(markCount_);
+  }
+
+  // The number of marks noted: the first entries of Marks (its size is only its room).
+  size_t MarkCount() const {
+    return markCount_;
   }
 
   // Decodes only at Marks of the first pass over the same text: copies what lies
   // between them and decodes at each.
-  void DecodeAt(const std::vector<size_t>& Marks) {
-    const char* p = outBegin_ + Marks.front();
-    char* out = outBegin_ + Marks.front();  // see DecodeAmpersandQuickly
-    for (size_t mark : Marks) {
-      const char* at = outBegin_ + mark;
+  void DecodeAt(const size_t* Marks, size_t Count) {
+    const char* p = outBegin_ + Marks[0];
+    char* out = outBegin_ + Marks[0];  // see DecodeAmpersandQuickly
+    for (const size_t* mark = Marks; mark < Marks + Count; ++mark) {
+      const char* at = outBegin_ + *mark;
       if (at < p) continue;  // inside a run decoded step by step
       std::memmove(out, p, static_cast<size_t>(at - p));
       out += at - p;
@@ -548,6 +557,22 @@ class TPass {
   void MakeRoomForMarks(size_t Count) {
     if (marks_ && marks_->size() - markCount_ < Count)
       marks_->resize(std::max(2 * marks_->size(), markCount_ + Count));
+  }
+
+  // The first '&' or '\' from P on, or end_.
+  const char* FindSpecial(const char* P) const {
+#if defined(__SSE2__)
+    const __m128i ampersand = _mm_set1_epi8('&');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    for (; end_ - P >= 16; P += 16) {
+      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(P));
+      const int bits =
+          _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, ampersand), _mm_cmpeq_epi8(block, backslash)));
+      if (bits != 0) return P + __builtin_ctz(static_cast<unsigned>(bits));
+    }
+#endif
+    while (P < end_ && *P != '&' && *P != '\\') ++P;
+    return P;
   }
 
   // Decodes the '&' or '\' at P and what belongs to it; returns where decoding goes on.
@@ -749,9 +774,9 @@ size_t XmlUnescapeInto(std::string_view Text, char* Out, std::vector<size_t>& Ma
   TPass first(Text.data() + Text.size(), Out, Out, &Marks);
   first.Decode(Text.data());
   const size_t length = static_cast<size_t>(first.Out() - Out);
-  if (Marks.empty()) return length;
+  if (first.MarkCount() == 0) return length;
   TPass second(Out + length, Out, Out, nullptr);
-  second.DecodeAt(Marks);
+  second.DecodeAt(Marks.data(), first.MarkCount());
   return static_cast<size_t>(second.Out() - Out);
 }
 
@@ -823,9 +848,13 @@ std::string_view Trimmed(std::string_view Text) {
   return Text.substr(first, last - first);
 }
 
+bool Contains(std::string_view Text, char C) {
+  return std::memchr(Text.data(), C, Text.size()) != nullptr;
+}
+
 // Nothing for XmlUnescape to decode: every step of it starts at "&" or at a backslash.
 bool HasNothingToDecode(std::string_view Text) {
-  return Text.find_first_of("&\\") == std::string_view::npos;
+  return !Contains(Text, '&') && !Contains(Text, '\\');
 }
 
 }  // namespace
@@ -848,7 +877,7 @@ void TFieldDecoder::Decode(std::string_view Raw, std::string& Out) {
 }
 
 void TFieldDecoder::DecodeTitle(std::string_view Raw, std::string& Out) {
-  if (HasNothingToDecode(Raw) && Raw.find('<') == std::string_view::npos) {
+  if (HasNothingToDecode(Raw) && !Contains(Raw, '<')) {
     Out.assign(Trimmed(Raw));
     return;
   }

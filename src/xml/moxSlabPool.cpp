@@ -181,22 +181,15 @@ void ReleaseTreeObject(void* Object, std::size_t ObjectSize) noexcept {
 // ---------------------------------------------------------------------------------------
 // TTreeArena
 
-bool TTreeArena::SharesObjectMemory() {
-#if defined(SKIMBROOK_PLAIN_TREE_MEMORY)
-  return false;
-#else
-  return true;
-#endif
+void TTreeArena::Unpoison(char* Memory, std::size_t Count) {
+  SKIMBROOK_UNPOISON(Memory, Count);
 }
 
-void* TTreeArena::AllocateObject(std::size_t ObjectSize) {
-  if (!SharesObjectMemory()) return AllocateTreeObject(ObjectSize);
-  return Bump(RoundUp(ObjectSize, 8));
+char* TTreeArena::FirstByte(void* Slab) {
+  return static_cast<char*>(Slab) + kHeadBytes;
 }
 
-char* TTreeArena::AllocateBytes(std::size_t Count) {
-  Count = RoundUp(Count == 0 ? 1 : Count, 8);
-  if (Count <= kLargeBlock) return Bump(Count);
+char* TTreeArena::AllocateBlock(std::size_t Count) {
   blocks_.reserve(blocks_.size() + 1);
   void* block = std::malloc(Count);
   if (block == nullptr) throw std::bad_alloc();
@@ -204,29 +197,16 @@ char* TTreeArena::AllocateBytes(std::size_t Count) {
   return static_cast<char*>(block);
 }
 
-char* TTreeArena::Bump(std::size_t Count) {
-  if (static_cast<std::size_t>(limit_ - next_) < Count) next_ = NewSlab();
-  char* memory = next_;
-  next_ += Count;
-  SKIMBROOK_UNPOISON(memory, Count);
-  return memory;
-}
-
-char* TTreeArena::NewSlab() {
+char* TTreeArena::BumpInNewSlab(std::size_t Count) {
   slabs_.reserve(slabs_.size() + 1);
   void* memory = Slabs().Take();
   char* base = static_cast<char*>(memory);
   new (memory) TSlab{{1}, nullptr, nullptr};
   slabs_.push_back(memory);
   limit_ = base + kSlabBytes;
-  SKIMBROOK_POISON(base + kHeadBytes, kSlabBytes - kHeadBytes);
+  next_ = base + kHeadBytes + Count;
+  SKIMBROOK_POISON(next_, static_cast<std::size_t>(limit_ - next_));
   return base + kHeadBytes;
-}
-
-TTreeArena::TMark TTreeArena::Mark() const {
-  if (slabs_.empty()) return {0, 0, blocks_.size()};
-  const char* base = static_cast<const char*>(slabs_.back());
-  return {slabs_.size(), static_cast<std::size_t>(next_ - (base + kHeadBytes)), blocks_.size()};
 }
 
 void TTreeArena::Rewind(const TMark& Mark) {

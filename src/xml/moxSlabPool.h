@@ -32,9 +32,9 @@ class TTreeArena {
  public:
   // Where the arena stood; Rewind returns to it.
   struct TMark {
-    std::size_t Slab = 0;     // number of slabs in use
-    std::size_t Used = 0;     // bytes used in the last of them
-    std::size_t Blocks = 0;   // number of large byte blocks
+    std::size_t Slab = 0;    // number of slabs in use
+    std::size_t Used = 0;    // bytes used in the last of them
+    std::size_t Blocks = 0;  // number of large byte blocks
   };
 
   TTreeArena() = default;
@@ -45,14 +45,23 @@ class TTreeArena {
   // True when objects live in the arena's slabs. In builds with AddressSanitizer every
   // object is a heap object of its own instead (from AllocateTreeObject, to be released
   // with ReleaseTreeObject), so that the sanitizer sees each one.
-  static bool SharesObjectMemory();
+  static constexpr bool SharesObjectMemory() { return kSharesObjectMemory; }
 
   // Memory for one tree object; see SharesObjectMemory.
-  void* AllocateObject(std::size_t ObjectSize);
+  void* AllocateObject(std::size_t ObjectSize) {
+    if constexpr (!kSharesObjectMemory) return AllocateTreeObject(ObjectSize);
+    return Bump(RoundUp8(ObjectSize));
+  }
   // Count bytes, 8-byte aligned, that live until the arena is rewound past them or released.
-  char* AllocateBytes(std::size_t Count);
+  char* AllocateBytes(std::size_t Count) {
+    Count = RoundUp8(Count == 0 ? 1 : Count);
+    return Count <= kLargeBlock ? Bump(Count) : AllocateBlock(Count);
+  }
 
-  TMark Mark() const;
+  TMark Mark() const {
+    return {slabs_.size(), slabs_.empty() ? 0 : static_cast<std::size_t>(next_ - FirstByte(slabs_.back())),
+            blocks_.size()};
+  }
   // Gives back everything allocated since Mark. Only allowed when no object or byte
   // block allocated since then is still in use (objects given a reference of their own
   // with HoldAlone excepted: their slab stays until they are released).
@@ -65,13 +74,38 @@ class TTreeArena {
   static void HoldAlone(void* Object);
 
  private:
+#if defined(__SANITIZE_ADDRESS__)
+  static constexpr bool kSharesObjectMemory = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+  static constexpr bool kSharesObjectMemory = false;
+#else
+  static constexpr bool kSharesObjectMemory = true;
+#endif
+#else
+  static constexpr bool kSharesObjectMemory = true;
+#endif
   static constexpr std::size_t kLargeBlock = 8 * 1024;
-  char* Bump(std::size_t Count);
-  char* NewSlab();
 
-  std::vector<void*> slabs_;    // in allocation order; each holds one reference for the arena
-  std::vector<void*> blocks_;   // large byte blocks, in allocation order
-  char* next_ = nullptr;        // free space in the last slab
+  static constexpr std::size_t RoundUp8(std::size_t Size) {
+    return (Size + 7) & ~std::size_t{7};
+  }
+  static char* FirstByte(void* Slab);
+  char* Bump(std::size_t Count) {
+    if (static_cast<std::size_t>(limit_ - next_) < Count) return BumpInNewSlab(Count);
+    char* memory = next_;
+    next_ += Count;
+    // With the sanitizer, memory given back by Rewind stays poisoned until handed out again.
+    if constexpr (!kSharesObjectMemory) Unpoison(memory, Count);
+    return memory;
+  }
+  static void Unpoison(char* Memory, std::size_t Count);
+  char* BumpInNewSlab(std::size_t Count);
+  char* AllocateBlock(std::size_t Count);
+
+  std::vector<void*> slabs_;   // in allocation order; each holds one reference for the arena
+  std::vector<void*> blocks_;  // large byte blocks, in allocation order
+  char* next_ = nullptr;       // free space in the last slab
   char* limit_ = nullptr;
 };
 

@@ -82,7 +82,8 @@ void TmoxSourceText::Load(const std::string& Path) {
       return;
     }
   }
-  std::string bytes = ReadRest(file.Fd, Path, S_ISREG(status.st_mode) ? static_cast<size_t>(status.st_size) : 0);
+  std::string bytes =
+      ReadRest(file.Fd, Path, S_ISREG(status.st_mode) ? static_cast<size_t>(status.st_size) : 0);
   Assign(std::move(bytes));
 }
 

@@ -35,11 +35,11 @@ class TmoxSourceText {
  private:
   void Unmap() noexcept;
 
-  std::string bytes_;          // the text, when it was handed over or read
-  void* mapping_ = nullptr;    // the mapped file, when mapped
+  std::string bytes_;        // the text, when it was handed over or read
+  void* mapping_ = nullptr;  // the mapped file, when mapped
   size_t mappedBytes_ = 0;
   std::string_view view_;
-  size_t released_ = 0;        // bytes from the start of the mapping already given back
+  size_t released_ = 0;  // bytes from the start of the mapping already given back
 };
 
 }  // namespace skimbrook

@@ -1,6 +1,7 @@
 #include "xml/moxXMLParser2.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
@@ -163,7 +164,8 @@ struct TmoxXMLTreeAccess {
     block->Capacity = static_cast<uint32_t>(capacity);
     block->OnHeap = true;
     if (count > 0)
-      std::memcpy(reinterpret_cast<char*>(block) + TList<T>::kHeadBytes, List.Items(), count * sizeof(TItem<T>));
+      std::memcpy(reinterpret_cast<char*>(block) + TList<T>::kHeadBytes, List.Items(),
+                  count * sizeof(TItem<T>));
     if (old != nullptr && old->OnHeap) std::free(old);
     List.block_ = block;
   }
@@ -266,7 +268,8 @@ struct TmoxXMLTreeAccess {
     block->Count = static_cast<uint32_t>(count);
     block->Capacity = static_cast<uint32_t>(count);
     block->OnHeap = true;
-    std::memcpy(reinterpret_cast<char*>(block) + TList<T>::kHeadBytes, List.Items(), count * sizeof(TItem<T>));
+    std::memcpy(reinterpret_cast<char*>(block) + TList<T>::kHeadBytes, List.Items(),
+                count * sizeof(TItem<T>));
     List.block_ = block;
   }
 
@@ -329,26 +332,30 @@ template class TmoxXMLNodeList2<TmoxXMLAttribute2>;
 
 namespace {
 
-// Finds "<" and ">" going forward through the source. The positions of both in 64 bytes
-// are taken at once and kept, so that the searches of one tag, its text and the next tag,
-// which mostly lie within a few dozen bytes, cost a bit scan each.
+// Finds "<" and ">" going forward through the source. Where either of them stands in 64
+// bytes is taken at once and kept, so that the searches of one tag, its text and the next
+// tag, which mostly lie within a few dozen bytes, cost a bit scan each. Both bytes are
+// marked alike ("<" and ">" are the only bytes that equal ">" once bit 1 is set), and the
+// byte at a mark tells which it is.
 class TTagFinder {
  public:
   explicit TTagFinder(const char* End) : end_(End), block_(End) {}
 
   // The first "<" at or after From, or nullptr.
-  const char* NextLess(const char* From) { return Next(From, less_); }
+  const char* NextLess(const char* From) { return Next(From, '<'); }
   // The first ">" at or after From, or nullptr.
-  const char* NextGreater(const char* From) { return Next(From, greater_); }
+  const char* NextGreater(const char* From) { return Next(From, '>'); }
 
  private:
   static constexpr size_t kBlock = 64;
 
-  const char* Next(const char* From, const uint64_t& Mask) {
+  const char* Next(const char* From, char Wanted) {
     while (From < end_) {
       if (From < block_ || static_cast<size_t>(From - block_) >= kBlock) Load(From);
-      const uint64_t bits = Mask >> (From - block_);
-      if (bits != 0) return From + __builtin_ctzll(bits);
+      for (uint64_t marks = marks_ >> (From - block_); marks != 0; marks &= marks - 1) {
+        const char* const at = From + __builtin_ctzll(marks);
+        if (*at == Wanted) return at;
+      }
       if (end_ - block_ <= static_cast<ptrdiff_t>(kBlock)) return nullptr;
       From = block_ + kBlock;
     }
@@ -369,33 +376,27 @@ class TTagFinder {
 
 #if defined(__SSE2__)
   void Classify(const char* Bytes) {
-    const __m128i less = _mm_set1_epi8('<');
+    const __m128i bit1 = _mm_set1_epi8(2);
     const __m128i greater = _mm_set1_epi8('>');
-    uint64_t l = 0, g = 0;
+    uint64_t marks = 0;
     for (int i = 0; i < 4; ++i) {
       const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Bytes + 16 * i));
-      l |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, less)))} << (16 * i);
-      g |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(block, greater)))} << (16 * i);
+      const __m128i angle = _mm_cmpeq_epi8(_mm_or_si128(block, bit1), greater);
+      marks |= uint64_t{static_cast<uint16_t>(_mm_movemask_epi8(angle))} << (16 * i);
     }
-    less_ = l;
-    greater_ = g;
+    marks_ = marks;
   }
 #else
   void Classify(const char* Bytes) {
-    uint64_t l = 0, g = 0;
-    for (size_t i = 0; i < kBlock; ++i) {
-      l |= uint64_t{Bytes[i] == '<'} << i;
-      g |= uint64_t{Bytes[i] == '>'} << i;
-    }
-    less_ = l;
-    greater_ = g;
+    uint64_t marks = 0;
+    for (size_t i = 0; i < kBlock; ++i) marks |= uint64_t{(Bytes[i] | 2) == '>'} << i;
+    marks_ = marks;
   }
 #endif
 
   const char* const end_;
   const char* block_;  // the 64 bytes whose marks are kept (none while it is end_)
-  uint64_t less_ = 0;
-  uint64_t greater_ = 0;
+  uint64_t marks_ = 0;
 };
 
 // The first "]]>" in [From, End), or nullptr.
@@ -410,14 +411,58 @@ const char* FindCdataEnd(const char* From, const char* End) {
   return nullptr;
 }
 
+constexpr std::array<bool, 256> kTagSpaces = [] {
+  std::array<bool, 256> spaces{};
+  for (unsigned char c : {' ', '\r', '\n', '\t'}) spaces[c] = true;
+  return spaces;
+}();
+
 // Line breaks and tabs count as spaces in a tag, so a start tag may spread over lines.
 bool IsTagSpace(char Byte) {
-  return Byte == ' ' || Byte == '\r' || Byte == '\n' || Byte == '\t';
+  return kTagSpaces[static_cast<unsigned char>(Byte)];
+}
+
+// The length of the element name at the start of Tag: up to its first tag space. Bytes
+// up to End may be read (the source goes on after the tag).
+size_t NameLength(std::string_view Tag, const char* End) {
+  const char* const p = Tag.data();
+  size_t length = 0;
+#if defined(__SSE2__)
+  // The spaces are control bytes or the blank: sixteen bytes are checked for those at once.
+  if (End - p >= 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i blank = _mm_set1_epi8(0x20);
+    uint32_t low =
+        static_cast<uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(bytes, blank), bytes)));
+    if (Tag.size() < 16) low &= (uint32_t{1} << Tag.size()) - 1;
+    for (; low != 0; low &= low - 1) {
+      const size_t at = static_cast<size_t>(__builtin_ctz(low));
+      if (IsTagSpace(p[at])) return at;
+    }
+    if (Tag.size() <= 16) return Tag.size();
+    length = 16;
+  }
+#else
+  (void)End;
+#endif
+  while (length < Tag.size() && !IsTagSpace(p[length])) ++length;
+  return length;
 }
 
 bool HasLineBreakOrTab(std::string_view Text) {
-  for (char c : Text)
-    if (c == '\r' || c == '\n' || c == '\t') return true;
+  const char* p = Text.data();
+  const char* const end = p + Text.size();
+#if defined(__SSE2__)
+  // Sixteen bytes at a time, looking for any control byte first: they are rare in tags.
+  const __m128i highestControl = _mm_set1_epi8(0x1F);
+  for (; end - p >= 16; p += 16) {
+    const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i isControl = _mm_cmpeq_epi8(_mm_min_epu8(bytes, highestControl), bytes);
+    if (_mm_movemask_epi8(isControl) != 0) break;
+  }
+#endif
+  for (; p < end; ++p)
+    if (*p == '\r' || *p == '\n' || *p == '\t') return true;
   return false;
 }
 
@@ -543,7 +588,6 @@ class TElementScan {
   struct TOpen {
     TmoxXMLNode2* Element;
     size_t FirstChild;  // where its children begin in pending_
-    TTreeArena::TMark Mark;
   };
 
   bool Fail(std::string Message) {
@@ -572,6 +616,7 @@ class TElementScan {
   TmoxSourceText& sourceText_;
   const uint64_t startEdit_;
   std::vector<TOpen> open_;
+  std::vector<TTreeArena::TMark> openMarks_;  // where each open element began, with a handler
   std::vector<TmoxXMLNode2*> pending_;
   // The element being started, until the handler has heard of it.
   TmoxXMLNode2* starting_ = nullptr;
@@ -615,12 +660,13 @@ bool TElementScan::Run() {
 }
 
 bool TElementScan::StartElement(std::string_view Tag, bool IsEmptyTag, bool& Completed) {
-  size_t space = 0;
-  while (space < Tag.size() && !IsTagSpace(Tag[space])) ++space;
+  const size_t space = NameLength(Tag, end_);
   const std::string_view name = Tag.substr(0, space);
   const std::string_view attributes = space < Tag.size() ? Trim(Tag.substr(space + 1)) : std::string_view();
 
-  const TTreeArena::TMark mark = arena_.Mark();
+  // Only a handler may drop elements, and only a drop needs to know where one began.
+  TTreeArena::TMark mark;
+  if (handler_) mark = arena_.Mark();
   TmoxXMLNode2* element = &document_;
   TmoxXMLNode2* const parent = open_.empty() ? nullptr : open_.back().Element;
   if (parent != nullptr) {
@@ -631,7 +677,7 @@ bool TElementScan::StartElement(std::string_view Tag, bool IsEmptyTag, bool& Com
   TAccess::Refer(element->Name, name);
   element->Parent = parent;
   starting_ = element;
-  startingMark_ = mark;
+  if (handler_) startingMark_ = mark;
 
   if (!attributes.empty() && !ReadAttributes(attributes, *element)) return false;
   if (IsEmptyTag) {
@@ -644,7 +690,8 @@ bool TElementScan::StartElement(std::string_view Tag, bool IsEmptyTag, bool& Com
   if (!ReadText(*element)) return false;
   starting_ = nullptr;
   Started(*element);
-  open_.push_back({element, pending_.size(), mark});
+  open_.push_back({element, pending_.size()});
+  if (handler_) openMarks_.push_back(mark);
   return true;
 }
 
@@ -683,12 +730,18 @@ bool TElementScan::ReadText(TmoxXMLNode2& Element) {
 }
 
 void TElementScan::CloseInnermost() {
-  const TOpen top = open_.back();
+  TmoxXMLNode2& element = *open_.back().Element;
+  const size_t first = open_.back().FirstChild;
+  if (pending_.size() > first) {
+    TAccess::SetArenaItems(element.Nodes, arena_, pending_.data() + first, pending_.size() - first);
+    pending_.resize(first);
+  }
   open_.pop_back();
-  const size_t count = pending_.size() - top.FirstChild;
-  TAccess::SetArenaItems(top.Element->Nodes, arena_, pending_.data() + top.FirstChild, count);
-  pending_.resize(top.FirstChild);
-  Ended(*top.Element, top.Mark);
+  if (handler_) {
+    const TTreeArena::TMark mark = openMarks_.back();
+    openMarks_.pop_back();
+    Ended(element, mark);
+  }
 }
 
 void TElementScan::Ended(TmoxXMLNode2& Element, const TTreeArena::TMark& Mark) {
@@ -720,11 +773,13 @@ void TElementScan::Abandon() noexcept {
   // The lists filled here are on the heap, which a tree released in one go would leak.
   NoteTreeEdit();
   try {
+    openMarks_.clear();
     while (!open_.empty()) {
       const TOpen top = open_.back();
       open_.pop_back();
       const size_t count = pending_.size() - top.FirstChild;
-      for (size_t i = 0; i < count; ++i) TAccess::AppendOnHeap(top.Element->Nodes, pending_[top.FirstChild + i]);
+      for (size_t i = 0; i < count; ++i)
+        TAccess::AppendOnHeap(top.Element->Nodes, pending_[top.FirstChild + i]);
       pending_.resize(top.FirstChild);
     }
   } catch (...) {
@@ -792,7 +847,8 @@ class TXmlOutput {
 };
 
 void WriteText(TXmlOutput& Out, std::string_view Text) {
-  if (Text.find_first_of("<>") == std::string_view::npos) {
+  if (std::memchr(Text.data(), '<', Text.size()) == nullptr &&
+      std::memchr(Text.data(), '>', Text.size()) == nullptr) {
     Out.Write(Text);
     return;
   }
