@@ -61,25 +61,58 @@ int ParseCount(std::string_view Text) {
   return static_cast<int>(value);
 }
 
-// Target := Trim(XmlUnescape(value)) of the attribute named exactly Name; empty when absent.
-void ReadAttribute(const TmoxXMLNode2& Element, std::string_view Name, TFieldDecoder& Decoder,
-                   std::string& Target) {
-  const int index = Element.AttributeIndex(Name);
-  if (index < 0)
+// The attributes an entry is read from, each the first of its name.
+struct TOutlineAttributes {
+  const TmoxXMLString* Title = nullptr;
+  const TmoxXMLString* HtmlUrl = nullptr;
+  const TmoxXMLString* HtmlUrlLower = nullptr;
+  const TmoxXMLString* XmlUrl = nullptr;
+  const TmoxXMLString* XmlUrlLower = nullptr;
+  const TmoxXMLString* Description = nullptr;
+  const TmoxXMLString* UnreadCount = nullptr;
+
+  // One pass over the attributes instead of a search per name.
+  explicit TOutlineAttributes(const TmoxXMLNode2& Outline) {
+    for (const auto& attribute : Outline.Attributes) {
+      const std::string_view name = attribute->Name;
+      const TmoxXMLString** slot = nullptr;
+      if (name == "title")
+        slot = &Title;
+      else if (name == "htmlUrl")
+        slot = &HtmlUrl;
+      else if (name == "htmlurl")
+        slot = &HtmlUrlLower;
+      else if (name == "xmlUrl")
+        slot = &XmlUrl;
+      else if (name == "xmlurl")
+        slot = &XmlUrlLower;
+      else if (name == "description")
+        slot = &Description;
+      else if (name == "unreadCount")
+        slot = &UnreadCount;
+      if (slot != nullptr && *slot == nullptr) *slot = &attribute->Value;
+    }
+  }
+};
+
+// Target := Trim(XmlUnescape(Value)); empty when the attribute is absent.
+void Read(const TmoxXMLString* Value, TFieldDecoder& Decoder, std::string& Target) {
+  if (Value == nullptr)
     Target.clear();
   else
-    Decoder.Decode(Element.Attributes[index].Value, Target);
+    Decoder.Decode(*Value, Target);
 }
 
 std::shared_ptr<TFeed> EntryFromOutline(const TmoxXMLNode2& Outline, TFieldDecoder& Decoder) {
+  const TOutlineAttributes attributes(Outline);
   auto feed = std::make_shared<TFeed>();
-  ReadAttribute(Outline, "title", Decoder, feed->Title);
-  ReadAttribute(Outline, "htmlUrl", Decoder, feed->HtmlUrl);
-  if (feed->HtmlUrl.empty()) ReadAttribute(Outline, "htmlurl", Decoder, feed->HtmlUrl);
-  ReadAttribute(Outline, "xmlUrl", Decoder, feed->XmlUrl);
-  if (feed->XmlUrl.empty()) ReadAttribute(Outline, "xmlurl", Decoder, feed->XmlUrl);
-  ReadAttribute(Outline, "description", Decoder, feed->Description);
-  feed->UnreadCount = ParseCount(Outline.GetAttribute("unreadCount"));
+  Read(attributes.Title, Decoder, feed->Title);
+  Read(attributes.HtmlUrl, Decoder, feed->HtmlUrl);
+  if (feed->HtmlUrl.empty()) Read(attributes.HtmlUrlLower, Decoder, feed->HtmlUrl);
+  Read(attributes.XmlUrl, Decoder, feed->XmlUrl);
+  if (feed->XmlUrl.empty()) Read(attributes.XmlUrlLower, Decoder, feed->XmlUrl);
+  Read(attributes.Description, Decoder, feed->Description);
+  feed->UnreadCount = attributes.UnreadCount ? ParseCount(*attributes.UnreadCount) : 0;
   return feed;
 }
 

@@ -534,15 +534,35 @@ class TAttributeCollector {
 
 // Reads Text as a list of name="value" or name='value' pairs into Collector. Returns the
 // empty string, or the message of the first malformed pair; the pairs before it stay set.
+// The first Byte in Text from From on, or npos. Names and values are mostly a few dozen
+// bytes, too short for a library search to pay for its call.
+size_t FindIn(std::string_view Text, size_t From, char Byte) {
+  const char* p = Text.data() + From;
+  const char* const end = Text.data() + Text.size();
+#if defined(__SSE2__)
+  const __m128i wanted = _mm_set1_epi8(Byte);
+  for (; end - p >= 16; p += 16) {
+    const int bits =
+        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), wanted));
+    if (bits != 0)
+      return static_cast<size_t>(p - Text.data()) +
+             static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(bits)));
+  }
+#endif
+  for (; p < end; ++p)
+    if (*p == Byte) return static_cast<size_t>(p - Text.data());
+  return std::string_view::npos;
+}
+
 std::string ParseAttributeList(std::string_view Text, TAttributeCollector& Collector) {
   std::string_view rest = Trim(Text);
   while (!rest.empty()) {
-    const size_t equals = rest.find('=');
+    const size_t equals = FindIn(rest, 0, '=');
     if (equals == std::string_view::npos) return kMissingEquals;
     const size_t open = equals + 1;  // the byte after "="
     if (open >= rest.size() || (rest[open] != '"' && rest[open] != '\'')) return kMissingDelimiter;
     const char delimiter = rest[open];
-    const size_t closing = rest.find(delimiter, open + 1);
+    const size_t closing = FindIn(rest, open + 1, delimiter);
     if (closing == std::string_view::npos)
       return std::string("Expected closing ") + delimiter + " when parsing attributes";
     // Whatever stands before the "=" is the name, stray words included.
