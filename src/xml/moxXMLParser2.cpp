@@ -1117,6 +1117,10 @@ std::string TmoxXMLParser2::ParseWith(TmoxXMLElementHandler* Handler) {
   return result;
 }
 
+size_t TmoxXMLParser2::SourceBytesReleased() const {
+  return source_->ReleasedBytes();
+}
+
 std::string TmoxXMLParser2::Xml() {
   return SerializeDocument(*this, SIZE_MAX);
 }

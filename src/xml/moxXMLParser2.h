@@ -233,6 +233,8 @@ class TmoxXMLParser2 : public TmoxXMLNode2 {
   // The document serialised as text (declaration line, then the elements indented by two
   // spaces per level). Works without recursion.
   std::string Xml();
+  // How many bytes of the file being read have been given back to the system so far.
+  size_t SourceBytesReleased() const;
 
  private:
   friend struct TmoxXMLTreeAccess;
