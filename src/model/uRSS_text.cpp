@@ -729,7 +729,8 @@ uint64_t SpecialBytes(const char* P) {
 
 const char* TPass::DecodeInBlocks(const char* P) {
   char* out = out_;  // see DecodeAmpersandQuickly
-  for (const char* block = P; end_ - block >= 64 + kQuickLookahead; block += 64) {
+  const char* block = P;
+  for (; end_ - block >= 64 + kQuickLookahead; block += 64) {
     MakeRoomForMarks(64);
     for (uint64_t special = SpecialBytes(block); special; special &= special - 1) {
       const char* at = block + __builtin_ctzll(special);
@@ -751,6 +752,12 @@ const char* TPass::DecodeInBlocks(const char* P) {
       out = out_;
       MakeRoomForMarks(64);  // a run decoded step by step may have noted marks beyond this block
     }
+  }
+  // The rest of the blocks looked at holds nothing to decode: it goes over in one piece.
+  if (block > P) {
+    std::memmove(out, P, static_cast<size_t>(block - P));
+    out += block - P;
+    P = block;
   }
   out_ = out;
   return P;
