@@ -18,11 +18,13 @@
 #include <limits>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/uFiles.h"
 #include "model/uRSS.h"
 #include "model/uRSS_internal.h"
 #include "support/FeedGenerator.h"
+#include "xml/moxXMLParser2.h"
 
 namespace skimbrook {
 namespace {
@@ -138,6 +140,90 @@ void BM_ReadAtom10MB(benchmark::State& State) {
   ReadDocument(State, bench::GenerateAtom(10u << 20));
 }
 BENCHMARK(BM_ReadAtom10MB)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// The parts of reading the RSS document, each on its own, to show what the whole is made
+// of: the parse that hands items over and drops them; decoding the texts of the fields the
+// reader takes (already in memory); creating the items from decoded texts.
+
+// Drops each item and each other child of the document element and of the channel, as
+// the reader does, without reading anything.
+class TDropAsTheReaderDoes : public TmoxXMLElementHandler {
+ public:
+  void ElementStarted(TmoxXMLNode2&) override {}
+  TAfterEnd ElementEnded(TmoxXMLNode2& Element) override {
+    const TmoxXMLNode2* parent = Element.Parent;
+    const bool belowTop = parent != nullptr && parent->Parent != nullptr && parent->Parent->Parent == nullptr;
+    return parent != nullptr && (parent->Parent == nullptr || belowTop) ? TAfterEnd::Drop : TAfterEnd::Keep;
+  }
+};
+
+void BM_ReadRssPartParse(benchmark::State& State) {
+  const std::string document = bench::GenerateRss(10u << 20);
+  TTotals totals;
+  for (auto _ : State) {
+    std::string source = document;
+    TDropAsTheReaderDoes handler;
+    TStopwatch watch;
+    {
+      TmoxXMLParser2 parsed;
+      parsed.LoadFromString(std::move(source), handler);
+    }
+    totals.Add(State, watch);
+  }
+  ReportAgainstFloor(State, totals, document);
+}
+BENCHMARK(BM_ReadRssPartParse)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// The raw texts of the fields the reader decodes: title, link, description, date.
+std::vector<std::string> RssFieldTexts(const std::string& Document) {
+  TmoxXMLParser2 parsed;
+  parsed.LoadFromString(Document);
+  std::vector<std::string> texts;
+  for (const auto& item : parsed.FindNode("channel")->Nodes) {
+    if (item->Name != "item") continue;
+    for (const char* name : {"title", "link", "description", "pubDate"})
+      if (const TmoxXMLNode2* field = item->FindNode(name)) texts.emplace_back(field->Text);
+  }
+  return texts;
+}
+
+void BM_ReadRssPartDecode(benchmark::State& State) {
+  const std::string document = bench::GenerateRss(10u << 20);
+  const std::vector<std::string> texts = RssFieldTexts(document);
+  TFieldDecoder decoder;
+  std::string out;
+  TTotals totals;
+  for (auto _ : State) {
+    TStopwatch watch;
+    for (const std::string& text : texts) decoder.Decode(text, out);
+    totals.Add(State, watch);
+  }
+  ReportAgainstFloor(State, totals, document);
+}
+BENCHMARK(BM_ReadRssPartDecode)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void BM_ReadRssPartItems(benchmark::State& State) {
+  const std::string document = bench::GenerateRss(10u << 20);
+  std::vector<std::string> texts = RssFieldTexts(document);
+  TFieldDecoder decoder;
+  for (std::string& text : texts) decoder.Decode(std::string(text), text);
+  TTotals totals;
+  for (auto _ : State) {
+    TFeed feed;
+    TStopwatch watch;
+    for (size_t i = 0; i + 3 < texts.size(); i += 4) {
+      auto item = std::make_shared<TFeedItem>();
+      item->Title = texts[i];
+      item->Link = texts[i + 1];
+      item->Description = texts[i + 2];
+      item->PubDate = texts[i + 3];
+      feed.AddItem(std::move(item));
+    }
+    totals.Add(State, watch);
+  }
+  ReportAgainstFloor(State, totals, document);
+}
+BENCHMARK(BM_ReadRssPartItems)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // ---------------------------------------------------------------------------------------
 // The subscription list

@@ -185,10 +185,6 @@ void TTreeArena::Unpoison(char* Memory, std::size_t Count) {
   SKIMBROOK_UNPOISON(Memory, Count);
 }
 
-char* TTreeArena::FirstByte(void* Slab) {
-  return static_cast<char*>(Slab) + kHeadBytes;
-}
-
 char* TTreeArena::AllocateBlock(std::size_t Count) {
   blocks_.reserve(blocks_.size() + 1);
   void* block = std::malloc(Count);
@@ -214,7 +210,7 @@ void TTreeArena::Rewind(const TMark& Mark) {
     std::free(blocks_.back());
     blocks_.pop_back();
   }
-  while (slabs_.size() > Mark.Slab) {
+  while (slabs_.size() > Mark.Slabs) {
     Unreference(static_cast<TSlab*>(slabs_.back()), 1);
     slabs_.pop_back();
   }
@@ -222,9 +218,8 @@ void TTreeArena::Rewind(const TMark& Mark) {
     next_ = limit_ = nullptr;
     return;
   }
-  char* base = static_cast<char*>(slabs_.back());
-  next_ = base + kHeadBytes + Mark.Used;
-  limit_ = base + kSlabBytes;
+  next_ = Mark.Next;
+  limit_ = static_cast<char*>(slabs_.back()) + kSlabBytes;
   SKIMBROOK_POISON(next_, static_cast<std::size_t>(limit_ - next_));
 }
 

@@ -32,8 +32,8 @@ class TTreeArena {
  public:
   // Where the arena stood; Rewind returns to it.
   struct TMark {
-    std::size_t Slab = 0;    // number of slabs in use
-    std::size_t Used = 0;    // bytes used in the last of them
+    std::size_t Slabs = 0;   // number of slabs in use
+    char* Next = nullptr;    // the free space in the last of them
     std::size_t Blocks = 0;  // number of large byte blocks
   };
 
@@ -58,10 +58,7 @@ class TTreeArena {
     return Count <= kLargeBlock ? Bump(Count) : AllocateBlock(Count);
   }
 
-  TMark Mark() const {
-    return {slabs_.size(), slabs_.empty() ? 0 : static_cast<std::size_t>(next_ - FirstByte(slabs_.back())),
-            blocks_.size()};
-  }
+  TMark Mark() const { return {slabs_.size(), next_, blocks_.size()}; }
   // Gives back everything allocated since Mark. Only allowed when no object or byte
   // block allocated since then is still in use (objects given a reference of their own
   // with HoldAlone excepted: their slab stays until they are released).
@@ -90,7 +87,6 @@ class TTreeArena {
   static constexpr std::size_t RoundUp8(std::size_t Size) {
     return (Size + 7) & ~std::size_t{7};
   }
-  static char* FirstByte(void* Slab);
   char* Bump(std::size_t Count) {
     if (static_cast<std::size_t>(limit_ - next_) < Count) return BumpInNewSlab(Count);
     char* memory = next_;

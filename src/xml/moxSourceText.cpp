@@ -87,8 +87,7 @@ void TmoxSourceText::Load(const std::string& Path) {
   Assign(std::move(bytes));
 }
 
-void TmoxSourceText::ReleaseBefore(const char* Position) {
-  if (mapping_ == nullptr) return;
+void TmoxSourceText::ReleaseMappedBefore(const char* Position) {
   const char* const base = static_cast<const char*>(mapping_);
   if (Position < base || Position > base + mappedBytes_) return;
   const size_t end = static_cast<size_t>(Position - base) / PageSize() * PageSize();

@@ -27,12 +27,15 @@ class TmoxSourceText {
   // Tells that the bytes before Position (inside View()) are not needed for now. Those of
   // a mapped file go back to the system in steps of at least ReleaseStep() bytes; should
   // they be read again, they are read again from the file. Text in memory stays as it is.
-  void ReleaseBefore(const char* Position);
+  void ReleaseBefore(const char* Position) {
+    if (mapping_ != nullptr) ReleaseMappedBefore(Position);
+  }
   // Bytes given back so far (for tests and measurements).
   size_t ReleasedBytes() const { return released_; }
   static size_t ReleaseStep();
 
  private:
+  void ReleaseMappedBefore(const char* Position);
   void Unmap() noexcept;
 
   std::string bytes_;        // the text, when it was handed over or read
