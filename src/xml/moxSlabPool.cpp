@@ -77,6 +77,7 @@ class TSlabCache {
 #if !defined(SKIMBROOK_PLAIN_TREE_MEMORY)
     // With the sanitizer a slab goes straight back to the heap, so that any later use of
     // it is reported.
+    static constexpr std::size_t kKeptSlabs = 128;  // 8 MiB
     std::lock_guard<std::mutex> guard(lock_);
     if (free_.size() < kKeptSlabs) {
       try {
@@ -90,7 +91,6 @@ class TSlabCache {
   }
 
  private:
-  static constexpr std::size_t kKeptSlabs = 128;  // 8 MiB
   std::mutex lock_;
   std::vector<void*> free_;
 };

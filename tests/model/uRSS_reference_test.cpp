@@ -66,6 +66,7 @@ TEST(ReadersMatchReferences, OnTheSharedCorpusWholeAndCut) {
 TEST(ReadersMatchReferences, OnDocumentsMadeOfRandomPieces) {
   static const std::vector<std::string> kPieces = {
       "<?xml version=\"1.0\" encoding='utf-8'?>",
+      "<?xml version=1 x?>",
       "<rss version=\"2.0\">",
       "<feed>",
       "<rdf:RDF>",

@@ -293,7 +293,9 @@ TRefDocument ReferenceParse(const std::string& Source) {
     position = q + 2;
     std::string error = ParseAttributeList(TrimBytes(Bytes(Source, p + 6, q - 1)), document.Declaration);
     if (!error.empty()) {
+      // The load stores the message as its error text before it throws it.
       document.Exception = error;
+      document.LastError = error;
       return document;
     }
   }
