@@ -1,9 +1,9 @@
-// What the small dialogs share: the conversion between the stored 8-bit text and the
-// controls, and the frame of a tool-window dialog.
+// What the small dialogs share: keeping stored bytes that the user left alone, and the
+// frame of a tool-window dialog. Text goes between bytes and controls through ToDisplay and
+// FromDisplay (uDisplayText.h).
 #pragma once
 
 #include <string>
-#include <string_view>
 
 #include <QString>
 
@@ -15,11 +15,6 @@ class QWidget;
 
 namespace skimbrook {
 
-// Stored text for a control: each valid UTF-8 sequence as UTF-8, every other byte as
-// Windows-1252.
-QString DialogTextFromBytes(std::string_view Bytes);
-// A control's text for storing, as UTF-8.
-std::string DialogBytesFromText(const QString& Text);
 // The bytes to store for an edit that was filled from Original: Original itself while
 // the text still reads as shown, so that OK never rewrites bytes the user left alone.
 std::string EditedBytes(const QString& Text, const std::string& Original);

@@ -7,6 +7,7 @@
 
 #include "model/uRSS.h"
 #include "ui/fDialogSupport.h"
+#include "ui/uDisplayText.h"
 
 namespace skimbrook {
 
@@ -44,9 +45,9 @@ TfmFeedInfo::TfmFeedInfo(QWidget* Parent) : QDialog(Parent) {
 
 void ShowFeedInfo(const TFeed& Feed, QWidget* Parent) {
   TfmFeedInfo Form(Parent);
-  Form.ebFeedTitle->setText(DialogTextFromBytes(Feed.Title));
-  Form.ebFeedHtmlLink->setText(DialogTextFromBytes(Feed.HtmlUrl));
-  Form.ebFeedXmlLink->setText(DialogTextFromBytes(Feed.XmlUrl));
+  Form.ebFeedTitle->setText(ToDisplay(Feed.Title));
+  Form.ebFeedHtmlLink->setText(ToDisplay(Feed.HtmlUrl));
+  Form.ebFeedXmlLink->setText(ToDisplay(Feed.XmlUrl));
   Form.exec();
 }
 

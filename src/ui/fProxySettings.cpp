@@ -13,6 +13,7 @@
 
 #include "settings/uSettings.h"
 #include "ui/fDialogSupport.h"
+#include "ui/uDisplayText.h"
 
 namespace skimbrook {
 
@@ -152,11 +153,11 @@ void TfmProxySettings::CheckboxClick() {
 bool EditProxySettings(TSettings& Settings, QWidget* Parent) {
   TfmProxySettings Form(Parent);
   Form.cbUseProxy->setChecked(Settings.UseProxy);
-  Form.ebAddress->setText(DialogTextFromBytes(Settings.ProxyAddress));
+  Form.ebAddress->setText(ToDisplay(Settings.ProxyAddress));
   Form.ebPort->setText(QString::number(Settings.ProxyPort));
   Form.cbAuthentication->setChecked(Settings.UseAuthentication);
-  Form.ebUserName->setText(DialogTextFromBytes(Settings.ProxyUserName));
-  Form.ebPassword->setText(DialogTextFromBytes(Settings.ProxyPassword));
+  Form.ebUserName->setText(ToDisplay(Settings.ProxyUserName));
+  Form.ebPassword->setText(ToDisplay(Settings.ProxyPassword));
   if (Form.exec() != QDialog::Accepted) return false;
   Settings.UseProxy = Form.cbUseProxy->isChecked();
   Settings.ProxyAddress = EditedBytes(Form.ebAddress->text(), Settings.ProxyAddress);

@@ -9,16 +9,11 @@
 #include <QResizeEvent>
 
 #include "ui/fDialogSupport.h"
+#include "ui/uProduct.h"
 
 namespace skimbrook {
 
 namespace {
-
-// The product's web site, and the feed directory that the File menu searches: its name
-// (the menu entry reads "Search <name>...") and its web host.
-constexpr char kProductHomePage[] = "http://www.skimbrook.org/";
-constexpr char kDirectoryName[] = "Feed Directory";
-constexpr char kDirectoryHost[] = "directory.skimbrook.org";
 
 // Design size of the form; the memo and the controls below it follow a larger window.
 constexpr int kFormWidth = 393;
@@ -27,7 +22,7 @@ constexpr int kFormHeight = 245;
 const QString& TipText(int Index) {
   static const QString Tips[TipCount] = {
       QStringLiteral("To get the latest version of Skimbrook, visit the download page of its web site, ") +
-          QLatin1String(kProductHomePage) + QStringLiteral("download.html."),
+          QLatin1String(product::kHomePage) + QStringLiteral("download.html."),
       QStringLiteral(
           "To subscribe to a feed right click on the orange XML or RSS icon and select \"Subscribe "
           "in Skimbrook\" from the context menu."),
@@ -65,9 +60,10 @@ const QString& TipText(int Index) {
                      "the File menu."),
       QStringLiteral("To see information about the current feed press Alt+Enter or select \"Feed Info\" from "
                      "the File menu."),
-      QStringLiteral("To find feeds on a subject, select \"Search ") + QLatin1String(kDirectoryName) +
+      QStringLiteral("To find feeds on a subject, select \"Search ") +
+          QLatin1String(product::kDirectoryName) +
           QStringLiteral("...\" from the File menu and enter a few keywords; the matches from ") +
-          QLatin1String(kDirectoryHost) + QStringLiteral(" open in browser mode."),
+          QLatin1String(product::kDirectoryHost) + QStringLiteral(" open in browser mode."),
       QStringLiteral(
           "To copy the URL of a feed in Internet Explorer right click on the orange XML or RSS icon "
           "and select \"Copy shortcut\" from the popup menu."),

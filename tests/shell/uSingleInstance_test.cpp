@@ -7,6 +7,8 @@
 #include <QDBusMessage>
 #include <QDBusPendingCall>
 #include <QDialog>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QMainWindow>
 #include <QTemporaryDir>
@@ -122,6 +124,26 @@ TEST_P(LaterCopyTest, WithoutArgumentsBringsTheRunningCopyForwardWithoutARefill)
   EXPECT_TRUE(refills_.isEmpty());
   EXPECT_FALSE(window_->isMinimized());
   ExpectDataAndSettingsUntouched();
+}
+
+// Without SKIMBROOK_DATA the data folder is the one beside the executable; a later copy
+// must not even create that.
+TEST_F(RunningCopyTest, ALaterCopyBesideItsDataFolderCreatesNothing) {
+  if (test::ProgramUnderTestPath() == test::TestAppPath()) GTEST_SKIP() << "the program is not built";
+  QTemporaryDir dir;
+  ASSERT_TRUE(QDir().mkpath(dir.path() + "/bin"));
+  const QString program = dir.path() + "/bin/skimbrook";
+  ASSERT_TRUE(QFile::copy(test::ProgramUnderTestPath(), program));
+  QProcessEnvironment environment = test::IsolatedEnvironment(dir.path());
+  environment.remove("SKIMBROOK_DATA");
+  QProcess copy;
+  copy.setProcessEnvironment(environment);
+  copy.start(program, {"x"});
+  ASSERT_TRUE(WaitForExit(copy, 60000));
+  EXPECT_EQ(copy.exitCode(), 0) << copy.readAllStandardError().toStdString();
+  EXPECT_EQ(refills_, QStringList({"x"}));
+  EXPECT_FALSE(QFileInfo::exists(dir.path() + "/bin/data")) << "the data folder was created";
+  EXPECT_FALSE(QFileInfo::exists(dir.path() + "/config")) << "the settings were touched";
 }
 
 INSTANTIATE_TEST_SUITE_P(Programs, LaterCopyTest, ::testing::ValuesIn([] {

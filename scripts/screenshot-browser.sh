@@ -1,0 +1,124 @@
+#!/usr/bin/env bash
+# Takes docs/browser-mode.png (a feed's web site, a local page, shown in browser mode) and
+# docs/dialog-import.png (the import dialog with a few entries ticked), on a virtual X
+# display (Xvfb), driven with xdotool and captured with ImageMagick.
+#   scripts/screenshot-browser.sh [program] [output folder]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+program="$(realpath "${1:-build/bin/skimbrook}")"
+outdir="$(realpath "${2:-docs}")"
+work="$(mktemp -d)"
+display=":$((90 + RANDOM % 9))"
+cleanup() {
+  [ -n "${app:-}" ] && kill "$app" 2>/dev/null && wait "$app" 2>/dev/null || true
+  [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null || true
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+mkdir -p "$work/data" "$work/config/Skimbrook" "$work/site"
+site="file://$work/site/index.html"
+crlf() { sed 's/$/\r/'; }
+
+cat > "$work/site/index.html" <<'HTML'
+<!DOCTYPE html>
+<html><head><title>Skimbrook News</title></head>
+<body style="margin:0;font-family:sans-serif;background:#f4f6fa">
+<div style="background:#2a5db0;color:white;padding:18px 24px">
+  <h1 style="margin:0;font-size:26px">Skimbrook News</h1>
+  <div style="opacity:.85">What is new in the reader</div>
+</div>
+<div style="padding:8px 24px">
+  <h2 style="color:#2a5db0">Skimbrook 1.0 released</h2>
+  <p>The first release reads RSS 0.9x, RSS 2.0, RSS 1.0 and Atom feeds, keeps your
+  subscriptions in groups and remembers what you have read.</p>
+  <p>Links in an item open right here, in browser mode: <a href="release-notes.html">release
+  notes</a>, <a href="download.html">download</a>.</p>
+  <h2 style="color:#2a5db0">Tips for large subscription lists</h2>
+  <p>Drag feeds between groups, and use Catch Up Group to mark a whole group read.</p>
+</div>
+</body></html>
+HTML
+
+crlf > "$work/data/default.opml" <<OPML
+<?xml version="1.0" encoding="utf-8" ?>
+<opml>
+  <body>
+    <outline title="Skimbrook News" description="What is new in the reader" xmlUrl="http://news.example.org/rss.xml" htmlUrl="$site" type="rss" unreadCount="1" />
+    <outline title="Technology" description="" htmlUrl="" >
+      <outline title="Open Source Weekly" description="" xmlUrl="http://oss.example.org/feed" htmlUrl="http://oss.example.org/" type="rss" unreadCount="12" />
+    </outline>
+  </body>
+</opml>
+OPML
+crlf > "$work/data/httpnewsexampleorgrssxml.xml" <<RSS
+<?xml version="1.0" encoding="utf-8"?>
+<rss version="2.0"><channel>
+<title>Skimbrook News</title><link>$site</link>
+<description>What is new in the reader</description>
+<item><title>Skimbrook 1.0 released</title><link>$site</link>
+<description>The first release.</description></item>
+</channel></rss>
+RSS
+crlf > "$work/shared.opml" <<'OPML'
+<?xml version="1.0" encoding="utf-8" ?>
+<opml version="1.1"><head><title>A friend's subscriptions</title></head>
+  <body>
+    <outline title="Daily Astronomy" xmlUrl="http://astro.example.org/rss" htmlUrl="http://astro.example.org/" />
+    <outline title="Cooking">
+      <outline title="Bread and Butter" xmlUrl="http://bread.example.org/feed" />
+      <outline title="Weekday Dinners" xmlUrl="http://dinners.example.org/atom" />
+    </outline>
+    <outline title="Cycling">
+      <outline title="Gravel Notes" xmlUrl="http://gravel.example.org/rss" />
+      <outline title="Commuter Digest" xmlUrl="http://commute.example.org/rss" />
+      <outline title="Track Side" xmlUrl="http://track.example.org/rss" />
+    </outline>
+    <outline title="Linux Desktop Notes" xmlUrl="http://desktop.example.org/atom" />
+  </body>
+</opml>
+OPML
+printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Skimbrook\\1.0\\Options]\r\n"ShowTips"="0"\r\n"AutomaticallyDownload"="0"\r\n\r\n[HKEY_CURRENT_USER\\Software\\Skimbrook\\1.0\\Form]\r\n"Left"="0"\r\n"Top"="0"\r\n"Width"="760"\r\n"Height"="560"\r\n' \
+  > "$work/config/Skimbrook/HKCU.reg"
+
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+sleep 1
+export DISPLAY="$display"
+unset WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS
+SKIMBROOK_DATA="$work/data" XDG_CONFIG_HOME="$work/config" HOME="$work" QT_QPA_PLATFORM=xcb \
+  QTWEBENGINE_DISABLE_SANDBOX=1 "$program" >/dev/null 2>&1 &
+app=$!
+window=$(xdotool search --sync --name "Skimbrook v.1.0" | head -1)
+sleep 2
+eval "$(xdotool getwindowgeometry --shell "$window")"
+
+# Browser mode: the first feed's web site (Ctrl+W), a link hovered so that its address
+# shows in the status bar.
+xdotool mousemove --sync $((X + 60)) $((Y + 64)) click 1
+sleep 2
+xdotool key --window "$window" ctrl+w
+sleep 3
+xdotool mousemove --sync $((X + 560)) $((Y + 196))
+sleep 1
+import -window "$window" "$outdir/browser-mode.png"
+echo "screenshot: $outdir/browser-mode.png"
+
+# Back to the reader view, then File > Import... with a file of someone else's feeds.
+xdotool key --window "$window" ctrl+b
+sleep 2
+xdotool mousemove --sync $((X + 18)) $((Y + 10)) click 1
+sleep 1
+xdotool key Down Down Down Down Down Return
+files=$(xdotool search --sync --name "^Import$" | head -1)
+sleep 1
+xdotool type --delay 20 "$work/shared.opml"
+xdotool key Return
+sleep 2
+# The check list has the focus on its first line: tick a few lines with the space bar.
+xdotool key space Down Down space Down space Down Down space
+sleep 1
+dialog=$(xdotool search --name "^Import$" | grep -v "^$files\$" | tail -1 || true)
+[ -n "$dialog" ] || dialog="$files"
+import -window "$dialog" "$outdir/dialog-import.png"
+echo "screenshot: $outdir/dialog-import.png"

@@ -1,0 +1,293 @@
+// The feed list pane: one row per entry of the subscription list, and the commands that
+// add, remove, reorder, catch up and download entries.
+#include <QListWidget>
+#include <QSignalBlocker>
+#include <QStatusBar>
+#include <QTimer>
+
+#include "model/uRSS.h"
+#include "settings/uSettings.h"
+#include "ui/fMain.h"
+#include "ui/uDisplayText.h"
+#include "ui/uFeedListBox.h"
+#include "ui/uListRules.h"
+#include "ui/uPrompts.h"
+
+namespace skimbrook {
+
+namespace {
+
+// Suspends painting of a list until the end of the scope, also when an error leaves it.
+class TBulkUpdate {
+ public:
+  explicit TBulkUpdate(QWidget& List) : list_(List) { list_.setUpdatesEnabled(false); }
+  ~TBulkUpdate() { list_.setUpdatesEnabled(true); }
+  TBulkUpdate(const TBulkUpdate&) = delete;
+  TBulkUpdate& operator=(const TBulkUpdate&) = delete;
+
+ private:
+  QWidget& list_;
+};
+
+constexpr int kStatusNoteMs = 10'000;
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// Rows
+
+void TfmMain::UpdateFeedRow(int Index, TFeed& Feed) {
+  if (QListWidgetItem* row = lbFeedList->item(Index)) row->setText(FeedRowText(Feed));
+}
+
+void TfmMain::HookFeed(TFeed& Feed) {
+  Feed.OnChange = [this](int Index, TFeed& Changed) { UpdateFeedRow(Index, Changed); };
+}
+
+// Selects a row without it counting as the user's click.
+void TfmMain::SelectFeedRow(int Row) {
+  const QSignalBlocker blocker(lbFeedList);
+  lbFeedList->setCurrentRow(Row);
+}
+
+void TfmMain::FocusFeedListIfVisible() {
+  if (lbFeedList->isVisibleTo(this)) lbFeedList->setFocus();
+}
+
+void TfmMain::NoteStatus(const QString& Text) {
+  StatusBar->showMessage(Text, kStatusNoteMs);
+}
+
+void TfmMain::ReportDamagedSubscriptionFile() {
+  const std::string& copy = FeedList().DamagedCopyPath();
+  if (copy.empty()) return;
+  Prompts().Information(QStringLiteral("Information"),
+                        QStringLiteral("The subscription list default.opml could not be read completely.\n"
+                                       "An unchanged copy of it was kept as:\n%1")
+                            .arg(ToDisplay(copy)));
+}
+
+void TfmMain::LoadFeedList() {
+  // Nothing may keep pointing at the entries and items that the reload replaces.
+  ReleaseItemList();
+  currentFeed_.reset();
+
+  std::exception_ptr loadError;
+  try {
+    FeedList().LoadDefault();
+    feedListLoaded_ = true;
+  } catch (...) {
+    loadError = std::current_exception();
+    // The damaged file was copied aside; what the list holds now may be saved.
+    if (!FeedList().DamagedCopyPath().empty()) feedListLoaded_ = true;
+  }
+  ReportDamagedSubscriptionFile();
+
+  {
+    // Rows always mirror the list, also when the file could not be read.
+    const TBulkUpdate bulk(*lbFeedList);
+    const QSignalBlocker blocker(lbFeedList);
+    lbFeedList->clear();
+    for (int i = 0; i < FeedList().Count(); ++i) {
+      lbFeedList->addItem(QString());
+      TFeed& feed = *FeedList().Feeds(i);
+      HookFeed(feed);
+      feed.Changed();
+    }
+    if (FeedList().Count() > 0) {
+      lbFeedList->setCurrentRow(0);
+      currentFeed_ = FeedList().Feeds(0);
+    }
+  }
+  if (loadError) std::rethrow_exception(loadError);
+  FeedList().SaveDefault();
+}
+
+// ---------------------------------------------------------------------------------------
+// Selecting, adding, removing, moving
+
+void TfmMain::lbFeedListClick() {
+  if (currentFeed_ && currentFeed_->ItemCount() != -1) UnhookItems(*currentFeed_);
+  const int row = lbFeedList->currentRow();
+  currentFeed_ = row >= 0 && row < FeedList().Count() ? FeedList().Feeds(row) : nullptr;
+  PostItemListRefill();
+}
+
+void TfmMain::AddFeed(const std::string& Url) {
+  auto feed = std::make_shared<TFeed>(Url, std::string(), Url, std::string());
+  FeedList().Add(feed);
+  const int row = FeedList().Count() - 1;
+  {
+    const QSignalBlocker blocker(lbFeedList);
+    lbFeedList->addItem(QString());
+  }
+  SelectFeedRow(row);
+  HookFeed(*feed);
+  feed->Changed();
+  lbFeedListClick();
+  if (Prompts().Confirm(QStringLiteral("Confirm"), QStringLiteral("Download feed now?")))
+    DownloadCurrentFeed();
+}
+
+void TfmMain::PromptAddFeed() {
+  const QString answer =
+      Prompts().InputBox(QStringLiteral("Add Feed"), QStringLiteral("XML URL:"), QString());
+  const std::string url = Trim(FromDisplay(answer));
+  if (!url.empty()) AddFeed(url);
+}
+
+void TfmMain::PromptAddGroup() {
+  if (IsDownloading()) {
+    // Adding a group reloads every entry, which the running download still holds.
+    Prompts().Information(QStringLiteral("Information"),
+                          QStringLiteral("A group cannot be added while feeds are being downloaded."));
+    return;
+  }
+  const QString answer =
+      Prompts().InputBox(QStringLiteral("Add Group"), QStringLiteral("Group Name:"), QString());
+  if (answer.isEmpty()) return;
+  auto heading = std::make_shared<TFeed>();
+  heading->Title = FromDisplay(answer);
+
+  const int selected = lbFeedList->currentRow();
+  const int row = selected < 0 ? FeedList().Count() : selected;
+  FeedList().Insert(heading, row);
+  {
+    const QSignalBlocker blocker(lbFeedList);
+    lbFeedList->insertItem(row, QString());
+  }
+  HookFeed(*heading);
+  heading->Changed();
+  FeedList().SaveDefault();
+  LoadFeedList();
+  SelectFeedRow(row);
+  lbFeedListClick();
+}
+
+void TfmMain::miFileRemoveFeedClick() {
+  if (!currentFeed_) return;
+  const QString question =
+      QStringLiteral("Are you sure you want to delete \"%1\"?").arg(ToDisplay(currentFeed_->Title));
+  if (!Prompts().Warning(QStringLiteral("Warning"), question)) return;
+  const int row = lbFeedList->currentRow();
+  if (row < 0 || row >= FeedList().Count()) return;
+
+  // A download that still holds the entry finishes with it; no row follows it any more.
+  const std::shared_ptr<TFeed> removed = FeedList().Delete(row);
+  removed->OnChange = nullptr;
+  FocusFeedListIfVisible();
+  {
+    const QSignalBlocker blocker(lbFeedList);
+    delete lbFeedList->takeItem(row);
+  }
+  SelectFeedRow(std::min(row, lbFeedList->count() - 1));
+  lbFeedListClick();
+}
+
+void TfmMain::lbFeedListDragDrop(const QPoint& Position) {
+  const int source = lbFeedList->currentRow();
+  if (source < 0 || source >= FeedList().Count()) return;
+  QListWidgetItem* targetRow = lbFeedList->itemAt(Position);
+  const int target = targetRow ? lbFeedList->row(targetRow) : -1;
+  const QString text = lbFeedList->item(source)->text();
+
+  const QSignalBlocker blocker(lbFeedList);
+  delete lbFeedList->takeItem(source);
+  std::shared_ptr<TFeed> entry = FeedList().Delete(source);
+  if (target < 0) {
+    lbFeedList->addItem(text);
+    FeedList().Add(std::move(entry));
+    lbFeedList->setCurrentRow(lbFeedList->count() - 1);
+  } else {
+    lbFeedList->insertItem(target, text);
+    FeedList().Insert(std::move(entry), target);
+    lbFeedList->setCurrentRow(target);
+  }
+  FeedList().SaveDefault();
+}
+
+// ---------------------------------------------------------------------------------------
+// Catching up
+
+void TfmMain::CatchUpFeed(TFeed& Feed) {
+  if (Feed.ItemCount() == -1) Feed.LoadCache();
+  Feed.CatchUp();
+}
+
+void TfmMain::CatchUpCurrentFeed(bool FocusList) {
+  if (currentFeed_ && !currentFeed_->XmlUrl.empty()) CatchUpFeed(*currentFeed_);
+  if (FocusList) FocusFeedListIfVisible();
+}
+
+void TfmMain::CatchUpCurrentGroup() {
+  const int selected = lbFeedList->currentRow();
+  if (selected < 0) return;
+  const TRowRange range = GroupRange(FeedList(), selected);
+  for (int i = range.First; i < range.Last; ++i) CatchUpFeed(*FeedList().Feeds(i));
+  FocusFeedListIfVisible();
+}
+
+void TfmMain::CatchUpAll() {
+  for (int i = 0; i < FeedList().Count(); ++i) {
+    TFeed& feed = *FeedList().Feeds(i);
+    if (!feed.XmlUrl.empty()) CatchUpFeed(feed);
+  }
+  FocusFeedListIfVisible();
+}
+
+// ---------------------------------------------------------------------------------------
+// Downloading
+
+bool TfmMain::RunDownload(const std::vector<std::shared_ptr<TFeed>>& Feeds) {
+  if (shutDown_) return false;
+  if (activeRun_) {
+    NoteStatus(QStringLiteral("A download is already running; try again when it has finished."));
+    return false;
+  }
+  std::unique_ptr<TDownloader> run = services_.CreateDownload(Settings(), this);
+  run->OnFeedApplied = [this](TFeed& Feed) {
+    if (currentFeed_.get() == &Feed) FillItemList();
+  };
+  for (const auto& feed : Feeds) run->QueueFeed(feed);
+
+  struct TActiveRun {
+    TfmMain& window;
+    ~TActiveRun() {
+      window.activeRun_ = nullptr;
+      if (window.closeAfterRun_) QTimer::singleShot(0, &window, [w = &window] { w->close(); });
+    }
+  };
+  activeRun_ = run.get();
+  const TActiveRun active{*this};
+  run->RunQueue();
+  return true;
+}
+
+void TfmMain::DownloadCurrentFeed() {
+  if (currentFeed_ && !currentFeed_->XmlUrl.empty()) RunDownload({currentFeed_});
+}
+
+void TfmMain::DownloadCurrentGroup() {
+  const int selected = lbFeedList->currentRow();
+  if (selected < 0) return;
+  const TRowRange range = GroupRange(FeedList(), selected);
+  std::vector<std::shared_ptr<TFeed>> feeds;
+  for (int i = range.First; i < range.Last; ++i) feeds.push_back(FeedList().Feeds(i));
+  RunDownload(feeds);
+}
+
+void TfmMain::DownloadAll() {
+  if (activeRun_) {
+    NoteStatus(QStringLiteral("A download is already running; try again when it has finished."));
+    return;
+  }
+  if (shutDown_) return;
+  AutoDownloadTimer->stop();
+  std::vector<std::shared_ptr<TFeed>> feeds;
+  for (int i = 0; i < FeedList().Count(); ++i)
+    if (!FeedList().Feeds(i)->XmlUrl.empty()) feeds.push_back(FeedList().Feeds(i));
+  RunDownload(feeds);
+  if (Settings().AutomaticallyDownload) StartAutoDownloadTimer();
+}
+
+}  // namespace skimbrook

@@ -1,0 +1,70 @@
+// Import and export of subscription lists as OPML files, each entry chosen in the
+// import/export dialog.
+#include <QFile>
+#include <QListWidget>
+#include <QSignalBlocker>
+
+#include "model/uRSS.h"
+#include "ui/fImpExp.h"
+#include "ui/fMain.h"
+#include "ui/uFeedListBox.h"
+#include "ui/uPrompts.h"
+
+namespace skimbrook {
+
+namespace {
+
+std::string FileNameBytes(const QString& Path) {
+  return QFile::encodeName(Path).toStdString();
+}
+
+}  // namespace
+
+void TfmMain::ImportFeeds() {
+  const QString path = Prompts().OpenFileName(QStringLiteral("Import"), QString::fromLatin1(kOpmlFilter),
+                                              QString::fromLatin1(kOpmlExtension));
+  if (path.isEmpty()) return;
+  TFeedList chosen;
+  // A file that cannot be read ends the command here, before anything has changed.
+  chosen.LoadFromFile(FileNameBytes(path));
+  const std::optional<std::vector<int>> ticked =
+      services_.Dialogs.ChooseEntries(chosen, QStringLiteral("Import"), this);
+  // The window may have shut down while the dialog was open; the list has been saved then.
+  if (!ticked || shutDown_) return;
+
+  // Entries go to the end of the list, so that rows, the current feed and a running
+  // download (which holds its own queue) are not disturbed.
+  for (const int line : *ticked) {
+    const TFeed& source = *chosen.Feeds(line);
+    auto feed = std::make_shared<TFeed>(source.Title, source.HtmlUrl, source.XmlUrl, source.Description);
+    FeedList().Add(feed);
+    {
+      const QSignalBlocker blocker(lbFeedList);
+      lbFeedList->addItem(QString());
+    }
+    HookFeed(*feed);
+    feed->Changed();
+  }
+  FeedList().SaveDefault();
+}
+
+void TfmMain::ExportFeeds() {
+  // The saved list, not the one in memory: what is exported is what the file holds.
+  TFeedList saved;
+  saved.LoadDefault();
+  const std::optional<std::vector<int>> ticked =
+      services_.Dialogs.ChooseEntries(saved, QStringLiteral("Export"), this);
+  if (!ticked) return;
+  const QString path = Prompts().SaveFileName(QStringLiteral("Export"), QString::fromLatin1(kOpmlFilter),
+                                              QString::fromLatin1(kOpmlExtension));
+  if (path.isEmpty()) return;
+
+  TFeedList exported;
+  for (const int line : *ticked) {
+    const TFeed& source = *saved.Feeds(line);
+    exported.Add(std::make_shared<TFeed>(source.Title, source.HtmlUrl, source.XmlUrl, std::string()));
+  }
+  exported.SaveToFile(FileNameBytes(path));
+}
+
+}  // namespace skimbrook

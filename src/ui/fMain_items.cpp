@@ -1,0 +1,147 @@
+// The right-hand panes: the current feed's heading panels and item list, the current item's
+// heading panels and its page in the browser, and marking items read after a delay.
+#include <QLabel>
+#include <QListWidget>
+#include <QSignalBlocker>
+#include <QTimer>
+
+#include "model/uRSS.h"
+#include "ui/fMain.h"
+#include "ui/uCaptionPanel.h"
+#include "ui/uDisplayText.h"
+#include "ui/uListRules.h"
+#include "ui/uWebBrowser.h"
+
+namespace skimbrook {
+
+namespace {
+
+// Sets a flag for the length of a scope and clears it at the end, also on an error.
+class TFlagGuard {
+ public:
+  explicit TFlagGuard(bool& Flag) : flag_(Flag) { flag_ = true; }
+  ~TFlagGuard() { flag_ = false; }
+  TFlagGuard(const TFlagGuard&) = delete;
+  TFlagGuard& operator=(const TFlagGuard&) = delete;
+
+ private:
+  bool& flag_;
+};
+
+}  // namespace
+
+void TfmMain::UnhookItems(TFeed& Feed) {
+  for (int i = 0; i < Feed.ItemCount(); ++i) Feed.Items(i).OnChange = nullptr;
+}
+
+void TfmMain::ClearItemLines() {
+  const QSignalBlocker blocker(lbItems);
+  lbItems->clear();
+}
+
+void TfmMain::ReleaseItemList() {
+  MarkAsReadTimer->stop();
+  currentItem_.reset();
+  if (currentFeed_) UnhookItems(*currentFeed_);
+  ClearItemLines();
+}
+
+void TfmMain::FillItemList() {
+  currentItem_.reset();
+  if (!currentFeed_) {
+    ClearItemLines();
+    UpdateFeedAndItemView();
+    return;
+  }
+  // Held here so that a nested event loop cannot take the feed away while it is filled.
+  const std::shared_ptr<TFeed> feed = currentFeed_;
+  if (feed->XmlUrl.empty()) {
+    ClearItemLines();
+  } else {
+    if (feed->ItemCount() == -1) feed->LoadCache();
+    {
+      const QSignalBlocker blocker(lbItems);
+      lbItems->setUpdatesEnabled(false);
+      lbItems->clear();
+      for (int i = 0; i < feed->ItemCount(); ++i) {
+        lbItems->addItem(QString());
+        TFeedItem& item = feed->Items(i);
+        item.OnChange = [this](int Index, TFeedItem& Changed) { ItemLineChanged(Index, Changed); };
+        item.Changed();
+      }
+      lbItems->setUpdatesEnabled(true);
+      if (lbItems->count() > 0) lbItems->setCurrentRow(0);
+    }
+    if (lbItems->count() > 0) lbItemsClick();
+  }
+  feed->UnreadCount = feed->CountUnread();
+  UpdateFeedAndItemView();
+}
+
+void TfmMain::ItemLineChanged(int Index, TFeedItem& Item) {
+  if (QListWidgetItem* line = lbItems->item(Index)) line->setText(ItemLineText(Item));
+}
+
+void TfmMain::lbItemsClick() {
+  MarkAsReadTimer->stop();
+  const int row = lbItems->currentRow();
+  if (currentFeed_ && row >= 0 && row < currentFeed_->ItemCount())
+    currentItem_ = currentFeed_->ItemPtr(row);
+  else
+    currentItem_.reset();
+  UpdateFeedAndItemView();
+  if (currentItem_ && !currentItem_->IsRead) MarkAsReadTimer->start();
+}
+
+void TfmMain::MarkAsReadTimerTimer() {
+  MarkAsReadTimer->stop();
+  if (const std::shared_ptr<TFeedItem> item = currentItem_) item->SetRead(true);
+}
+
+QString TfmMain::ContentPage(const TFeedItem* Item) {
+  return QStringLiteral("<html>") + (Item ? ToDisplay(Item->Description) : QString()) +
+         QStringLiteral("</html>");
+}
+
+void TfmMain::WriteContentPage(TWebBrowser& Browser, const QString& Page) {
+  try {
+    Browser.Navigate(QStringLiteral("about:blank"));
+    Browser.LoadFromText(Page);
+  } catch (...) {
+    // The pane keeps what it showed; a page that cannot be written is not worth a message.
+  }
+}
+
+void TfmMain::UpdateFeedAndItemView() {
+  if (const TFeed* feed = currentFeed_.get()) {
+    plFeedTitle->SetCaption(ToDisplay(feed->Title));
+    plFeedLink->SetCaption(ToDisplay(feed->HtmlUrl), !feed->HtmlUrl.empty());
+    meFeedDescription->setText(ToDisplay(feed->Description));
+  } else {
+    plFeedTitle->SetCaption(QString());
+    plFeedLink->SetCaption(QString());
+    meFeedDescription->clear();
+  }
+
+  const TFlagGuard internal(navigatingInternally);
+  const std::shared_ptr<TFeedItem> item = currentItem_;
+  if (item) {
+    plItemTitle->SetCaption(ToDisplay(item->Title));
+    plItemLink->SetCaption(ToDisplay(item->Link), !item->Link.empty());
+  } else {
+    plItemTitle->SetCaption(QString());
+    plItemLink->SetCaption(QString());
+  }
+  // In browser mode the pane shows the page the user went to; a refill (after a download,
+  // say) must not replace it. Leaving browser mode writes the item's page.
+  if (!InBrowserMode()) WriteContentPage(*WebBrowser, ContentPage(item.get()));
+}
+
+void TfmMain::plFeedLinkClick() {
+  OpenFeedWebSite();
+}
+void TfmMain::plItemLinkClick() {
+  FollowItemLink();
+}
+
+}  // namespace skimbrook

@@ -1,0 +1,35 @@
+// One download run as the main window drives it: queue feeds, run (the event loop keeps
+// going meanwhile), abort. The download window provides it; tests put a fake in its place.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+class QWidget;
+
+namespace skimbrook {
+
+class TFeed;
+class TSettings;
+
+class TDownloader {
+ public:
+  virtual ~TDownloader() = default;
+  // Appends a feed (never a group heading) to the queue.
+  virtual void QueueFeed(std::shared_ptr<TFeed> Feed) = 0;
+  // Shows the run and returns when every queued feed is done.
+  virtual void RunQueue() = 0;
+  // Stops the transfer in progress; RunQueue then returns soon.
+  virtual void Abort() = 0;
+  // Called after each feed has been merged and its Changed fired.
+  std::function<void(TFeed&)> OnFeedApplied;
+};
+
+// Creates a run for the main window with the proxy settings of Settings.
+using TDownloaderFactory =
+    std::function<std::unique_ptr<TDownloader>(const TSettings& Settings, QWidget* MainWindow)>;
+
+// The run over the download window.
+std::unique_ptr<TDownloader> CreateDownloadWindow(const TSettings& Settings, QWidget* MainWindow);
+
+}  // namespace skimbrook

@@ -1,0 +1,88 @@
+#include "ui/uFeedListDelegate.h"
+
+#include <QPainter>
+#include <algorithm>
+
+#include "ui/uRowPainting.h"
+
+namespace skimbrook {
+
+namespace {
+
+QFont Bold(QFont Font) {
+  Font.setBold(true);
+  return Font;
+}
+
+// The dotted rule of a heading runs through the middle of the row.
+constexpr int kRuleOffset = 8;
+
+}  // namespace
+
+int TFeedListDelegate::HeadingCaptionLeft(int Left, int RightExclusive, int CaptionWidth) {
+  const int centred = (Left + RightExclusive) / 2 - CaptionWidth / 2;
+  return std::max(centred, Left + kRowTextLeft);
+}
+
+void TFeedListDelegate::paint(QPainter* Painter, const QStyleOptionViewItem& Option,
+                              const QModelIndex& Index) const {
+  const QString text = Index.data(Qt::DisplayRole).toString();
+  const qsizetype blank = text.indexOf(QLatin1Char(' '));
+  const QString marker = blank < 0 ? text : text.left(blank);
+  const QString caption = blank < 0 ? QString() : text.mid(blank + 1);
+
+  Painter->save();
+  Painter->fillRect(Option.rect, RowBackground(Option));
+  if (marker == QLatin1String("."))
+    PaintHeading(*Painter, Option, caption);
+  else
+    PaintFeed(*Painter, Option, marker, caption);
+  Painter->restore();
+  DrawRowFocus(*Painter, Option);
+}
+
+void TFeedListDelegate::PaintHeading(QPainter& Painter, const QStyleOptionViewItem& Option,
+                                     const QString& Title) const {
+  const QRect& row = Option.rect;
+  const int rightExclusive = row.left() + row.width();
+  const QColor colour = RowSelected(Option) ? RowCaptionText(Option)
+                                            : Option.palette.color(QPalette::Disabled, QPalette::WindowText);
+  Painter.setPen(QPen(colour, 1, Qt::DotLine));
+  const int y = row.top() + kRuleOffset;
+  Painter.drawLine(row.left() + 1, y, rightExclusive - 2, y);
+
+  const QString caption = QLatin1Char(' ') + Title + QLatin1Char(' ');
+  Painter.setFont(Bold(Option.font));
+  const int width = Painter.fontMetrics().horizontalAdvance(caption);
+  Painter.setPen(colour);
+  DrawOpaqueText(Painter, HeadingCaptionLeft(row.left(), rightExclusive, width), row.top() + kRowTextTop,
+                 caption, RowBackground(Option));
+}
+
+void TFeedListDelegate::PaintFeed(QPainter& Painter, const QStyleOptionViewItem& Option,
+                                  const QString& Marker, const QString& Title) const {
+  const QRect& row = Option.rect;
+  const QColor background = RowBackground(Option);
+  const bool highlighted = RowSelectedAndFocused(Option);
+  const int x = row.left() + kRowTextLeft;
+  const int y = row.top() + kRowTextTop;
+
+  Painter.setPen(highlighted ? RowCaptionText(Option) : QColor(0, 0, 0));
+  if (Marker == QLatin1String("0")) {
+    Painter.setFont(Option.font);
+    DrawOpaqueText(Painter, x, y, Title, background);
+    return;
+  }
+  Painter.setFont(Bold(Option.font));
+  const int width = Painter.fontMetrics().horizontalAdvance(Title);
+  DrawOpaqueText(Painter, x, y, Title, background);
+  Painter.setPen(highlighted ? RowCaptionText(Option) : QColor(0, 0, 255));
+  DrawOpaqueText(Painter, row.left() + 8 + width, y, QLatin1Char('(') + Marker + QLatin1Char(')'),
+                 background);
+}
+
+QSize TFeedListDelegate::sizeHint(const QStyleOptionViewItem& Option, const QModelIndex& Index) const {
+  return QSize(QStyledItemDelegate::sizeHint(Option, Index).width(), kRowHeight);
+}
+
+}  // namespace skimbrook

@@ -1,0 +1,52 @@
+// The embedded HTML view: the content pane's browser and browser mode. TWebBrowser is
+// what the windows rely on; CreateWebEngineBrowser gives the one implementation that
+// knows the web engine, and tests can put a fake in its place.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+namespace skimbrook {
+
+class TWebBrowser : public QWidget {
+  Q_OBJECT
+
+ public:
+  // How far the current navigation has come.
+  enum TReadyState { Uninitialized = 0, Loading = 1, Loaded = 2, Interactive = 3, Complete = 4 };
+
+  using QWidget::QWidget;
+
+  // Starts loading Url in place ("about:blank", "file://..." and web addresses; a bare
+  // host name is taken as http). BeforeNavigate2 is raised for it.
+  virtual void Navigate(const QString& Url) = 0;
+  // One page back in the history; throws std::runtime_error when there is none.
+  virtual void GoBack() = 0;
+  // One page forward in the history; throws std::runtime_error when there is none.
+  virtual void GoForward() = 0;
+  // Loads the current page again.
+  virtual void Refresh() = 0;
+  virtual TReadyState ReadyState() const = 0;
+  // Shows Html as the current page, whatever its size. The page is untrusted: no script
+  // runs in it and it has an origin of its own that reaches nothing else. Loading it raises
+  // no BeforeNavigate2; links and frames inside it do.
+  virtual void LoadFromText(const QString& Html) = 0;
+
+ signals:
+  // Before every navigation, with its address; MainFrame is false for a frame inside the
+  // page. Never cancelled.
+  void BeforeNavigate2(const QString& Url, bool MainFrame);
+  // The status text changed (the address of a hovered link, or empty).
+  void StatusTextChange(const QString& Text);
+  // A page asked for a new window; the address has been handed to the desktop's browser.
+  void NewWindow2(const QString& Url);
+};
+
+// Registers the URL scheme that serves pages given as text. Must run before the
+// application object is created.
+void RegisterPageScheme();
+
+// The browser over the web engine, owned by Parent.
+TWebBrowser* CreateWebEngineBrowser(QWidget* Parent);
+
+}  // namespace skimbrook

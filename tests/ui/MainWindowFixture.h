@@ -1,0 +1,233 @@
+// What the main window tests share: a data folder of their own, settings in memory,
+// scripted prompts, recording dialogs, a browser that only records and a download that
+// the test drives.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QStringList>
+#include <QTimer>
+#include <QUrl>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "QtPrinters.h"
+#include "model/uRSS.h"
+#include "settings/uMemoryRegistry.h"
+#include "settings/uSettings.h"
+#include "tools/TestSupport.h"
+#include "ui/fMain.h"
+#include "ui/uDownloader.h"
+#include "ui/uPrompts.h"
+#include "ui/uWebBrowser.h"
+
+namespace skimbrook::test {
+
+// A browser that shows nothing and remembers what it was asked to do. Its history is two
+// counters of pages before and after the current one; a history move is recorded as
+// "back" or "forward" among the navigations.
+class TFakeWebBrowser : public TWebBrowser {
+ public:
+  using TWebBrowser::TWebBrowser;
+
+  void Navigate(const QString& Url) override {
+    Navigations << Url;
+    if (BlankReadyAfterMs >= 0 && Url == QLatin1String("about:blank")) {
+      State = Loading;
+      QTimer::singleShot(BlankReadyAfterMs, this, [this] { State = Interactive; });
+    }
+    emit BeforeNavigate2(Url, true);
+  }
+  void GoBack() override {
+    if (EarlierPages == 0) throw std::runtime_error("There is no earlier page.");
+    --EarlierPages, ++LaterPages;
+    Navigate(QStringLiteral("back"));
+  }
+  void GoForward() override {
+    if (LaterPages == 0) throw std::runtime_error("There is no later page.");
+    --LaterPages, ++EarlierPages;
+    Navigate(QStringLiteral("forward"));
+  }
+  void Refresh() override { ++Refreshes; }
+  TReadyState ReadyState() const override { return State; }
+  void LoadFromText(const QString& Html) override { Pages << Html; }
+
+  QStringList Navigations;
+  QStringList Pages;
+  int EarlierPages = 0;
+  int LaterPages = 0;
+  int Refreshes = 0;
+  TReadyState State = Complete;
+  // When not negative, a blank page becomes ready only this long after it was asked for.
+  int BlankReadyAfterMs = -1;
+};
+
+// The download runs the window started; each run does what the test says.
+struct TDownloadScript {
+  struct TRun {
+    std::vector<std::shared_ptr<TFeed>> Queued;
+    bool Aborted = false;
+  };
+  std::vector<TRun> Runs;
+  // Called by RunQueue with the run's queue and OnFeedApplied; by default it returns at once.
+  std::function<void(TRun& Run, const std::function<void(TFeed&)>& Applied)> OnRun;
+  // Set while a run waits in WaitInsideRun.
+  QEventLoop* Waiting = nullptr;
+
+  // Makes every run wait in a nested event loop until Release.
+  void WaitInsideRun() {
+    OnRun = [this](TRun&, const std::function<void(TFeed&)>&) {
+      QEventLoop loop;
+      Waiting = &loop;
+      loop.exec();
+      Waiting = nullptr;
+    };
+  }
+  void Release() {
+    if (Waiting) Waiting->quit();
+  }
+};
+
+class TScriptedDownloader : public TDownloader {
+ public:
+  TScriptedDownloader(TDownloadScript& Script) : script_(Script), index_(Script.Runs.size()) {
+    script_.Runs.emplace_back();
+  }
+  void QueueFeed(std::shared_ptr<TFeed> Feed) override {
+    script_.Runs[index_].Queued.push_back(std::move(Feed));
+  }
+  void RunQueue() override {
+    if (script_.OnRun) script_.OnRun(script_.Runs[index_], OnFeedApplied);
+  }
+  void Abort() override {
+    script_.Runs[index_].Aborted = true;
+    script_.Release();
+  }
+
+ private:
+  TDownloadScript& script_;
+  size_t index_;
+};
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  MainWindowTest() { SetDataFolder(data.Path()); }
+  ~MainWindowTest() override {
+    window.reset();
+    SetDataFolder("");
+  }
+
+  // Sets a value under the program's key before the window reads its settings.
+  void SetSetting(const std::string& Subkey, const std::string& Name, const std::string& Value) {
+    registry.WriteString("Software\\Skimbrook\\1.0\\" + Subkey, Name, Value);
+  }
+  std::optional<std::string> StoredSetting(const std::string& Subkey, const std::string& Name) {
+    return registry.ReadString("Software\\Skimbrook\\1.0\\" + Subkey, Name);
+  }
+
+  // Writes default.opml with the given entries (an entry without URL is a heading).
+  struct TEntry {
+    std::string Title;
+    std::string XmlUrl;
+    int Unread = 0;
+  };
+  void WriteSubscriptions(const std::vector<TEntry>& Entries) {
+    TFeedList list;
+    for (const TEntry& entry : Entries) {
+      auto feed = std::make_shared<TFeed>(entry.Title, "", entry.XmlUrl, "");
+      feed->UnreadCount = entry.Unread;
+      list.Add(feed);
+    }
+    list.SaveDefault();
+  }
+  // Writes the cache file of Url with items titled by Titles ("*" in front: already read).
+  // The cache's channel title, which a feed takes over when it loads the cache, is Title.
+  void WriteCache(const std::string& Url, const std::vector<std::string>& Titles,
+                  const std::string& Title = "Cached") {
+    TFeed feed(Title, "http://example.org/", Url, "");
+    feed.LoadFromFile(DataPath("ui/empty-feed.xml"));
+    feed.Title = Title;
+    for (const std::string& title : Titles) {
+      auto item = std::make_shared<TFeedItem>();
+      item->IsRead = title.starts_with('*');
+      item->Title = item->IsRead ? title.substr(1) : title;
+      item->Link = "http://example.org/" + item->Title;
+      item->Description = "<p>" + item->Title + "</p>";
+      feed.AddItem(item);
+    }
+    feed.SaveCache();
+  }
+
+  TMainWindowServices Services() {
+    TMainWindowServices services;
+    services.Registry = &registry;
+    services.ExecutablePath = "/opt/skimbrook/skimbrook";
+    services.Prompts = &prompts;
+    services.CreateBrowser = [this](QWidget* Parent) {
+      browser = new TFakeWebBrowser(Parent);
+      return browser;
+    };
+    if (!useDownloadWindow) {
+      services.CreateDownload = [this](const TSettings&, QWidget*) {
+        return std::make_unique<TScriptedDownloader>(downloads);
+      };
+    }
+    services.Dialogs.RunTipDialog = [this](bool&, QWidget*) {
+      events << "tip";
+      if (onTip) onTip();
+    };
+    services.Dialogs.EditOptions = [this](TSettings& Settings, QWidget*) {
+      events << "options";
+      if (onOptions) return onOptions(Settings);
+      return false;
+    };
+    services.Dialogs.ShowHelp = [this](QWidget*) { events << "help"; };
+    services.Dialogs.ShowFeedInfo = [this](const TFeed& Feed, QWidget*) {
+      events << QString::fromStdString("info " + Feed.Title);
+    };
+    services.Dialogs.EditProxySettings = [this](TSettings& Settings, QWidget*) {
+      events << "proxy";
+      Settings.ProxyAddress = "proxy.example.org";
+      return proxyAnswer;
+    };
+    services.TrayAvailable = trayAvailable;
+    services.OpenExternalUrl = [this](const QUrl& Url) { events << Url.toString(); };
+    return services;
+  }
+
+  TfmMain& Open() {
+    window = std::make_unique<TfmMain>(Services());
+    return *window;
+  }
+
+  static void ProcessEvents() {
+    for (int i = 0; i < 3; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  }
+
+  QStringList FeedRows() const;
+  QStringList ItemLines() const;
+  // Selects a feed row as the user would and lets the posted refill run.
+  void ClickFeedRow(int Row);
+
+  std::string DefaultOpml() const { return ReadFile(data.File("default.opml")); }
+
+  TTempDir data;
+  TMemoryRegistry registry;
+  TScriptedPrompts prompts;
+  TDownloadScript downloads;
+  QStringList events;
+  std::function<bool(TSettings&)> onOptions;
+  std::function<void()> onTip;
+  bool proxyAnswer = false;
+  std::optional<bool> trayAvailable = false;
+  // Downloads through the real download window instead of the script.
+  bool useDownloadWindow = false;
+  TFakeWebBrowser* browser = nullptr;
+  std::unique_ptr<TfmMain> window;
+};
+
+}  // namespace skimbrook::test

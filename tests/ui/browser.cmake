@@ -1,0 +1,12 @@
+# Browser mode and import/export: the window with the fake browser and scripted prompts,
+# the import/export dialog itself, and browser mode once more over the real web engine.
+skimbrook_add_test(ui_browser_mode_tests
+  SOURCES UiTestMain.cpp MainWindowFixture.cpp MainWindowFixture.h fMain_browser_test.cpp
+          fMain_impexp_test.cpp fImpExp_test.cpp
+  LIBS skimbrook_ui Qt6::Test
+  LABELS gui)
+
+skimbrook_add_test(ui_browser_engine_tests
+  SOURCES UiTestMain.cpp MainWindowFixture.cpp MainWindowFixture.h fMain_browser_engine_test.cpp
+  LIBS skimbrook_ui Qt6::Test
+  LABELS gui network TIMEOUT 600)

@@ -1,0 +1,137 @@
+// Browser mode over the real web engine: a link clicked in an item page, Back through the
+// history to the reader view, and a command that blanks the page before it opens one.
+#include <QApplication>
+#include <QImage>
+#include <QLineEdit>
+#include <QTest>
+#include <QToolButton>
+
+#include "MainWindowFixture.h"
+#include "tools/LoopbackHttpServer.h"
+
+namespace skimbrook::test {
+
+namespace {
+
+class BrowserModeOverTheEngine : public MainWindowTest {
+ protected:
+  void OpenWithEngine() {
+    TMainWindowServices services = Services();
+    services.CreateBrowser = nullptr;  // the browser over the web engine
+    window = std::make_unique<TfmMain>(services);
+    window->resize(700, 600);
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  }
+
+  bool Shows(const QColor& Colour) const {
+    const QImage image = window->WebBrowser->grab().toImage();
+    for (int y = 0; y < image.height(); y += 8)
+      for (int x = 0; x < image.width(); x += 8)
+        if (image.pixelColor(x, y) == Colour) return true;
+    return false;
+  }
+
+  // The widget of the engine that takes the mouse: the largest one inside the browser.
+  QWidget* PageWidget() const {
+    QWidget* largest = window->WebBrowser;
+    for (QWidget* child : window->WebBrowser->findChildren<QWidget*>())
+      if (child->isVisible() && child->width() * child->height() > largest->width() * largest->height() / 2)
+        largest = child;
+    return largest;
+  }
+
+  // Waits until the browser has finished loading and shows Colour.
+  bool Settles(const QColor& Colour) {
+    return QTest::qWaitFor(
+        [&] { return window->WebBrowser->ReadyState() == TWebBrowser::Complete && Shows(Colour); }, 30000);
+  }
+
+  // Presses Back and waits until the browser has gone there, or the window has left
+  // browser mode.
+  void PressBackAndSettle() {
+    const QString before = window->ebURL->text();
+    window->sbBrowserBack->click();
+    (void)QTest::qWaitFor([&] { return !window->InBrowserMode() || window->ebURL->text() != before; }, 10000);
+    (void)QTest::qWaitFor([&] { return window->WebBrowser->ReadyState() == TWebBrowser::Complete; }, 10000);
+    QTest::qWait(200);
+  }
+
+  LoopbackHttpServer server;
+};
+
+// Colours no browser draws by itself mark the two pages.
+const QColor kItemColour(0, 200, 100);
+const QColor kLinkedColour(20, 40, 160);
+
+TEST_F(BrowserModeOverTheEngine, ALinkInAnItemPageEntersBrowserModeAndBackReturnsToTheReaderView) {
+  const QString linked = QString::fromStdString(server.Url("/linked"));
+  server.Serve("/linked", "<html><body style='margin:0;background:rgb(20,40,160)'>linked page</body></html>");
+  WriteSubscriptions({{"News", "http://example.org/news"}});
+  WriteCache("http://example.org/news", {"One"});
+  OpenWithEngine();
+  ClickFeedRow(0);
+  window->CurrentItem()->Description =
+      "<a href='" + linked.toStdString() +
+      "' style='display:block;width:100%;height:3000px;background:rgb(0,200,100)'>the whole story</a>";
+  window->UpdateFeedAndItemView();
+  ASSERT_TRUE(Settles(kItemColour)) << "the item page shows";
+  EXPECT_FALSE(window->InBrowserMode()) << "writing the item page is the program's own navigation";
+
+  // The engine may take a moment before the page takes input.
+  QWidget* page = PageWidget();
+  for (int tries = 0; tries < 20 && !window->InBrowserMode(); ++tries) {
+    QTest::mouseClick(page, Qt::LeftButton, {}, page->rect().center());
+    (void)QTest::qWaitFor([&] { return window->InBrowserMode(); }, 500);
+  }
+  ASSERT_TRUE(window->InBrowserMode());
+  EXPECT_EQ(window->ebURL->text(), linked);
+  EXPECT_FALSE(window->plTopRight->isVisible());
+  ASSERT_TRUE(Settles(kLinkedColour)) << "the linked page shows";
+
+  PressBackAndSettle();
+  EXPECT_TRUE(window->InBrowserMode()) << "the item page is an earlier page of the history";
+  EXPECT_TRUE(Settles(kItemColour));
+
+  for (int backs = 1; window->InBrowserMode() && backs < 12; ++backs) PressBackAndSettle();
+  EXPECT_FALSE(window->InBrowserMode()) << "Back at the start of the history returns to the reader view";
+  EXPECT_TRUE(window->plTopRight->isVisible());
+  EXPECT_TRUE(Settles(kItemColour)) << "the item page again";
+
+  // Follow Link blanks the page first and waits for the engine before it goes on.
+  window->CurrentItem()->Link = linked.toStdString();
+  window->miViewFollowLink->trigger();
+  EXPECT_TRUE(window->InBrowserMode());
+  EXPECT_FALSE(window->navigatingInternally);
+  EXPECT_TRUE(Settles(kLinkedColour));
+}
+
+TEST_F(BrowserModeOverTheEngine, EnterOnAButtonOfThePagePressesItInsteadOfGoing) {
+  server.Serve("/form",
+               "<html><body style='margin:0;background:rgb(20,40,160)'>"
+               "<form action='/searched'><input type='hidden' name='q' value='x'><button>Search</button>"
+               "</form></body></html>");
+  server.Serve("/searched?q=x", "<html><body>found</body></html>");
+  WriteSubscriptions({{"News", "http://example.org/news"}});
+  OpenWithEngine();
+  window->EnterBrowserMode(true);
+  window->ebURL->setText(QString::fromStdString(server.Url("/form")));
+  window->sbBrowserGo->click();
+  ASSERT_TRUE(Settles(kLinkedColour));
+
+  QWidget* page = PageWidget();
+  QTest::mouseClick(page, Qt::LeftButton, {}, QPoint(page->width() / 2, 50));
+  QTest::qWait(300);
+  // The keyboard's way to the page's button.
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  QTest::qWait(300);
+  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return window->ebURL->text() == QString::fromStdString(server.Url("/searched?q=x")); }, 10000))
+      << window->ebURL->text().toStdString();
+}
+
+}  // namespace
+
+}  // namespace skimbrook::test

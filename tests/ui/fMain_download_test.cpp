@@ -1,0 +1,55 @@
+// A download of the current feed through the real download window from a loopback server.
+#include <QListWidget>
+#include <filesystem>
+
+#include "MainWindowFixture.h"
+#include "tools/LoopbackHttpServer.h"
+#include "ui/uCaptionPanel.h"
+
+namespace skimbrook::test {
+
+namespace {
+
+const char kFeed[] =
+    "<?xml version=\"1.0\"?>\n<rss version=\"2.0\"><channel><title>Loopback News</title>"
+    "<link>http://127.0.0.1/</link><description>Served here</description>"
+    "<item><title>First "
+    "story</title><link>http://127.0.0.1/1</link><description>&lt;b&gt;one&lt;/b&gt;</description>"
+    "<pubDate>Mon, 03 May 2004 10:00:00 GMT</pubDate></item>"
+    "<item><title>Second story</title><link>http://127.0.0.1/2</link><description>two</description></item>"
+    "</channel></rss>\n";
+
+class Downloading : public MainWindowTest {
+ protected:
+  Downloading() : workingFolder(std::filesystem::current_path()) {
+    // The run leaves its log in the current folder.
+    std::filesystem::current_path(data.Path());
+    useDownloadWindow = true;
+  }
+  ~Downloading() override { std::filesystem::current_path(workingFolder); }
+
+  std::filesystem::path workingFolder;
+  LoopbackHttpServer server;
+};
+
+TEST_F(Downloading, TheCurrentFeedsDownloadRebuildsTheItemListAndSelectsTheFirstItem) {
+  server.Serve("/feed.xml", kFeed);
+  WriteSubscriptions({{"Loop", server.Url("/feed.xml")}});
+  Open();
+  ClickFeedRow(0);
+  ASSERT_EQ(window->lbItems->count(), 0);
+  window->DownloadCurrentFeed();
+  EXPECT_EQ(ItemLines(), QStringList({"+First story (Mon, 03 May 2004 10:00:00 GMT)", "+Second story"}));
+  EXPECT_EQ(window->lbItems->currentRow(), 0);
+  ASSERT_NE(window->CurrentItem(), nullptr);
+  EXPECT_EQ(window->CurrentItem()->Title, "First story");
+  EXPECT_EQ(window->plFeedTitle->text(), "Loopback News");
+  EXPECT_EQ(browser->Pages.last(), "<html><b>one</b></html>");
+  EXPECT_EQ(FeedRows(), QStringList({"2 Loopback News"}));
+  EXPECT_TRUE(Exists(data.File("download.log")));
+  EXPECT_FALSE(window->IsDownloading());
+}
+
+}  // namespace
+
+}  // namespace skimbrook::test

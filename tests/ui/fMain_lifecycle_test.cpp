@@ -1,0 +1,411 @@
+// The main window's start, its start-up actions, its commands that belong to no pane and
+// its shutdown.
+#include <QAction>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QRegularExpression>
+#include <QSignalSpy>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+#include <filesystem>
+
+#include "MainWindowFixture.h"
+#include "settings/uSettings.h"
+#include "ui/uFeedListBox.h"
+
+namespace skimbrook::test {
+
+namespace {
+
+using Lifecycle = MainWindowTest;
+
+const std::string kEmptyList =
+    "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\r\n<opml>\r\n  <body>\r\n  </body>\r\n</opml>\r\n";
+
+TEST_F(Lifecycle, FirstStartCreatesTheDataFolderAndWritesAnEmptyList) {
+  const std::string folder = data.Path() + "new/nested/data/";
+  SetDataFolder(folder);
+  Open();
+  EXPECT_TRUE(std::filesystem::is_directory(folder));
+  EXPECT_EQ(ReadFile(folder + "default.opml"), kEmptyList);
+  EXPECT_EQ(window->lbFeedList->count(), 0);
+  EXPECT_EQ(window->CurrentFeed(), nullptr);
+  EXPECT_EQ(window->windowTitle(), "Skimbrook v.1.0");
+  EXPECT_EQ(browser->Pages.value(0), "<html></html>");
+}
+
+TEST_F(Lifecycle, StartMakesTheFirstEntryCurrentAndLeavesTheItemListEmpty) {
+  WriteSubscriptions({{"News", "http://example.org/news", 3}, {"Sports", ""}});
+  WriteCache("http://example.org/news", {"One", "Two", "Three"});
+  Open();
+  EXPECT_EQ(window->lbFeedList->currentRow(), 0);
+  ASSERT_NE(window->CurrentFeed(), nullptr);
+  EXPECT_EQ(window->CurrentFeed()->Title, "News");
+  EXPECT_EQ(window->CurrentFeed()->ItemCount(), -1) << "cache files are not read at start";
+  EXPECT_EQ(window->lbItems->count(), 0);
+  ProcessEvents();
+  EXPECT_EQ(window->lbItems->count(), 0) << "selecting the first row at start is not a click";
+}
+
+TEST_F(Lifecycle, RememberedPositionAppliesZeroEdgesButKeepsTheDesignSizeForZeroSizes) {
+  SetSetting("Form", "Left", "0");
+  SetSetting("Form", "Top", "0");
+  SetSetting("Form", "Width", "0");
+  SetSetting("Form", "Height", "0");
+  Open();
+  EXPECT_EQ(window->pos(), QPoint(0, 0));
+  EXPECT_EQ(window->size(), QSize(612, 519));
+  EXPECT_EQ(window->minimumSize(), QSize(612, 400));
+  EXPECT_EQ(window->lbFeedList->width(), 250);
+}
+
+TEST_F(Lifecycle, RememberedSizesAndFeedListWidthAreRestored) {
+  SetSetting("Form", "Left", "40");
+  SetSetting("Form", "Top", "30");
+  SetSetting("Form", "Width", "800");
+  SetSetting("Form", "Height", "600");
+  SetSetting("Form", "Splitter1", "180");
+  Open();
+  window->show();
+  ProcessEvents();
+  EXPECT_EQ(window->size(), QSize(800, 600));
+  EXPECT_EQ(window->lbFeedList->width(), 180);
+}
+
+TEST_F(Lifecycle, ItemContentsAtStartTakeHalfTheRightPaneWhateverTheStoredHeight) {
+  SetSetting("Form", "Splitter2", "120");
+  Open();
+  window->show();
+  ProcessEvents();
+  EXPECT_TRUE(window->plBottomRight->isVisible());
+  EXPECT_NEAR(window->plTopRight->height(), window->plRight->height() / 2, 1);
+}
+
+TEST_F(Lifecycle, ItemContentsHiddenLetTheItemListFillTheRightPane) {
+  SetSetting("View", "ItemContents", "0");
+  SetSetting("View", "Toolbar", "0");
+  Open();
+  window->show();
+  ProcessEvents();
+  EXPECT_FALSE(window->miViewItemContents->isChecked());
+  EXPECT_FALSE(window->plBottomRight->isVisible());
+  EXPECT_FALSE(window->plToolbar->isVisible());
+  EXPECT_EQ(window->plTopRight->height(), window->Splitter2->height());
+  window->miViewItemContents->trigger();
+  ProcessEvents();
+  EXPECT_TRUE(window->plBottomRight->isVisible());
+  EXPECT_NEAR(window->plTopRight->height(), window->plRight->height() / 2, 1);
+}
+
+TEST_F(Lifecycle, StartUpActionsRunOnceInOrderAfterTheFirstShow) {
+  SetSetting("Options", "DownloadOnStartUp", "1");
+  WriteSubscriptions({{"News", "http://example.org/news"}});
+  downloads.OnRun = [this](TDownloadScript::TRun&, const auto&) { events << "download"; };
+  Open();
+  ProcessEvents();
+  EXPECT_TRUE(events.isEmpty()) << "nothing before the window is shown";
+  window->show();
+  ProcessEvents();
+  EXPECT_EQ(events, QStringList({"tip", "download"}));
+  EXPECT_TRUE(window->AutoDownloadTimer->isActive());
+  EXPECT_EQ(window->AutoDownloadTimer->interval(), 3'600'000);
+
+  window->sbCloseClick();
+  window->miTrayRestoreClick();
+  ProcessEvents();
+  EXPECT_EQ(events, QStringList({"tip", "download"})) << "restoring does not repeat them";
+}
+
+TEST_F(Lifecycle, ClosingWhileTheTipIsShownSkipsTheRestOfTheStartUpActions) {
+  SetSetting("Options", "DownloadOnStartUp", "1");
+  onTip = [this] { window->close(); };
+  Open();
+  window->show();
+  ProcessEvents();
+  EXPECT_EQ(events, QStringList({"tip"}));
+  EXPECT_TRUE(window->IsShutDown());
+  EXPECT_TRUE(downloads.Runs.empty());
+  EXPECT_FALSE(window->AutoDownloadTimer->isActive());
+}
+
+TEST_F(Lifecycle, CloseButtonHidesToTheNotificationAreaOnlyWhenAsked) {
+  trayAvailable = true;
+  Open();
+  window->show();
+  ProcessEvents();
+  window->sbClose->click();
+  EXPECT_TRUE(window->isHidden());
+  window->miTrayRestoreClick();
+  EXPECT_TRUE(window->isVisible());
+
+  window->Settings().MinimizeToTray = false;
+  window->sbClose->click();
+  EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(Lifecycle, ExitFromTheNotificationAreaWhileHiddenSavesEverything) {
+  trayAvailable = true;
+  Open();
+  window->show();
+  ProcessEvents();
+  window->resize(650, 450);
+  window->sbCloseClick();
+  ASSERT_TRUE(window->isHidden());
+  window->miTrayExit->trigger();
+  EXPECT_TRUE(window->IsShutDown());
+  EXPECT_EQ(StoredSetting("Form", "Width"), "650");
+  EXPECT_TRUE(Exists(data.File("default.opml")));
+}
+
+TEST_F(Lifecycle, DialogCommandsOpenTheirDialogsAndSaveOnlyOnOk) {
+  WriteSubscriptions({{"News", "http://example.org/news"}});
+  Open();
+  window->miFileFeedInfo->trigger();
+  window->miHelpSkimbrookHelp->trigger();
+  proxyAnswer = true;
+  window->miToolsProxySettings->trigger();
+  EXPECT_EQ(events, QStringList({"info News", "help", "proxy"}));
+  EXPECT_EQ(StoredSetting("Proxy", "Address"), "proxy.example.org");
+  prompts.Answer(true);
+  window->miFileRemoveFeedClick();
+  window->miFileFeedInfo->trigger();
+  EXPECT_EQ(events.size(), 3) << "no feed, no feed info";
+}
+
+TEST_F(Lifecycle, CloseButtonMinimisesWhenThereIsNoNotificationArea) {
+  trayAvailable = false;
+  Open();
+  window->show();
+  ProcessEvents();
+  window->sbClose->click();
+  ProcessEvents();
+  EXPECT_FALSE(window->isHidden()) << "a hidden window could never come back";
+  EXPECT_TRUE(window->isMinimized());
+}
+
+TEST_F(Lifecycle, ShutdownStoresGeometryOnlyWhenRememberedButAlwaysTheViewTicks) {
+  SetSetting("Options", "RememberForm", "0");
+  WriteSubscriptions({{"News", "http://example.org/news", 2}});
+  WriteCache("http://example.org/news", {"One", "Two"}, "News");
+  Open();
+  window->show();
+  ProcessEvents();
+  window->resize(640, 480);
+  window->miViewStatusBar->trigger();
+  window->CatchUpCurrentFeed();
+  QSignalSpy finished(window.get(), &TfmMain::ShutdownFinished);
+  EXPECT_TRUE(window->close());
+  EXPECT_EQ(finished.count(), 1);
+  EXPECT_EQ(StoredSetting("Form", "Width"), "0") << "the geometry fields keep what they held";
+  EXPECT_EQ(StoredSetting("View", "StatusBar"), "0");
+  EXPECT_EQ(StoredSetting("View", "Toolbar"), "1");
+  EXPECT_NE(DefaultOpml().find("News"), std::string::npos);
+  EXPECT_EQ(DefaultOpml().find("unreadCount"), std::string::npos) << "the caught-up count reaches the file";
+}
+
+TEST_F(Lifecycle, ShutdownWithRememberFormStoresTheCurrentGeometry) {
+  Open();
+  window->show();
+  ProcessEvents();
+  window->resize(700, 500);
+  ProcessEvents();
+  window->close();
+  EXPECT_EQ(StoredSetting("Form", "Width"), "700");
+  EXPECT_EQ(StoredSetting("Form", "Height"), "500");
+  EXPECT_EQ(StoredSetting("Form", "Splitter1"), std::to_string(window->lbFeedList->width()));
+  EXPECT_EQ(StoredSetting("Form", "Splitter2"), std::to_string(window->plTopRight->height()));
+}
+
+TEST_F(Lifecycle, AStartThatCannotReadTheSettingsReportsItAndNeverOverwritesTheList) {
+  registry = TMemoryRegistry(
+      "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Skimbrook\\1.0\\Form]\n\"Left\"=dword:00000001\n");
+  WriteSubscriptions({{"News", "http://example.org/news", 5}});
+  const std::string before = DefaultOpml();
+  Open();
+  ASSERT_EQ(prompts.Asked().size(), 1u);
+  EXPECT_EQ(prompts.Asked()[0].Kind, TScriptedPrompts::TKind::Error);
+  EXPECT_EQ(prompts.Asked()[0].Title, "Skimbrook");
+  EXPECT_TRUE(prompts.Asked()[0].Text.contains("Invalid data type"));
+  window->close();
+  EXPECT_EQ(DefaultOpml(), before);
+}
+
+TEST_F(Lifecycle, ADamagedListIsReportedWithTheNameOfItsCopy) {
+  WriteFile(data.File("default.opml"), "<opml><body><outline title=\"A\" xmlUrl=\"http://a/\" /><outl");
+  Open();
+  const auto& asked = prompts.Asked();
+  ASSERT_FALSE(asked.empty());
+  EXPECT_TRUE(asked.back().Text.contains(QString::fromStdString(data.Path()) + "default.opml.damaged-"));
+  EXPECT_FALSE(window->FeedList().DamagedCopyPath().empty());
+  EXPECT_TRUE(Exists(window->FeedList().DamagedCopyPath()));
+}
+
+TEST_F(Lifecycle, OptionsConfirmedSaveAndStartTheHourWhenTheTimerWasOff) {
+  Open();
+  onOptions = [](TSettings& Settings) {
+    Settings.DownloadOnStartUp = true;
+    return true;
+  };
+  EXPECT_FALSE(window->AutoDownloadTimer->isActive());
+  window->miToolsOptions->trigger();
+  EXPECT_TRUE(window->AutoDownloadTimer->isActive());
+  EXPECT_EQ(StoredSetting("Options", "DownloadOnStartUp"), "1");
+
+  onOptions = [](TSettings&) { return false; };
+  window->AutoDownloadTimer->stop();
+  window->miToolsOptions->trigger();
+  EXPECT_FALSE(window->AutoDownloadTimer->isActive()) << "Cancel changes nothing";
+}
+
+TEST_F(Lifecycle, HourlyDownloadRestartsTheHourOnlyWhenStillWanted) {
+  WriteSubscriptions(
+      {{"News", "http://example.org/news"}, {"Group", ""}, {"Other", "http://example.org/other"}});
+  Open();
+  window->StartAutoDownloadTimer();
+  window->AutoDownloadTimerTimer();
+  ASSERT_EQ(downloads.Runs.size(), 1u);
+  EXPECT_EQ(downloads.Runs[0].Queued.size(), 2u) << "headings are not queued";
+  EXPECT_TRUE(window->AutoDownloadTimer->isActive());
+
+  window->Settings().AutomaticallyDownload = false;
+  window->AutoDownloadTimerTimer();
+  EXPECT_FALSE(window->AutoDownloadTimer->isActive());
+}
+
+TEST_F(Lifecycle, ASecondDownloadDuringARunIsRefusedWithANote) {
+  WriteSubscriptions({{"News", "http://example.org/news"}});
+  Open();
+  downloads.WaitInsideRun();
+  QTimer::singleShot(0, window.get(), [this] {
+    window->DownloadCurrentFeed();
+    window->AutoDownloadTimerTimer();
+    window->PromptAddGroup();
+    downloads.Release();
+  });
+  window->DownloadAll();
+  EXPECT_EQ(downloads.Runs.size(), 1u);
+  EXPECT_TRUE(window->StatusBar->currentMessage().contains("already running"));
+  EXPECT_EQ(prompts.AskedTitles(), QStringList({"Information"})) << "Add Group refused without asking a name";
+  EXPECT_FALSE(window->IsDownloading());
+  downloads.OnRun = nullptr;
+  window->DownloadCurrentFeed();
+  EXPECT_EQ(downloads.Runs.size(), 2u) << "the next command after the run works again";
+}
+
+TEST_F(Lifecycle, ClosingDuringARunAbortsItAndThenShutsDown) {
+  WriteSubscriptions({{"News", "http://example.org/news"}});
+  Open();
+  window->show();
+  ProcessEvents();
+  QSignalSpy finished(window.get(), &TfmMain::ShutdownFinished);
+  downloads.WaitInsideRun();
+  QTimer::singleShot(0, window.get(), [this] { window->close(); });
+  window->DownloadCurrentFeed();
+  EXPECT_TRUE(downloads.Runs.at(0).Aborted);
+  EXPECT_FALSE(window->IsShutDown()) << "not while the run is still on the stack";
+  ProcessEvents();
+  EXPECT_TRUE(window->IsShutDown());
+  EXPECT_EQ(finished.count(), 1);
+}
+
+TEST_F(Lifecycle, SecondCopyWithArgumentsRefillsTheItemList) {
+  WriteSubscriptions({{"News", "http://example.org/news"}});
+  WriteCache("http://example.org/news", {"One"});
+  Open();
+  window->SecondCopyActivated("");
+  ProcessEvents();
+  EXPECT_EQ(window->lbItems->count(), 0);
+  window->SecondCopyActivated("--anything");
+  ProcessEvents();
+  EXPECT_EQ(window->lbItems->count(), 1);
+}
+
+TEST_F(Lifecycle, AboutBoxAndSupportMail) {
+  Open();
+  window->miHelpAbout->trigger();
+  ASSERT_EQ(prompts.Asked().size(), 1u);
+  EXPECT_EQ(prompts.Asked()[0].Title, "Information");
+  const QStringList lines = prompts.Asked()[0].Text.split('\n');
+  ASSERT_EQ(lines.size(), 6);
+  EXPECT_EQ(lines[0], "Skimbrook");
+  EXPECT_EQ(lines[2], "");
+  EXPECT_EQ(lines[3], "Version: 1.0");
+  EXPECT_EQ(lines[4], "Build: 100");
+  EXPECT_TRUE(QRegularExpression("^Release Date: \\d\\d/\\d\\d/\\d{4}$").match(lines[5]).hasMatch());
+  window->miHelpEmailSupport->trigger();
+  EXPECT_TRUE(events.last().startsWith("mailto:"));
+}
+
+// Every entry of every menu in order: caption, shortcut, and "-" for a separator.
+QStringList MenuEntries(const QMenu& Menu) {
+  QStringList entries;
+  for (const QAction* action : Menu.actions()) {
+    if (action->isSeparator())
+      entries << "-";
+    else
+      entries << action->text() + (action->shortcut().isEmpty() ? "" : "|" + action->shortcut().toString());
+  }
+  return entries;
+}
+
+TEST_F(Lifecycle, MenusHoldEveryEntryInOrderWithItsShortcut) {
+  Open();
+  QStringList menus;
+  for (const QAction* action : window->menuBar()->actions()) menus << action->text();
+  EXPECT_EQ(menus, QStringList({"File", "View", "Tools", "Help"}));
+  EXPECT_EQ(
+      MenuEntries(*window->miFile),
+      QStringList({"Add Feed|Ctrl+A", "Add Group|Ctrl+G", "Remove Feed/Group|Del", "Feed Info|Alt+Return",
+                   "-", "Import...", "Export...", "-", "Search Feed Directory...", "-", "Exit|Alt+F4"}));
+  EXPECT_EQ(MenuEntries(*window->miView),
+            QStringList({"Toolbar", "Status Bar", "Feed List|F11", "Item Contents|F12", "-", "Browser|Ctrl+B",
+                         "Feed Web Site|Ctrl+W", "Follow Link|Ctrl+L", "-", "Tip Of The Day..."}));
+  EXPECT_EQ(MenuEntries(*window->miTools),
+            QStringList({"Catch Up Feed|F2", "Catch Up Group|F3", "Catch Up All|F4", "-", "Download Feed|F5",
+                         "Download Group|F6", "Download All|F7", "Go|Return", "Reload|F5", "Back", "Forward",
+                         "-", "Proxy Settings...", "Options..."}));
+  EXPECT_EQ(MenuEntries(*window->miHelp),
+            QStringList({"About", "Skimbrook Help...|F1", "-", "Home Page", "Email Support"}));
+  for (const QAction* hidden :
+       {window->miToolsGo, window->miToolsReload, window->miToolsBack, window->miToolsForward})
+    EXPECT_FALSE(hidden->isVisible()) << hidden->text().toStdString();
+  EXPECT_EQ(window->TrayPopupMenu->defaultAction(), window->miTrayRestore);
+  EXPECT_TRUE(window->miTrayRestore->font().bold());
+}
+
+TEST_F(Lifecycle, ToolbarsHaveTheirDesignSizes) {
+  Open();
+  const std::vector<std::pair<QToolButton*, QString>> buttons = {{window->sbAddFeed, "Add Feed"},
+                                                                 {window->sbCheckFeed, "Check Feed"},
+                                                                 {window->sbCatchUp, "Catch Up"},
+                                                                 {window->sbCheckAll, "Check All"},
+                                                                 {window->sbClose, "Close"}};
+  int left = 2;
+  for (const auto& [button, caption] : buttons) {
+    EXPECT_EQ(button->geometry(), QRect(left, 2, 120, 30)) << caption.toStdString();
+    EXPECT_EQ(button->text(), caption);
+    EXPECT_TRUE(button->font().bold());
+    EXPECT_FALSE(button->icon().isNull());
+    left += 120;
+  }
+  EXPECT_EQ(window->plToolbar->height(), 34);
+  EXPECT_TRUE(window->plBrowserToolbar->isHidden());
+  window->show();
+  window->plBrowserToolbar->show();
+  ProcessEvents();
+  const int width = window->plBrowserToolbar->width();
+  EXPECT_EQ(window->plBrowserToolbar->height(), 29);
+  EXPECT_EQ(window->sbBrowserGo->geometry(), QRect(width - 52, 2, 25, 25));
+  EXPECT_EQ(window->sbBrowserClose->geometry(), QRect(width - 27, 2, 25, 25));
+  EXPECT_EQ(window->sbBrowserRefresh->geometry(), QRect(77, 2, 25, 25));
+  EXPECT_EQ(window->ebURL->x(), 104);
+  EXPECT_EQ(window->ebURL->height(), 21);
+}
+
+}  // namespace
+
+}  // namespace skimbrook::test

@@ -1,0 +1,42 @@
+// The scripted prompts that window tests answer through.
+#include <gtest/gtest.h>
+
+#include "QtPrinters.h"
+
+#include "ui/uPrompts.h"
+
+namespace skimbrook::test {
+
+namespace {
+
+TEST(ScriptedPrompts, AnswerInOrderAndRememberEveryQuestion) {
+  TScriptedPrompts prompts;
+  prompts.Answer(true);
+  prompts.Answer("typed");
+  prompts.Answer("/tmp/list");
+  EXPECT_TRUE(prompts.Confirm("Confirm", "Download feed now?"));
+  EXPECT_EQ(prompts.InputBox("Add Feed", "XML URL:", ""), "typed");
+  EXPECT_EQ(prompts.SaveFileName("Export", "OPML files (*.opml)", "opml"), "/tmp/list.opml");
+  prompts.Information("Information", "note");
+  EXPECT_EQ(prompts.AskedTitles(), QStringList({"Confirm", "Add Feed", "Export", "Information"}));
+  EXPECT_EQ(prompts.Asked()[1].Text, "XML URL:");
+  EXPECT_EQ(prompts.Unanswered(), 0);
+}
+
+TEST(ScriptedPrompts, QuestionsWithoutAnAnswerAreCancelled) {
+  TScriptedPrompts prompts;
+  EXPECT_FALSE(prompts.Warning("Warning", "Sure?"));
+  EXPECT_EQ(prompts.InputBox("Add Group", "Group Name:", "default"), "default");
+  EXPECT_EQ(prompts.OpenFileName("Import", "OPML files (*.opml)", "opml"), "");
+  EXPECT_EQ(prompts.Unanswered(), 3);
+}
+
+TEST(ScriptedPrompts, AnAnswerOfTheWrongKindIsAnError) {
+  TScriptedPrompts prompts;
+  prompts.Answer("text");
+  EXPECT_THROW(prompts.Confirm("Confirm", "?"), std::logic_error);
+}
+
+}  // namespace
+
+}  // namespace skimbrook::test
