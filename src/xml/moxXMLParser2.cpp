@@ -656,7 +656,8 @@ class TElementScan {
 
 bool TElementScan::Run() {
   for (;;) {
-    const char* const less = finder_.NextLess(cursor_);
+    // After an element's text the position is at the next "<" already.
+    const char* const less = cursor_ < end_ && *cursor_ == '<' ? cursor_ : finder_.NextLess(cursor_);
     if (less == nullptr) {
       lost_ = true;
       return Fail(kMissingLessThan);
