@@ -865,13 +865,18 @@ bool HasNothingToDecode(std::string_view Text) {
   const char* p = Text.data();
   const char* const end = p + Text.size();
 #if defined(__SSE2__)
-  const __m128i ampersand = _mm_set1_epi8('&');
-  const __m128i backslash = _mm_set1_epi8('\\');
-  for (; end - p >= 16; p += 16) {
-    const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    if (_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, ampersand), _mm_cmpeq_epi8(block, backslash))) !=
-        0)
-      return false;
+  if (end - p >= 16) {
+    const __m128i ampersand = _mm_set1_epi8('&');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    auto hasSpecial = [&](const char* At) {
+      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(At));
+      return _mm_movemask_epi8(
+                 _mm_or_si128(_mm_cmpeq_epi8(block, ampersand), _mm_cmpeq_epi8(block, backslash))) != 0;
+    };
+    for (; end - p > 16; p += 16)
+      if (hasSpecial(p)) return false;
+    // The last sixteen bytes, which may overlap those already looked at.
+    return !hasSpecial(end - 16);
   }
 #endif
   for (; p < end; ++p)

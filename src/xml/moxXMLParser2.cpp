@@ -549,13 +549,20 @@ size_t FindIn(std::string_view Text, size_t From, char Byte) {
   const char* p = Text.data() + From;
   const char* const end = Text.data() + Text.size();
 #if defined(__SSE2__)
-  const __m128i wanted = _mm_set1_epi8(Byte);
-  for (; end - p >= 16; p += 16) {
-    const int bits =
-        _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), wanted));
-    if (bits != 0)
-      return static_cast<size_t>(p - Text.data()) +
-             static_cast<size_t>(__builtin_ctz(static_cast<unsigned>(bits)));
+  if (end - p >= 16) {
+    const __m128i wanted = _mm_set1_epi8(Byte);
+    auto marks = [&wanted](const char* At) {
+      return static_cast<unsigned>(
+          _mm_movemask_epi8(_mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(At)), wanted)));
+    };
+    for (; end - p > 16; p += 16) {
+      if (const unsigned bits = marks(p)) return static_cast<size_t>(p - Text.data()) + __builtin_ctz(bits);
+    }
+    // The last sixteen bytes, without those before p that were looked at already.
+    const char* const last = end - 16;
+    if (const unsigned bits = marks(last) & (~0u << (p - last)))
+      return static_cast<size_t>(last - Text.data()) + __builtin_ctz(bits);
+    return std::string_view::npos;
   }
 #endif
   for (; p < end; ++p)
