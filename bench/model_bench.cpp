@@ -18,11 +18,13 @@
 #include <limits>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/uFiles.h"
 #include "model/uRSS.h"
 #include "model/uRSS_internal.h"
 #include "support/FeedGenerator.h"
+#include "xml/moxXMLParser2.h"
 
 namespace skimbrook {
 namespace {
@@ -139,10 +141,98 @@ void BM_ReadAtom10MB(benchmark::State& State) {
 }
 BENCHMARK(BM_ReadAtom10MB)->UseManualTime()->Unit(benchmark::kMillisecond);
 
+// The parts of reading the RSS document, each on its own, to show what the whole is made
+// of: the parse that hands items over and drops them; decoding the texts of the fields the
+// reader takes (already in memory); creating the items from decoded texts.
+
+// Drops each item and each other child of the document element and of the channel, as
+// the reader does, without reading anything.
+class TDropAsTheReaderDoes : public TmoxXMLElementHandler {
+ public:
+  void ElementStarted(TmoxXMLNode2&) override {}
+  TAfterEnd ElementEnded(TmoxXMLNode2& Element) override {
+    const TmoxXMLNode2* parent = Element.Parent;
+    const bool belowTop = parent != nullptr && parent->Parent != nullptr && parent->Parent->Parent == nullptr;
+    return parent != nullptr && (parent->Parent == nullptr || belowTop) ? TAfterEnd::Drop : TAfterEnd::Keep;
+  }
+};
+
+void BM_ReadRssPartParse(benchmark::State& State) {
+  const std::string document = bench::GenerateRss(10u << 20);
+  TTotals totals;
+  for (auto _ : State) {
+    std::string source = document;
+    TDropAsTheReaderDoes handler;
+    TStopwatch watch;
+    {
+      TmoxXMLParser2 parsed;
+      parsed.LoadFromString(std::move(source), handler);
+    }
+    totals.Add(State, watch);
+  }
+  ReportAgainstFloor(State, totals, document);
+}
+BENCHMARK(BM_ReadRssPartParse)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// The raw texts of the fields the reader decodes: title, link, description, date.
+std::vector<std::string> RssFieldTexts(const std::string& Document) {
+  TmoxXMLParser2 parsed;
+  parsed.LoadFromString(Document);
+  std::vector<std::string> texts;
+  for (const auto& item : parsed.FindNode("channel")->Nodes) {
+    if (item->Name != "item") continue;
+    for (const char* name : {"title", "link", "description", "pubDate"})
+      if (const TmoxXMLNode2* field = item->FindNode(name)) texts.emplace_back(field->Text);
+  }
+  return texts;
+}
+
+void BM_ReadRssPartDecode(benchmark::State& State) {
+  const std::string document = bench::GenerateRss(10u << 20);
+  const std::vector<std::string> texts = RssFieldTexts(document);
+  TFieldDecoder decoder;
+  std::string out;
+  TTotals totals;
+  for (auto _ : State) {
+    TStopwatch watch;
+    for (const std::string& text : texts) decoder.Decode(text, out);
+    totals.Add(State, watch);
+  }
+  ReportAgainstFloor(State, totals, document);
+}
+BENCHMARK(BM_ReadRssPartDecode)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void BM_ReadRssPartItems(benchmark::State& State) {
+  const std::string document = bench::GenerateRss(10u << 20);
+  std::vector<std::string> texts = RssFieldTexts(document);
+  TFieldDecoder decoder;
+  for (std::string& text : texts) decoder.Decode(std::string(text), text);
+  TTotals totals;
+  for (auto _ : State) {
+    TFeed feed;
+    TStopwatch watch;
+    for (size_t i = 0; i + 3 < texts.size(); i += 4) {
+      auto item = std::make_shared<TFeedItem>();
+      item->Title = texts[i];
+      item->Link = texts[i + 1];
+      item->Description = texts[i + 2];
+      item->PubDate = texts[i + 3];
+      feed.AddItem(std::move(item));
+    }
+    totals.Add(State, watch);
+  }
+  ReportAgainstFloor(State, totals, document);
+}
+BENCHMARK(BM_ReadRssPartItems)->UseManualTime()->Unit(benchmark::kMillisecond);
+
 // ---------------------------------------------------------------------------------------
 // The subscription list
 
 constexpr size_t kListEntries = 10'000;
+
+void FillList(TFeedList& List, const std::string& Document) {
+  LoadFeedListFromString(List, Document);
+}
 
 void BM_ReadOpml10k(benchmark::State& State) {
   TScratchFolder folder;
@@ -161,9 +251,33 @@ void BM_ReadOpml10k(benchmark::State& State) {
 }
 BENCHMARK(BM_ReadOpml10k)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-void FillList(TFeedList& List, const std::string& Document) {
-  LoadFeedListFromString(List, Document);
+// The entries alone: the same list built again from fields already decoded, the previous
+// entries released first as LoadFromFile does. What is left of BM_ReadOpml10k is the
+// file, the parse and the decoding.
+void BM_ReadOpmlPartEntries(benchmark::State& State) {
+  const std::string document = bench::GenerateOpml(kListEntries);
+  TFeedList fields;
+  FillList(fields, document);
+  TFeedList list;
+  TTotals totals;
+  for (auto _ : State) {
+    TStopwatch watch;
+    list.Clear();
+    for (int i = 0; i < fields.Count(); ++i) {
+      const TFeed& from = *fields.Feeds(i);
+      auto entry = std::make_shared<TFeed>();
+      entry->Title = from.Title;
+      entry->HtmlUrl = from.HtmlUrl;
+      entry->XmlUrl = from.XmlUrl;
+      entry->Description = from.Description;
+      entry->UnreadCount = from.UnreadCount;
+      list.Add(std::move(entry));
+    }
+    totals.Add(State, watch);
+  }
+  ReportAgainstFloor(State, totals, document);
 }
+BENCHMARK(BM_ReadOpmlPartEntries)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 // Building the file's text, without the disk.
 void BM_FormatOpml10k(benchmark::State& State) {

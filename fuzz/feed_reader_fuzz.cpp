@@ -1,8 +1,10 @@
-// Arbitrary bytes as a feed document: reading must never crash, leak or hang, and what
-// was read must survive being written in the cache form and read again with the same
-// items and read flags.
+// Arbitrary bytes as a feed document: reading must never crash, leak or hang, must give
+// exactly what the literal reference reader gives from the whole tree, and what was read
+// must survive being written in the cache form and read again with the same items and
+// read flags.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
 #include <string>
@@ -10,6 +12,7 @@
 #include "model/uFiles.h"
 #include "model/uRSS.h"
 #include "model/uRSS_internal.h"
+#include "tools/ReferenceCompare.h"
 
 namespace {
 
@@ -24,6 +27,15 @@ void CheckCacheRoundTrip(const skimbrook::TFeed& Feed) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
+  // The reference works recursively; a few thousand bytes nest deep enough.
+  if (Size <= 8192) {
+    const std::string difference =
+        skimbrook::test::FeedDifference(std::string(reinterpret_cast<const char*>(Data), Size));
+    if (!difference.empty()) {
+      std::fprintf(stderr, "differs from the reference: %s\n", difference.c_str());
+      std::abort();
+    }
+  }
   skimbrook::TFeed feed;
   try {
     skimbrook::LoadFeedFromString(feed, std::string(reinterpret_cast<const char*>(Data), Size));

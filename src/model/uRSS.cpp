@@ -271,12 +271,6 @@ void TFeedList::SaveToFile(const std::string& Path) const {
   WriteFileAtomic(Path, JoinLinesCRLF(OpmlLines(*this)));
 }
 
-void TFeedList::LoadFromFile(const std::string& Path) {
-  Clear();
-  lastParseError_.clear();
-  LoadFeedListFromString(*this, ReadFileBytes(Path));
-}
-
 void TFeedList::LoadDefault() {
   damagedCopyPath_.clear();
   std::string path = DataFolder() + "default.opml";

@@ -9,26 +9,41 @@ namespace skimbrook {
 
 namespace {
 
-// Text as the content of a CDATA section. A "]]>" inside would end the section early,
-// so its ">" is written as a reference, which the reader decodes like any other.
-std::string CData(const std::string& Text) {
-  std::string out = "<![CDATA[";
+// Open, then Text as the content of a CDATA section, then Close. A "]]>" inside would end
+// the section early, so its ">" is written as a reference, which the reader decodes like
+// any other.
+std::string CDataLine(std::string_view Open, const std::string& Text, std::string_view Close) {
+  std::string line;
+  line.reserve(Open.size() + Text.size() + Close.size() + 12);
+  line += Open;
+  line += "<![CDATA[";
   size_t from = 0;
   for (size_t at; (at = Text.find("]]>", from)) != std::string::npos; from = at + 3) {
-    out.append(Text, from, at - from);
-    out += "]]&gt;";
+    line.append(Text, from, at - from);
+    line += "]]&gt;";
   }
-  out.append(Text, from, std::string::npos);
-  out += "]]>";
-  return out;
+  line.append(Text, from, std::string::npos);
+  line += "]]>";
+  line += Close;
+  return line;
+}
+
+// Open, then XmlEscape(Text), then Close.
+std::string EscapedLine(std::string_view Open, const std::string& Text, std::string_view Close) {
+  std::string line;
+  line.reserve(Open.size() + Text.size() + Close.size() + 8);
+  line += Open;
+  AppendXmlEscaped(line, Text);
+  line += Close;
+  return line;
 }
 
 void AddItemLines(std::vector<std::string>& Lines, const TFeedItem& Item) {
   Lines.push_back(Item.IsRead ? "    <item isRead=\"true\">" : "    <item>");
-  Lines.push_back("      <title>" + CData(Item.Title) + "</title>");
-  Lines.push_back("      <link>" + XmlEscape(Item.Link) + "</link>");
-  Lines.push_back("      <description>" + CData(Item.Description) + "</description>");
-  if (!Item.PubDate.empty()) Lines.push_back("      <pubDate>" + XmlEscape(Item.PubDate) + "</pubDate>");
+  Lines.push_back(CDataLine("      <title>", Item.Title, "</title>"));
+  Lines.push_back(EscapedLine("      <link>", Item.Link, "</link>"));
+  Lines.push_back(CDataLine("      <description>", Item.Description, "</description>"));
+  if (!Item.PubDate.empty()) Lines.push_back(EscapedLine("      <pubDate>", Item.PubDate, "</pubDate>"));
   Lines.push_back("    </item>");
 }
 
@@ -40,13 +55,13 @@ std::vector<std::string> CacheFileLines(const TFeed& Feed) {
   lines.push_back("<?xml version=\"1.0\" encoding=\"US-ASCII\" ?>");
   lines.push_back("<rss version=\"2.0\">");
   lines.push_back("  <channel>");
-  lines.push_back("    <title>" + CData(Feed.Title) + "</title>");
-  lines.push_back("    <link>" + XmlEscape(Feed.HtmlUrl) + "</link>");
-  lines.push_back("    <description>" + CData(Feed.Description) + "</description>");
-  if (!Feed.Language.empty()) lines.push_back("    <language>" + XmlEscape(Feed.Language) + "</language>");
+  lines.push_back(CDataLine("    <title>", Feed.Title, "</title>"));
+  lines.push_back(EscapedLine("    <link>", Feed.HtmlUrl, "</link>"));
+  lines.push_back(CDataLine("    <description>", Feed.Description, "</description>"));
+  if (!Feed.Language.empty()) lines.push_back(EscapedLine("    <language>", Feed.Language, "</language>"));
   if (!Feed.Copyright.empty())
-    lines.push_back("    <copyright>" + XmlEscape(Feed.Copyright) + "</copyright>");
-  if (!Feed.PubDate.empty()) lines.push_back("    <pubDate>" + XmlEscape(Feed.PubDate) + "</pubDate>");
+    lines.push_back(EscapedLine("    <copyright>", Feed.Copyright, "</copyright>"));
+  if (!Feed.PubDate.empty()) lines.push_back(EscapedLine("    <pubDate>", Feed.PubDate, "</pubDate>"));
   for (int i = 0; i < Feed.ItemCount(); ++i) AddItemLines(lines, Feed.Items(i));
   lines.push_back("  </channel>");
   lines.push_back("</rss>");

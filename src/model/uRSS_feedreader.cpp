@@ -1,11 +1,19 @@
 // Reading feed documents: RSS 0.9x/2.0 and RDF (one reader), Atom, and the program's own
 // cache form, which is an RSS 2.0 document whose read items carry isRead="true".
-#include <algorithm>
+//
+// The reader takes each item or entry while the document is parsed, as soon as its
+// element has ended, and then lets the parser drop it: a large document never stands
+// whole in memory as a tree, and the parts of a file already read go back to the system.
+// What it reads is what a reading of the whole tree would give. The items of the
+// document element and those of the channel are gathered apart and added in that order;
+// the channel is the first child of the document element named exactly "channel", and
+// its fields come from its first children with those names, which the reader meets first.
 #include <array>
-#include <cstring>
+#include <memory>
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
-#include "model/uFiles.h"
 #include "model/uRSS.h"
 #include "model/uRSS_internal.h"
 #include "xml/moxXMLParser2.h"
@@ -14,55 +22,17 @@ namespace skimbrook {
 
 namespace {
 
-bool IsTrimmed(unsigned char C) {
-  return C <= 32;
-}
-
-void TrimInPlace(std::string& Text) {
-  size_t end = Text.size();
-  while (end > 0 && IsTrimmed(static_cast<unsigned char>(Text[end - 1]))) --end;
-  size_t start = 0;
-  while (start < end && IsTrimmed(static_cast<unsigned char>(Text[start]))) ++start;
-  Text.erase(end);
-  Text.erase(0, start);
-}
-
-bool Contains(const std::string& Text, char C) {
-  return std::memchr(Text.data(), C, Text.size()) != nullptr;
-}
-
-// Nothing for XmlUnescape to decode: every step of it starts at "&" or at a backslash.
-bool HasNothingToDecode(const std::string& Text) {
-  return !Contains(Text, '&') && !Contains(Text, '\\');
-}
-
-// Trim(StripTags(XmlUnescape(Raw))), the treatment of item and entry titles.
-std::string TakeTitle(std::string& Raw) {
-  if (HasNothingToDecode(Raw) && !Contains(Raw, '<')) {
-    TrimInPlace(Raw);
-    return std::move(Raw);
-  }
-  std::string title = StripTags(XmlUnescape(Raw));
-  TrimInPlace(title);
-  return title;
-}
-
-// The value of the attribute named exactly Name, for taking it over; nullptr when absent.
-std::string* FindAttribute(TmoxXMLNode2& Element, std::string_view Name) {
-  int index = Element.AttributeIndex(Name);
-  return index < 0 ? nullptr : &Element.Attributes[index].Value;
-}
-
 // The first direct child of Element for each of Names (exact comparison), in one pass
 // over the children instead of one per name.
 template <size_t N>
-std::array<TmoxXMLNode2*, N> FirstChildrenNamed(const TmoxXMLNode2& Element,
-                                                const std::array<std::string_view, N>& Names) {
-  std::array<TmoxXMLNode2*, N> found{};
+std::array<const TmoxXMLNode2*, N> FirstChildrenNamed(const TmoxXMLNode2& Element,
+                                                      const std::array<std::string_view, N>& Names) {
+  std::array<const TmoxXMLNode2*, N> found{};
   size_t missing = N;
   for (const auto& child : Element.Nodes) {
+    const std::string_view name = child->Name;
     for (size_t i = 0; i < N; ++i) {
-      if (!found[i] && child->Name == Names[i]) {
+      if (!found[i] && name == Names[i]) {
         found[i] = child.get();
         --missing;
         break;
@@ -73,115 +43,179 @@ std::array<TmoxXMLNode2*, N> FirstChildrenNamed(const TmoxXMLNode2& Element,
   return found;
 }
 
-// The tree is consumed as it is read: once an item has its fields, the texts below it
-// are no longer needed, and a large document then holds its bytes twice at most, not
-// three times (source, tree and items).
-void ReleaseChildren(TmoxXMLNode2& Element) {
-  Element.Nodes.Clear();
+// A field of the feed itself, taken from the first element that supplies it.
+struct TFeedField {
+  bool Found = false;
+  std::string Value;
+};
+
+class TFeedReader final : public TmoxXMLElementHandler {
+ public:
+  explicit TFeedReader(const TmoxXMLParser2& Document) : document_(Document) {}
+
+  void ElementStarted(TmoxXMLNode2& Element) override;
+  TAfterEnd ElementEnded(TmoxXMLNode2& Element) override;
+
+  // After the parse: puts what was read into Feed, whose items have just been replaced,
+  // or throws the reader's numbered error.
+  void ApplyTo(TFeed& Feed);
+
+ private:
+  enum class TDialect { None, Rss, Atom, Other };
+
+  TAfterEnd RssElementEnded(const TmoxXMLNode2& Element);
+  TAfterEnd AtomElementEnded(const TmoxXMLNode2& Element);
+  std::shared_ptr<TFeedItem> ReadRssItem(const TmoxXMLNode2& Element);
+  std::shared_ptr<TFeedItem> ReadAtomEntry(const TmoxXMLNode2& Element);
+
+  const TmoxXMLParser2& document_;
+  TDialect dialect_ = TDialect::None;
+  TFieldDecoder decoder_;
+  bool channelFound_ = false;
+  const TmoxXMLNode2* channel_ = nullptr;  // the channel while it is open
+  TFeedField title_, htmlUrl_, description_;
+  bool atomLinkSeen_ = false;
+  std::vector<std::shared_ptr<TFeedItem>> rootItems_;     // items of the document element
+  std::vector<std::shared_ptr<TFeedItem>> channelItems_;  // items of the channel
+};
+
+void TFeedReader::ElementStarted(TmoxXMLNode2& Element) {
+  if (&Element == &document_) {
+    const std::string_view name = Element.Name;
+    if (SameText(name, "rss") || SameText(name, "rdf:RDF"))
+      dialect_ = TDialect::Rss;
+    else if (SameText(name, "feed"))
+      dialect_ = TDialect::Atom;
+    else
+      dialect_ = TDialect::Other;
+    return;
+  }
+  if (dialect_ == TDialect::Rss && Element.Parent == &document_ && !channelFound_ &&
+      Element.Name == "channel") {
+    channelFound_ = true;
+    channel_ = &Element;
+  }
+}
+
+TmoxXMLElementHandler::TAfterEnd TFeedReader::ElementEnded(TmoxXMLNode2& Element) {
+  if (&Element == &document_) return TAfterEnd::Keep;
+  switch (dialect_) {
+    case TDialect::Rss:
+      return RssElementEnded(Element);
+    case TDialect::Atom:
+      return AtomElementEnded(Element);
+    default:
+      // Nothing below the document element of another dialect is read.
+      return Element.Parent == &document_ ? TAfterEnd::Drop : TAfterEnd::Keep;
+  }
+}
+
+// Reads the field from Element unless an earlier element supplied it.
+void TakeFirst(TFeedField& Field, const TmoxXMLNode2& Element, TFieldDecoder& Decoder) {
+  if (Field.Found) return;
+  Field.Found = true;
+  Decoder.Decode(Element.Text, Field.Value);
 }
 
 // ---------------------------------------------------------------------------------------
 // RSS and RDF
 
-void ReadRssItem(TFeed& Feed, TmoxXMLNode2& Element) {
+TmoxXMLElementHandler::TAfterEnd TFeedReader::RssElementEnded(const TmoxXMLNode2& Element) {
+  const std::string_view name = Element.Name;
+  if (Element.Parent == &document_) {
+    // RSS 1.0 keeps its items beside the channel, RSS 2.0 inside it.
+    if (SameText(name, "item")) rootItems_.push_back(ReadRssItem(Element));
+    if (&Element == channel_) channel_ = nullptr;
+    return TAfterEnd::Drop;
+  }
+  if (Element.Parent != channel_ || channel_ == nullptr) return TAfterEnd::Keep;
+  if (SameText(name, "item"))
+    channelItems_.push_back(ReadRssItem(Element));
+  else if (name == "title")
+    TakeFirst(title_, Element, decoder_);
+  else if (name == "link")
+    TakeFirst(htmlUrl_, Element, decoder_);
+  else if (name == "description")
+    TakeFirst(description_, Element, decoder_);
+  return TAfterEnd::Drop;
+}
+
+std::shared_ptr<TFeedItem> TFeedReader::ReadRssItem(const TmoxXMLNode2& Element) {
   static constexpr std::array<std::string_view, 6> kNames = {"title",           "link",    "description",
                                                              "content:encoded", "dc:date", "pubDate"};
   enum { kTitle, kLink, kDescription, kContent, kDcDate, kPubDate };
   auto item = std::make_shared<TFeedItem>();
   item->IsRead = SameText(Element.GetAttribute("isRead"), "True");
-  auto child = FirstChildrenNamed(Element, kNames);
-  if (child[kTitle]) item->Title = TakeTitle(child[kTitle]->Text);
-  if (child[kLink]) item->Link = TakeDecoded(child[kLink]->Text);
-  if (child[kDescription]) item->Description = TakeDecoded(child[kDescription]->Text);
-  // content:encoded wins whenever it is there, even empty.
-  if (child[kContent]) item->Description = TakeDecoded(child[kContent]->Text);
-  // Dates are decoded like every other field, so that a date survives being written to the
-  // cache file (escaped) and read back.
-  if (child[kDcDate]) item->PubDate = TakeDecoded(child[kDcDate]->Text);
-  if (child[kPubDate]) item->PubDate = TakeDecoded(child[kPubDate]->Text);
-  Feed.AddItem(std::move(item));
-  ReleaseChildren(Element);
-}
-
-void ReadRssItemsAmong(TFeed& Feed, const TmoxXMLNode2& Parent) {
-  for (const auto& child : Parent.Nodes)
-    if (SameText(child->Name, "item")) ReadRssItem(Feed, *child);
-}
-
-void ReadRss(TFeed& Feed, const TmoxXMLNode2& Root) {
-  TmoxXMLNode2* channel = Root.FindNode("channel");
-  if (!channel) throw std::runtime_error("2: <channel> not found");
-  static constexpr std::array<std::string_view, 3> kNames = {"title", "link", "description"};
-  auto field = FirstChildrenNamed(*channel, kNames);
-  if (field[0]) Feed.Title = TakeDecoded(field[0]->Text);
-  if (field[1]) Feed.HtmlUrl = TakeDecoded(field[1]->Text);
-  if (field[2]) Feed.Description = TakeDecoded(field[2]->Text);
-  // RSS 1.0 keeps its items beside the channel, RSS 2.0 inside it.
-  ReadRssItemsAmong(Feed, Root);
-  ReadRssItemsAmong(Feed, *channel);
+  const auto child = FirstChildrenNamed(Element, kNames);
+  if (child[kTitle]) decoder_.DecodeTitle(child[kTitle]->Text, item->Title);
+  if (child[kLink]) decoder_.Decode(child[kLink]->Text, item->Link);
+  // content:encoded wins whenever it is there, even empty; pubDate wins over dc:date.
+  // Dates are decoded like every other field, so that a date survives being written to
+  // the cache file (escaped) and read back.
+  if (const TmoxXMLNode2* description = child[kContent] ? child[kContent] : child[kDescription])
+    decoder_.Decode(description->Text, item->Description);
+  if (const TmoxXMLNode2* date = child[kPubDate] ? child[kPubDate] : child[kDcDate])
+    decoder_.Decode(date->Text, item->PubDate);
+  return item;
 }
 
 // ---------------------------------------------------------------------------------------
 // Atom
 
-void ReadAtomEntry(TFeed& Feed, TmoxXMLNode2& Element) {
+TmoxXMLElementHandler::TAfterEnd TFeedReader::AtomElementEnded(const TmoxXMLNode2& Element) {
+  if (Element.Parent != &document_) return TAfterEnd::Keep;
+  const std::string_view name = Element.Name;
+  if (SameText(name, "entry")) {
+    rootItems_.push_back(ReadAtomEntry(Element));
+  } else if (name == "title") {
+    TakeFirst(title_, Element, decoder_);
+  } else if (name == "link" && !atomLinkSeen_) {
+    // Only the first link is looked at, and only a text/html one names the web site.
+    atomLinkSeen_ = true;
+    if (Element.GetAttribute("type") == "text/html") {
+      htmlUrl_.Found = true;
+      const int href = Element.AttributeIndex("href");
+      if (href >= 0) decoder_.Decode(Element.Attributes[href].Value, htmlUrl_.Value);
+    }
+  }
+  return TAfterEnd::Drop;
+}
+
+std::shared_ptr<TFeedItem> TFeedReader::ReadAtomEntry(const TmoxXMLNode2& Element) {
   static constexpr std::array<std::string_view, 6> kNames = {"title",    "link",    "issued",
                                                              "modified", "summary", "content"};
   enum { kTitle, kLink, kIssued, kModified, kSummary, kContent };
   auto item = std::make_shared<TFeedItem>();
-  auto child = FirstChildrenNamed(Element, kNames);
-  if (child[kTitle]) item->Title = TakeTitle(child[kTitle]->Text);
+  const auto child = FirstChildrenNamed(Element, kNames);
+  if (child[kTitle]) decoder_.DecodeTitle(child[kTitle]->Text, item->Title);
   if (child[kLink]) {
-    std::string* href = FindAttribute(*child[kLink], "href");
-    item->Link = href ? TakeDecoded(*href) : std::string();
+    const int href = child[kLink]->AttributeIndex("href");
+    if (href >= 0) decoder_.Decode(child[kLink]->Attributes[href].Value, item->Link);
   }
-  if (child[kIssued]) item->PubDate = TakeDecoded(child[kIssued]->Text);
-  if (child[kModified]) item->PubDate = TakeDecoded(child[kModified]->Text);
-  if (child[kSummary]) item->Description = TakeDecoded(child[kSummary]->Text);
+  if (const TmoxXMLNode2* date = child[kModified] ? child[kModified] : child[kIssued])
+    decoder_.Decode(date->Text, item->PubDate);
+  if (child[kSummary]) decoder_.Decode(child[kSummary]->Text, item->Description);
   // The content element is kept whole, wrapper included; a summary wins over it.
-  if (child[kContent] && item->Description.empty()) {
-    item->Description = XmlUnescape(SerializeElement(*child[kContent]));
-    TrimInPlace(item->Description);
-  }
-  Feed.AddItem(std::move(item));
-  ReleaseChildren(Element);
+  if (child[kContent] && item->Description.empty())
+    decoder_.Decode(SerializeElement(*child[kContent]), item->Description);
+  return item;
 }
 
-void ReadAtom(TFeed& Feed, const TmoxXMLNode2& Root) {
-  if (TmoxXMLNode2* title = Root.FindNode("title")) Feed.Title = TakeDecoded(title->Text);
-  // Only the first link is looked at, and only a text/html one names the web site.
-  if (TmoxXMLNode2* link = Root.FindNode("link"); link && link->GetAttribute("type") == "text/html") {
-    std::string* href = FindAttribute(*link, "href");
-    Feed.HtmlUrl = href ? TakeDecoded(*href) : std::string();
-  }
-  for (const auto& child : Root.Nodes)
-    if (SameText(child->Name, "entry")) ReadAtomEntry(Feed, *child);
-}
+// ---------------------------------------------------------------------------------------
 
-// Parses Source and reads it into Feed, whose items have just been replaced.
-void ReadFeedSource(TFeed& Feed, std::string Source) {
-  TmoxXMLParser2 document;
-  document.LoadFromString(std::move(Source));
-  if (SameText(document.Name, "rss") || SameText(document.Name, "rdf:RDF"))
-    ReadRss(Feed, document);
-  else if (SameText(document.Name, "feed"))
-    ReadAtom(Feed, document);
-  else
+void TFeedReader::ApplyTo(TFeed& Feed) {
+  if (dialect_ != TDialect::Rss && dialect_ != TDialect::Atom)
     throw std::runtime_error("1: unrecognized feed format");
+  if (dialect_ == TDialect::Rss && !channelFound_) throw std::runtime_error("2: <channel> not found");
+  if (title_.Found) Feed.Title = std::move(title_.Value);
+  if (htmlUrl_.Found) Feed.HtmlUrl = std::move(htmlUrl_.Value);
+  if (description_.Found) Feed.Description = std::move(description_.Value);
+  for (auto& item : rootItems_) Feed.AddItem(std::move(item));
+  for (auto& item : channelItems_) Feed.AddItem(std::move(item));
   Feed.UnreadCount = Feed.CountUnread();
 }
 
 }  // namespace
-
-std::string TakeDecoded(std::string& Raw) {
-  if (HasNothingToDecode(Raw)) {
-    TrimInPlace(Raw);
-    return std::move(Raw);
-  }
-  std::string decoded = XmlUnescape(Raw);
-  TrimInPlace(decoded);
-  return decoded;
-}
 
 std::string SerializeElement(const TmoxXMLNode2& E) {
   std::string out;
@@ -229,13 +263,19 @@ std::string SerializeElement(const TmoxXMLNode2& E) {
 
 void LoadFeedFromString(TFeed& Feed, std::string Source) {
   Feed.ReplaceItems();
-  ReadFeedSource(Feed, std::move(Source));
+  TmoxXMLParser2 document;
+  TFeedReader reader(document);
+  document.LoadFromString(std::move(Source), reader);
+  reader.ApplyTo(Feed);
 }
 
 void TFeed::LoadFromFile(const std::string& Path) {
   // The items are replaced first, so a file that cannot be read leaves an empty list.
   ReplaceItems();
-  ReadFeedSource(*this, ReadFileBytes(Path));
+  TmoxXMLParser2 document;
+  TFeedReader reader(document);
+  document.LoadFromFile(Path, reader);
+  reader.ApplyTo(*this);
 }
 
 }  // namespace skimbrook

@@ -2,6 +2,7 @@
 // targets. Not for the windows: they use uRSS.h.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,10 +28,33 @@ std::vector<std::string> CacheFileLines(const TFeed& Feed);
 // The lines of the subscription list as an OPML file (each to be ended by CR LF).
 std::vector<std::string> OpmlLines(const TFeedList& List);
 
-// Trim(XmlUnescape(Raw)); takes Raw's bytes over when there is nothing to decode, so Raw
-// may be left empty.
-std::string TakeDecoded(std::string& Raw);
 // Letter case ignored for ASCII letters only: every other byte must be equal.
 bool SameText(std::string_view A, std::string_view B);
+
+// XmlEscape(Text) appended to Out.
+void AppendXmlEscaped(std::string& Out, std::string_view Text);
+// XmlUnescape(Text) written at Out, which has room for Text.size() bytes and does not
+// overlap Text; returns the length. Marks is working memory, reused between calls.
+size_t XmlUnescapeInto(std::string_view Text, char* Out, std::vector<size_t>& Marks);
+// StripTags of the Size bytes at Text, in place; returns the new length.
+size_t StripTagsInPlace(char* Text, size_t Size);
+
+// The treatments of the fields read from documents, each writing its result into a
+// string of the model. The working memory stays from one field to the next.
+class TFieldDecoder {
+ public:
+  // Out := Trim(XmlUnescape(Raw)).
+  void Decode(std::string_view Raw, std::string& Out);
+  // Out := Trim(StripTags(XmlUnescape(Raw))), the treatment of item and entry titles.
+  void DecodeTitle(std::string_view Raw, std::string& Out);
+
+ private:
+  // Working memory for at least Size bytes.
+  char* Room(size_t Size);
+
+  std::unique_ptr<char[]> buffer_;
+  size_t capacity_ = 0;
+  std::vector<size_t> marks_;
+};
 
 }  // namespace skimbrook

@@ -14,17 +14,38 @@ namespace {
 
 const char* const kGroupClose = "    </outline>";
 
+// Appends Name="Value" with the value escaped, after a blank.
+void AppendAttribute(std::string& Line, std::string_view Name, std::string_view Value) {
+  Line += ' ';
+  Line += Name;
+  Line += "=\"";
+  AppendXmlEscaped(Line, Value);
+  Line += '"';
+}
+
 std::string HeadingLine(const TFeed& Heading) {
-  return "    <outline title=\"" + XmlEscape(Heading.Title) + "\" description=\"" +
-         XmlEscape(Heading.Description) + "\" htmlUrl=\"" + XmlEscape(Heading.HtmlUrl) + "\" >";
+  std::string line = "    <outline";
+  line.reserve(64 + Heading.Title.size() + Heading.Description.size() + Heading.HtmlUrl.size());
+  AppendAttribute(line, "title", Heading.Title);
+  AppendAttribute(line, "description", Heading.Description);
+  AppendAttribute(line, "htmlUrl", Heading.HtmlUrl);
+  line += " >";
+  return line;
 }
 
 std::string FeedLine(const TFeed& Feed, bool InGroup) {
-  std::string line = InGroup ? "      " : "    ";
-  line += "<outline title=\"" + XmlEscape(Feed.Title) + "\" description=\"" + XmlEscape(Feed.Description) +
-          "\" xmlUrl=\"" + XmlEscape(Feed.XmlUrl) + "\" htmlUrl=\"" + XmlEscape(Feed.HtmlUrl) +
-          "\" type=\"rss\"";
-  if (Feed.UnreadCount != 0) line += " unreadCount=\"" + std::to_string(Feed.UnreadCount) + "\"";
+  std::string line = InGroup ? "      <outline" : "    <outline";
+  line.reserve(112 + Feed.Title.size() + Feed.Description.size() + Feed.XmlUrl.size() + Feed.HtmlUrl.size());
+  AppendAttribute(line, "title", Feed.Title);
+  AppendAttribute(line, "description", Feed.Description);
+  AppendAttribute(line, "xmlUrl", Feed.XmlUrl);
+  AppendAttribute(line, "htmlUrl", Feed.HtmlUrl);
+  line += " type=\"rss\"";
+  if (Feed.UnreadCount != 0) {
+    line += " unreadCount=\"";
+    line += std::to_string(Feed.UnreadCount);
+    line += '"';
+  }
   line += " />";
   return line;
 }
@@ -40,21 +61,58 @@ int ParseCount(std::string_view Text) {
   return static_cast<int>(value);
 }
 
-// Trim(XmlUnescape(value)) of the attribute named exactly Name, empty when absent.
-std::string DecodedAttribute(TmoxXMLNode2& Element, std::string_view Name) {
-  int index = Element.AttributeIndex(Name);
-  return index < 0 ? std::string() : TakeDecoded(Element.Attributes[index].Value);
+// The attributes an entry is read from, each the first of its name.
+struct TOutlineAttributes {
+  const TmoxXMLString* Title = nullptr;
+  const TmoxXMLString* HtmlUrl = nullptr;
+  const TmoxXMLString* HtmlUrlLower = nullptr;
+  const TmoxXMLString* XmlUrl = nullptr;
+  const TmoxXMLString* XmlUrlLower = nullptr;
+  const TmoxXMLString* Description = nullptr;
+  const TmoxXMLString* UnreadCount = nullptr;
+
+  // One pass over the attributes instead of a search per name.
+  explicit TOutlineAttributes(const TmoxXMLNode2& Outline) {
+    for (const auto& attribute : Outline.Attributes) {
+      const std::string_view name = attribute->Name;
+      const TmoxXMLString** slot = nullptr;
+      if (name == "title")
+        slot = &Title;
+      else if (name == "htmlUrl")
+        slot = &HtmlUrl;
+      else if (name == "htmlurl")
+        slot = &HtmlUrlLower;
+      else if (name == "xmlUrl")
+        slot = &XmlUrl;
+      else if (name == "xmlurl")
+        slot = &XmlUrlLower;
+      else if (name == "description")
+        slot = &Description;
+      else if (name == "unreadCount")
+        slot = &UnreadCount;
+      if (slot != nullptr && *slot == nullptr) *slot = &attribute->Value;
+    }
+  }
+};
+
+// Target := Trim(XmlUnescape(Value)); empty when the attribute is absent.
+void Read(const TmoxXMLString* Value, TFieldDecoder& Decoder, std::string& Target) {
+  if (Value == nullptr)
+    Target.clear();
+  else
+    Decoder.Decode(*Value, Target);
 }
 
-std::shared_ptr<TFeed> EntryFromOutline(TmoxXMLNode2& Outline) {
+std::shared_ptr<TFeed> EntryFromOutline(const TmoxXMLNode2& Outline, TFieldDecoder& Decoder) {
+  const TOutlineAttributes attributes(Outline);
   auto feed = std::make_shared<TFeed>();
-  feed->Title = DecodedAttribute(Outline, "title");
-  feed->HtmlUrl = DecodedAttribute(Outline, "htmlUrl");
-  if (feed->HtmlUrl.empty()) feed->HtmlUrl = DecodedAttribute(Outline, "htmlurl");
-  feed->XmlUrl = DecodedAttribute(Outline, "xmlUrl");
-  if (feed->XmlUrl.empty()) feed->XmlUrl = DecodedAttribute(Outline, "xmlurl");
-  feed->Description = DecodedAttribute(Outline, "description");
-  feed->UnreadCount = ParseCount(Outline.GetAttribute("unreadCount"));
+  Read(attributes.Title, Decoder, feed->Title);
+  Read(attributes.HtmlUrl, Decoder, feed->HtmlUrl);
+  if (feed->HtmlUrl.empty()) Read(attributes.HtmlUrlLower, Decoder, feed->HtmlUrl);
+  Read(attributes.XmlUrl, Decoder, feed->XmlUrl);
+  if (feed->XmlUrl.empty()) Read(attributes.XmlUrlLower, Decoder, feed->XmlUrl);
+  Read(attributes.Description, Decoder, feed->Description);
+  feed->UnreadCount = attributes.UnreadCount ? ParseCount(*attributes.UnreadCount) : 0;
   return feed;
 }
 
@@ -65,6 +123,7 @@ void AddOutlines(TFeedList& List, const TmoxXMLNode2& Body) {
     const TmoxXMLNode2* Element;
     int NextChild;
   };
+  TFieldDecoder decoder;
   std::vector<TFrame> path{{&Body, 0}};
   while (!path.empty()) {
     TFrame& top = path.back();
@@ -72,10 +131,15 @@ void AddOutlines(TFeedList& List, const TmoxXMLNode2& Body) {
       path.pop_back();
       continue;
     }
-    TmoxXMLNode2& child = top.Element->Nodes[top.NextChild++];
-    List.Add(EntryFromOutline(child));
+    const TmoxXMLNode2& child = top.Element->Nodes[top.NextChild++];
+    List.Add(EntryFromOutline(child, decoder));
     if (child.Nodes.Count() > 0) path.push_back({&child, 0});
   }
+}
+
+// A document without a body is an empty list.
+void AddEntries(TFeedList& List, const TmoxXMLParser2& Document) {
+  if (const TmoxXMLNode2* body = Document.FindNode("body")) AddOutlines(List, *body);
 }
 
 }  // namespace
@@ -105,8 +169,16 @@ void LoadFeedListFromString(TFeedList& List, std::string Source) {
   TmoxXMLParser2 document;
   document.LoadFromString(std::move(Source));
   List.lastParseError_ = document.LastError;
-  // A document without a body is an empty list.
-  if (const TmoxXMLNode2* body = document.FindNode("body")) AddOutlines(List, *body);
+  AddEntries(List, document);
+}
+
+void TFeedList::LoadFromFile(const std::string& Path) {
+  Clear();
+  lastParseError_.clear();
+  TmoxXMLParser2 document;
+  document.LoadFromFile(Path);
+  lastParseError_ = document.LastError;
+  AddEntries(*this, document);
 }
 
 }  // namespace skimbrook

@@ -6,6 +6,7 @@
 #include <cassert>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,46 +17,67 @@
 #endif
 
 #include "model/uRSS.h"
+#include "model/uRSS_internal.h"
 
 namespace skimbrook {
 
 // =======================================================================================
 // Escaping
 
+namespace {
+
+// What XmlEscape writes for each byte; empty for the bytes written as they are.
+struct TEscapes {
+  std::array<std::array<char, 7>, 256> Text{};
+  std::array<uint8_t, 256> Length{};
+};
+
+constexpr TEscapes kEscapes = [] {
+  TEscapes escapes;
+  auto set = [&escapes](unsigned char Code, std::string_view Replacement) {
+    for (size_t i = 0; i < Replacement.size(); ++i) escapes.Text[Code][i] = Replacement[i];
+    escapes.Length[Code] = static_cast<uint8_t>(Replacement.size());
+  };
+  set('<', "&lt;");
+  set('>', "&gt;");
+  set('"', "&quot;");
+  set('\'', "&apos;");
+  set('&', "&amp;");
+  // 128 is written as itself: only 129 and above become references.
+  for (int code = 129; code <= 255; ++code) {
+    const char reference[] = {'&',
+                              '#',
+                              static_cast<char>('0' + code / 100),
+                              static_cast<char>('0' + code / 10 % 10),
+                              static_cast<char>('0' + code % 10),
+                              ';'};
+    set(static_cast<unsigned char>(code), std::string_view(reference, sizeof reference));
+  }
+  return escapes;
+}();
+
+}  // namespace
+
+void AppendXmlEscaped(std::string& Out, std::string_view Text) {
+  // Runs of bytes that stay as they are go in whole.
+  const char* const begin = Text.data();
+  const char* const end = begin + Text.size();
+  const char* run = begin;
+  for (const char* p = begin; p < end; ++p) {
+    const auto code = static_cast<unsigned char>(*p);
+    const size_t length = kEscapes.Length[code];
+    if (length == 0) continue;
+    Out.append(run, static_cast<size_t>(p - run));
+    Out.append(kEscapes.Text[code].data(), length);
+    run = p + 1;
+  }
+  Out.append(run, static_cast<size_t>(end - run));
+}
+
 std::string XmlEscape(std::string_view Text) {
   std::string out;
   out.reserve(Text.size() + Text.size() / 8);
-  for (char c : Text) {
-    const auto code = static_cast<unsigned char>(c);
-    switch (c) {
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&apos;";
-        break;
-      case '&':
-        out += "&amp;";
-        break;
-      default:
-        // 128 is written as itself: only 129 and above become references.
-        if (code <= 128) {
-          out += c;
-        } else {
-          out += "&#";
-          out += static_cast<char>('0' + code / 100);
-          out += static_cast<char>('0' + code / 10 % 10);
-          out += static_cast<char>('0' + code % 10);
-          out += ';';
-        }
-    }
-  }
+  AppendXmlEscaped(out, Text);
   return out;
 }
 
@@ -485,23 +507,28 @@ class TPass {
 #if defined(__SSE2__)
     P = DecodeInBlocks(P);
 #endif
+    // The rest: the bytes between two '&' or '\' go over in one piece.
     while (P < end_) {
-      if (*P == '&' || *P == '\\') {
-        P = DecodeSpecial(P);
-      } else {
-        *out_++ = *P++;
-      }
+      const char* const special = FindSpecial(P);
+      std::memmove(out_, P, static_cast<size_t>(special - P));
+      out_ += special - P;
+      if (special == end_) break;
+      P = DecodeSpecial(special);
     }
-    if (marks_) marks_->resize(markCount_);
+  }
+
+  // The number of marks noted: the first entries of Marks (its size is only its room).
+  size_t MarkCount() const {
+    return markCount_;
   }
 
   // Decodes only at Marks of the first pass over the same text: copies what lies
   // between them and decodes at each.
-  void DecodeAt(const std::vector<size_t>& Marks) {
-    const char* p = outBegin_ + Marks.front();
-    char* out = outBegin_ + Marks.front();  // see DecodeAmpersandQuickly
-    for (size_t mark : Marks) {
-      const char* at = outBegin_ + mark;
+  void DecodeAt(const size_t* Marks, size_t Count) {
+    const char* p = outBegin_ + Marks[0];
+    char* out = outBegin_ + Marks[0];  // see DecodeAmpersandQuickly
+    for (const size_t* mark = Marks; mark < Marks + Count; ++mark) {
+      const char* at = outBegin_ + *mark;
       if (at < p) continue;  // inside a run decoded step by step
       std::memmove(out, p, static_cast<size_t>(at - p));
       out += at - p;
@@ -530,6 +557,22 @@ class TPass {
   void MakeRoomForMarks(size_t Count) {
     if (marks_ && marks_->size() - markCount_ < Count)
       marks_->resize(std::max(2 * marks_->size(), markCount_ + Count));
+  }
+
+  // The first '&' or '\' from P on, or end_.
+  const char* FindSpecial(const char* P) const {
+#if defined(__SSE2__)
+    const __m128i ampersand = _mm_set1_epi8('&');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    for (; end_ - P >= 16; P += 16) {
+      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(P));
+      const int bits =
+          _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(block, ampersand), _mm_cmpeq_epi8(block, backslash)));
+      if (bits != 0) return P + __builtin_ctz(static_cast<unsigned>(bits));
+    }
+#endif
+    while (P < end_ && *P != '&' && *P != '\\') ++P;
+    return P;
   }
 
   // Decodes the '&' or '\' at P and what belongs to it; returns where decoding goes on.
@@ -686,7 +729,8 @@ uint64_t SpecialBytes(const char* P) {
 
 const char* TPass::DecodeInBlocks(const char* P) {
   char* out = out_;  // see DecodeAmpersandQuickly
-  for (const char* block = P; end_ - block >= 64 + kQuickLookahead; block += 64) {
+  const char* block = P;
+  for (; end_ - block >= 64 + kQuickLookahead; block += 64) {
     MakeRoomForMarks(64);
     for (uint64_t special = SpecialBytes(block); special; special &= special - 1) {
       const char* at = block + __builtin_ctzll(special);
@@ -709,6 +753,12 @@ const char* TPass::DecodeInBlocks(const char* P) {
       MakeRoomForMarks(64);  // a run decoded step by step may have noted marks beyond this block
     }
   }
+  // The rest of the blocks looked at holds nothing to decode: it goes over in one piece.
+  if (block > P) {
+    std::memmove(out, P, static_cast<size_t>(block - P));
+    out += block - P;
+    P = block;
+  }
   out_ = out;
   return P;
 }
@@ -726,17 +776,22 @@ std::string XmlUnescapeOnce(std::string_view Text) {
   return result;
 }
 
+size_t XmlUnescapeInto(std::string_view Text, char* Out, std::vector<size_t>& Marks) {
+  if (Text.empty()) return 0;
+  TPass first(Text.data() + Text.size(), Out, Out, &Marks);
+  first.Decode(Text.data());
+  const size_t length = static_cast<size_t>(first.Out() - Out);
+  if (first.MarkCount() == 0) return length;
+  TPass second(Out + length, Out, Out, nullptr);
+  second.DecodeAt(Marks.data(), first.MarkCount());
+  return static_cast<size_t>(second.Out() - Out);
+}
+
 std::string XmlUnescape(std::string_view Text) {
   if (Text.empty()) return {};
   std::string result(Text.size(), '\0');
   std::vector<size_t> marks;
-  TPass first(Text.data() + Text.size(), result.data(), result.data(), &marks);
-  first.Decode(Text.data());
-  result.resize(static_cast<size_t>(first.Out() - result.data()));
-  if (marks.empty()) return result;
-  TPass second(result.data() + result.size(), result.data(), result.data(), nullptr);
-  second.DecodeAt(marks);
-  result.resize(static_cast<size_t>(second.Out() - result.data()));
+  result.resize(XmlUnescapeInto(Text, result.data(), marks));
   return result;
 }
 
@@ -750,19 +805,27 @@ std::string AlphaNumOnly(std::string_view Text) {
   return out;
 }
 
-std::string StripTags(std::string_view Text) {
+size_t StripTagsInPlace(char* Text, size_t Size) {
   // Deleting "<...>" leaves no '<' or '>' before the point of deletion, so the next
   // first '<' and first '>' are searched only after it.
-  std::string out;
+  size_t out = 0;
   size_t from = 0;
-  while (true) {
-    const size_t open = Text.find('<', from);
-    const size_t close = Text.find('>', from);
-    if (open == std::string_view::npos || close == std::string_view::npos || close < open) break;
-    out.append(Text.substr(from, open - from));
-    from = close + 1;
+  while (from < Size) {
+    const void* open = std::memchr(Text + from, '<', Size - from);
+    const void* close = std::memchr(Text + from, '>', Size - from);
+    if (open == nullptr || close == nullptr || close < open) break;
+    const size_t at = static_cast<size_t>(static_cast<const char*>(open) - Text);
+    std::memmove(Text + out, Text + from, at - from);
+    out += at - from;
+    from = static_cast<size_t>(static_cast<const char*>(close) - Text) + 1;
   }
-  out.append(Text.substr(from));
+  std::memmove(Text + out, Text + from, Size - from);
+  return out + (Size - from);
+}
+
+std::string StripTags(std::string_view Text) {
+  std::string out(Text);
+  out.resize(StripTagsInPlace(out.data(), out.size()));
   return out;
 }
 
@@ -773,6 +836,81 @@ std::string Trim(std::string_view Text) {
   while (first < last && blank(Text[first])) ++first;
   while (last > first && blank(Text[last - 1])) --last;
   return std::string(Text.substr(first, last - first));
+}
+
+// =======================================================================================
+// Decoding the fields of documents
+
+namespace {
+
+bool IsBlank(char C) {
+  return static_cast<unsigned char>(C) <= 32;
+}
+
+std::string_view Trimmed(std::string_view Text) {
+  size_t first = 0;
+  size_t last = Text.size();
+  while (first < last && IsBlank(Text[first])) ++first;
+  while (last > first && IsBlank(Text[last - 1])) --last;
+  return Text.substr(first, last - first);
+}
+
+bool Contains(std::string_view Text, char C) {
+  return std::memchr(Text.data(), C, Text.size()) != nullptr;
+}
+
+// Nothing for XmlUnescape to decode: every step of it starts at "&" or at a backslash.
+// Fields are mostly short, so both are looked for in one pass of sixteen bytes a step.
+bool HasNothingToDecode(std::string_view Text) {
+  const char* p = Text.data();
+  const char* const end = p + Text.size();
+#if defined(__SSE2__)
+  if (end - p >= 16) {
+    const __m128i ampersand = _mm_set1_epi8('&');
+    const __m128i backslash = _mm_set1_epi8('\\');
+    auto hasSpecial = [&](const char* At) {
+      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(At));
+      return _mm_movemask_epi8(
+                 _mm_or_si128(_mm_cmpeq_epi8(block, ampersand), _mm_cmpeq_epi8(block, backslash))) != 0;
+    };
+    for (; end - p > 16; p += 16)
+      if (hasSpecial(p)) return false;
+    // The last sixteen bytes, which may overlap those already looked at.
+    return !hasSpecial(end - 16);
+  }
+#endif
+  for (; p < end; ++p)
+    if (*p == '&' || *p == '\\') return false;
+  return true;
+}
+
+}  // namespace
+
+char* TFieldDecoder::Room(size_t Size) {
+  if (capacity_ < Size) {
+    buffer_ = std::make_unique_for_overwrite<char[]>(Size);
+    capacity_ = Size;
+  }
+  return buffer_.get();
+}
+
+void TFieldDecoder::Decode(std::string_view Raw, std::string& Out) {
+  if (HasNothingToDecode(Raw)) {
+    Out.assign(Trimmed(Raw));
+    return;
+  }
+  char* text = Room(Raw.size());
+  Out.assign(Trimmed(std::string_view(text, XmlUnescapeInto(Raw, text, marks_))));
+}
+
+void TFieldDecoder::DecodeTitle(std::string_view Raw, std::string& Out) {
+  if (HasNothingToDecode(Raw) && !Contains(Raw, '<')) {
+    Out.assign(Trimmed(Raw));
+    return;
+  }
+  char* text = Room(Raw.size());
+  const size_t length = StripTagsInPlace(text, XmlUnescapeInto(Raw, text, marks_));
+  Out.assign(Trimmed(std::string_view(text, length)));
 }
 
 }  // namespace skimbrook

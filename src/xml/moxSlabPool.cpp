@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
+#include <mutex>
 #include <new>
 
 #include "xml/moxXMLParser2.h"
@@ -15,20 +16,29 @@
 #endif
 #endif
 
+#if defined(SKIMBROOK_PLAIN_TREE_MEMORY)
+#include <sanitizer/asan_interface.h>
+#define SKIMBROOK_POISON(Address, Size) ASAN_POISON_MEMORY_REGION(Address, Size)
+#define SKIMBROOK_UNPOISON(Address, Size) ASAN_UNPOISON_MEMORY_REGION(Address, Size)
+#else
+#define SKIMBROOK_POISON(Address, Size) ((void)(Address), (void)(Size))
+#define SKIMBROOK_UNPOISON(Address, Size) ((void)(Address), (void)(Size))
+#endif
+
 namespace skimbrook {
 namespace {
 
 constexpr std::size_t kSlabBytes = 64 * 1024;
 constexpr std::size_t kAlignment = alignof(std::max_align_t);
 
-constexpr std::size_t RoundUp(std::size_t Size) {
-  return (Size + kAlignment - 1) / kAlignment * kAlignment;
+constexpr std::size_t RoundUp(std::size_t Size, std::size_t Alignment = kAlignment) {
+  return (Size + Alignment - 1) / Alignment * Alignment;
 }
 
 // The head of a slab, at its start; the slab is aligned to its size, so any object's
 // slab is found by masking the object's address.
 struct TSlab {
-  // Objects still alive plus the reservation of the thread that is filling the slab.
+  // Objects still alive plus the reservation of the thread or arena that is filling it.
   std::atomic<std::size_t> References;
   char* Next;
   char* Limit;
@@ -40,10 +50,61 @@ TSlab* SlabOf(void* Object) {
   return reinterpret_cast<TSlab*>(reinterpret_cast<std::uintptr_t>(Object) & ~(kSlabBytes - 1));
 }
 
+// Slabs given back are kept for the next tree, up to a limit: a fresh slab costs a page
+// fault for every 4 KiB first written, which is several times the cost of building the
+// objects in it.
+class TSlabCache {
+ public:
+  ~TSlabCache() {
+    for (void* slab : free_) std::free(slab);
+  }
+
+  void* Take() {
+    {
+      std::lock_guard<std::mutex> guard(lock_);
+      if (!free_.empty()) {
+        void* slab = free_.back();
+        free_.pop_back();
+        return slab;
+      }
+    }
+    void* memory = std::aligned_alloc(kSlabBytes, kSlabBytes);
+    if (memory == nullptr) throw std::bad_alloc();
+    return memory;
+  }
+
+  void Give(void* Slab) noexcept {
+#if !defined(SKIMBROOK_PLAIN_TREE_MEMORY)
+    // With the sanitizer a slab goes straight back to the heap, so that any later use of
+    // it is reported.
+    static constexpr std::size_t kKeptSlabs = 128;  // 8 MiB
+    std::lock_guard<std::mutex> guard(lock_);
+    if (free_.size() < kKeptSlabs) {
+      try {
+        free_.push_back(Slab);
+        return;
+      } catch (...) {
+      }
+    }
+#endif
+    std::free(Slab);
+  }
+
+ private:
+  std::mutex lock_;
+  std::vector<void*> free_;
+};
+
+TSlabCache& Slabs() {
+  // Never destroyed: slabs may be released by static destructors of other units.
+  static TSlabCache* cache = new TSlabCache;
+  return *cache;
+}
+
 void Unreference(TSlab* Slab, std::size_t Count) noexcept {
   if (Slab->References.fetch_sub(Count, std::memory_order_acq_rel) == Count) {
     Slab->~TSlab();
-    std::free(Slab);
+    Slabs().Give(Slab);
   }
 }
 
@@ -69,8 +130,7 @@ class TFillingSlab {
 
   void Replace() {
     Retire();
-    void* memory = std::aligned_alloc(kSlabBytes, kSlabBytes);
-    if (memory == nullptr) throw std::bad_alloc();
+    void* memory = Slabs().Take();
     char* base = static_cast<char*>(memory);
     slab_ = new (memory) TSlab{{Capacity() + 1}, base + kHeadBytes, base + kHeadBytes + Capacity() * size_};
   }
@@ -116,6 +176,55 @@ void ReleaseTreeObject(void* Object, std::size_t ObjectSize) noexcept {
     return;
   }
   Unreference(SlabOf(Object), 1);
+}
+
+// ---------------------------------------------------------------------------------------
+// TTreeArena
+
+void TTreeArena::Unpoison(char* Memory, std::size_t Count) {
+  SKIMBROOK_UNPOISON(Memory, Count);
+}
+
+char* TTreeArena::AllocateBlock(std::size_t Count) {
+  blocks_.reserve(blocks_.size() + 1);
+  void* block = std::malloc(Count);
+  if (block == nullptr) throw std::bad_alloc();
+  blocks_.push_back(block);
+  return static_cast<char*>(block);
+}
+
+char* TTreeArena::BumpInNewSlab(std::size_t Count) {
+  slabs_.reserve(slabs_.size() + 1);
+  void* memory = Slabs().Take();
+  char* base = static_cast<char*>(memory);
+  new (memory) TSlab{{1}, nullptr, nullptr};
+  slabs_.push_back(memory);
+  limit_ = base + kSlabBytes;
+  next_ = base + kHeadBytes + Count;
+  SKIMBROOK_POISON(next_, static_cast<std::size_t>(limit_ - next_));
+  return base + kHeadBytes;
+}
+
+void TTreeArena::Rewind(const TMark& Mark) {
+  while (blocks_.size() > Mark.Blocks) {
+    std::free(blocks_.back());
+    blocks_.pop_back();
+  }
+  while (slabs_.size() > Mark.Slabs) {
+    Unreference(static_cast<TSlab*>(slabs_.back()), 1);
+    slabs_.pop_back();
+  }
+  if (slabs_.empty()) {
+    next_ = limit_ = nullptr;
+    return;
+  }
+  next_ = Mark.Next;
+  limit_ = static_cast<char*>(slabs_.back()) + kSlabBytes;
+  SKIMBROOK_POISON(next_, static_cast<std::size_t>(limit_ - next_));
+}
+
+void TTreeArena::HoldAlone(void* Object) {
+  SlabOf(Object)->References.fetch_add(1, std::memory_order_relaxed);
 }
 
 }  // namespace skimbrook

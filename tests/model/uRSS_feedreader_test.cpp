@@ -278,6 +278,33 @@ TEST(FeedReader, UnreadableFileRaisesAndLeavesAnEmptyLoadedList) {
   EXPECT_EQ(feed.ItemCount(), 0);
 }
 
+// A file larger than the steps in which read parts go back to the system, written in
+// the program's own cache form.
+TEST(FeedReader, LargeFileReadsAsItsBytesInMemoryDo) {
+  TFeed written("big", "http://big.example/", "http://big.example/rss", "many items");
+  for (int i = 0; i < 4000; ++i) {
+    written.AddItem(
+        test::MakeItem("item " + std::to_string(i), i % 3 == 0, "http://big.example/" + std::to_string(i),
+                       "<p>" + std::string(900, static_cast<char>('a' + i % 26)) + "</p>", "Mon"));
+  }
+  const std::string bytes = JoinLinesCRLF(CacheFileLines(written));
+  ASSERT_GT(bytes.size(), 3u << 20);
+  test::TTempDir dir;
+  test::WriteFile(dir.File("big.xml"), bytes);
+  TFeed fromFile;
+  fromFile.LoadFromFile(dir.File("big.xml"));
+  TFeed fromMemory;
+  LoadFeedFromString(fromMemory, bytes);
+  ASSERT_EQ(fromFile.ItemCount(), 4000);
+  ASSERT_EQ(fromMemory.ItemCount(), 4000);
+  for (int i = 0; i < 4000; ++i) {
+    ASSERT_EQ(fromFile.Items(i).Title, fromMemory.Items(i).Title);
+    ASSERT_EQ(fromFile.Items(i).Description, written.Items(i).Description);
+    ASSERT_EQ(fromFile.Items(i).IsRead, i % 3 == 0);
+  }
+  EXPECT_EQ(fromFile.UnreadCount, fromMemory.UnreadCount);
+}
+
 TEST(FeedReader, LoadCacheWithoutCacheFileDoesNothing) {
   test::TTempDir dir;
   SetDataFolder(dir.Path());

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "model/uRSS.h"
+#include "model/uRSS_internal.h"
 #include "tools/LiteralUnescape.h"
 
 namespace skimbrook {
@@ -32,6 +33,33 @@ TEST(XmlEscape, WritesBytesUpTo128AsThemselvesAndAboveAsDecimalReferences) {
   EXPECT_EQ(XmlEscape("\x81"), "&#129;");
   EXPECT_EQ(XmlEscape("caf\xe9"), "caf&#233;");
   EXPECT_EQ(XmlEscape("\xff"), "&#255;");
+}
+
+TEST(XmlEscape, AppendsToWhatIsThereAndWritesRunsOfEveryByteWhole) {
+  std::string all;
+  for (int code = 0; code <= 255; ++code) all += std::string(3, static_cast<char>(code));
+  std::string expected;
+  for (char c : all) {
+    const auto code = static_cast<unsigned char>(c);
+    if (c == '<')
+      expected += "&lt;";
+    else if (c == '>')
+      expected += "&gt;";
+    else if (c == '"')
+      expected += "&quot;";
+    else if (c == '\'')
+      expected += "&apos;";
+    else if (c == '&')
+      expected += "&amp;";
+    else if (code > 128)
+      expected += "&#" + std::to_string(code) + ";";
+    else
+      expected += c;
+  }
+  EXPECT_EQ(XmlEscape(all), expected);
+  std::string line = "start:";
+  AppendXmlEscaped(line, all);
+  EXPECT_EQ(line, "start:" + expected);
 }
 
 TEST(XmlEscape, EveryByteOtherThanBackslashReadsBackThroughXmlUnescape) {
@@ -117,6 +145,32 @@ INSTANTIATE_TEST_SUITE_P(Spans, StripTagsRules,
                                            TTextCase{"<b>bold</b> > x <i>", "bold > x <i>"},
                                            TTextCase{"a<b>c<d", "ac<d"}, TTextCase{"<>", ""},
                                            TTextCase{"no markup", "no markup"}, TTextCase{"", ""}));
+
+// ---------------------------------------------------------------------------------------
+// The decoder of document fields
+
+TEST(FieldDecoder, GivesTheTreatmentsOfEachFieldWhateverItDecodedBefore) {
+  // Long and short texts in turn, so that the working memory is reused at every size.
+  const std::vector<std::string> fields = {
+      std::string(300, 'x') + "&amp;amp;" + std::string(300, 'y') + "&lt;b&gt;z&lt;/b&gt;",
+      "  plain  ",
+      "&#32; &lt;p&gt;Tom &amp;amp; Jerry&lt;/p&gt;\\n",
+      "",
+      "a\\tb",
+      "<b>x</b> &amp; y",
+      "&amp;#60;i&amp;#62;t&#38;lt;/i&gt; \\n",
+      std::string(2000, '&') + "#38;"};
+  TFieldDecoder decoder;
+  std::string out = "previous";
+  for (int round = 0; round < 2; ++round) {
+    for (const std::string& field : fields) {
+      decoder.Decode(field, out);
+      EXPECT_EQ(out, Trim(XmlUnescape(field))) << field.substr(0, 40);
+      decoder.DecodeTitle(field, out);
+      EXPECT_EQ(out, Trim(StripTags(XmlUnescape(field)))) << field.substr(0, 40);
+    }
+  }
+}
 
 TEST(Trim, RemovesCodesUpTo32AtBothEndsOnly) {
   EXPECT_EQ(Trim(std::string(" \t\r\n\0\x01 a \x1f b \x20", 14)), "a \x1f b");
