@@ -9,8 +9,8 @@ inline constexpr const char* kMainCaption = "Skimbrook v.1.0";
 inline constexpr const char* kVersion = "1.0";
 inline constexpr const char* kBuild = "100";
 // Month/day/year, two digits, two digits, four digits.
-inline constexpr const char* kReleaseDate = "06/14/2024";
-inline constexpr const char* kRightsNotice = "Copyright (C) 2024 The Skimbrook developers";
+inline constexpr const char* kReleaseDate = "12/08/2026";
+inline constexpr const char* kRightsNotice = "Copyright (C) 2026 The Skimbrook developers";
 
 // The product's web site (its root page), opened by Help > Home Page and the browser's
 // home button.
