@@ -54,7 +54,8 @@ QString CacheFileName(const std::string& Url) {
 class DesktopSession : public ::testing::Test {
  protected:
   void SetUp() override {
-    const QString missing = test::TVirtualDesktop::MissingTool({"Xvfb", "trayer", "xdotool", "xeyes", "gdbus"});
+    const QString missing =
+        test::TVirtualDesktop::MissingTool({"Xvfb", "trayer", "xdotool", "xeyes", "gdbus"});
     if (!missing.isEmpty()) GTEST_SKIP() << missing.toStdString() << " is not installed";
     ASSERT_TRUE(desktop_.IsRunning());
     environment_ = desktop_.Environment(test::IsolatedEnvironment(dir_.path()));
@@ -65,7 +66,8 @@ class DesktopSession : public ::testing::Test {
           "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Skimbrook\\1.0\\Options]\r\n\"ShowTips\"=\"0\"\r\n"
           "\"AutomaticallyDownload\"=\"0\"\r\n");
     // The notification area, so that the program's icon is really there.
-    Start(trayer_, "trayer", {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24"});
+    Start(trayer_, "trayer",
+          {"--edge", "top", "--align", "right", "--widthtype", "request", "--height", "24"});
   }
   void TearDown() override {
     for (QProcess* process : {&program_, &trayer_, &eyes_}) {

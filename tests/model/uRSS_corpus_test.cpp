@@ -16,7 +16,9 @@
 namespace skimbrook {
 namespace {
 
-std::string CorpusRoot() { return test::CorpusPath(); }
+std::string CorpusRoot() {
+  return test::CorpusPath();
+}
 
 bool IsNumberedReaderError(const std::string& Message) {
   return Message == "1: unrecognized feed format" || Message == "2: <channel> not found";

@@ -46,8 +46,8 @@ TEST_P(DesktopActivationTest, ALaterStartGivesTheRunningCopyTheFocus) {
   Start(first_, test::TestAppPath());
   // A generous wait: beside other test programs on a busy machine the first start is slow.
   const QString window = desktop_->WindowNamed("Skimbrook v.1.0", 60000);
-  ASSERT_FALSE(window.isEmpty()) << "state " << first_.state() << ", output: "
-                                 << first_.readAllStandardError().toStdString();
+  ASSERT_FALSE(window.isEmpty()) << "state " << first_.state()
+                                 << ", output: " << first_.readAllStandardError().toStdString();
   if (GetParam()) {
     desktop_->XDoTool({"windowminimize", "--sync", window});
     ASSERT_TRUE(desktop_->XDoTool({"search", "--onlyvisible", "--name", "^Skimbrook v.1.0$"}).isEmpty());

@@ -48,9 +48,13 @@ void WriteFile(const std::string& Path, const std::string& Bytes) {
   if (!out) throw std::runtime_error("cannot write " + Path);
 }
 
-bool Exists(const std::string& Path) { return std::filesystem::exists(Path); }
+bool Exists(const std::string& Path) {
+  return std::filesystem::exists(Path);
+}
 
-std::string DataPath(const std::string& Name) { return std::string(SKIMBROOK_TEST_DATA) + "/" + Name; }
+std::string DataPath(const std::string& Name) {
+  return std::string(SKIMBROOK_TEST_DATA) + "/" + Name;
+}
 
 std::string CorpusPath() {
   // The environment wins, so a checkout in another folder layout can still find it.
