@@ -260,11 +260,18 @@ std::shared_ptr<TFeed> TFeedList::Delete(int Index) {
 }
 
 void TFeedList::Clear() {
+  // The entries leave the list before any of them is destroyed, so no destructor sees a
+  // half-cleared list.
   std::vector<std::shared_ptr<TFeed>> feeds = std::exchange(feeds_, {});
   for (auto& feed : feeds) {
     feed->Owner = nullptr;
     feed->indexHint_ = -1;
   }
+  feeds.clear();
+  // The emptied storage is kept for the next entries: a list is mostly cleared to be
+  // filled again, and growing it anew asks the allocator for ever larger blocks while the
+  // old entries' memory waits to be reused.
+  if (feeds_.capacity() == 0) feeds_.swap(feeds);
 }
 
 void TFeedList::SaveToFile(const std::string& Path) const {
