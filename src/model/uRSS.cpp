@@ -135,6 +135,27 @@ void TFeed::AddItem(std::shared_ptr<TFeedItem> Item) {
   items_.push_back(std::move(Item));
 }
 
+void TFeed::AdoptItems(std::vector<std::shared_ptr<TFeedItem>>&& First,
+                       std::vector<std::shared_ptr<TFeedItem>>&& Then, int Unread) {
+  itemsLoaded_ = true;
+  const bool wasEmpty = items_.empty();
+  if (wasEmpty && (First.empty() || Then.empty())) {
+    // A document mostly fills one of the lists only, which then becomes the feed's own
+    // without its items being visited again.
+    items_ = std::move(First.empty() ? Then : First);
+  } else {
+    items_.reserve(items_.size() + First.size() + Then.size());
+    for (auto* list : {&First, &Then}) {
+      const int offset = static_cast<int>(items_.size());
+      for (auto& item : *list) {
+        item->index_ += offset;
+        items_.push_back(std::move(item));
+      }
+    }
+  }
+  UnreadCount = wasEmpty ? Unread : CountUnread();
+}
+
 int TFeed::CountUnread() const {
   int unread = 0;
   for (const auto& item : items_)
