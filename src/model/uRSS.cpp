@@ -135,6 +135,27 @@ void TFeed::AddItem(std::shared_ptr<TFeedItem> Item) {
   items_.push_back(std::move(Item));
 }
 
+void TFeed::AdoptItems(std::vector<std::shared_ptr<TFeedItem>>&& First,
+                       std::vector<std::shared_ptr<TFeedItem>>&& Then, int Unread) {
+  itemsLoaded_ = true;
+  const bool wasEmpty = items_.empty();
+  if (wasEmpty && (First.empty() || Then.empty())) {
+    // A document mostly fills one of the lists only, which then becomes the feed's own
+    // without its items being visited again.
+    items_ = std::move(First.empty() ? Then : First);
+  } else {
+    items_.reserve(items_.size() + First.size() + Then.size());
+    for (auto* list : {&First, &Then}) {
+      const int offset = static_cast<int>(items_.size());
+      for (auto& item : *list) {
+        item->index_ += offset;
+        items_.push_back(std::move(item));
+      }
+    }
+  }
+  UnreadCount = wasEmpty ? Unread : CountUnread();
+}
+
 int TFeed::CountUnread() const {
   int unread = 0;
   for (const auto& item : items_)
@@ -260,11 +281,18 @@ std::shared_ptr<TFeed> TFeedList::Delete(int Index) {
 }
 
 void TFeedList::Clear() {
+  // The entries leave the list before any of them is destroyed, so no destructor sees a
+  // half-cleared list.
   std::vector<std::shared_ptr<TFeed>> feeds = std::exchange(feeds_, {});
   for (auto& feed : feeds) {
     feed->Owner = nullptr;
     feed->indexHint_ = -1;
   }
+  feeds.clear();
+  // The emptied storage is kept for the next entries: a list is mostly cleared to be
+  // filled again, and growing it anew asks the allocator for ever larger blocks while the
+  // old entries' memory waits to be reused.
+  if (feeds_.capacity() == 0) feeds_.swap(feeds);
 }
 
 void TFeedList::SaveToFile(const std::string& Path) const {

@@ -59,6 +59,7 @@ class TFeedItem {
 
  private:
   friend class TFeed;
+  friend class TFeedReader;
   int index_ = -1;  // position in Feed's items, fixed when added (items are only appended)
 };
 
@@ -118,8 +119,13 @@ class TFeed {
  private:
   friend class TFeedList;
   friend void LoadFeedFromString(TFeed& Feed, std::string Source);
+  friend class TFeedReader;
   // Drops the current items (they stop pointing at this feed) and starts an empty list.
   void ReplaceItems();
+  // Appends the items of First, then those of Then, which already point at this feed and
+  // know their positions within their own lists; Unread of them are unread.
+  void AdoptItems(std::vector<std::shared_ptr<TFeedItem>>&& First,
+                  std::vector<std::shared_ptr<TFeedItem>>&& Then, int Unread);
   void DetachItems();
   bool itemsLoaded_ = false;
   std::vector<std::shared_ptr<TFeedItem>> items_;

@@ -49,26 +49,39 @@ struct TFeedField {
   std::string Value;
 };
 
+}  // namespace
+
+// Reads the elements as the parse hands them over. Each item is made ready for the feed
+// as it is read (owner, position, unread count), so that the feed takes the whole list at
+// the end without visiting the items again.
 class TFeedReader final : public TmoxXMLElementHandler {
  public:
-  explicit TFeedReader(const TmoxXMLParser2& Document) : document_(Document) {}
+  TFeedReader(const TmoxXMLParser2& Document, TFeed& Feed) : document_(Document), feed_(Feed) {}
 
   void ElementStarted(TmoxXMLNode2& Element) override;
   TAfterEnd ElementEnded(TmoxXMLNode2& Element) override;
 
-  // After the parse: puts what was read into Feed, whose items have just been replaced,
-  // or throws the reader's numbered error.
-  void ApplyTo(TFeed& Feed);
+  // After the parse: puts what was read into the feed, whose items have just been
+  // replaced, or throws the reader's numbered error.
+  void ApplyTo();
 
  private:
   enum class TDialect { None, Rss, Atom, Other };
 
   TAfterEnd RssElementEnded(const TmoxXMLNode2& Element);
   TAfterEnd AtomElementEnded(const TmoxXMLNode2& Element);
-  std::shared_ptr<TFeedItem> ReadRssItem(const TmoxXMLNode2& Element);
-  std::shared_ptr<TFeedItem> ReadAtomEntry(const TmoxXMLNode2& Element);
+  // The item read from Element, to be added to Items.
+  std::shared_ptr<TFeedItem> ReadRssItem(const TmoxXMLNode2& Element,
+                                         const std::vector<std::shared_ptr<TFeedItem>>& Items);
+  std::shared_ptr<TFeedItem> ReadAtomEntry(const TmoxXMLNode2& Element,
+                                           const std::vector<std::shared_ptr<TFeedItem>>& Items);
+  // A new item of the feed, at the end of Items.
+  std::shared_ptr<TFeedItem> NewItem(const std::vector<std::shared_ptr<TFeedItem>>& Items);
+  // Adds the finished Item to Items.
+  void Keep(std::vector<std::shared_ptr<TFeedItem>>& Items, std::shared_ptr<TFeedItem> Item);
 
   const TmoxXMLParser2& document_;
+  TFeed& feed_;
   TDialect dialect_ = TDialect::None;
   TFieldDecoder decoder_;
   bool channelFound_ = false;
@@ -77,7 +90,20 @@ class TFeedReader final : public TmoxXMLElementHandler {
   bool atomLinkSeen_ = false;
   std::vector<std::shared_ptr<TFeedItem>> rootItems_;     // items of the document element
   std::vector<std::shared_ptr<TFeedItem>> channelItems_;  // items of the channel
+  int unread_ = 0;                                        // unread items of both lists
 };
+
+std::shared_ptr<TFeedItem> TFeedReader::NewItem(const std::vector<std::shared_ptr<TFeedItem>>& Items) {
+  auto item = std::make_shared<TFeedItem>();
+  item->Feed = &feed_;
+  item->index_ = static_cast<int>(Items.size());
+  return item;
+}
+
+void TFeedReader::Keep(std::vector<std::shared_ptr<TFeedItem>>& Items, std::shared_ptr<TFeedItem> Item) {
+  if (!Item->IsRead) ++unread_;
+  Items.push_back(std::move(Item));
+}
 
 void TFeedReader::ElementStarted(TmoxXMLNode2& Element) {
   if (&Element == &document_) {
@@ -110,12 +136,16 @@ TmoxXMLElementHandler::TAfterEnd TFeedReader::ElementEnded(TmoxXMLNode2& Element
   }
 }
 
+namespace {
+
 // Reads the field from Element unless an earlier element supplied it.
 void TakeFirst(TFeedField& Field, const TmoxXMLNode2& Element, TFieldDecoder& Decoder) {
   if (Field.Found) return;
   Field.Found = true;
   Decoder.Decode(Element.Text, Field.Value);
 }
+
+}  // namespace
 
 // ---------------------------------------------------------------------------------------
 // RSS and RDF
@@ -124,13 +154,13 @@ TmoxXMLElementHandler::TAfterEnd TFeedReader::RssElementEnded(const TmoxXMLNode2
   const std::string_view name = Element.Name;
   if (Element.Parent == &document_) {
     // RSS 1.0 keeps its items beside the channel, RSS 2.0 inside it.
-    if (SameText(name, "item")) rootItems_.push_back(ReadRssItem(Element));
+    if (SameText(name, "item")) Keep(rootItems_, ReadRssItem(Element, rootItems_));
     if (&Element == channel_) channel_ = nullptr;
     return TAfterEnd::Drop;
   }
   if (Element.Parent != channel_ || channel_ == nullptr) return TAfterEnd::Keep;
   if (SameText(name, "item"))
-    channelItems_.push_back(ReadRssItem(Element));
+    Keep(channelItems_, ReadRssItem(Element, channelItems_));
   else if (name == "title")
     TakeFirst(title_, Element, decoder_);
   else if (name == "link")
@@ -140,11 +170,12 @@ TmoxXMLElementHandler::TAfterEnd TFeedReader::RssElementEnded(const TmoxXMLNode2
   return TAfterEnd::Drop;
 }
 
-std::shared_ptr<TFeedItem> TFeedReader::ReadRssItem(const TmoxXMLNode2& Element) {
+std::shared_ptr<TFeedItem> TFeedReader::ReadRssItem(const TmoxXMLNode2& Element,
+                                                    const std::vector<std::shared_ptr<TFeedItem>>& Items) {
   static constexpr std::array<std::string_view, 6> kNames = {"title",           "link",    "description",
                                                              "content:encoded", "dc:date", "pubDate"};
   enum { kTitle, kLink, kDescription, kContent, kDcDate, kPubDate };
-  auto item = std::make_shared<TFeedItem>();
+  auto item = NewItem(Items);
   item->IsRead = SameText(Element.GetAttribute("isRead"), "True");
   const auto child = FirstChildrenNamed(Element, kNames);
   if (child[kTitle]) decoder_.DecodeTitle(child[kTitle]->Text, item->Title);
@@ -166,7 +197,7 @@ TmoxXMLElementHandler::TAfterEnd TFeedReader::AtomElementEnded(const TmoxXMLNode
   if (Element.Parent != &document_) return TAfterEnd::Keep;
   const std::string_view name = Element.Name;
   if (SameText(name, "entry")) {
-    rootItems_.push_back(ReadAtomEntry(Element));
+    Keep(rootItems_, ReadAtomEntry(Element, rootItems_));
   } else if (name == "title") {
     TakeFirst(title_, Element, decoder_);
   } else if (name == "link" && !atomLinkSeen_) {
@@ -181,11 +212,12 @@ TmoxXMLElementHandler::TAfterEnd TFeedReader::AtomElementEnded(const TmoxXMLNode
   return TAfterEnd::Drop;
 }
 
-std::shared_ptr<TFeedItem> TFeedReader::ReadAtomEntry(const TmoxXMLNode2& Element) {
+std::shared_ptr<TFeedItem> TFeedReader::ReadAtomEntry(const TmoxXMLNode2& Element,
+                                                      const std::vector<std::shared_ptr<TFeedItem>>& Items) {
   static constexpr std::array<std::string_view, 6> kNames = {"title",    "link",    "issued",
                                                              "modified", "summary", "content"};
   enum { kTitle, kLink, kIssued, kModified, kSummary, kContent };
-  auto item = std::make_shared<TFeedItem>();
+  auto item = NewItem(Items);
   const auto child = FirstChildrenNamed(Element, kNames);
   if (child[kTitle]) decoder_.DecodeTitle(child[kTitle]->Text, item->Title);
   if (child[kLink]) {
@@ -203,19 +235,15 @@ std::shared_ptr<TFeedItem> TFeedReader::ReadAtomEntry(const TmoxXMLNode2& Elemen
 
 // ---------------------------------------------------------------------------------------
 
-void TFeedReader::ApplyTo(TFeed& Feed) {
+void TFeedReader::ApplyTo() {
   if (dialect_ != TDialect::Rss && dialect_ != TDialect::Atom)
     throw std::runtime_error("1: unrecognized feed format");
   if (dialect_ == TDialect::Rss && !channelFound_) throw std::runtime_error("2: <channel> not found");
-  if (title_.Found) Feed.Title = std::move(title_.Value);
-  if (htmlUrl_.Found) Feed.HtmlUrl = std::move(htmlUrl_.Value);
-  if (description_.Found) Feed.Description = std::move(description_.Value);
-  for (auto& item : rootItems_) Feed.AddItem(std::move(item));
-  for (auto& item : channelItems_) Feed.AddItem(std::move(item));
-  Feed.UnreadCount = Feed.CountUnread();
+  if (title_.Found) feed_.Title = std::move(title_.Value);
+  if (htmlUrl_.Found) feed_.HtmlUrl = std::move(htmlUrl_.Value);
+  if (description_.Found) feed_.Description = std::move(description_.Value);
+  feed_.AdoptItems(std::move(rootItems_), std::move(channelItems_), unread_);
 }
-
-}  // namespace
 
 std::string SerializeElement(const TmoxXMLNode2& E) {
   std::string out;
@@ -264,18 +292,18 @@ std::string SerializeElement(const TmoxXMLNode2& E) {
 void LoadFeedFromString(TFeed& Feed, std::string Source) {
   Feed.ReplaceItems();
   TmoxXMLParser2 document;
-  TFeedReader reader(document);
+  TFeedReader reader(document, Feed);
   document.LoadFromString(std::move(Source), reader);
-  reader.ApplyTo(Feed);
+  reader.ApplyTo();
 }
 
 void TFeed::LoadFromFile(const std::string& Path) {
   // The items are replaced first, so a file that cannot be read leaves an empty list.
   ReplaceItems();
   TmoxXMLParser2 document;
-  TFeedReader reader(document);
+  TFeedReader reader(document, *this);
   document.LoadFromFile(Path, reader);
-  reader.ApplyTo(*this);
+  reader.ApplyTo();
 }
 
 }  // namespace skimbrook

@@ -164,21 +164,36 @@ std::vector<std::string> OpmlLines(const TFeedList& List) {
   return lines;
 }
 
-void LoadFeedListFromString(TFeedList& List, std::string Source) {
+namespace {
+
+// Clear, then the entries of Document once Parse has filled it. The old entries go only
+// after the parse, so that the new ones are built from the memory just given back instead
+// of the allocator first gathering that memory up for the document's large blocks.
+template <class TParse>
+void ReplaceEntries(TFeedList& List, TmoxXMLParser2& Document, std::string& LastParseError, TParse Parse) {
+  LastParseError.clear();
+  try {
+    Parse();
+  } catch (...) {
+    List.Clear();
+    throw;
+  }
   List.Clear();
+  LastParseError = Document.LastError;
+  AddEntries(List, Document);
+}
+
+}  // namespace
+
+void LoadFeedListFromString(TFeedList& List, std::string Source) {
   TmoxXMLParser2 document;
-  document.LoadFromString(std::move(Source));
-  List.lastParseError_ = document.LastError;
-  AddEntries(List, document);
+  ReplaceEntries(List, document, List.lastParseError_,
+                 [&document, &Source] { document.LoadFromString(std::move(Source)); });
 }
 
 void TFeedList::LoadFromFile(const std::string& Path) {
-  Clear();
-  lastParseError_.clear();
   TmoxXMLParser2 document;
-  document.LoadFromFile(Path);
-  lastParseError_ = document.LastError;
-  AddEntries(*this, document);
+  ReplaceEntries(*this, document, lastParseError_, [&document, &Path] { document.LoadFromFile(Path); });
 }
 
 }  // namespace skimbrook

@@ -207,6 +207,12 @@ TEST(FeedReader, DocumentLevelItemsComeBeforeChannelItems) {
   EXPECT_EQ(feed->Items(0).Title, "outside");
   EXPECT_EQ(feed->Items(1).Title, "outside 2");
   EXPECT_EQ(feed->Items(2).Title, "inside");
+  for (int i = 0; i < feed->ItemCount(); ++i) {
+    int reported = -1;
+    feed->Items(i).OnChange = [&reported](int Index, TFeedItem&) { reported = Index; };
+    feed->Items(i).Changed();
+    EXPECT_EQ(reported, i) << "each item reports its place in the feed, whichever list it came from";
+  }
 }
 
 TEST(FeedReader, TitlesAreDecodedTwiceThenStrippedThenTrimmed) {
