@@ -13,18 +13,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 repetitions="${1:-5}"
-build=build-bench
-
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
-
-# Builds quietly, showing the output only when something fails.
-quiet() { "$@" >"$work/build.log" 2>&1 || { cat "$work/build.log"; exit 1; }; }
-if [ ! -f "$build/CMakeCache.txt" ]; then
-  quiet cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DSKIMBROOK_GUI=OFF -DSKIMBROOK_TESTS=OFF
-fi
-quiet cmake --build "$build" -j2 --target model_bench
-bench="$build/bench/model_bench"
+source bench/release-build.sh
+bench="$(release_build model_bench)"
 aggregates=(--benchmark_repetitions="$repetitions" --benchmark_report_aggregates_only=true
   --benchmark_format=json)
 
