@@ -1,6 +1,9 @@
 #include "shell/uFeedLink.h"
 
+#include <algorithm>
+
 #include <QByteArray>
+#include <QRegularExpression>
 
 namespace skimbrook {
 
@@ -18,6 +21,17 @@ bool IsEncodedWebAddress(QStringView Text) {
   return StartsWith(Text, QLatin1String("http%3a")) || StartsWith(Text, QLatin1String("https%3a"));
 }
 
+// "javascript:", "file:" and the like; "host:8080" is a host and its port.
+bool StartsWithOtherScheme(QStringView Text) {
+  static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*:(?![0-9])"));
+  return scheme.match(Text.toString()).hasMatch();
+}
+
+bool HasControlCharacter(const QString& Text) {
+  return std::any_of(Text.begin(), Text.end(),
+                     [](QChar C) { return C.unicode() < 0x20 || C.unicode() == 0x7f; });
+}
+
 // What follows "feed:" or "feeds:"; Secure tells which of the two it was.
 QString Inner(QStringView Rest, bool Secure) {
   if (IsWebAddress(Rest)) return Rest.toString();
@@ -25,7 +39,8 @@ QString Inner(QStringView Rest, bool Secure) {
   if (Rest.startsWith(QLatin1String("//"))) Rest = Rest.mid(2);
   // "feed://https://host/..." as some pages write it.
   if (IsWebAddress(Rest)) return Rest.toString();
-  if (Rest.isEmpty()) return {};
+  // "feed:file:///..." must not become "http://file:///...".
+  if (Rest.isEmpty() || StartsWithOtherScheme(Rest)) return {};
   return (Secure ? QStringLiteral("https://") : QStringLiteral("http://")) + Rest.toString();
 }
 
@@ -41,7 +56,9 @@ QString FeedAddressFromLink(const QString& Link) {
     address = Inner(text.mid(5), false);
   // A downloaded copy (a file path or file: address) or any other scheme is no address
   // to subscribe to: it would not be there at the next download.
-  const bool complete = IsWebAddress(address) && address.size() > address.indexOf(QLatin1String("//")) + 2;
+  // A decoded address may also hide a line break or other control character.
+  const bool complete = IsWebAddress(address) && address.size() > address.indexOf(QLatin1String("//")) + 2 &&
+                        !HasControlCharacter(address);
   return complete ? address : QString();
 }
 
