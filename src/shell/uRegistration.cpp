@@ -119,11 +119,6 @@ bool IsSwitch(const QString& Argument, QLatin1String Name) {
   return QStringView(Argument).mid(1).compare(Name, Qt::CaseInsensitive) == 0;
 }
 
-void SayOnStandardError(const QString& Text) {
-  std::fputs(("Skimbrook: " + Text + "\n").toLocal8Bit().constData(), stderr);
-  std::fflush(stderr);
-}
-
 TStartOutcome RegisterAndExit(const TRegistration& Registration) {
   try {
     WriteRegistration(Registration);
@@ -145,6 +140,11 @@ TStartOutcome UnregisterAndExit(const TRegistration& Registration) {
 }
 
 }  // namespace
+
+void SayOnStandardError(const QString& Text) {
+  std::fputs(("Skimbrook: " + Text + "\n").toLocal8Bit().constData(), stderr);
+  std::fflush(stderr);
+}
 
 TRegistration TRegistration::ForThisProgram() {
   TRegistration registration;

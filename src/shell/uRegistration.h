@@ -62,4 +62,8 @@ TStartOutcome HandleStartSwitches(const QStringList& Arguments, const TRegistrat
 // The same for main's arguments, for this program and its environment.
 TStartOutcome HandleStartSwitches(int argc, char** argv);
 
+// Prints "Skimbrook: " + Text as a line on standard error, for the start-up's messages to
+// whoever started the program.
+void SayOnStandardError(const QString& Text);
+
 }  // namespace skimbrook

@@ -1,5 +1,7 @@
 #include "shell/uSingleInstance.h"
 
+#include "shell/uRegistration.h"
+
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -27,11 +29,6 @@ namespace {
 constexpr int ActivateTimeoutMs = 60000;
 // How often a later copy tries again when the copy it found ended before it could be called.
 constexpr int ClaimAttempts = 10;
-
-void SayOnStandardError(const QString& Text) {
-  std::fputs(("Skimbrook: " + Text + "\n").toLocal8Bit().constData(), stderr);
-  std::fflush(stderr);
-}
 
 QApplication* WidgetApplication() {
   return qobject_cast<QApplication*>(QCoreApplication::instance());
