@@ -301,15 +301,20 @@ void TFeedList::SaveToFile(const std::string& Path) const {
 
 void TFeedList::LoadDefault() {
   damagedCopyPath_.clear();
+  // Until the file is read, or a copy of a damaged one is kept, saving would lose it.
+  defaultHeldBack_ = true;
   std::string path = DataFolder() + "default.opml";
-  if (!FileExists(path)) return;
-  try {
-    LoadFromFile(path);
-  } catch (const std::exception&) {
-    CopyDamagedDefault(path);
-    throw;
+  if (FileExists(path)) {
+    try {
+      LoadFromFile(path);
+    } catch (const std::exception&) {
+      CopyDamagedDefault(path);
+      defaultHeldBack_ = false;
+      throw;
+    }
+    if (!lastParseError_.empty()) CopyDamagedDefault(path);
   }
-  if (!lastParseError_.empty()) CopyDamagedDefault(path);
+  defaultHeldBack_ = false;
 }
 
 void TFeedList::CopyDamagedDefault(const std::string& Path) {
@@ -324,6 +329,9 @@ void TFeedList::CopyDamagedDefault(const std::string& Path) {
 }
 
 void TFeedList::SaveDefault() const {
+  if (defaultHeldBack_)
+    throw std::runtime_error(
+        "The subscription list default.opml could not be read, so it is left unchanged.");
   SaveToFile(DataFolder() + "default.opml");
 }
 

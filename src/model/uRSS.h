@@ -160,7 +160,14 @@ class TFeedList {
   // cannot be read, or its parse stopped on an error) is first copied aside as
   // default.opml.damaged-YYYYMMDD-HHMMSS; DamagedCopyPath() then names the copy.
   void LoadDefault();
+  // SaveToFile on default.opml in the data folder. Refused with std::runtime_error while
+  // the default is held back (see HoldBackDefault), so a file never read is not replaced.
   void SaveDefault() const;
+  // Holds SaveDefault back until a LoadDefault has read the file or kept a copy of a
+  // damaged one: for a list that stands for a default.opml not read yet. A LoadDefault
+  // that can neither read the file nor copy it holds the default back too.
+  void HoldBackDefault() { defaultHeldBack_ = true; }
+  bool DefaultHeldBack() const { return defaultHeldBack_; }
   // The copy made by the last LoadDefault of a damaged file; empty when none was made.
   const std::string& DamagedCopyPath() const { return damagedCopyPath_; }
   // The parser's error text of the last LoadFromFile; empty after a clean parse.
@@ -174,6 +181,7 @@ class TFeedList {
   std::vector<std::shared_ptr<TFeed>> feeds_;
   std::string damagedCopyPath_;
   std::string lastParseError_;
+  bool defaultHeldBack_ = false;
 };
 
 }  // namespace skimbrook

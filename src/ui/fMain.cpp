@@ -153,6 +153,8 @@ TMainDialogs TMainDialogs::Standard() {
 
 TfmMain::TfmMain(TMainWindowServices Services, QWidget* Parent)
     : QMainWindow(Parent), services_(std::move(Services)), feedList_(std::make_unique<TFeedList>()) {
+  // Until the start-up has read default.opml, nothing may replace it.
+  feedList_->HoldBackDefault();
   if (!services_.Registry || !services_.Prompts)
     throw std::logic_error("the main window needs a settings store and prompts");
   if (!services_.CreateBrowser) services_.CreateBrowser = &CreateWebEngineBrowser;
@@ -523,7 +525,8 @@ void TfmMain::FormDestroy() {
       firstError = std::current_exception();
     }
   }
-  if (feedListLoaded_) {
+  // A list that was never read stays as it is on the disk.
+  if (!feedList_->DefaultHeldBack()) {
     try {
       feedList_->SaveDefault();
     } catch (...) {

@@ -377,9 +377,6 @@ class TfmMain : public QMainWindow {
   std::shared_ptr<TFeed> currentFeed_;
   std::shared_ptr<TFeedItem> currentItem_;
   bool firstShow_ = true;
-  // Set once default.opml has been read (or found missing); before that the list in
-  // memory is not the user's and must not be written over the file.
-  bool feedListLoaded_ = false;
   bool shutDown_ = false;
   TDownloader* activeRun_ = nullptr;
   bool closeAfterRun_ = false;

@@ -75,11 +75,8 @@ void TfmMain::LoadFeedList() {
   std::exception_ptr loadError;
   try {
     FeedList().LoadDefault();
-    feedListLoaded_ = true;
   } catch (...) {
     loadError = std::current_exception();
-    // The damaged file was copied aside; what the list holds now may be saved.
-    if (!FeedList().DamagedCopyPath().empty()) feedListLoaded_ = true;
   }
   ReportDamagedSubscriptionFile();
 

@@ -2,12 +2,14 @@
 // outline tree becomes a flat list of feeds and headings, and the damaged default file.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <regex>
 #include <string>
 #include <vector>
 
 #include "ModelTestSupport.h"
+#include "model/uFiles.h"
 #include "model/uRSS.h"
 #include "model/uRSS_internal.h"
 
@@ -219,6 +221,39 @@ TEST_F(DefaultOpml, FileThatRaisesIsCopiedAsideAndTheErrorStillReachesTheCaller)
   EXPECT_THROW(list.LoadDefault(), std::runtime_error);
   EXPECT_LE(DamagedCopies().size(), 2u);
   EXPECT_EQ(test::ReadFile(list.DamagedCopyPath()), damaged);
+}
+
+// A list that stands for a file not read must never be saved over it: neither directly
+// nor through a mark-as-read, which saves the list of the item's feed.
+TEST_F(DefaultOpml, AListHeldBackLeavesTheFileAloneUntilItHasBeenRead) {
+  const std::string users = "<opml><body><outline title=\"mine\" xmlUrl=\"http://mine/\" /></body></opml>";
+  test::WriteFile(Default(), users);
+  TFeedList list;
+  list.HoldBackDefault();
+  auto feed = MakeFeed("new", "http://new/");
+  list.Add(feed);
+  auto item = std::make_shared<TFeedItem>();
+  item->Title = "t";
+  feed->AddItem(item);
+  EXPECT_THROW(list.SaveDefault(), std::runtime_error);
+  EXPECT_THROW(item->SetRead(true), std::runtime_error);
+  EXPECT_EQ(test::ReadFile(Default()), users);
+  list.LoadDefault();
+  EXPECT_FALSE(list.DefaultHeldBack());
+  EXPECT_NO_THROW(list.SaveDefault());
+}
+
+TEST_F(DefaultOpml, AFileThatCanNeitherBeReadNorCopiedHoldsTheListBack) {
+  const std::string damaged = "<?xml version=1.0?><opml><body><outline xmlUrl=\"u\"/></body></opml>";
+  test::WriteFile(Default(), damaged);
+  TFeedList list;
+  SetWriteFaultHookForTests([](size_t) { return ENOSPC; });
+  EXPECT_THROW(list.LoadDefault(), std::runtime_error);
+  SetWriteFaultHookForTests({});
+  EXPECT_TRUE(list.DefaultHeldBack());
+  list.Add(MakeFeed("added later", "http://later/"));
+  EXPECT_THROW(list.SaveDefault(), std::runtime_error);
+  EXPECT_EQ(test::ReadFile(Default()), damaged);
 }
 
 }  // namespace

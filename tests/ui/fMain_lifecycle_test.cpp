@@ -230,6 +230,10 @@ TEST_F(Lifecycle, AStartThatCannotReadTheSettingsReportsItAndNeverOverwritesTheL
   EXPECT_EQ(prompts.Asked()[0].Kind, TScriptedPrompts::TKind::Error);
   EXPECT_EQ(prompts.Asked()[0].Title, "Skimbrook");
   EXPECT_TRUE(prompts.Asked()[0].Text.contains("Invalid data type"));
+  // Commands that save the list refuse while it was never read.
+  prompts.Answer("Group");
+  EXPECT_THROW(window->PromptAddGroup(), std::runtime_error);
+  EXPECT_EQ(DefaultOpml(), before);
   window->close();
   EXPECT_EQ(DefaultOpml(), before);
 }
