@@ -11,8 +11,11 @@ namespace skimbrook {
 
 namespace {
 
+// A file picked from the list is taken as it is, so that an existing name without an
+// extension is neither missed on opening nor written beside on saving.
 QString WithDefaultExtension(QString Name, const QString& DefaultExt) {
-  if (!Name.isEmpty() && !DefaultExt.isEmpty() && QFileInfo(Name).suffix().isEmpty())
+  if (!Name.isEmpty() && !DefaultExt.isEmpty() && QFileInfo(Name).suffix().isEmpty() &&
+      !QFileInfo::exists(Name))
     Name += QLatin1Char('.') + DefaultExt;
   return Name;
 }

@@ -162,6 +162,18 @@ TEST(OpmlFileDialog, OffersOpmlAndAllFilesAndSavesATypedNameWithTheExtension) {
   EXPECT_EQ(filters, "OPML Files (*.opml)|All Files (*)");
 }
 
+TEST(OpmlFileDialog, AnExistingFileWithoutExtensionIsTakenAsItIs) {
+  TTempDir folder;
+  WriteFile(folder.File("subscriptions"), "<opml/>");
+  TScriptedPrompts prompts;
+  prompts.Answer(QString::fromStdString(folder.File("subscriptions")));
+  prompts.Answer(QString::fromStdString(folder.File("new")));
+  EXPECT_EQ(prompts.OpenFileName("Import", kOpmlFilter, kOpmlExtension),
+            QString::fromStdString(folder.File("subscriptions")));
+  EXPECT_EQ(prompts.SaveFileName("Export", kOpmlFilter, kOpmlExtension),
+            QString::fromStdString(folder.File("new.opml")));
+}
+
 }  // namespace
 
 }  // namespace skimbrook::test
