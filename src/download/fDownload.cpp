@@ -12,6 +12,7 @@
 #include <cstdio>
 
 #include "download/uCurlQtPump.h"
+#include "download/uDisplayTextQt.h"
 
 namespace skimbrook {
 
@@ -19,48 +20,6 @@ namespace {
 
 enum TColumn { kColumnTitle = 0, kColumnUrl = 1, kColumnStatus = 2 };
 enum TTab { kTabTasks = 0, kTabLog = 1 };
-
-// Length of the valid UTF-8 sequence at the start of Bytes, or 0 when there is none.
-size_t Utf8SequenceLength(std::string_view Bytes) {
-  auto at = [&](size_t I) { return static_cast<unsigned char>(Bytes[I]); };
-  unsigned char lead = at(0);
-  size_t length = lead < 0x80                    ? 1
-                  : lead >= 0xC2 && lead <= 0xDF ? 2
-                  : lead >= 0xE0 && lead <= 0xEF ? 3
-                  : lead >= 0xF0 && lead <= 0xF4 ? 4
-                                                 : 0;
-  if (length == 0 || length > Bytes.size()) return 0;
-  for (size_t i = 1; i < length; ++i)
-    if ((at(i) & 0xC0) != 0x80) return 0;
-  // Overlong forms, surrogates and code points above U+10FFFF.
-  if ((lead == 0xE0 && at(1) < 0xA0) || (lead == 0xED && at(1) >= 0xA0) || (lead == 0xF0 && at(1) < 0x90) ||
-      (lead == 0xF4 && at(1) >= 0x90))
-    return 0;
-  return length;
-}
-
-// Text of the feed model for display: every valid UTF-8 sequence as UTF-8, every other
-// byte as Windows-1252, so that a feed in either encoding reads right.
-QString ToDisplay(std::string_view Bytes) {
-  static const char16_t kWindows1252[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                            0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
-                                            0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                            0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-  QString text;
-  text.reserve(static_cast<qsizetype>(Bytes.size()));
-  while (!Bytes.empty()) {
-    size_t length = Utf8SequenceLength(Bytes);
-    if (length > 0) {
-      text += QString::fromUtf8(Bytes.data(), static_cast<qsizetype>(length));
-    } else {
-      auto byte = static_cast<unsigned char>(Bytes[0]);
-      text += QChar(byte >= 0x80 && byte < 0xA0 ? kWindows1252[byte - 0x80] : char16_t(byte));
-      length = 1;
-    }
-    Bytes.remove_prefix(length);
-  }
-  return text;
-}
 
 }  // namespace
 

@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QRect>
 
-#include "ui/uDisplayText.h"
+#include "download/uDisplayTextQt.h"
 
 namespace skimbrook {
 

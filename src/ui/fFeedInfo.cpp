@@ -5,9 +5,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "download/uDisplayTextQt.h"
 #include "model/uRSS.h"
 #include "ui/fDialogSupport.h"
-#include "ui/uDisplayText.h"
 
 namespace skimbrook {
 

@@ -7,9 +7,9 @@
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
+#include "download/uDisplayTextQt.h"
 #include "model/uRSS.h"
 #include "ui/fDialogSupport.h"
-#include "ui/uDisplayText.h"
 
 namespace skimbrook {
 

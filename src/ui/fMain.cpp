@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "download/uDisplayTextQt.h"
 #include "model/uRSS.h"
 #include "settings/uSettings.h"
 #include "ui/fFeedInfo.h"
@@ -27,7 +28,6 @@
 #include "ui/fProxySettings.h"
 #include "ui/fTip.h"
 #include "ui/uCaptionPanel.h"
-#include "ui/uDisplayText.h"
 #include "ui/uFeedListBox.h"
 #include "ui/uFeedListDelegate.h"
 #include "ui/uFlatMenuStyle.h"

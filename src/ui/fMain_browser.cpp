@@ -11,10 +11,10 @@
 #include <functional>
 #include <stdexcept>
 
+#include "download/uDisplayTextQt.h"
 #include "model/uRSS.h"
 #include "ui/fMain.h"
 #include "ui/uCaptionPanel.h"
-#include "ui/uDisplayText.h"
 #include "ui/uFeedListBox.h"
 #include "ui/uProduct.h"
 #include "ui/uPrompts.h"

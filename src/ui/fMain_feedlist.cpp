@@ -5,10 +5,10 @@
 #include <QStatusBar>
 #include <QTimer>
 
+#include "download/uDisplayTextQt.h"
 #include "model/uRSS.h"
 #include "settings/uSettings.h"
 #include "ui/fMain.h"
-#include "ui/uDisplayText.h"
 #include "ui/uFeedListBox.h"
 #include "ui/uListRules.h"
 #include "ui/uPrompts.h"

@@ -5,10 +5,10 @@
 #include <QSignalBlocker>
 #include <QTimer>
 
+#include "download/uDisplayTextQt.h"
 #include "model/uRSS.h"
 #include "ui/fMain.h"
 #include "ui/uCaptionPanel.h"
-#include "ui/uDisplayText.h"
 #include "ui/uListRules.h"
 #include "ui/uWebBrowser.h"
 

@@ -11,9 +11,9 @@
 #include <QProxyStyle>
 #include <QPushButton>
 
+#include "download/uDisplayTextQt.h"
 #include "settings/uSettings.h"
 #include "ui/fDialogSupport.h"
-#include "ui/uDisplayText.h"
 
 namespace skimbrook {
 

@@ -3,7 +3,7 @@
 #include <QMessageBox>
 #include <exception>
 
-#include "ui/uDisplayText.h"
+#include "download/uDisplayTextQt.h"
 #include "ui/uProduct.h"
 
 namespace skimbrook {

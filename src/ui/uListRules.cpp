@@ -1,7 +1,7 @@
 #include "ui/uListRules.h"
 
+#include "download/uDisplayTextQt.h"
 #include "model/uRSS.h"
-#include "ui/uDisplayText.h"
 
 namespace skimbrook {
 

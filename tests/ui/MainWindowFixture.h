@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "QtPrinters.h"
 #include "model/uRSS.h"
 #include "settings/uMemoryRegistry.h"
 #include "settings/uSettings.h"
+#include "tools/QtPrinters.h"
 #include "tools/TestSupport.h"
 #include "ui/fMain.h"
 #include "ui/uDownloader.h"

@@ -13,8 +13,8 @@
 #include <QTimer>
 #include <functional>
 
-#include "QtPrinters.h"
 #include "model/uRSS.h"
+#include "tools/QtPrinters.h"
 #include "tools/TestSupport.h"
 #include "ui/uPrompts.h"
 

@@ -1,7 +1,7 @@
 // The scripted prompts that window tests answer through.
 #include <gtest/gtest.h>
 
-#include "QtPrinters.h"
+#include "tools/QtPrinters.h"
 
 #include "ui/uPrompts.h"
 

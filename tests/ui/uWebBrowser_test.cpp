@@ -1,7 +1,7 @@
 // The browser over the web engine, with real pages.
 #include <gtest/gtest.h>
 
-#include "QtPrinters.h"
+#include "tools/QtPrinters.h"
 
 #include <QDesktopServices>
 #include <QElapsedTimer>

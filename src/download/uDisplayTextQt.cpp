@@ -1,4 +1,4 @@
-#include "ui/uDisplayText.h"
+#include "download/uDisplayTextQt.h"
 
 #include <QByteArray>
 
@@ -62,8 +62,12 @@ QString ToDisplay(std::string_view Bytes) {
     }
     char32_t codePoint = 0;
     if (const int length = Utf8SequenceAt(Bytes, pos, codePoint)) {
-      const char32_t one[1] = {codePoint};
-      text.append(QString::fromUcs4(one, 1));
+      if (QChar::requiresSurrogates(codePoint)) {
+        text.append(QChar(QChar::highSurrogate(codePoint)));
+        text.append(QChar(QChar::lowSurrogate(codePoint)));
+      } else {
+        text.append(QChar(static_cast<char16_t>(codePoint)));
+      }
       pos += length;
     } else {
       text.append(QChar(Cp1252(byte)));

@@ -1,9 +1,9 @@
 // Bytes shown as text: UTF-8 where it is valid, Windows-1252 for every other byte.
 #include <gtest/gtest.h>
 
-#include "QtPrinters.h"
+#include "tools/QtPrinters.h"
 
-#include "ui/uDisplayText.h"
+#include "download/uDisplayTextQt.h"
 
 namespace skimbrook::test {
 
