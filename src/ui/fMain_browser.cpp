@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QScopedValueRollback>
 #include <QStatusBar>
 #include <QTimer>
 #include <functional>
@@ -129,12 +130,7 @@ bool TfmMain::InBrowserMode() const {
 }
 
 void TfmMain::BlankBrowser() {
-  struct TRestore {
-    bool& flag;
-    const bool value;
-    ~TRestore() { flag = value; }
-  } restore{navigatingInternally, navigatingInternally};
-  navigatingInternally = true;
+  const QScopedValueRollback internal(navigatingInternally, true);
   WebBrowser->Navigate(QStringLiteral("about:blank"));
   // A window that closes meanwhile ends the wait too.
   WaitUntil([this] { return shutDown_ || WebBrowser->ReadyState() >= TWebBrowser::Interactive; });

@@ -9,6 +9,7 @@
 #include "model/uRSS.h"
 #include "settings/uSettings.h"
 #include "ui/fMain.h"
+#include "ui/uBulkUpdate.h"
 #include "ui/uFeedListBox.h"
 #include "ui/uListRules.h"
 #include "ui/uPrompts.h"
@@ -16,18 +17,6 @@
 namespace skimbrook {
 
 namespace {
-
-// Suspends painting of a list until the end of the scope, also when an error leaves it.
-class TBulkUpdate {
- public:
-  explicit TBulkUpdate(QWidget& List) : list_(List) { list_.setUpdatesEnabled(false); }
-  ~TBulkUpdate() { list_.setUpdatesEnabled(true); }
-  TBulkUpdate(const TBulkUpdate&) = delete;
-  TBulkUpdate& operator=(const TBulkUpdate&) = delete;
-
- private:
-  QWidget& list_;
-};
 
 constexpr int kStatusNoteMs = 10'000;
 

@@ -2,33 +2,19 @@
 // heading panels and its page in the browser, and marking items read after a delay.
 #include <QLabel>
 #include <QListWidget>
+#include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QTimer>
 
 #include "download/uDisplayTextQt.h"
 #include "model/uRSS.h"
 #include "ui/fMain.h"
+#include "ui/uBulkUpdate.h"
 #include "ui/uCaptionPanel.h"
 #include "ui/uListRules.h"
 #include "ui/uWebBrowser.h"
 
 namespace skimbrook {
-
-namespace {
-
-// Sets a flag for the length of a scope and clears it at the end, also on an error.
-class TFlagGuard {
- public:
-  explicit TFlagGuard(bool& Flag) : flag_(Flag) { flag_ = true; }
-  ~TFlagGuard() { flag_ = false; }
-  TFlagGuard(const TFlagGuard&) = delete;
-  TFlagGuard& operator=(const TFlagGuard&) = delete;
-
- private:
-  bool& flag_;
-};
-
-}  // namespace
 
 void TfmMain::UnhookItems(TFeed& Feed) {
   for (int i = 0; i < Feed.ItemCount(); ++i) Feed.Items(i).OnChange = nullptr;
@@ -58,19 +44,23 @@ void TfmMain::FillItemList() {
   if (feed->XmlUrl.empty()) {
     ClearItemLines();
   } else {
+    // The earlier feed's lines go first, so that a cache file that cannot be read leaves
+    // no lines of another feed behind.
+    ClearItemLines();
     if (feed->ItemCount() == -1) feed->LoadCache();
     {
       const QSignalBlocker blocker(lbItems);
-      lbItems->setUpdatesEnabled(false);
-      lbItems->clear();
+      const TBulkUpdate bulk(*lbItems);
       for (int i = 0; i < feed->ItemCount(); ++i) {
         lbItems->addItem(QString());
         TFeedItem& item = feed->Items(i);
         item.OnChange = [this](int Index, TFeedItem& Changed) { ItemLineChanged(Index, Changed); };
         item.Changed();
       }
-      lbItems->setUpdatesEnabled(true);
-      if (lbItems->count() > 0) lbItems->setCurrentRow(0);
+    }
+    if (lbItems->count() > 0) {
+      const QSignalBlocker blocker(lbItems);
+      lbItems->setCurrentRow(0);
     }
     if (lbItems->count() > 0) lbItemsClick();
   }
@@ -123,7 +113,9 @@ void TfmMain::UpdateFeedAndItemView() {
     meFeedDescription->clear();
   }
 
-  const TFlagGuard internal(navigatingInternally);
+  // Back to the earlier value at the end, also on an error: a call nested in a blank-page
+  // wait must not end the wait's own internal navigation.
+  const QScopedValueRollback internal(navigatingInternally, true);
   const std::shared_ptr<TFeedItem> item = currentItem_;
   if (item) {
     plItemTitle->SetCaption(ToDisplay(item->Title));
