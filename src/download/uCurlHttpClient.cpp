@@ -222,6 +222,15 @@ void TCurlHttpClient::Status(const std::string& Text) {
   }
 }
 
+void TCurlHttpClient::Progress(std::int64_t Bytes) {
+  if (!OnProgress) return;
+  // As Status: runs inside libcurl's callbacks.
+  try {
+    OnProgress(Bytes);
+  } catch (...) {
+  }
+}
+
 // ---------------------------------------------------------------------------------------
 // Events from the pump
 
@@ -341,12 +350,7 @@ size_t TCurlHttpClient::WriteCallback(char* Data, size_t Size, size_t Count, voi
     return 0;  // any count other than bytes ends the transfer
   }
   transfer->Body.append(Data, bytes);
-  if (self->OnProgress) {
-    try {
-      self->OnProgress(static_cast<std::int64_t>(transfer->Body.size()));
-    } catch (...) {
-    }
-  }
+  self->Progress(static_cast<std::int64_t>(transfer->Body.size()));
   return bytes;
 }
 

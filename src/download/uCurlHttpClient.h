@@ -77,7 +77,9 @@ class TCurlHttpClient final : public HttpClient, private TCurlPump::TTarget {
 
   TCurlEasy NewEasyHandle(const std::string& Url, TTransfer& Transfer);
   void CollectFinishedTransfers();
+  // Pass an event to OnStatus or OnProgress, if set; what they throw goes no further.
   void Status(const std::string& Text);
+  void Progress(std::int64_t Bytes);
 
   static int SocketCallback(CURL* Easy, curl_socket_t Socket, int What, void* Client, void* SocketData);
   static int TimerCallback(CURLM* Multi, long Ms, void* Client);

@@ -121,12 +121,13 @@ void TDownloadRun::ProcessRow(int Row) {
   // Held here as well, so that the row's feed outlives this row even if the queue grows.
   std::shared_ptr<TFeed> feed = rows_[Row].Feed;
   const std::string url = feed->XmlUrl;
+  const std::string cacheFile = feed->CacheFileName();
   AddLogLine("Downloading " + url);
   view_.RowStarted(Row);
   SetStatus(Row, kStatusDownloading);
   try {
     std::string text = client_->Get(url);
-    StoreDownloadedText(DataFolder() + AlphaNumOnly(url) + ".xml", text);
+    StoreDownloadedText(cacheFile, text);
     SetStatus(Row, kStatusDone);
     feed->ApplyDownload();
     feed->Changed();

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "xml/moxSourceText.h"
+
 namespace skimbrook {
 
 namespace {
@@ -80,22 +82,7 @@ bool FileExists(const std::string& Path) {
 }
 
 std::string ReadFileBytes(const std::string& Path) {
-  TFileDescriptor fd(::open(Path.c_str(), O_RDONLY | O_CLOEXEC));
-  if (fd.Get() < 0) ThrowFileError("Cannot open file", Path, errno);
-  std::string bytes;
-  struct stat st {};
-  if (::fstat(fd.Get(), &st) == 0 && st.st_size > 0) bytes.reserve(static_cast<size_t>(st.st_size));
-  char buffer[64 * 1024];
-  for (;;) {
-    ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
-    if (n == 0) break;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ThrowFileError("Cannot read file", Path, errno);
-    }
-    bytes.append(buffer, static_cast<size_t>(n));
-  }
-  return bytes;
+  return ReadWholeFile(Path);
 }
 
 void WriteFileAtomic(const std::string& Path, std::string_view Bytes, mode_t NewFileMode) {

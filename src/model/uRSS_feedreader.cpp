@@ -70,14 +70,10 @@ class TFeedReader final : public TmoxXMLElementHandler {
 
   TAfterEnd RssElementEnded(const TmoxXMLNode2& Element);
   TAfterEnd AtomElementEnded(const TmoxXMLNode2& Element);
-  // The item read from Element, to be added to Items.
-  std::shared_ptr<TFeedItem> ReadRssItem(const TmoxXMLNode2& Element,
-                                         const std::vector<std::shared_ptr<TFeedItem>>& Items);
-  std::shared_ptr<TFeedItem> ReadAtomEntry(const TmoxXMLNode2& Element,
-                                           const std::vector<std::shared_ptr<TFeedItem>>& Items);
-  // A new item of the feed, at the end of Items.
-  std::shared_ptr<TFeedItem> NewItem(const std::vector<std::shared_ptr<TFeedItem>>& Items);
-  // Adds the finished Item to Items.
+  // The item read from Element.
+  std::shared_ptr<TFeedItem> ReadRssItem(const TmoxXMLNode2& Element);
+  std::shared_ptr<TFeedItem> ReadAtomEntry(const TmoxXMLNode2& Element);
+  // Adds the finished Item to the end of Items as an item of the feed.
   void Keep(std::vector<std::shared_ptr<TFeedItem>>& Items, std::shared_ptr<TFeedItem> Item);
 
   const TmoxXMLParser2& document_;
@@ -93,14 +89,9 @@ class TFeedReader final : public TmoxXMLElementHandler {
   int unread_ = 0;                                        // unread items of both lists
 };
 
-std::shared_ptr<TFeedItem> TFeedReader::NewItem(const std::vector<std::shared_ptr<TFeedItem>>& Items) {
-  auto item = std::make_shared<TFeedItem>();
-  item->Feed = &feed_;
-  item->index_ = static_cast<int>(Items.size());
-  return item;
-}
-
 void TFeedReader::Keep(std::vector<std::shared_ptr<TFeedItem>>& Items, std::shared_ptr<TFeedItem> Item) {
+  Item->Feed = &feed_;
+  Item->index_ = static_cast<int>(Items.size());
   if (!Item->IsRead) ++unread_;
   Items.push_back(std::move(Item));
 }
@@ -154,13 +145,13 @@ TmoxXMLElementHandler::TAfterEnd TFeedReader::RssElementEnded(const TmoxXMLNode2
   const std::string_view name = Element.Name;
   if (Element.Parent == &document_) {
     // RSS 1.0 keeps its items beside the channel, RSS 2.0 inside it.
-    if (SameText(name, "item")) Keep(rootItems_, ReadRssItem(Element, rootItems_));
+    if (SameText(name, "item")) Keep(rootItems_, ReadRssItem(Element));
     if (&Element == channel_) channel_ = nullptr;
     return TAfterEnd::Drop;
   }
   if (Element.Parent != channel_ || channel_ == nullptr) return TAfterEnd::Keep;
   if (SameText(name, "item"))
-    Keep(channelItems_, ReadRssItem(Element, channelItems_));
+    Keep(channelItems_, ReadRssItem(Element));
   else if (name == "title")
     TakeFirst(title_, Element, decoder_);
   else if (name == "link")
@@ -170,12 +161,11 @@ TmoxXMLElementHandler::TAfterEnd TFeedReader::RssElementEnded(const TmoxXMLNode2
   return TAfterEnd::Drop;
 }
 
-std::shared_ptr<TFeedItem> TFeedReader::ReadRssItem(const TmoxXMLNode2& Element,
-                                                    const std::vector<std::shared_ptr<TFeedItem>>& Items) {
+std::shared_ptr<TFeedItem> TFeedReader::ReadRssItem(const TmoxXMLNode2& Element) {
   static constexpr std::array<std::string_view, 6> kNames = {"title",           "link",    "description",
                                                              "content:encoded", "dc:date", "pubDate"};
   enum { kTitle, kLink, kDescription, kContent, kDcDate, kPubDate };
-  auto item = NewItem(Items);
+  auto item = std::make_shared<TFeedItem>();
   item->IsRead = SameText(Element.GetAttribute("isRead"), "True");
   const auto child = FirstChildrenNamed(Element, kNames);
   if (child[kTitle]) decoder_.DecodeTitle(child[kTitle]->Text, item->Title);
@@ -197,7 +187,7 @@ TmoxXMLElementHandler::TAfterEnd TFeedReader::AtomElementEnded(const TmoxXMLNode
   if (Element.Parent != &document_) return TAfterEnd::Keep;
   const std::string_view name = Element.Name;
   if (SameText(name, "entry")) {
-    Keep(rootItems_, ReadAtomEntry(Element, rootItems_));
+    Keep(rootItems_, ReadAtomEntry(Element));
   } else if (name == "title") {
     TakeFirst(title_, Element, decoder_);
   } else if (name == "link" && !atomLinkSeen_) {
@@ -212,12 +202,11 @@ TmoxXMLElementHandler::TAfterEnd TFeedReader::AtomElementEnded(const TmoxXMLNode
   return TAfterEnd::Drop;
 }
 
-std::shared_ptr<TFeedItem> TFeedReader::ReadAtomEntry(const TmoxXMLNode2& Element,
-                                                      const std::vector<std::shared_ptr<TFeedItem>>& Items) {
+std::shared_ptr<TFeedItem> TFeedReader::ReadAtomEntry(const TmoxXMLNode2& Element) {
   static constexpr std::array<std::string_view, 6> kNames = {"title",    "link",    "issued",
                                                              "modified", "summary", "content"};
   enum { kTitle, kLink, kIssued, kModified, kSummary, kContent };
-  auto item = NewItem(Items);
+  auto item = std::make_shared<TFeedItem>();
   const auto child = FirstChildrenNamed(Element, kNames);
   if (child[kTitle]) decoder_.DecodeTitle(child[kTitle]->Text, item->Title);
   if (child[kLink]) {

@@ -829,24 +829,13 @@ std::string StripTags(std::string_view Text) {
   return out;
 }
 
-std::string Trim(std::string_view Text) {
-  auto blank = [](char C) { return static_cast<unsigned char>(C) <= 32; };
-  size_t first = 0;
-  size_t last = Text.size();
-  while (first < last && blank(Text[first])) ++first;
-  while (last > first && blank(Text[last - 1])) --last;
-  return std::string(Text.substr(first, last - first));
-}
-
-// =======================================================================================
-// Decoding the fields of documents
-
 namespace {
 
 bool IsBlank(char C) {
   return static_cast<unsigned char>(C) <= 32;
 }
 
+// Text without its leading and trailing blanks (space and control bytes).
 std::string_view Trimmed(std::string_view Text) {
   size_t first = 0;
   size_t last = Text.size();
@@ -854,6 +843,17 @@ std::string_view Trimmed(std::string_view Text) {
   while (last > first && IsBlank(Text[last - 1])) --last;
   return Text.substr(first, last - first);
 }
+
+}  // namespace
+
+std::string Trim(std::string_view Text) {
+  return std::string(Trimmed(Text));
+}
+
+// =======================================================================================
+// Decoding the fields of documents
+
+namespace {
 
 bool Contains(std::string_view Text, char C) {
   return std::memchr(Text.data(), C, Text.size()) != nullptr;

@@ -239,9 +239,7 @@ THive THive::Parse(std::string_view Text) {
     if (parsed.IsValue) {
       entry.Kind = parsed.IsString ? TKind::String : TKind::OtherType;
       // A value given twice takes the later text, as an import of the file would.
-      std::erase_if(section->Entries, [&](const TEntry& e) {
-        return e.Kind != TKind::NotUnderstood && EqualsNoCase(e.Name, entry.Name);
-      });
+      std::erase_if(section->Entries, [&](const TEntry& e) { return e.IsValueNamed(entry.Name); });
     }
     section->Entries.push_back(std::move(entry));
   }
@@ -263,6 +261,10 @@ std::string THive::Text() const {
 
 // ---------------------------------------------------------------------------------------
 // Keys and values
+
+bool THive::TEntry::IsValueNamed(std::string_view Wanted) const {
+  return Kind != TKind::NotUnderstood && EqualsNoCase(Name, Wanted);
+}
 
 // The section's key for KeyPath: the root's name, a backslash and the path without
 // outer backslashes; empty when the format cannot hold the path.
@@ -291,7 +293,7 @@ const THive::TEntry* THive::FindEntry(const std::string& KeyPath, const std::str
   const TSection* section = FindSection(KeyPath);
   if (!section) return nullptr;
   for (const TEntry& entry : section->Entries)
-    if (entry.Kind != TKind::NotUnderstood && EqualsNoCase(entry.Name, Name)) return &entry;
+    if (entry.IsValueNamed(Name)) return &entry;
   return nullptr;
 }
 
@@ -333,7 +335,7 @@ bool THive::WriteString(const std::string& KeyPath, const std::string& Name, con
   if (HasLineBreakOrNul(Name)) throw std::runtime_error("Failed to set data for '" + Name + "'");
   TSection& section = SectionFor(KeyPath);
   for (TEntry& entry : section.Entries) {
-    if (entry.Kind == TKind::NotUnderstood || !EqualsNoCase(entry.Name, Name)) continue;
+    if (!entry.IsValueNamed(Name)) continue;
     if (entry.Kind == TKind::String && entry.Data == Value) return false;
     entry = TEntry{TKind::String, entry.Name, Value, {FormatValue(entry.Name, Value)}};
     return true;
@@ -345,9 +347,7 @@ bool THive::WriteString(const std::string& KeyPath, const std::string& Name, con
 bool THive::DeleteValue(const std::string& KeyPath, const std::string& Name) {
   TSection* section = FindSection(KeyPath);
   if (!section) return false;
-  return std::erase_if(section->Entries, [&](const TEntry& e) {
-           return e.Kind != TKind::NotUnderstood && EqualsNoCase(e.Name, Name);
-         }) > 0;
+  return std::erase_if(section->Entries, [&](const TEntry& e) { return e.IsValueNamed(Name); }) > 0;
 }
 
 }  // namespace skimbrook

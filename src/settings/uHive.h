@@ -47,6 +47,8 @@ class THive {
     std::string Name;
     std::string Data;
     std::vector<std::string> Lines;
+    // True when the entry is a value (not a kept line) named Wanted, in any letter case.
+    bool IsValueNamed(std::string_view Wanted) const;
   };
   struct TSection {
     std::string Key;  // the text between the brackets

@@ -37,6 +37,11 @@ void WriteIfDifferent(const std::string& Path, const std::string& Text) {
   WriteFileAtomic(Path, Text);
 }
 
+// Name when the value lives under the Run key and so has a desktop entry to keep in step.
+const std::string* RunValueName(const std::string& KeyPath, const std::string& Name) {
+  return THive::SameKey(KeyPath, std::string(RunKeyPath)) ? &Name : nullptr;
+}
+
 void RemoveIfPresent(const std::string& Path) {
   if (::unlink(Path.c_str()) != 0 && errno != ENOENT)
     throw std::runtime_error("Cannot remove file \"" + Path + "\"");
@@ -46,6 +51,10 @@ void RemoveIfPresent(const std::string& Path) {
 
 std::string DefaultHivePath() {
   return UserConfigFolder() + "/Skimbrook/HKCU.reg";
+}
+
+THiveFileRegistry::TFileIdentity THiveFileRegistry::TFileIdentity::Of(const struct stat& Status) {
+  return {Status.st_dev, Status.st_ino, Status.st_size, Status.st_mtim, Status.st_ctim};
 }
 
 bool THiveFileRegistry::TFileIdentity::operator==(const TFileIdentity& Other) const {
@@ -74,13 +83,12 @@ std::optional<std::string> THiveFileRegistry::ReadString(const std::string& KeyP
 
 void THiveFileRegistry::WriteString(const std::string& KeyPath, const std::string& Name,
                                     const std::string& Value) {
-  const std::string* runValue = THive::SameKey(KeyPath, std::string(RunKeyPath)) ? &Name : nullptr;
-  Change(SetDataFailure(Name), runValue, [&] { return hive_.WriteString(KeyPath, Name, Value); });
+  Change(SetDataFailure(Name), RunValueName(KeyPath, Name),
+         [&] { return hive_.WriteString(KeyPath, Name, Value); });
 }
 
 void THiveFileRegistry::DeleteValue(const std::string& KeyPath, const std::string& Name) {
-  const std::string* runValue = THive::SameKey(KeyPath, std::string(RunKeyPath)) ? &Name : nullptr;
-  Change(SetDataFailure(Name), runValue, [&] { return hive_.DeleteValue(KeyPath, Name); });
+  Change(SetDataFailure(Name), RunValueName(KeyPath, Name), [&] { return hive_.DeleteValue(KeyPath, Name); });
 }
 
 // Runs one change inside a group of its own (nested in the caller's, if any) and
@@ -124,7 +132,7 @@ void THiveFileRegistry::Refresh() {
     readable_ = false;
     return;
   }
-  TFileIdentity identity{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+  const TFileIdentity identity = TFileIdentity::Of(st);
   if (readable_ && file_ == identity) return;
   try {
     hive_ = THive::Parse(ReadFileBytes(hivePath_));
@@ -155,7 +163,7 @@ void THiveFileRegistry::WriteHive() {
   WriteFileAtomic(hivePath_, hive_.Text(), 0600);
   struct stat st {};
   if (::stat(hivePath_.c_str(), &st) == 0)
-    file_ = TFileIdentity{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+    file_ = TFileIdentity::Of(st);
   else
     file_.reset();
 }

@@ -2,6 +2,7 @@
 // registry exports, and desktop entries that give the Run key its effect.
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <ctime>
@@ -46,6 +47,8 @@ class THiveFileRegistry : public RegistryStore {
     off_t Size;
     timespec Modified;
     timespec Changed;
+    // The identity of the file stat(2) described as Status.
+    static TFileIdentity Of(const struct stat& Status);
     bool operator==(const TFileIdentity& Other) const;
   };
 

@@ -27,13 +27,9 @@ class TMemoryRegistry : public RegistryStore {
   bool KeyExists(const std::string& KeyPath) const { return hive_.KeyExists(KeyPath); }
   // The contents in the hive file's format.
   std::string Text() const { return hive_.Text(); }
-  // While set, every operation that would change something fails with its message, as a
-  // full disk would make it.
-  void SetFailChanges(bool Fail) { failChanges_ = Fail; }
 
  private:
   THive hive_;
-  bool failChanges_ = false;
 };
 
 }  // namespace skimbrook

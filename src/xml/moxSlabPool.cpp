@@ -8,14 +8,6 @@
 
 #include "xml/moxXMLParser2.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#define SKIMBROOK_PLAIN_TREE_MEMORY 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define SKIMBROOK_PLAIN_TREE_MEMORY 1
-#endif
-#endif
-
 #if defined(SKIMBROOK_PLAIN_TREE_MEMORY)
 #include <sanitizer/asan_interface.h>
 #define SKIMBROOK_POISON(Address, Size) ASAN_POISON_MEMORY_REGION(Address, Size)

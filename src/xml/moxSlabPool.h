@@ -14,6 +14,15 @@
 #include <cstdint>
 #include <vector>
 
+// Defined in builds with AddressSanitizer: tree objects are then plain heap objects.
+#if defined(__SANITIZE_ADDRESS__)
+#define SKIMBROOK_PLAIN_TREE_MEMORY 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define SKIMBROOK_PLAIN_TREE_MEMORY 1
+#endif
+#endif
+
 namespace skimbrook {
 
 // Memory for one object of ObjectSize bytes (aligned for any tree object). Objects of
@@ -71,14 +80,8 @@ class TTreeArena {
   static void HoldAlone(void* Object);
 
  private:
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(SKIMBROOK_PLAIN_TREE_MEMORY)
   static constexpr bool kSharesObjectMemory = false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-  static constexpr bool kSharesObjectMemory = false;
-#else
-  static constexpr bool kSharesObjectMemory = true;
-#endif
 #else
   static constexpr bool kSharesObjectMemory = true;
 #endif

@@ -26,8 +26,7 @@ struct TDescriptor {
   }
 };
 
-// The rest of a file that cannot be mapped (a pipe, a file of the proc file system, a
-// file that grew to its size only after it was measured).
+// The rest of an open file, read to its end. Expected is the size to make room for.
 std::string ReadRest(int Fd, const std::string& Path, size_t Expected) {
   std::string bytes;
   bytes.reserve(Expected);
@@ -50,6 +49,14 @@ size_t PageSize() {
 }
 
 }  // namespace
+
+std::string ReadWholeFile(const std::string& Path) {
+  TDescriptor file{::open(Path.c_str(), O_RDONLY | O_CLOEXEC)};
+  if (file.Fd < 0) ThrowFileError("Cannot open file", Path, errno);
+  struct stat status {};
+  const bool sized = ::fstat(file.Fd, &status) == 0 && status.st_size > 0;
+  return ReadRest(file.Fd, Path, sized ? static_cast<size_t>(status.st_size) : 0);
+}
 
 size_t TmoxSourceText::ReleaseStep() {
   return size_t{1} << 20;
@@ -82,6 +89,7 @@ void TmoxSourceText::Load(const std::string& Path) {
       return;
     }
   }
+  // What cannot be mapped (a pipe, a file of the proc file system) is read to its end.
   std::string bytes =
       ReadRest(file.Fd, Path, S_ISREG(status.st_mode) ? static_cast<size_t>(status.st_size) : 0);
   Assign(std::move(bytes));

@@ -151,23 +151,31 @@ struct TmoxXMLTreeAccess {
     for (size_t i = 0; i < Count; ++i) items[i].item_ = Items[i];
   }
 
-  // A block on the heap with room for at least one more item, holding the items so far.
+  // Puts the items into a new block on the heap with room for Capacity of them; the old
+  // block is freed when it was on the heap too (arena blocks go with their arena).
   template <class T>
-  static void MakeRoomOnHeap(TList<T>& List) {
+  static void MoveToHeapBlock(TList<T>& List, size_t Capacity) {
     auto* old = List.block_;
-    if (old != nullptr && old->OnHeap && old->Count < old->Capacity) return;
     const size_t count = old == nullptr ? 0 : old->Count;
-    const size_t capacity = std::max<size_t>(4, 2 * count);
-    auto* block = static_cast<typename TList<T>::TBlock*>(std::malloc(BlockBytes<T>(capacity)));
+    auto* block = static_cast<typename TList<T>::TBlock*>(std::malloc(BlockBytes<T>(Capacity)));
     if (block == nullptr) throw std::bad_alloc();
     block->Count = static_cast<uint32_t>(count);
-    block->Capacity = static_cast<uint32_t>(capacity);
+    block->Capacity = static_cast<uint32_t>(Capacity);
     block->OnHeap = true;
     if (count > 0)
       std::memcpy(reinterpret_cast<char*>(block) + TList<T>::kHeadBytes, List.Items(),
                   count * sizeof(TItem<T>));
     if (old != nullptr && old->OnHeap) std::free(old);
     List.block_ = block;
+  }
+
+  // A block on the heap with room for at least one more item, holding the items so far.
+  template <class T>
+  static void MakeRoomOnHeap(TList<T>& List) {
+    const auto* old = List.block_;
+    if (old != nullptr && old->OnHeap && old->Count < old->Capacity) return;
+    const size_t count = old == nullptr ? 0 : old->Count;
+    MoveToHeapBlock(List, std::max<size_t>(4, 2 * count));
   }
 
   template <class T>
@@ -261,16 +269,7 @@ struct TmoxXMLTreeAccess {
   template <class T>
   static void MoveBlockToHeap(TList<T>& List) {
     if (List.block_ == nullptr || List.block_->OnHeap) return;
-    auto* old = List.block_;
-    const size_t count = old->Count;
-    auto* block = static_cast<typename TList<T>::TBlock*>(std::malloc(BlockBytes<T>(count)));
-    if (block == nullptr) throw std::bad_alloc();
-    block->Count = static_cast<uint32_t>(count);
-    block->Capacity = static_cast<uint32_t>(count);
-    block->OnHeap = true;
-    std::memcpy(reinterpret_cast<char*>(block) + TList<T>::kHeadBytes, List.Items(),
-                count * sizeof(TItem<T>));
-    List.block_ = block;
+    MoveToHeapBlock(List, List.block_->Count);
   }
 
   static void Detach(TmoxXMLNode2& Root) {
@@ -290,8 +289,6 @@ struct TmoxXMLTreeAccess {
       }
     }
   }
-
-  static bool InArena(const TmoxXMLNode2& Element) { return Element.inArena_; }
 };
 
 using TAccess = TmoxXMLTreeAccess;
@@ -541,8 +538,6 @@ class TAttributeCollector {
   std::unordered_map<std::string_view, size_t> index_;
 };
 
-// Reads Text as a list of name="value" or name='value' pairs into Collector. Returns the
-// empty string, or the message of the first malformed pair; the pairs before it stay set.
 // The first Byte in Text from From on, or npos. Names and values are mostly a few dozen
 // bytes, too short for a library search to pay for its call.
 size_t FindIn(std::string_view Text, size_t From, char Byte) {
@@ -570,6 +565,8 @@ size_t FindIn(std::string_view Text, size_t From, char Byte) {
   return std::string_view::npos;
 }
 
+// Reads Text as a list of name="value" or name='value' pairs into Collector. Returns the
+// empty string, or the message of the first malformed pair; the pairs before it stay set.
 std::string ParseAttributeList(std::string_view Text, TAttributeCollector& Collector) {
   std::string_view rest = Trim(Text);
   while (!rest.empty()) {
