@@ -5,11 +5,10 @@
 #   bench/run-unescape.sh [extra benchmark options]
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DSKIMBROOK_WERROR=ON >/dev/null
-cmake --build build -j2 --target unescape_bench >/dev/null
-mkdir -p bench-out
-csv=bench-out/unescape.csv
-build/bench/unescape_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+source bench/release-build.sh
+bench="$(release_build unescape_bench)"
+csv="$work/unescape.csv"
+"$bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
   --benchmark_out="$csv" --benchmark_out_format=csv "$@"
 echo
 echo "CPU time per byte as a multiple of the floor (1 MB of entity-heavy text), fastest and median run:"

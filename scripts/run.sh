@@ -8,11 +8,6 @@ if [ ! -x build/bin/skimbrook ]; then
   echo "run: build/bin/skimbrook was not built; see the build output above." >&2
   exit 1
 fi
-# The web engine cannot use its sandbox when started as root.
-if [ "$(id -u)" -eq 0 ]; then export QTWEBENGINE_DISABLE_SANDBOX=1; fi
-if [ -z "${QT_QPA_PLATFORM:-}" ] && [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
-  echo "run: no display found. Start Skimbrook inside a desktop session (DISPLAY or WAYLAND_DISPLAY" >&2
-  echo "     set), for example from a terminal of the desktop, or over 'ssh -X'." >&2
-  exit 1
-fi
+# The program itself turns the web engine's sandbox off under root and explains a missing
+# display.
 exec build/bin/skimbrook "$@"
