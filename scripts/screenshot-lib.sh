@@ -3,7 +3,6 @@
 # "$work/data", then call start_program; it sets window, X and Y (the window's position).
 # shellcheck shell=bash
 work="$(mktemp -d)"
-display=":$((90 + RANDOM % 9))"
 cleanup() {
   [ -n "${app:-}" ] && kill "$app" 2>/dev/null && wait "$app" 2>/dev/null || true
   [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null || true
@@ -21,15 +20,18 @@ printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Skimbrook\\1.0\\Options]\r
 
 # start_program <program>: starts Xvfb and the program, waits for the main window.
 start_program() {
-  Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  # Xvfb picks a free display itself and names it, so no other desktop is ever driven.
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" >/dev/null 2>&1 &
   xvfb=$!
-  sleep 1
-  export DISPLAY="$display"
+  for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+  [ -s "$work/display" ] || { echo "screenshot: Xvfb did not start" >&2; exit 1; }
+  export DISPLAY=":$(head -1 "$work/display")"
   unset WAYLAND_DISPLAY DBUS_SESSION_BUS_ADDRESS
   SKIMBROOK_DATA="$work/data" XDG_CONFIG_HOME="$work/config" HOME="$work" QT_QPA_PLATFORM=xcb \
     QTWEBENGINE_DISABLE_SANDBOX=1 "$1" >/dev/null 2>&1 &
   app=$!
-  window=$(xdotool search --sync --name "Skimbrook v.1.0" | head -1)
+  window=$(timeout 60 xdotool search --sync --name "Skimbrook v.1.0" | head -1)
+  [ -n "$window" ] || { echo "screenshot: the main window did not appear" >&2; exit 1; }
   sleep 2
   eval "$(xdotool getwindowgeometry --shell "$window")"
 }
