@@ -1,6 +1,5 @@
 #include "ui/fImpExp.h"
 
-#include <QKeyEvent>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
@@ -125,14 +124,6 @@ void TfmImpExp::InvertSelection1Click() {
     QListWidgetItem* line = lbFeeds->item(i);
     line->setCheckState(line->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
   }
-}
-
-void TfmImpExp::keyPressEvent(QKeyEvent* Event) {
-  if (Event->key() == Qt::Key_Escape) {
-    btCancelClick();
-    return;
-  }
-  QDialog::keyPressEvent(Event);
 }
 
 void TfmImpExp::ShowPopupMenu(QWidget* Owner, const QPoint& Position) {

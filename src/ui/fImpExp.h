@@ -7,7 +7,6 @@
 #include <vector>
 
 class QAction;
-class QKeyEvent;
 class QListWidget;
 class QMenu;
 class QPoint;
@@ -50,10 +49,6 @@ class TfmImpExp : public QDialog {
   QAction* Checkall1;
   QAction* UncheckAll1;
   QAction* InvertSelection1;
-
- protected:
-  // Escape cancels from wherever the focus is.
-  void keyPressEvent(QKeyEvent* Event) override;
 
  private:
   void ShowPopupMenu(QWidget* Owner, const QPoint& Position);

@@ -35,7 +35,6 @@
 #include "ui/uItemListDelegate.h"
 #include "ui/uProduct.h"
 #include "ui/uPrompts.h"
-#include "ui/uRowPainting.h"
 #include "ui/uWebBrowser.h"
 
 namespace skimbrook {
