@@ -351,14 +351,18 @@ class TfmMain : public QMainWindow {
   // fMain_feedlist.cpp
   void SelectFeedRow(int Row);
   void HookFeed(TFeed& Feed);
+  // Puts Feed into the list at Row (Count() appends) with its row, hooked and drawn.
+  void InsertFeedRow(int Row, const std::shared_ptr<TFeed>& Feed);
   void FocusFeedListIfVisible();
   void CatchUpFeed(TFeed& Feed);
   // Drops the current item, stops the mark-as-read timer and unhooks the item list.
   void ReleaseItemList();
   void ReportDamagedSubscriptionFile();
-  // Runs one download of Feeds; refused with a status-bar note while another runs.
-  // Returns false when refused.
-  bool RunDownload(const std::vector<std::shared_ptr<TFeed>>& Feeds);
+  // True, with a status-bar note, when no download may start now: one is running or the
+  // window has shut down.
+  bool DownloadRefused();
+  // Runs one download of Feeds unless DownloadRefused.
+  void RunDownload(const std::vector<std::shared_ptr<TFeed>>& Feeds);
   void NoteStatus(const QString& Text);
   // fMain_items.cpp
   void UnhookItems(TFeed& Feed);

@@ -99,17 +99,20 @@ void TfmMain::lbFeedListClick() {
   PostItemListRefill();
 }
 
-void TfmMain::AddFeed(const std::string& Url) {
-  auto feed = std::make_shared<TFeed>(Url, std::string(), Url, std::string());
-  FeedList().Add(feed);
-  const int row = FeedList().Count() - 1;
+void TfmMain::InsertFeedRow(int Row, const std::shared_ptr<TFeed>& Feed) {
+  FeedList().Insert(Feed, Row);
   {
     const QSignalBlocker blocker(lbFeedList);
-    lbFeedList->addItem(QString());
+    lbFeedList->insertItem(Row, QString());
   }
+  HookFeed(*Feed);
+  Feed->Changed();
+}
+
+void TfmMain::AddFeed(const std::string& Url) {
+  const int row = FeedList().Count();
+  InsertFeedRow(row, std::make_shared<TFeed>(Url, std::string(), Url, std::string()));
   SelectFeedRow(row);
-  HookFeed(*feed);
-  feed->Changed();
   lbFeedListClick();
   if (Prompts().Confirm(QStringLiteral("Confirm"), QStringLiteral("Download feed now?")))
     DownloadCurrentFeed();
@@ -137,13 +140,7 @@ void TfmMain::PromptAddGroup() {
 
   const int selected = lbFeedList->currentRow();
   const int row = selected < 0 ? FeedList().Count() : selected;
-  FeedList().Insert(heading, row);
-  {
-    const QSignalBlocker blocker(lbFeedList);
-    lbFeedList->insertItem(row, QString());
-  }
-  HookFeed(*heading);
-  heading->Changed();
+  InsertFeedRow(row, heading);
   FeedList().SaveDefault();
   LoadFeedList();
   SelectFeedRow(row);
@@ -224,12 +221,17 @@ void TfmMain::CatchUpAll() {
 // ---------------------------------------------------------------------------------------
 // Downloading
 
-bool TfmMain::RunDownload(const std::vector<std::shared_ptr<TFeed>>& Feeds) {
-  if (shutDown_) return false;
+bool TfmMain::DownloadRefused() {
+  if (shutDown_) return true;
   if (activeRun_) {
     NoteStatus(QStringLiteral("A download is already running; try again when it has finished."));
-    return false;
+    return true;
   }
+  return false;
+}
+
+void TfmMain::RunDownload(const std::vector<std::shared_ptr<TFeed>>& Feeds) {
+  if (DownloadRefused()) return;
   std::unique_ptr<TDownloader> run = services_.CreateDownload(Settings(), this);
   run->OnFeedApplied = [this](TFeed& Feed) {
     if (currentFeed_.get() == &Feed) FillItemList();
@@ -246,7 +248,6 @@ bool TfmMain::RunDownload(const std::vector<std::shared_ptr<TFeed>>& Feeds) {
   activeRun_ = run.get();
   const TActiveRun active{*this};
   run->RunQueue();
-  return true;
 }
 
 void TfmMain::DownloadCurrentFeed() {
@@ -263,11 +264,8 @@ void TfmMain::DownloadCurrentGroup() {
 }
 
 void TfmMain::DownloadAll() {
-  if (activeRun_) {
-    NoteStatus(QStringLiteral("A download is already running; try again when it has finished."));
-    return;
-  }
-  if (shutDown_) return;
+  // Checked before the hourly timer stops, so that a refused run leaves it going.
+  if (DownloadRefused()) return;
   AutoDownloadTimer->stop();
   std::vector<std::shared_ptr<TFeed>> feeds;
   for (int i = 0; i < FeedList().Count(); ++i)

@@ -2,7 +2,6 @@
 // import/export dialog.
 #include <QFile>
 #include <QListWidget>
-#include <QSignalBlocker>
 
 #include "model/uRSS.h"
 #include "ui/fImpExp.h"
@@ -36,14 +35,8 @@ void TfmMain::ImportFeeds() {
   // download (which holds its own queue) are not disturbed.
   for (const int line : *ticked) {
     const TFeed& source = *chosen.Feeds(line);
-    auto feed = std::make_shared<TFeed>(source.Title, source.HtmlUrl, source.XmlUrl, source.Description);
-    FeedList().Add(feed);
-    {
-      const QSignalBlocker blocker(lbFeedList);
-      lbFeedList->addItem(QString());
-    }
-    HookFeed(*feed);
-    feed->Changed();
+    InsertFeedRow(FeedList().Count(),
+                  std::make_shared<TFeed>(source.Title, source.HtmlUrl, source.XmlUrl, source.Description));
   }
   FeedList().SaveDefault();
 }
