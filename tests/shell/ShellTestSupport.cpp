@@ -128,10 +128,7 @@ TVirtualDesktop::TVirtualDesktop(bool WindowManager) {
   // The manager announces itself on the root window once it runs.
   WaitFor(
       [&] {
-        QProcess property;
-        property.setProcessEnvironment(Environment(QProcessEnvironment::systemEnvironment()));
-        property.start("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"});
-        return WaitForExit(property, 5000) && property.readAll().contains("window id");
+        return RunTool("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).contains("window id");
       },
       20000);
 }
@@ -158,12 +155,20 @@ QProcessEnvironment TVirtualDesktop::Environment(QProcessEnvironment Base) const
   return Base;
 }
 
-QString TVirtualDesktop::XDoTool(const QStringList& Arguments) const {
+QString TVirtualDesktop::RunTool(const QString& Program, const QStringList& Arguments) const {
   QProcess tool;
   tool.setProcessEnvironment(Environment(QProcessEnvironment::systemEnvironment()));
-  tool.start("xdotool", Arguments);
+  tool.start(Program, Arguments);
   if (!WaitForExit(tool, 20000) || tool.exitCode() != 0) return {};
   return QString::fromLocal8Bit(tool.readAllStandardOutput()).trimmed();
+}
+
+QString TVirtualDesktop::XDoTool(const QStringList& Arguments) const {
+  return RunTool("xdotool", Arguments);
+}
+
+QString TVirtualDesktop::WindowProperty(const QString& Window, const QString& Property) const {
+  return RunTool("xprop", {"-id", Window, Property});
 }
 
 QString TVirtualDesktop::WindowNamed(const QString& Name, int TimeoutMs) const {

@@ -78,12 +78,16 @@ class TVirtualDesktop {
   QProcessEnvironment Environment(QProcessEnvironment Base) const;
   // The output of an xdotool command on this display, trimmed; empty when it failed.
   QString XDoTool(const QStringList& Arguments) const;
+  // What xprop prints for one property of a window, trimmed; empty when it failed.
+  QString WindowProperty(const QString& Window, const QString& Property) const;
   // The id of a visible window whose name is exactly Name, waiting up to TimeoutMs.
   QString WindowNamed(const QString& Name, int TimeoutMs = 30000) const;
   // The name of the window that has the keyboard focus.
   QString FocusedWindowName() const;
 
  private:
+  QString RunTool(const QString& Program, const QStringList& Arguments) const;
+
   QProcess server_;
   QProcess manager_;
   QString display_;
