@@ -134,6 +134,14 @@ void LayOutNow(QMainWindow& Window) {
     if (QLayout* layout = central->layout()) layout->activate();
 }
 
+// A column of widgets that fill Owner edge to edge, without gaps between them.
+QVBoxLayout* NewFlushColumn(QWidget* Owner) {
+  auto* column = new QVBoxLayout(Owner);
+  column->setContentsMargins(0, 0, 0, 0);
+  column->setSpacing(0);
+  return column;
+}
+
 }  // namespace
 
 TMainDialogs TMainDialogs::Standard() {
@@ -191,9 +199,7 @@ void TfmMain::BuildLayout() {
   setMinimumSize(kDesignWidth, kMinimumHeight);
 
   auto* central = new QWidget(this);
-  auto* column = new QVBoxLayout(central);
-  column->setContentsMargins(0, 0, 0, 0);
-  column->setSpacing(0);
+  auto* column = NewFlushColumn(central);
   plToolbar = BuildToolbar();
   plBrowserToolbar = BuildBrowserToolbar();
   column->addWidget(plToolbar);
@@ -253,8 +259,7 @@ QFrame* TfmMain::BuildBrowserToolbar() {
 
 QWidget* TfmMain::BuildRightPane() {
   auto* right = new QWidget(this);
-  auto* rightColumn = new QVBoxLayout(right);
-  rightColumn->setContentsMargins(0, 0, 0, 0);
+  auto* rightColumn = NewFlushColumn(right);
   Splitter2 = new QSplitter(Qt::Vertical, right);
   Splitter2->setHandleWidth(kSplitterWidth);
   Splitter2->setChildrenCollapsible(false);
@@ -262,9 +267,7 @@ QWidget* TfmMain::BuildRightPane() {
 
   plTopRight = new QWidget(Splitter2);
   plTopRight->setMinimumHeight(kMinimumPane);
-  auto* top = new QVBoxLayout(plTopRight);
-  top->setContentsMargins(0, 0, 0, 0);
-  top->setSpacing(0);
+  auto* top = NewFlushColumn(plTopRight);
   plFeedTitle = new TCaptionPanel(16, 13, true, false, plTopRight);
   plFeedLink = new TCaptionPanel(13, 11, true, true, plTopRight);
   plFeedDescription = new QWidget(plTopRight);
@@ -295,9 +298,7 @@ QWidget* TfmMain::BuildRightPane() {
 
   plBottomRight = new QWidget(Splitter2);
   plBottomRight->setMinimumHeight(kMinimumPane);
-  auto* bottom = new QVBoxLayout(plBottomRight);
-  bottom->setContentsMargins(0, 0, 0, 0);
-  bottom->setSpacing(0);
+  auto* bottom = NewFlushColumn(plBottomRight);
   plItemTitle = new TCaptionPanel(16, 13, true, false, plBottomRight);
   plItemLink = new TCaptionPanel(14, 11, true, true, plBottomRight);
   WebBrowser = services_.CreateBrowser(plBottomRight);
