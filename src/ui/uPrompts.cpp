@@ -104,28 +104,24 @@ void TScriptedPrompts::Clear() {
   unanswered_ = 0;
 }
 
-bool TScriptedPrompts::NextYesNo() {
-  if (answers_.empty()) {
-    ++unanswered_;
-    return false;
-  }
-  const auto answer = answers_.front();
-  answers_.pop_front();
-  if (!std::holds_alternative<bool>(answer))
-    throw std::logic_error("scripted prompts: a text answer was queued for a Yes/No question");
-  return std::get<bool>(answer);
-}
-
-QString TScriptedPrompts::NextText(const QString& Cancelled) {
+template <typename T>
+T TScriptedPrompts::Next(const T& Cancelled, const char* Mismatch) {
   if (answers_.empty()) {
     ++unanswered_;
     return Cancelled;
   }
   const auto answer = answers_.front();
   answers_.pop_front();
-  if (!std::holds_alternative<QString>(answer))
-    throw std::logic_error("scripted prompts: a Yes/No answer was queued for a text question");
-  return std::get<QString>(answer);
+  if (!std::holds_alternative<T>(answer)) throw std::logic_error(Mismatch);
+  return std::get<T>(answer);
+}
+
+bool TScriptedPrompts::NextYesNo() {
+  return Next(false, "scripted prompts: a text answer was queued for a Yes/No question");
+}
+
+QString TScriptedPrompts::NextText(const QString& Cancelled) {
+  return Next(Cancelled, "scripted prompts: a Yes/No answer was queued for a text question");
 }
 
 bool TScriptedPrompts::Confirm(const QString& Title, const QString& Text) {

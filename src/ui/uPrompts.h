@@ -93,6 +93,10 @@ class TScriptedPrompts : public TPrompts {
   QString SaveFileName(const QString& Title, const QString& Filter, const QString& DefaultExt) override;
 
  private:
+  // The next queued answer, or Cancelled when none is left; a queued answer of the other
+  // kind is a fault in the test's script.
+  template <typename T>
+  T Next(const T& Cancelled, const char* Mismatch);
   bool NextYesNo();
   QString NextText(const QString& Cancelled);
 
