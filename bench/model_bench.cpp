@@ -20,7 +20,7 @@
 #include <string_view>
 #include <vector>
 
-#include "model/uFiles.h"
+#include "base/uFiles.h"
 #include "model/uRSS.h"
 #include "model/uRSS_internal.h"
 #include "support/FeedGenerator.h"

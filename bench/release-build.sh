@@ -7,7 +7,7 @@ trap 'rm -rf "$work"' EXIT
 release_build() {
   local build=build-bench
   if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DSKIMBROOK_GUI=OFF -DSKIMBROOK_TESTS=OFF \
+    cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DSKIMBROOK_GUI=OFF -DSKIMBROOK_TESTS=OFF -DSKIMBROOK_BENCH=ON \
       >"$work/build.log" 2>&1 || { cat "$work/build.log" >&2; exit 1; }
   fi
   cmake --build "$build" -j2 --target "$1" >"$work/build.log" 2>&1 || { cat "$work/build.log" >&2; exit 1; }

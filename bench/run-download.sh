@@ -4,7 +4,7 @@
 # 10-second stalled fetch.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build -DSKIMBROOK_WERROR=ON >/dev/null
+cmake -S . -B build -DSKIMBROOK_WERROR=ON -DSKIMBROOK_BENCH=ON >/dev/null
 cmake --build build -j2 --target download_run_bench >/dev/null
 export QT_QPA_PLATFORM=offscreen
 out="$(build/bench/download_run_bench --benchmark_format=console "$@")"

@@ -31,17 +31,3 @@ function(skimbrook_static_library name)
     target_link_libraries(${name} INTERFACE ${ARG_DEPS})
   endif()
 endfunction()
-
-# skimbrook_add_library(<name> [QT] [DEPS <targets>...])
-# One static library per source folder, made of every source in that folder, so that
-# a new unit needs no change here.
-function(skimbrook_add_library name)
-  cmake_parse_arguments(ARG "QT" "" "DEPS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h
-       ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
-  if(ARG_QT)
-    skimbrook_static_library(${name} QT SOURCES ${sources} DEPS ${ARG_DEPS})
-  else()
-    skimbrook_static_library(${name} SOURCES ${sources} DEPS ${ARG_DEPS})
-  endif()
-endfunction()

@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "model/uFiles.h"
+#include "base/uFiles.h"
 #include "model/uRSS.h"
 #include "model/uRSS_internal.h"
 #include "tools/ReferenceCompare.h"

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Sets up a fresh Debian 12 machine, builds Skimbrook and runs every test: the whole
-# suite in the normal build, then the core tests again under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# Sets up a fresh Debian 12 machine, builds Skimbrook and runs every test: the formatting
+# check, the whole suite in the normal build, the core tests again under AddressSanitizer
+# and UndefinedBehaviorSanitizer, and each fuzz target for 30 seconds on its seeds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 jobs="$(nproc)"
+
+scripts/check-format.sh
 
 scripts/build.sh
 ctest --test-dir build --output-on-failure -j"$jobs"
@@ -14,3 +16,6 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DSKIMBROOK_SANITIZE=ON -DSKIM
   -DSKIMBROOK_BENCH=OFF -DSKIMBROOK_WERROR=ON >/dev/null
 cmake --build build-asan -j"$jobs"
 ctest --test-dir build-asan --output-on-failure -L core -j"$jobs"
+
+# A short run of every fuzz target from its seed corpus; a finding fails the run.
+fuzz/run.sh 30

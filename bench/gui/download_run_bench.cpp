@@ -12,7 +12,6 @@
 
 #include "download/fDownload.h"
 #include "download/uCurlQtPump.h"
-#include "settings/uMemoryRegistry.h"
 #include "tools/LoopbackHttpServer.h"
 
 namespace skimbrook {
@@ -55,8 +54,6 @@ std::string SmallFeed(int Number) {
 void BM_RunOf200SmallFeeds(benchmark::State& State) {
   constexpr int kFeeds = 200;
   TScratchFolder folder;
-  TMemoryRegistry registry;
-  TSettings settings(registry, "/nonexistent/skimbrook");
   test::LoopbackHttpServer server;
   TFeedList list;
   for (int i = 0; i < kFeeds; ++i) {
@@ -65,7 +62,7 @@ void BM_RunOf200SmallFeeds(benchmark::State& State) {
     list.Add(std::make_shared<TFeed>("Feed", "", server.Url(path), ""));
   }
   auto runAll = [&] {
-    TfmDownload window(settings, nullptr);
+    TfmDownload window(std::nullopt, nullptr);
     for (int i = 0; i < kFeeds; ++i) window.QueueFeed(list.Feeds(i));
     window.RunQueue();
     int failed = 0;
@@ -99,8 +96,6 @@ BENCHMARK(BM_GetSmallFeed)->Unit(benchmark::kMicrosecond)->UseRealTime();
 // gap between two ticks is how long the window would be unresponsive.
 void BM_LongestTimerGapDuringStalledFetch(benchmark::State& State) {
   TScratchFolder folder;
-  TMemoryRegistry registry;
-  TSettings settings(registry, "/nonexistent/skimbrook");
   test::LoopbackHttpServer server;
   server.Stall("/stalled.xml");
   auto feed = std::make_shared<TFeed>("Stalled", "", server.Url("/stalled.xml"), "");
@@ -109,7 +104,7 @@ void BM_LongestTimerGapDuringStalledFetch(benchmark::State& State) {
   for (auto _ : State) {
     TCurlLimits limits;
     limits.ReadTimeout = std::chrono::seconds(10);
-    TfmDownload window(settings, nullptr, NewQtHttpClient(limits));
+    TfmDownload window(std::nullopt, nullptr, NewQtHttpClient(limits));
     window.QueueFeed(feed);
     QElapsedTimer sinceTick;
     QTimer ticker;

@@ -11,8 +11,8 @@
 
 #include <cstdio>
 
+#include "display/uDisplayText.h"
 #include "download/uCurlQtPump.h"
-#include "download/uDisplayTextQt.h"
 
 namespace skimbrook {
 
@@ -26,11 +26,13 @@ enum TTab { kTabTasks = 0, kTabLog = 1 };
 // ---------------------------------------------------------------------------------------
 // Creation and destruction
 
-TfmDownload::TfmDownload(const TSettings& Settings, QWidget* MainWindow)
-    : TfmDownload(Settings, MainWindow, NewQtHttpClient()) {}
+TfmDownload::TfmDownload(std::optional<THttpProxy> Proxy, QWidget* MainWindow)
+    : TfmDownload(std::move(Proxy), MainWindow, NewQtHttpClient()) {}
 
-TfmDownload::TfmDownload(const TSettings& Settings, QWidget* MainWindow, std::unique_ptr<HttpClient> Client)
-    : QWidget(MainWindow, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint), settings_(Settings) {
+TfmDownload::TfmDownload(std::optional<THttpProxy> Proxy, QWidget* MainWindow,
+                         std::unique_ptr<HttpClient> Client)
+    : QWidget(MainWindow, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      proxy_(std::move(Proxy)) {
   setWindowTitle("Download");
   resize(432, 270);
 
@@ -107,7 +109,7 @@ void TfmDownload::QueueFeed(std::shared_ptr<TFeed> Feed) {
 
 void TfmDownload::RunQueue() {
   show();
-  run_->RunQueue(settings_);
+  run_->RunQueue(proxy_);
 }
 
 void TfmDownload::Abort() {

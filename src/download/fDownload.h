@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "download/uDownloadRun.h"
@@ -23,10 +24,10 @@ class TfmDownload : public QWidget, private TDownloadView {
 
  public:
   // The window with its components, not shown, no rows; it fetches with the program's
-  // HTTP client. Settings (read by RunQueue for the proxy) must outlive the window.
-  TfmDownload(const TSettings& Settings, QWidget* MainWindow);
+  // HTTP client, through Proxy when one is given.
+  TfmDownload(std::optional<THttpProxy> Proxy, QWidget* MainWindow);
   // The same, fetching with Client instead (tests).
-  TfmDownload(const TSettings& Settings, QWidget* MainWindow, std::unique_ptr<HttpClient> Client);
+  TfmDownload(std::optional<THttpProxy> Proxy, QWidget* MainWindow, std::unique_ptr<HttpClient> Client);
   // Closes the client's connections and writes the log to "download.log" in the current
   // directory (also when it is empty). A failure to write it is reported on standard
   // error, since a destructor cannot throw.
@@ -69,7 +70,7 @@ class TfmDownload : public QWidget, private TDownloadView {
   void RowStatusChanged(int Row, const std::string& Status) override;
   void LogLineAdded(const std::string& Line) override;
 
-  const TSettings& settings_;
+  std::optional<THttpProxy> proxy_;
   std::unique_ptr<TDownloadRun> run_;
 };
 

@@ -8,7 +8,7 @@
 #include <ctime>
 #include <stdexcept>
 
-#include "model/uFiles.h"
+#include "base/uFiles.h"
 
 namespace skimbrook {
 
@@ -95,7 +95,7 @@ void TDownloadRun::QueueFeed(std::shared_ptr<TFeed> Feed) {
   view_.RowAdded(RowCount() - 1, feed.Title, feed.XmlUrl);
 }
 
-void TDownloadRun::RunQueue(const TSettings& Settings) {
+void TDownloadRun::RunQueue(const std::optional<THttpProxy>& Proxy) {
   if (!client_) throw std::logic_error("download run: the client is closed");
   // A second RunQueue from an event handled while this one waits would fetch re-entrantly.
   if (running_) throw std::logic_error("download run: already running");
@@ -104,10 +104,7 @@ void TDownloadRun::RunQueue(const TSettings& Settings) {
     bool& Running;
     ~TEndOfRun() { Running = false; }
   } endOfRun{running_};
-  if (Settings.UseProxy) {
-    client_->SetProxy({Settings.ProxyAddress, Settings.ProxyPort, Settings.ProxyUserName,
-                       Settings.ProxyPassword, Settings.UseAuthentication});
-  }
+  if (Proxy) client_->SetProxy(*Proxy);
   // Rows queued while the run waits on the network are processed too.
   for (int row = 0; row < RowCount() && !aborted_; ++row) ProcessRow(row);
 }

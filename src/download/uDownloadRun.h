@@ -6,13 +6,13 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "download/uHttpClient.h"
 #include "model/uRSS.h"
-#include "settings/uSettings.h"
 
 namespace skimbrook {
 
@@ -47,11 +47,11 @@ class TDownloadRun {
   // Appends a task row for Feed. The run keeps Feed alive until it is destroyed, so a feed
   // taken out of the subscription list meanwhile is still safe to finish.
   void QueueFeed(std::shared_ptr<TFeed> Feed);
-  // Sets the client's proxy from Settings when UseProxy is on, then processes the rows
+  // Sends the run's requests through Proxy when one is given, then processes the rows
   // from first to last. A row's failure marks only that row "error". Returns when every
   // row is done, or after Abort() when the row in progress has ended. Throws
   // std::logic_error when called again while it runs.
-  void RunQueue(const TSettings& Settings);
+  void RunQueue(const std::optional<THttpProxy>& Proxy);
   // Ends the transfer in progress and leaves the rows not yet started untouched.
   void Abort();
 

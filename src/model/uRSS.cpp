@@ -10,7 +10,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "model/uFiles.h"
+#include "base/uFiles.h"
 #include "model/uRSS_internal.h"
 
 namespace skimbrook {

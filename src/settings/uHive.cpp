@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "model/uFiles.h"
+#include "base/uFiles.h"
 
 namespace skimbrook {
 

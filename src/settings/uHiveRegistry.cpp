@@ -9,7 +9,7 @@
 #include <stdexcept>
 #include <utility>
 
-#include "model/uFiles.h"
+#include "base/uFiles.h"
 
 namespace skimbrook {
 

@@ -7,7 +7,7 @@
 #include <exception>
 #include <stdexcept>
 
-#include "model/uFiles.h"
+#include "base/uFiles.h"
 
 // The file templates are the ones the installation uses too; they live in packaging/.
 static void InitRegistrationTemplates() {

@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QRect>
 
-#include "download/uDisplayTextQt.h"
+#include "display/uDisplayText.h"
 
 namespace skimbrook {
 

@@ -5,7 +5,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "download/uDisplayTextQt.h"
+#include "display/uDisplayText.h"
 #include "model/uRSS.h"
 #include "ui/fDialogSupport.h"
 

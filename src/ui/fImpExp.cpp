@@ -6,7 +6,7 @@
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
-#include "download/uDisplayTextQt.h"
+#include "display/uDisplayText.h"
 #include "model/uRSS.h"
 #include "ui/fDialogSupport.h"
 

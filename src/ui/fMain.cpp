@@ -18,7 +18,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "download/uDisplayTextQt.h"
+#include "display/uDisplayText.h"
 #include "model/uRSS.h"
 #include "settings/uSettings.h"
 #include "ui/fFeedInfo.h"

@@ -12,7 +12,7 @@
 #include <functional>
 #include <stdexcept>
 
-#include "download/uDisplayTextQt.h"
+#include "display/uDisplayText.h"
 #include "model/uRSS.h"
 #include "ui/fMain.h"
 #include "ui/uCaptionPanel.h"

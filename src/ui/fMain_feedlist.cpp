@@ -5,7 +5,7 @@
 #include <QStatusBar>
 #include <QTimer>
 
-#include "download/uDisplayTextQt.h"
+#include "display/uDisplayText.h"
 #include "model/uRSS.h"
 #include "settings/uSettings.h"
 #include "ui/fMain.h"

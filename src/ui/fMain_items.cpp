@@ -6,7 +6,7 @@
 #include <QSignalBlocker>
 #include <QTimer>
 
-#include "download/uDisplayTextQt.h"
+#include "display/uDisplayText.h"
 #include "model/uRSS.h"
 #include "ui/fMain.h"
 #include "ui/uBulkUpdate.h"

@@ -11,7 +11,7 @@
 #include <QProxyStyle>
 #include <QPushButton>
 
-#include "download/uDisplayTextQt.h"
+#include "display/uDisplayText.h"
 #include "settings/uSettings.h"
 #include "ui/fDialogSupport.h"
 

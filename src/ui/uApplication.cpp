@@ -3,7 +3,7 @@
 #include <QMessageBox>
 #include <exception>
 
-#include "download/uDisplayTextQt.h"
+#include "display/uDisplayText.h"
 #include "ui/uProduct.h"
 
 namespace skimbrook {

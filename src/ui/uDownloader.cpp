@@ -1,6 +1,7 @@
 #include "ui/uDownloader.h"
 
 #include "download/fDownload.h"
+#include "settings/uSettings.h"
 
 namespace skimbrook {
 
@@ -8,7 +9,8 @@ namespace {
 
 class TDownloadWindowAdapter : public TDownloader {
  public:
-  TDownloadWindowAdapter(const TSettings& Settings, QWidget* MainWindow) : window_(Settings, MainWindow) {
+  TDownloadWindowAdapter(const TSettings& Settings, QWidget* MainWindow)
+      : window_(DownloadProxy(Settings), MainWindow) {
     window_.OnFeedApplied = [this](TFeed& Feed) {
       if (OnFeedApplied) OnFeedApplied(Feed);
     };
@@ -22,6 +24,12 @@ class TDownloadWindowAdapter : public TDownloader {
 };
 
 }  // namespace
+
+std::optional<THttpProxy> DownloadProxy(const TSettings& Settings) {
+  if (!Settings.UseProxy) return std::nullopt;
+  return THttpProxy{Settings.ProxyAddress, Settings.ProxyPort, Settings.ProxyUserName, Settings.ProxyPassword,
+                    Settings.UseAuthentication};
+}
 
 std::unique_ptr<TDownloader> CreateDownloadWindow(const TSettings& Settings, QWidget* MainWindow) {
   return std::make_unique<TDownloadWindowAdapter>(Settings, MainWindow);

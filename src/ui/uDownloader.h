@@ -4,6 +4,9 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
+
+#include "download/uHttpClient.h"
 
 class QWidget;
 
@@ -28,6 +31,11 @@ class TDownloader {
 // Creates a run for the main window with the proxy settings of Settings.
 using TDownloaderFactory =
     std::function<std::unique_ptr<TDownloader>(const TSettings& Settings, QWidget* MainWindow)>;
+
+// The proxy that downloads go through: none unless UseProxy is on. The user name and
+// password are handed over whether or not UseAuthentication is set; it only decides whether
+// they go out with the first request.
+std::optional<THttpProxy> DownloadProxy(const TSettings& Settings);
 
 // The run over the download window.
 std::unique_ptr<TDownloader> CreateDownloadWindow(const TSettings& Settings, QWidget* MainWindow);

@@ -1,6 +1,6 @@
 #include "ui/uListRules.h"
 
-#include "download/uDisplayTextQt.h"
+#include "display/uDisplayText.h"
 #include "model/uRSS.h"
 
 namespace skimbrook {

@@ -10,6 +10,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "base/uFiles.h"
+
 namespace skimbrook {
 
 namespace {
@@ -26,37 +28,12 @@ struct TDescriptor {
   }
 };
 
-// The rest of an open file, read to its end. Expected is the size to make room for.
-std::string ReadRest(int Fd, const std::string& Path, size_t Expected) {
-  std::string bytes;
-  bytes.reserve(Expected);
-  char buffer[64 * 1024];
-  for (;;) {
-    ssize_t n = ::read(Fd, buffer, sizeof buffer);
-    if (n == 0) break;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      ThrowFileError("Cannot read file", Path, errno);
-    }
-    bytes.append(buffer, static_cast<size_t>(n));
-  }
-  return bytes;
-}
-
 size_t PageSize() {
   static const size_t size = static_cast<size_t>(::sysconf(_SC_PAGESIZE));
   return size;
 }
 
 }  // namespace
-
-std::string ReadWholeFile(const std::string& Path) {
-  TDescriptor file{::open(Path.c_str(), O_RDONLY | O_CLOEXEC)};
-  if (file.Fd < 0) ThrowFileError("Cannot open file", Path, errno);
-  struct stat status {};
-  const bool sized = ::fstat(file.Fd, &status) == 0 && status.st_size > 0;
-  return ReadRest(file.Fd, Path, sized ? static_cast<size_t>(status.st_size) : 0);
-}
 
 size_t TmoxSourceText::ReleaseStep() {
   return size_t{1} << 20;
@@ -91,7 +68,7 @@ void TmoxSourceText::Load(const std::string& Path) {
   }
   // What cannot be mapped (a pipe, a file of the proc file system) is read to its end.
   std::string bytes =
-      ReadRest(file.Fd, Path, S_ISREG(status.st_mode) ? static_cast<size_t>(status.st_size) : 0);
+      ReadRestOfFile(file.Fd, Path, S_ISREG(status.st_mode) ? static_cast<size_t>(status.st_size) : 0);
   Assign(std::move(bytes));
 }
 

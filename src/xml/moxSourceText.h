@@ -45,8 +45,4 @@ class TmoxSourceText {
   size_t released_ = 0;  // bytes from the start of the mapping already given back
 };
 
-// The whole file at Path, byte for byte, read into memory. Throws std::runtime_error
-// naming the file when it cannot be opened or read.
-std::string ReadWholeFile(const std::string& Path);
-
 }  // namespace skimbrook

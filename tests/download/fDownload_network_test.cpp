@@ -10,7 +10,6 @@
 #include "download/DownloadTestSupport.h"
 #include "download/fDownload.h"
 #include "download/uCurlQtPump.h"
-#include "settings/uMemoryRegistry.h"
 #include "tools/LoopbackHttpServer.h"
 #include "tools/TestSupport.h"
 
@@ -32,7 +31,7 @@ class DownloadNetworkTest : public ::testing::Test {
   std::unique_ptr<TfmDownload> NewWindow() {
     TCurlLimits limits;
     limits.ReadTimeout = kReadTimeout;
-    return std::make_unique<TfmDownload>(settings, nullptr, NewQtHttpClient(limits));
+    return std::make_unique<TfmDownload>(proxy, nullptr, NewQtHttpClient(limits));
   }
   std::shared_ptr<TFeed> AddFeed(const std::string& XmlUrl) {
     auto feed = std::make_shared<TFeed>("Feed", "", XmlUrl, "");
@@ -52,8 +51,7 @@ class DownloadNetworkTest : public ::testing::Test {
 
   test::TTempDir dir;
   test::TScopedCurrentDir cwd{dir.Path()};
-  TMemoryRegistry registry;
-  TSettings settings{registry, dir.Path() + "skimbrook"};
+  std::optional<THttpProxy> proxy;
   TFeedList list;
   LoopbackHttpServer server;
 };
@@ -123,16 +121,11 @@ TEST_F(DownloadNetworkTest, ACookieSetByOneFeedIsSentByTheNextFeedOfTheSameRunOn
 TEST_F(DownloadNetworkTest, GoesThroughTheProxyWithCredentialsUpFrontExactlyWhenUseAuthentication) {
   server.Serve("/feed.xml", Rss({"One"}));
   server.RequireProxyAuthentication("reader", "pa:ss");
-  settings.UseProxy = true;
-  settings.ProxyAddress = "127.0.0.1";
-  settings.ProxyPort = server.Port();
-  settings.ProxyUserName = "reader";
-  settings.ProxyPassword = "pa:ss";
   auto feed = AddFeed("http://feeds.invalid/feed.xml");
 
   for (bool authentication : {true, false}) {
     SCOPED_TRACE(authentication);
-    settings.UseAuthentication = authentication;
+    proxy = THttpProxy{"127.0.0.1", server.Port(), "reader", "pa:ss", authentication};
     server.ClearRequests();
     EXPECT_EQ(RunFeeds({feed}), std::vector<std::string>{"done"});
     auto requests = server.Requests();
@@ -141,8 +134,8 @@ TEST_F(DownloadNetworkTest, GoesThroughTheProxyWithCredentialsUpFrontExactlyWhen
     EXPECT_EQ(requests[0].HeaderValue("Proxy-Authorization").has_value(), authentication);
   }
 
-  settings.ProxyPassword = "wrong";
-  settings.UseAuthentication = true;
+  proxy->Password = "wrong";
+  proxy->BasicAuthentication = true;
   EXPECT_EQ(RunFeeds({feed}), std::vector<std::string>{"error"});
 }
 

@@ -6,9 +6,8 @@
 
 #include <regex>
 
+#include "base/uFiles.h"
 #include "download/DownloadTestSupport.h"
-#include "model/uFiles.h"
-#include "settings/uMemoryRegistry.h"
 #include "tools/TestSupport.h"
 
 namespace skimbrook {
@@ -44,11 +43,10 @@ class DownloadRunTest : public ::testing::Test {
     for (int row = 0; row < run->RowCount(); ++row) statuses.push_back(run->RowStatus(row));
     return statuses;
   }
-  void Run() { run->RunQueue(settings); }
+  void Run() { run->RunQueue(proxy); }
 
   test::TTempDir dir;
-  TMemoryRegistry registry;
-  TSettings settings{registry, dir.Path() + "skimbrook"};
+  std::optional<THttpProxy> proxy;
   TFeedList list;
   TRecordingView view;
   TScriptedClient* client;
@@ -163,7 +161,7 @@ TEST_F(DownloadRunTest, CarriesReadFlagsFromThePreviousCacheAndRemovesTheBackup)
   Answer(feed->XmlUrl, Rss({"New", "Kept"}));
   auto second = std::make_unique<TDownloadRun>(std::make_unique<TScriptedClient>(*client), view);
   second->QueueFeed(feed);
-  second->RunQueue(settings);
+  second->RunQueue(proxy);
 
   ASSERT_EQ(feed->ItemCount(), 2);
   EXPECT_FALSE(feed->Items(0).IsRead);
@@ -308,17 +306,12 @@ TEST_F(DownloadRunTest, AnEmptyQueueReturnsAtOnceAndWritesAnEmptyLog) {
   EXPECT_EQ(ReadFile(path), "");
 }
 
-TEST_F(DownloadRunTest, HandsTheProxyAndItsCredentialsOverOnlyWhenUseProxyIsOn) {
+TEST_F(DownloadRunTest, HandsTheProxyAndItsCredentialsToTheClientOnlyWhenOneIsGiven) {
   Run();
   EXPECT_FALSE(client->Proxy.has_value());
 
-  settings.UseProxy = true;
-  settings.ProxyAddress = "proxy.example";
-  settings.ProxyPort = 3128;
-  settings.ProxyUserName = "user";
-  settings.ProxyPassword = "secret";
   for (bool authentication : {false, true}) {
-    settings.UseAuthentication = authentication;
+    proxy = THttpProxy{"proxy.example", 3128, "user", "secret", authentication};
     Run();
     ASSERT_TRUE(client->Proxy.has_value());
     EXPECT_EQ(client->Proxy->Host, "proxy.example");

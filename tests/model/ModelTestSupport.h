@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-#include "model/uFiles.h"
+#include "base/uFiles.h"
 #include "model/uRSS.h"
 #include "tools/TestSupport.h"
 

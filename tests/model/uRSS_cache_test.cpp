@@ -7,7 +7,7 @@
 #include <string>
 
 #include "ModelTestSupport.h"
-#include "model/uFiles.h"
+#include "base/uFiles.h"
 #include "model/uRSS.h"
 #include "model/uRSS_internal.h"
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "ModelTestSupport.h"
-#include "model/uFiles.h"
+#include "base/uFiles.h"
 #include "model/uRSS.h"
 #include "model/uRSS_internal.h"
 

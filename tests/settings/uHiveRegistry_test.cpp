@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "model/uFiles.h"
+#include "base/uFiles.h"
 #include "tools/TestSupport.h"
 
 namespace skimbrook {

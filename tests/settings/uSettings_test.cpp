@@ -6,7 +6,7 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "model/uFiles.h"
+#include "base/uFiles.h"
 #include "settings/uHiveRegistry.h"
 #include "settings/uMemoryRegistry.h"
 #include "tools/TestSupport.h"

@@ -13,7 +13,6 @@
 #include <QTreeWidget>
 
 #include "download/DownloadTestSupport.h"
-#include "settings/uMemoryRegistry.h"
 #include "tools/TestSupport.h"
 
 namespace skimbrook {
@@ -27,7 +26,7 @@ class DownloadWindowTest : public ::testing::Test {
     SetDataFolder(dir.Path());
     auto owned = std::make_unique<test::TScriptedClient>();
     client = owned.get();
-    window = std::make_unique<TfmDownload>(settings, &mainWindow, std::move(owned));
+    window = std::make_unique<TfmDownload>(std::nullopt, &mainWindow, std::move(owned));
   }
 
   std::shared_ptr<TFeed> Queue(const std::string& Title, const std::string& XmlUrl) {
@@ -40,8 +39,6 @@ class DownloadWindowTest : public ::testing::Test {
 
   test::TTempDir dir;
   test::TScopedCurrentDir cwd{dir.Path()};
-  TMemoryRegistry registry;
-  TSettings settings{registry, dir.Path() + "skimbrook"};
   TFeedList list;
   QWidget mainWindow;
   test::TScriptedClient* client;
@@ -50,7 +47,8 @@ class DownloadWindowTest : public ::testing::Test {
 
 TEST_F(DownloadWindowTest, IsAToolWindowWithoutCloseBoxCentredOnTheMainWindow) {
   mainWindow.setGeometry(100, 120, 800, 600);
-  window = std::make_unique<TfmDownload>(settings, &mainWindow, std::make_unique<test::TScriptedClient>());
+  window =
+      std::make_unique<TfmDownload>(std::nullopt, &mainWindow, std::make_unique<test::TScriptedClient>());
 
   EXPECT_EQ(window->windowTitle(), "Download");
   EXPECT_EQ(window->size(), QSize(432, 270));

@@ -5,6 +5,7 @@
 #include "MainWindowFixture.h"
 #include "tools/LoopbackHttpServer.h"
 #include "ui/uCaptionPanel.h"
+#include "ui/uDownloader.h"
 
 namespace skimbrook::test {
 
@@ -48,6 +49,28 @@ TEST_F(Downloading, TheCurrentFeedsDownloadRebuildsTheItemListAndSelectsTheFirst
   EXPECT_EQ(FeedRows(), QStringList({"2 Loopback News"}));
   EXPECT_TRUE(Exists(data.File("download.log")));
   EXPECT_FALSE(window->IsDownloading());
+}
+
+TEST(DownloadProxy, IsGivenOnlyWithUseProxyAndCarriesTheCredentialsEitherWay) {
+  TMemoryRegistry registry;
+  TSettings settings(registry, "/nonexistent/skimbrook");
+  EXPECT_FALSE(DownloadProxy(settings).has_value());
+
+  settings.UseProxy = true;
+  settings.ProxyAddress = "proxy.example";
+  settings.ProxyPort = 3128;
+  settings.ProxyUserName = "user";
+  settings.ProxyPassword = "secret";
+  for (bool authentication : {false, true}) {
+    settings.UseAuthentication = authentication;
+    auto proxy = DownloadProxy(settings);
+    ASSERT_TRUE(proxy.has_value());
+    EXPECT_EQ(proxy->Host, "proxy.example");
+    EXPECT_EQ(proxy->Port, 3128);
+    EXPECT_EQ(proxy->UserName, "user");
+    EXPECT_EQ(proxy->Password, "secret");
+    EXPECT_EQ(proxy->BasicAuthentication, authentication);
+  }
 }
 
 }  // namespace

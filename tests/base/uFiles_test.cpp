@@ -1,4 +1,4 @@
-#include "model/uFiles.h"
+#include "base/uFiles.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "model/uFiles.h"
+#include "base/uFiles.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,8 +8,6 @@
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
-
-#include "xml/moxSourceText.h"
 
 namespace skimbrook {
 
@@ -81,8 +79,28 @@ bool FileExists(const std::string& Path) {
   return ::stat(Path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+std::string ReadRestOfFile(int Fd, const std::string& Path, size_t Expected) {
+  std::string bytes;
+  bytes.reserve(Expected);
+  char buffer[64 * 1024];
+  for (;;) {
+    ssize_t n = ::read(Fd, buffer, sizeof buffer);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ThrowFileError("Cannot read file", Path, errno);
+    }
+    bytes.append(buffer, static_cast<size_t>(n));
+  }
+  return bytes;
+}
+
 std::string ReadFileBytes(const std::string& Path) {
-  return ReadWholeFile(Path);
+  TFileDescriptor file(::open(Path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (file.Get() < 0) ThrowFileError("Cannot open file", Path, errno);
+  struct stat status {};
+  const bool sized = ::fstat(file.Get(), &status) == 0 && status.st_size > 0;
+  return ReadRestOfFile(file.Get(), Path, sized ? static_cast<size_t>(status.st_size) : 0);
 }
 
 void WriteFileAtomic(const std::string& Path, std::string_view Bytes, mode_t NewFileMode) {

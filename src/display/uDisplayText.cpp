@@ -1,4 +1,4 @@
-#include "download/uDisplayTextQt.h"
+#include "display/uDisplayText.h"
 
 #include <QByteArray>
 

@@ -3,7 +3,7 @@
 
 #include "tools/QtPrinters.h"
 
-#include "download/uDisplayTextQt.h"
+#include "display/uDisplayText.h"
 
 namespace skimbrook::test {
 

@@ -16,6 +16,9 @@ bool FileExists(const std::string& Path);
 // The whole file, byte for byte. Throws std::runtime_error naming the file when it
 // cannot be opened or read.
 std::string ReadFileBytes(const std::string& Path);
+// What is left to read of the open file Fd, to its end; Expected is the size to make room
+// for. Errors name Path.
+std::string ReadRestOfFile(int Fd, const std::string& Path, size_t Expected);
 
 // Replaces the file at Path with Bytes so that no reader ever sees a partial file:
 // the bytes go to a temporary file in the same folder, are flushed to the disk, and the
