@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <stdexcept>
 
 namespace skimbrook {
@@ -117,6 +118,30 @@ void WriteFileAtomic(const std::string& Path, std::string_view Bytes, mode_t New
     ::unlink(temp.c_str());
     ThrowFileError("Cannot write file", Path, error);
   }
+}
+
+namespace {
+
+// "YYYYMMDD-HHMMSS" in local time.
+std::string LocalTimeStamp() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
+  return text;
+}
+
+}  // namespace
+
+std::string KeepDamagedCopy(const std::string& Path) {
+  std::string bytes = ReadFileBytes(Path);
+  const std::string base = Path + ".damaged-" + LocalTimeStamp();
+  std::string copy = base;
+  for (int n = 2; FileExists(copy) && ReadFileBytes(copy) != bytes; ++n)
+    copy = base + "-" + std::to_string(n);
+  if (!FileExists(copy)) WriteFileAtomic(copy, bytes);
+  return copy;
 }
 
 std::string JoinLinesCRLF(const std::vector<std::string>& Lines) {

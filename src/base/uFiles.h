@@ -27,6 +27,12 @@ std::string ReadRestOfFile(int Fd, const std::string& Path, size_t Expected);
 // A replaced file keeps its permission bits; a new one gets NewFileMode less the umask.
 void WriteFileAtomic(const std::string& Path, std::string_view Bytes, mode_t NewFileMode = 0666);
 
+// Copies the file at Path, which could not be read as what it should hold, to
+// Path + ".damaged-YYYYMMDD-HHMMSS" (local time) before anything can overwrite it, and returns
+// the copy's path. A second damaged copy within the same second gets "-2", "-3", ...
+// unless it holds the same bytes as the first.
+std::string KeepDamagedCopy(const std::string& Path);
+
 // Each line followed by CR LF, the last one included: the line format of every file the
 // program writes.
 std::string JoinLinesCRLF(const std::vector<std::string>& Lines);
