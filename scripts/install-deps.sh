@@ -11,7 +11,7 @@ packages=(
   libcurl4-openssl-dev ca-certificates nlohmann-json3-dev
   # tests, benchmarks, fuzzing
   googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-  libxml2-utils clang-format desktop-file-utils
+  libxml2-utils clang-format desktop-file-utils appstream
   # running the program and its desktop tests
   dbus dbus-x11 xvfb xauth xdotool trayer openbox x11-apps x11-utils imagemagick fonts-dejavu-core
 )

@@ -5,7 +5,7 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QFileInfo>
+#include <QFile>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <csignal>
@@ -15,12 +15,12 @@
 
 #include "model/uRSS.h"
 #include "settings/uHiveRegistry.h"
+#include "settings/uProgramFiles.h"
 #include "shell/uExplorerIntegration.h"
 #include "shell/uRegistration.h"
 #include "shell/uSingleInstance.h"
 #include "ui/fMain.h"
 #include "ui/uApplication.h"
-#include "ui/uDataFolder.h"
 #include "ui/uPrompts.h"
 #include "ui/uWebBrowser.h"
 
@@ -95,8 +95,8 @@ int main(int argc, char** argv) {
   app.setQuitOnLastWindowClosed(false);
 
   const QString executable = QCoreApplication::applicationFilePath();
-  const std::string executableFolder = QFileInfo(executable).absolutePath().toStdString() + "/";
-  SetDataFolder(ResolveDataFolder(executableFolder));
+  const TProgramFiles programFiles = LocateProgramFiles(QFile::encodeName(executable).toStdString());
+  SetDataFolder(ResolveDataFolder(programFiles));
 
   TfmMain* mainWindow = nullptr;
   RegisterAutomationObject([&mainWindow](const std::string& Url) {
@@ -112,6 +112,7 @@ int main(int argc, char** argv) {
   TMainWindowServices services;
   services.Registry = &registry;
   services.ExecutablePath = executable.toStdString();
+  services.PagesFolder = programFiles.PagesFolder;
   services.Prompts = &prompts;
   TfmMain window(std::move(services));
   prompts.SetParent(&window);

@@ -58,10 +58,11 @@ struct TTimeField {
   TUnixTime TFetchRecord::*Member;
 };
 
-constexpr TTextField kTextFields[] = {
-    {"etag", &TFetchRecord::ETag},           {"lastModified", &TFetchRecord::LastModified},
-    {"lastFailure", &TFetchRecord::LastFailure}, {"movedTo", &TFetchRecord::MovedTo},
-    {"encoding", &TFetchRecord::Encoding}};
+constexpr TTextField kTextFields[] = {{"etag", &TFetchRecord::ETag},
+                                      {"lastModified", &TFetchRecord::LastModified},
+                                      {"lastFailure", &TFetchRecord::LastFailure},
+                                      {"movedTo", &TFetchRecord::MovedTo},
+                                      {"encoding", &TFetchRecord::Encoding}};
 constexpr TTimeField kTimeFields[] = {{"lastSuccess", &TFetchRecord::LastSuccess},
                                       {"lastFailureTime", &TFetchRecord::LastFailureTime},
                                       {"waitUntil", &TFetchRecord::WaitUntil},

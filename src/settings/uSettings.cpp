@@ -81,8 +81,9 @@ std::string FolderOf(const std::string& Path) {
 
 }  // namespace
 
-TSettings::TSettings(RegistryStore& Store, std::string ExecutablePath)
-    : store_(Store), executablePath_(std::move(ExecutablePath)) {
+TSettings::TSettings(RegistryStore& Store, std::string ExecutablePath, std::string PagesFolder)
+    : store_(Store), executablePath_(std::move(ExecutablePath)), pagesFolder_(std::move(PagesFolder)) {
+  if (pagesFolder_.empty()) pagesFolder_ = FolderOf(executablePath_);
   Load();
 }
 
@@ -106,7 +107,7 @@ void TSettings::Load() {
   std::optional<std::string> run = store_.ReadString(std::string(RunKeyPath), FileNameOf(executablePath_));
   StartWithWindows = run && !run->empty();
   // Rewritten at every start, so that the entry follows the program when it moves.
-  store_.WriteString(kMenuEntryKey, "", "file://" + FolderOf(executablePath_) + "addfeed.htm");
+  store_.WriteString(kMenuEntryKey, "", "file://" + pagesFolder_ + "addfeed.htm");
   store_.WriteString(kMenuEntryKey, "Contexts", kMenuEntryContexts);
   update.Finish();
 }

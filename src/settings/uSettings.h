@@ -12,9 +12,10 @@ namespace skimbrook {
 class TSettings {
  public:
   // Sets up the object over Store (which must outlive it) and calls Load.
-  // ExecutablePath is the program's full path; it names the Run value and locates
-  // addfeed.htm for the context-menu entry.
-  TSettings(RegistryStore& Store, std::string ExecutablePath);
+  // ExecutablePath is the program's full path; it names the Run value. PagesFolder (ending
+  // in '/') holds addfeed.htm for the context-menu entry; empty means the executable's
+  // folder.
+  TSettings(RegistryStore& Store, std::string ExecutablePath, std::string PagesFolder = {});
 
   int Left = 0;
   int Top = 0;
@@ -48,6 +49,7 @@ class TSettings {
  private:
   RegistryStore& store_;
   std::string executablePath_;
+  std::string pagesFolder_;
 };
 
 }  // namespace skimbrook

@@ -142,6 +142,13 @@ TEST(TSettings, MovingTheExecutableRepointsTheMenuEntry) {
   TSettings(registry, "/home/me/old/skimbrook");
   TSettings(registry, "/usr/local/lib/skimbrook/skimbrook");
   EXPECT_EQ(registry.ReadString(kMenuEntry, ""), "file:///usr/local/lib/skimbrook/addfeed.htm");
+  // An installed copy keeps its pages apart from the executable; the Run value still names
+  // the executable.
+  TSettings installed(registry, "/usr/bin/skimbrook", "/usr/share/skimbrook/");
+  EXPECT_EQ(registry.ReadString(kMenuEntry, ""), "file:///usr/share/skimbrook/addfeed.htm");
+  installed.StartWithWindows = true;
+  installed.Save();
+  EXPECT_EQ(registry.ReadString(kRunKey, "skimbrook"), "/usr/bin/skimbrook");
 }
 
 // The same behaviour over the hive file, where it reaches the disk.
