@@ -1,5 +1,6 @@
 #include "settings/uSettings.h"
 
+#include <algorithm>
 #include <charconv>
 #include <optional>
 #include <string_view>
@@ -50,6 +51,9 @@ const TStoredField kStoredFields[] = {
     {"Options", "AutomaticallyDownload", &TSettings::AutomaticallyDownload, 1},
     {"Options", "RememberForm", &TSettings::RememberForm, 1},
     {"Options", "MinimizeToTray", &TSettings::MinimizeToTray, 1},
+    {"Options", "ShowNotifications", &TSettings::ShowNotifications, 1},
+    {"Options", "FollowRedirects", &TSettings::FollowRedirects, 0},
+    {"Options", "SimultaneousDownloads", &TSettings::SimultaneousDownloads, 6},
 };
 
 std::string SubkeyPath(const char* Subkey) {
@@ -104,6 +108,7 @@ void TSettings::Load() {
         },
         stored.Field);
   }
+  SimultaneousDownloads = std::clamp(SimultaneousDownloads, kMinDownloads, kMaxDownloads);
   std::optional<std::string> run = store_.ReadString(std::string(RunKeyPath), FileNameOf(executablePath_));
   StartWithWindows = run && !run->empty();
   // Rewritten at every start, so that the entry follows the program when it moves.

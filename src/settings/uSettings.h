@@ -39,6 +39,15 @@ class TSettings {
   bool ViewStatusBar = true;
   bool ViewFeedList = true;
   bool ViewItemContents = true;
+  // Beyond the stored layout of the first version, kept after its values in "Options":
+  // a desktop notification when a run that started by itself brings new items,
+  bool ShowNotifications = true;
+  // follow a feed's redirects (and move a subscription whose feed has moved for good),
+  bool FollowRedirects = false;
+  // and how many feeds one run fetches at once (kMinDownloads to kMaxDownloads).
+  int SimultaneousDownloads = 6;
+  static constexpr int kMinDownloads = 1;
+  static constexpr int kMaxDownloads = 16;
 
   // Reads every value (missing or unreadable ones give the defaults), derives
   // StartWithWindows from the Run value, and rewrites the context-menu entry.
