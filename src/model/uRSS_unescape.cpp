@@ -452,9 +452,7 @@ class TPass {
   }
 
   // The number of marks noted: the first entries of Marks (its size is only its room).
-  size_t MarkCount() const {
-    return markCount_;
-  }
+  size_t MarkCount() const { return markCount_; }
 
   // Decodes only at Marks of the first pass over the same text: copies what lies
   // between them and decodes at each.

@@ -20,12 +20,12 @@ namespace skimbrook {
 namespace {
 
 void* NewPage(size_t Bytes) {
-  return ::operator new(Bytes, std::align_val_t{Bytes});
+  return ::operator new (Bytes, std::align_val_t{Bytes});
 }
 
 void DeletePage(void* Page, size_t Bytes) noexcept {
   ASAN_UNPOISON_MEMORY_REGION(Page, Bytes);
-  ::operator delete(Page, std::align_val_t{Bytes});
+  ::operator delete (Page, std::align_val_t{Bytes});
 }
 
 }  // namespace

@@ -34,9 +34,9 @@ class TTreeArena {
  public:
   // Where the arena stood; Rewind returns to it.
   struct TMark {
-    size_t Pages = 0;   // pages in use
+    size_t Pages = 0;      // pages in use
     char* Next = nullptr;  // the free space in the last of them
-    size_t Blocks = 0;  // large byte blocks
+    size_t Blocks = 0;     // large byte blocks
     uint64_t Edits = 0;
   };
 

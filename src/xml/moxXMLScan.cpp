@@ -241,7 +241,8 @@ bool TElementScan::Run() {
 bool TElementScan::StartElement(std::string_view Tag, bool IsEmptyTag, bool& Completed) {
   const size_t space = NameLength(Tag);
   const std::string_view name = Tag.substr(0, space);
-  const std::string_view attributes = space < Tag.size() ? Trimmed(Tag.substr(space + 1)) : std::string_view();
+  const std::string_view attributes =
+      space < Tag.size() ? Trimmed(Tag.substr(space + 1)) : std::string_view();
 
   // Only a handler may drop elements, and only a drop needs to know where one began.
   TTreeArena::TMark mark;
@@ -380,9 +381,10 @@ std::string ParseDocument(TmoxXMLParser2& Document, std::string_view Source, TTr
     position = end + 2;
     // The byte right after "<?xml" is passed over whatever it is.
     TmoxXMLNode2& declaration = *Document.Declaration;
-    std::string error = ParseAttributeList(
-        Trimmed(Slice(Source, first + 6, end - 1)),
-        [&declaration](std::string_view Name, std::string_view Value) { declaration.SetAttribute(Name, Value); });
+    std::string error = ParseAttributeList(Trimmed(Slice(Source, first + 6, end - 1)),
+                                           [&declaration](std::string_view Name, std::string_view Value) {
+                                             declaration.SetAttribute(Name, Value);
+                                           });
     if (!error.empty()) throw std::runtime_error(error);
   }
 

@@ -28,7 +28,8 @@ struct TmoxXMLTreeAccess {
         TmoxXMLNode2(Arena);
   }
   static TmoxXMLAttribute2* NewAttribute(TTreeArena& Arena, bool Edit = false) {
-    void* memory = Edit ? Arena.EditObject(sizeof(TmoxXMLAttribute2)) : Arena.AllocateObject(sizeof(TmoxXMLAttribute2));
+    void* memory =
+        Edit ? Arena.EditObject(sizeof(TmoxXMLAttribute2)) : Arena.AllocateObject(sizeof(TmoxXMLAttribute2));
     return ::new (memory) TmoxXMLAttribute2(TmoxXMLString::TArenaTag{});
   }
 

@@ -122,7 +122,9 @@ std::string SerializeDocument(const TmoxXMLParser2& Document, size_t Limit) {
   out.Write("' ?>\r\n");
   WalkTree(
       Document,
-      [&out](const TmoxXMLNode2& Element, size_t Level) { return !out.Full() && WriteStart(out, Element, Level); },
+      [&out](const TmoxXMLNode2& Element, size_t Level) {
+        return !out.Full() && WriteStart(out, Element, Level);
+      },
       [&out](const TmoxXMLNode2& Element, size_t Level) { WriteEnd(out, Element, Level); });
   return out.Take();
 }
