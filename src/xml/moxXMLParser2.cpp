@@ -144,23 +144,25 @@ void TAccess::DestroyHeapItems(TList<TmoxXMLAttribute2>& List) noexcept {
 }
 
 // Each element's children are taken out of it before it goes, so that destroying a
-// subtree of any depth never recurses.
+// subtree of any depth never recurses. The elements waiting their turn are chained
+// through their Parent fields, so that destroying needs no memory, even when none is left.
 template <>
 void TAccess::DestroyHeapItems(TList<TmoxXMLNode2>& List) noexcept {
-  if (List.block_ == nullptr) return;
-  std::vector<TTreeListHead*> blocks{std::exchange(List.block_, nullptr)};
-  while (!blocks.empty()) {
-    TTreeListHead* block = blocks.back();
-    blocks.pop_back();
-    if (block == nullptr) continue;
-    const auto* items = reinterpret_cast<TItem<TmoxXMLNode2>*>(reinterpret_cast<char*>(block) +
-                                                               TList<TmoxXMLNode2>::kHeadBytes);
-    for (uint32_t i = 0; i < block->Count; ++i) {
-      TmoxXMLNode2* element = items[i].item_;
-      blocks.push_back(std::exchange(element->Nodes.block_, nullptr));
-      delete element;
+  TmoxXMLNode2* waiting = nullptr;
+  auto takeItems = [&waiting](TList<TmoxXMLNode2>& From) {
+    for (const auto& item : From) {
+      item->Parent = waiting;
+      waiting = item.get();
     }
-    std::free(block);
+    std::free(From.block_);
+    From.block_ = nullptr;
+  };
+  takeItems(List);
+  while (waiting != nullptr) {
+    TmoxXMLNode2* element = waiting;
+    waiting = element->Parent;
+    takeItems(element->Nodes);
+    delete element;
   }
 }
 
