@@ -1,8 +1,8 @@
 // Two ways to look at many bytes at once: eight in a 64-bit word, in portable C++, and
-// sixteen in an SSE2 register where the processor has one. The register path is about a
-// fifth faster on the benchmarks of the parser (bench/run-xml.sh) and of the decoder
-// (bench/run-unescape.sh); SKIMBROOK_PORTABLE_SCAN builds the word path everywhere, so
-// that it is tested too.
+// sixteen in an SSE2 register where the processor has one. This is the only file with
+// processor intrinsics; SKIMBROOK_PORTABLE_SCAN builds the word path everywhere, so that
+// it is tested too (scripts/test.sh), and bench/run-xml.sh and bench/run-unescape.sh in
+// such a build show what the register path is worth.
 #include "xml/moxScan.h"
 
 #include <bit>
