@@ -10,7 +10,7 @@ packages=(
   libqt6webenginecore6-bin qt6-tools-dev-tools libgl-dev libxcb1-dev
   libcurl4-openssl-dev ca-certificates nlohmann-json3-dev
   # tests, benchmarks, fuzzing
-  googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
+  googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev libpugixml-dev
   libxml2-utils clang-format desktop-file-utils appstream
   # running the program and its desktop tests
   dbus dbus-x11 xvfb xauth xdotool trayer openbox x11-apps x11-utils imagemagick fonts-dejavu-core
