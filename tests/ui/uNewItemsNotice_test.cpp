@@ -24,8 +24,8 @@ TEST(NewItemsNotice, CountsOnlyTheFeedsThatGainedAndIgnoresHeadings) {
   auto same = AddFeed(list, "http://c/", 1);
   TUnreadSnapshot before(list);
 
-  grew->UnreadCount = 9;  // 7 new
-  read->UnreadCount = 1;  // the user read some meanwhile: no gain, no loss counted
+  grew->UnreadCount = 9;            // 7 new
+  read->UnreadCount = 1;            // the user read some meanwhile: no gain, no loss counted
   AddFeed(list, "http://new/", 3);  // subscribed during the run: all of it is new
   (void)same;
 
