@@ -345,6 +345,19 @@ TEST_F(BrowserMode, FeedWebSiteAndFollowLinkOpenTheirAddressesOrDoNothingWithout
   EXPECT_EQ(browser->Navigations.size(), navigations);
 }
 
+TEST_F(BrowserMode, KeypadEnterActsAsEnter) {
+  OpenShown();
+  window->lbItems->setFocus();
+  QTest::keyClick(window->lbItems, Qt::Key_Enter, Qt::AltModifier | Qt::KeypadModifier);
+  EXPECT_TRUE(events.contains("info Cached")) << "Alt+Enter: Feed Info";
+  ClickLinkInPage();
+  ProcessEvents();
+  window->ebURL->setFocus();
+  window->ebURL->setText("example.org/typed");
+  QTest::keyClick(window->ebURL, Qt::Key_Enter, Qt::KeypadModifier);
+  EXPECT_EQ(browser->Navigations.last(), "example.org/typed");
+}
+
 TEST_F(BrowserMode, StatusTextShowsInBothViewsAndNewWindowsLeaveTheModeAlone) {
   Open();
   emit browser->StatusTextChange("http://example.org/hovered");
