@@ -205,7 +205,14 @@ class TfmMain : public QMainWindow {
   void ItemLineChanged(int Index, TFeedItem& Item);
   // The selected line's item becomes current; an unread one arms the mark-as-read timer.
   void lbItemsClick();
+  // Marks the current item read, if its page is still on screen.
   void MarkAsReadTimerTimer();
+  // True while the current item's page can be seen: the reader view of a window that is
+  // shown (not hidden to the notification area, not minimised).
+  bool ItemPageOnScreen() const;
+  // A fresh one-second count for the current item when it is unread and on screen.
+  void ArmMarkAsRead();
+
   // Fills the five heading panels and writes the current item's page.
   void UpdateFeedAndItemView();
   // The page of an item: its description between "<html>" and "</html>".
@@ -326,6 +333,8 @@ class TfmMain : public QMainWindow {
 
  protected:
   void showEvent(QShowEvent* Event) override;
+  void hideEvent(QHideEvent* Event) override;
+  void changeEvent(QEvent* Event) override;
   void closeEvent(QCloseEvent* Event) override;
 
  private:

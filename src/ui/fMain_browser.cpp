@@ -163,6 +163,8 @@ void TfmMain::EnterBrowserMode(bool BlankFirst) {
   halfHeightPending_ = false;
 
   SetBrowserModeMenus(true);
+  // The item's page is no longer on screen.
+  MarkAsReadTimer->stop();
 }
 
 void TfmMain::LeaveBrowserMode() {
@@ -178,6 +180,8 @@ void TfmMain::LeaveBrowserMode() {
   SetBrowserModeMenus(false);
   lbItems->setFocus();
   UpdateFeedAndItemView();
+  // The current item's page is on screen again, as if it had just been selected.
+  ArmMarkAsRead();
 }
 
 // ---------------------------------------------------------------------------------------

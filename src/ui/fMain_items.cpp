@@ -80,11 +80,23 @@ void TfmMain::lbItemsClick() {
   else
     currentItem_.reset();
   UpdateFeedAndItemView();
-  if (currentItem_ && !currentItem_->IsRead) MarkAsReadTimer->start();
+  ArmMarkAsRead();
+}
+
+bool TfmMain::ItemPageOnScreen() const {
+  return !InBrowserMode() && isVisible() && !isMinimized();
+}
+
+void TfmMain::ArmMarkAsRead() {
+  MarkAsReadTimer->stop();
+  // An item counts as read only once its page has been seen: a refill in browser mode or
+  // in a hidden window waits until the page is shown.
+  if (currentItem_ && !currentItem_->IsRead && ItemPageOnScreen()) MarkAsReadTimer->start();
 }
 
 void TfmMain::MarkAsReadTimerTimer() {
   MarkAsReadTimer->stop();
+  if (!ItemPageOnScreen()) return;
   if (const std::shared_ptr<TFeedItem> item = currentItem_) item->SetRead(true);
 }
 

@@ -384,8 +384,23 @@ TEST_F(BrowserMode, ARefillWhileBrowsingKeepsThePageUntilTheReaderViewReturns) {
   EXPECT_EQ(ItemLines(), QStringList({"+Fresh"}));
   EXPECT_EQ(browser->Pages.size(), pages) << "the page the user went to stays";
   EXPECT_TRUE(InBrowserMode());
+  EXPECT_FALSE(window->MarkAsReadTimer->isActive()) << "the new item's page has not been shown";
+  window->MarkAsReadTimerTimer();
+  EXPECT_EQ(ItemLines(), QStringList({"+Fresh"}));
   window->sbBrowserClose->click();
   EXPECT_EQ(browser->Pages.last(), "<html><p>Fresh</p></html>");
+  EXPECT_TRUE(window->MarkAsReadTimer->isActive()) << "shown now, as if just selected";
+  window->MarkAsReadTimerTimer();
+  EXPECT_EQ(ItemLines(), QStringList({"-Fresh"}));
+}
+
+TEST_F(BrowserMode, EnteringBrowserModeStopsTheCountOfTheItemThatWasShown) {
+  OpenShown();
+  ASSERT_TRUE(window->MarkAsReadTimer->isActive());
+  ClickLinkInPage();
+  EXPECT_FALSE(window->MarkAsReadTimer->isActive());
+  window->MarkAsReadTimerTimer();
+  EXPECT_EQ(ItemLines(), QStringList({"+One", "+Two"}));
 }
 
 TEST_F(BrowserMode, ExitInBrowserModeSavesTheViewTicksNotWhatBrowserModeShows) {
