@@ -381,6 +381,10 @@ class TfmMain : public QMainWindow {
   void BlankBrowser();
   // Enables, shows and hides the menu entries of browser mode or of the reader view.
   void SetBrowserModeMenus(bool BrowserMode);
+  // Opens an address that comes from the current feed (an item's Link, the feed's
+  // HtmlUrl) in browser mode: resolved against the feed's XmlUrl, and only when it is a web
+  // address; anything else is refused with a status-bar note.
+  void OpenFeedAddress(const std::string& Address);
   void KeepEnterInPages();
 
   TMainWindowServices services_;

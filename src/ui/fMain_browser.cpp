@@ -16,6 +16,7 @@
 #include "model/uRSS.h"
 #include "ui/fMain.h"
 #include "ui/uCaptionPanel.h"
+#include "ui/uFeedAddress.h"
 #include "ui/uFeedListBox.h"
 #include "ui/uProduct.h"
 #include "ui/uPrompts.h"
@@ -202,19 +203,26 @@ void TfmMain::miHelpHomePageClick() {
   WebBrowser->Navigate(QString::fromLatin1(product::kHomePage));
 }
 
+void TfmMain::OpenFeedAddress(const std::string& Address) {
+  // Resolved first: the blank page's wait runs the event loop, which may replace the
+  // current feed.
+  const QUrl address = ResolveFeedAddress(Address, FeedBaseUrl(currentFeed_ ? currentFeed_->XmlUrl : ""));
+  if (!IsWebAddress(address)) {
+    StatusBar->showMessage(RefusedAddressNote(address));
+    return;
+  }
+  EnterBrowserMode(true);
+  WebBrowser->Navigate(address.toString(QUrl::FullyEncoded));
+}
+
 void TfmMain::OpenFeedWebSite() {
   if (!currentFeed_ || currentFeed_->HtmlUrl.empty()) return;
-  // Held: the blank page's wait runs the event loop, which may replace the current feed.
-  const std::string address = currentFeed_->HtmlUrl;
-  EnterBrowserMode(true);
-  WebBrowser->Navigate(ToDisplay(address));
+  OpenFeedAddress(currentFeed_->HtmlUrl);
 }
 
 void TfmMain::FollowItemLink() {
   if (!currentItem_ || currentItem_->Link.empty()) return;
-  const std::string address = currentItem_->Link;
-  EnterBrowserMode(true);
-  WebBrowser->Navigate(ToDisplay(address));
+  OpenFeedAddress(currentItem_->Link);
 }
 
 void TfmMain::SearchDirectory() {

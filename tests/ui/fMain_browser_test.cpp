@@ -345,6 +345,37 @@ TEST_F(BrowserMode, FeedWebSiteAndFollowLinkOpenTheirAddressesOrDoNothingWithout
   EXPECT_EQ(browser->Navigations.size(), navigations);
 }
 
+TEST_F(BrowserMode, LinksFromTheFeedResolveAgainstItsAddressAndOnlyWebOnesOpen) {
+  OpenShown();
+  const std::shared_ptr<TFeedItem> item = window->CurrentItem();
+  item->Link = "/story/12";
+  window->miViewFollowLink->trigger();
+  EXPECT_TRUE(InBrowserMode());
+  EXPECT_EQ(browser->Navigations.last(), "http://example.org/story/12");
+  EXPECT_EQ(item->Link, "/story/12") << "the stored text stays";
+  window->sbBrowserClose->click();
+
+  window->CurrentFeed()->HtmlUrl = "about/";
+  window->plFeedLinkClick();
+  EXPECT_EQ(browser->Navigations.last(), "http://example.org/about/");
+  window->sbBrowserClose->click();
+
+  for (const char* refused : {"file:///etc/passwd", "javascript:alert(1)", "data:text/html,x"}) {
+    item->Link = refused;
+    const int navigations = browser->Navigations.size();
+    window->plItemLinkClick();
+    EXPECT_FALSE(InBrowserMode()) << refused;
+    EXPECT_EQ(browser->Navigations.size(), navigations) << refused;
+    const QString scheme = QString::fromLatin1(refused).section(':', 0, 0) + ':';
+    EXPECT_TRUE(window->StatusBar->currentMessage().contains(scheme))
+        << window->StatusBar->currentMessage().toStdString();
+  }
+  window->CurrentFeed()->HtmlUrl = "feed:http://example.org/other.xml";
+  window->miViewFeedWebSite->trigger();
+  EXPECT_FALSE(InBrowserMode());
+  EXPECT_TRUE(window->StatusBar->currentMessage().contains("feed:"));
+}
+
 TEST_F(BrowserMode, KeypadEnterActsAsEnter) {
   OpenShown();
   window->lbItems->setFocus();
