@@ -335,6 +335,7 @@ void TfmMain::ConnectPanes() {
   connect(WebBrowser, &TWebBrowser::BeforeNavigate2, this, &TfmMain::WebBrowserBeforeNavigate2);
   connect(WebBrowser, &TWebBrowser::StatusTextChange, this, &TfmMain::WebBrowserStatusTextChange);
   connect(WebBrowser, &TWebBrowser::NewWindow2, this, &TfmMain::WebBrowserNewWindow2);
+  connect(WebBrowser, &TWebBrowser::NavigationRefused, this, &TfmMain::WebBrowserNavigationRefused);
 }
 
 // ---------------------------------------------------------------------------------------

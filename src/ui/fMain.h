@@ -212,13 +212,13 @@ class TfmMain : public QMainWindow {
   bool ItemPageOnScreen() const;
   // A fresh one-second count for the current item when it is unread and on screen.
   void ArmMarkAsRead();
-
   // Fills the five heading panels and writes the current item's page.
   void UpdateFeedAndItemView();
   // The page of an item: its description between "<html>" and "</html>".
   static QString ContentPage(const TFeedItem* Item);
-  // Loads Page into Browser; errors are dropped and the pane keeps what it showed.
-  static void WriteContentPage(TWebBrowser& Browser, const QString& Page);
+  // Loads Page into Browser, its relative addresses resolving against BaseUrl; errors are
+  // dropped and the pane keeps what it showed.
+  static void WriteContentPage(TWebBrowser& Browser, const QString& Page, const QUrl& BaseUrl);
   void plFeedLinkClick();
   void plItemLinkClick();
 
@@ -228,6 +228,8 @@ class TfmMain : public QMainWindow {
   void WebBrowserBeforeNavigate2(const QString& Url, bool MainFrame);
   void WebBrowserStatusTextChange(const QString& Text);
   void WebBrowserNewWindow2(const QString& Url);
+  // A link of an item page that is not a web address was clicked and not followed.
+  void WebBrowserNavigationRefused(const QUrl& Url);
   void EnterBrowserMode(bool BlankFirst);
   void LeaveBrowserMode();
   bool InBrowserMode() const;

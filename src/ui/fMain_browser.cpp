@@ -114,6 +114,10 @@ void TfmMain::WebBrowserNewWindow2(const QString&) {
   // The browser has already handed the address to the desktop; the window stays as it is.
 }
 
+void TfmMain::WebBrowserNavigationRefused(const QUrl& Url) {
+  StatusBar->showMessage(RefusedAddressNote(Url));
+}
+
 void TfmMain::KeepEnterInPages() {
   auto* filter = new TPageKeepsEnter(this);
   // The engine creates the widget that takes the keys when it needs one; it is caught

@@ -11,6 +11,7 @@
 #include "ui/fMain.h"
 #include "ui/uBulkUpdate.h"
 #include "ui/uCaptionPanel.h"
+#include "ui/uFeedAddress.h"
 #include "ui/uListRules.h"
 #include "ui/uWebBrowser.h"
 
@@ -105,10 +106,10 @@ QString TfmMain::ContentPage(const TFeedItem* Item) {
          QStringLiteral("</html>");
 }
 
-void TfmMain::WriteContentPage(TWebBrowser& Browser, const QString& Page) {
+void TfmMain::WriteContentPage(TWebBrowser& Browser, const QString& Page, const QUrl& BaseUrl) {
   try {
     Browser.Navigate(QStringLiteral("about:blank"));
-    Browser.LoadFromText(Page);
+    Browser.LoadFromText(Page, BaseUrl);
   } catch (...) {
     // The pane keeps what it showed; a page that cannot be written is not worth a message.
   }
@@ -138,7 +139,9 @@ void TfmMain::UpdateFeedAndItemView() {
   }
   // In browser mode the pane shows the page the user went to; a refill (after a download,
   // say) must not replace it. Leaving browser mode writes the item's page.
-  if (!InBrowserMode()) WriteContentPage(*WebBrowser, ContentPage(item.get()));
+  // Relative links of the page point into the feed's site, as they do in the feed.
+  const QUrl base = currentFeed_ ? FeedBaseUrl(currentFeed_->XmlUrl) : QUrl();
+  if (!InBrowserMode()) WriteContentPage(*WebBrowser, ContentPage(item.get()), base);
 }
 
 void TfmMain::plFeedLinkClick() {

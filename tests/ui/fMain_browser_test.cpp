@@ -347,6 +347,7 @@ TEST_F(BrowserMode, FeedWebSiteAndFollowLinkOpenTheirAddressesOrDoNothingWithout
 
 TEST_F(BrowserMode, LinksFromTheFeedResolveAgainstItsAddressAndOnlyWebOnesOpen) {
   OpenShown();
+  EXPECT_EQ(browser->Bases.last(), "http://example.org/news") << "the item page's relative links too";
   const std::shared_ptr<TFeedItem> item = window->CurrentItem();
   item->Link = "/story/12";
   window->miViewFollowLink->trigger();
@@ -400,6 +401,8 @@ TEST_F(BrowserMode, StatusTextShowsInBothViewsAndNewWindowsLeaveTheModeAlone) {
   EXPECT_EQ(window->StatusBar->currentMessage(), "http://example.org/other");
   emit browser->NewWindow2("http://example.org/popup");
   EXPECT_TRUE(InBrowserMode());
+  emit browser->NavigationRefused(QUrl("javascript:alert(1)"));
+  EXPECT_TRUE(window->StatusBar->currentMessage().contains("javascript:"));
 }
 
 TEST_F(BrowserMode, ARefillWhileBrowsingKeepsThePageUntilTheReaderViewReturns) {
