@@ -206,6 +206,8 @@ class TPage : public QWebEnginePage {
   // The web load under way, whose server redirects go ahead.
   QUrl webLoad_;
   bool userInput_ = false;
+  // The refused click already reported from the mouse, so that the engine's own request
+  // for it (mailto:, feed:) is not reported twice.
   QUrl reportedClick_;
 };
 
@@ -301,6 +303,7 @@ class TWebEngineBrowser : public TWebBrowser {
     const QUrl url = PageSchemeHandler(page_->profile()).Store(std::move(bytes));
     page_->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
     page_->ExpectOwnLoad(url);
+    hovered_.clear();
     readyState_ = Loading;
     page_->setUrl(url);
   }
