@@ -12,6 +12,7 @@
 
 #include "MainWindowFixture.h"
 #include "ui/uCaptionPanel.h"
+#include "ui/uFeedAddress.h"
 #include "ui/uFeedListBox.h"
 #include "ui/uProduct.h"
 
@@ -361,20 +362,18 @@ TEST_F(BrowserMode, LinksFromTheFeedResolveAgainstItsAddressAndOnlyWebOnesOpen) 
   EXPECT_EQ(browser->Navigations.last(), "http://example.org/about/");
   window->sbBrowserClose->click();
 
-  for (const char* refused : {"file:///etc/passwd", "javascript:alert(1)", "data:text/html,x"}) {
-    item->Link = refused;
-    const int navigations = browser->Navigations.size();
-    window->plItemLinkClick();
-    EXPECT_FALSE(InBrowserMode()) << refused;
-    EXPECT_EQ(browser->Navigations.size(), navigations) << refused;
-    const QString scheme = QString::fromLatin1(refused).section(':', 0, 0) + ':';
-    EXPECT_TRUE(window->StatusBar->currentMessage().contains(scheme))
-        << window->StatusBar->currentMessage().toStdString();
-  }
+  // Which schemes are refused is the address rules' test; here the window's answer.
+  item->Link = "file:///etc/passwd";
+  const int navigations = browser->Navigations.size();
+  window->plItemLinkClick();
+  EXPECT_FALSE(InBrowserMode());
+  EXPECT_EQ(browser->Navigations.size(), navigations);
+  EXPECT_EQ(window->StatusBar->currentMessage(), RefusedAddressNote(QUrl("file:///etc/passwd")));
   window->CurrentFeed()->HtmlUrl = "feed:http://example.org/other.xml";
   window->miViewFeedWebSite->trigger();
   EXPECT_FALSE(InBrowserMode());
-  EXPECT_TRUE(window->StatusBar->currentMessage().contains("feed:"));
+  EXPECT_EQ(window->StatusBar->currentMessage(),
+            RefusedAddressNote(QUrl("feed:http://example.org/other.xml")));
 }
 
 TEST_F(BrowserMode, KeypadEnterActsAsEnter) {
