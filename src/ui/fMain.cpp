@@ -335,6 +335,7 @@ void TfmMain::ConnectPanes() {
   connect(WebBrowser, &TWebBrowser::BeforeNavigate2, this, &TfmMain::WebBrowserBeforeNavigate2);
   connect(WebBrowser, &TWebBrowser::StatusTextChange, this, &TfmMain::WebBrowserStatusTextChange);
   connect(WebBrowser, &TWebBrowser::NewWindow2, this, &TfmMain::WebBrowserNewWindow2);
+  connect(WebBrowser, &TWebBrowser::NavigationRefused, this, &TfmMain::WebBrowserNavigationRefused);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -420,6 +421,23 @@ void TfmMain::showEvent(QShowEvent* Event) {
   if (halfHeightPending_) ApplyItemContentsLayout(true);
   // Every showing asks for the start-up actions; only the first request runs them.
   QMetaObject::invokeMethod(this, &TfmMain::StartUpActions, Qt::QueuedConnection);
+  // The current item's page comes on screen now; its count starts afresh.
+  ArmMarkAsRead();
+}
+
+void TfmMain::hideEvent(QHideEvent* Event) {
+  QMainWindow::hideEvent(Event);
+  if (MarkAsReadTimer) MarkAsReadTimer->stop();
+}
+
+void TfmMain::changeEvent(QEvent* Event) {
+  QMainWindow::changeEvent(Event);
+  if (Event->type() != QEvent::WindowStateChange || !MarkAsReadTimer) return;
+  // Minimised, the page cannot be read; restored, it counts as shown again.
+  if (isMinimized())
+    MarkAsReadTimer->stop();
+  else if (!MarkAsReadTimer->isActive())
+    ArmMarkAsRead();
 }
 
 void TfmMain::StartUpActions() {

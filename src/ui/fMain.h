@@ -207,13 +207,20 @@ class TfmMain : public QMainWindow {
   void ItemLineChanged(int Index, TFeedItem& Item);
   // The selected line's item becomes current; an unread one arms the mark-as-read timer.
   void lbItemsClick();
+  // Marks the current item read, if its page is still on screen.
   void MarkAsReadTimerTimer();
+  // True while the current item's page can be seen: the reader view of a window that is
+  // shown (not hidden to the notification area, not minimised).
+  bool ItemPageOnScreen() const;
+  // A fresh one-second count for the current item when it is unread and on screen.
+  void ArmMarkAsRead();
   // Fills the five heading panels and writes the current item's page.
   void UpdateFeedAndItemView();
   // The page of an item: its description between "<html>" and "</html>".
   static QString ContentPage(const TFeedItem* Item);
-  // Loads Page into Browser; errors are dropped and the pane keeps what it showed.
-  static void WriteContentPage(TWebBrowser& Browser, const QString& Page);
+  // Loads Page into Browser, its relative addresses resolving against BaseUrl; errors are
+  // dropped and the pane keeps what it showed.
+  static void WriteContentPage(TWebBrowser& Browser, const QString& Page, const QUrl& BaseUrl);
   void plFeedLinkClick();
   void plItemLinkClick();
 
@@ -223,6 +230,8 @@ class TfmMain : public QMainWindow {
   void WebBrowserBeforeNavigate2(const QString& Url, bool MainFrame);
   void WebBrowserStatusTextChange(const QString& Text);
   void WebBrowserNewWindow2(const QString& Url);
+  // A link of an item page that is not a web address was clicked and not followed.
+  void WebBrowserNavigationRefused(const QUrl& Url);
   void EnterBrowserMode(bool BlankFirst);
   void LeaveBrowserMode();
   bool InBrowserMode() const;
@@ -328,6 +337,8 @@ class TfmMain : public QMainWindow {
 
  protected:
   void showEvent(QShowEvent* Event) override;
+  void hideEvent(QHideEvent* Event) override;
+  void changeEvent(QEvent* Event) override;
   void closeEvent(QCloseEvent* Event) override;
 
  private:
@@ -374,6 +385,10 @@ class TfmMain : public QMainWindow {
   void BlankBrowser();
   // Enables, shows and hides the menu entries of browser mode or of the reader view.
   void SetBrowserModeMenus(bool BrowserMode);
+  // Opens an address that comes from the current feed (an item's Link, the feed's
+  // HtmlUrl) in browser mode: resolved against the feed's XmlUrl, and only when it is a web
+  // address; anything else is refused with a status-bar note.
+  void OpenFeedAddress(const std::string& Address);
   void KeepEnterInPages();
 
   TMainWindowServices services_;

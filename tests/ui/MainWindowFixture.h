@@ -54,10 +54,15 @@ class TFakeWebBrowser : public TWebBrowser {
   }
   void Refresh() override { ++Refreshes; }
   TReadyState ReadyState() const override { return State; }
-  void LoadFromText(const QString& Html) override { Pages << Html; }
+  void LoadFromText(const QString& Html, const QUrl& BaseUrl) override {
+    Pages << Html;
+    Bases << BaseUrl.toString();
+  }
 
   QStringList Navigations;
   QStringList Pages;
+  // The base address each page was given.
+  QStringList Bases;
   int EarlierPages = 0;
   int LaterPages = 0;
   int Refreshes = 0;

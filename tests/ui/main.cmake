@@ -12,7 +12,7 @@ skimbrook_add_test(ui_main_window_tests
 skimbrook_add_test(ui_web_browser_tests
   SOURCES ${ui_main_support} uWebBrowser_test.cpp
   LIBS skimbrook_ui Qt6::Test
-  LABELS gui TIMEOUT 600)
+  LABELS gui network TIMEOUT 600)
 
 skimbrook_add_test(ui_main_download_tests
   SOURCES ${ui_main_support} MainWindowFixture.cpp MainWindowFixture.h fMain_download_test.cpp
