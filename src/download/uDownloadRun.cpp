@@ -27,29 +27,18 @@ bool RenameUnlessTargetExists(const std::string& From, const std::string& To) {
 // ---------------------------------------------------------------------------------------
 // The pieces
 
-std::vector<std::string> SplitDownloadedLines(std::string_view Text) {
-  Text = Text.substr(0, Text.find('\0'));
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < Text.size()) {
-    size_t end = Text.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) {
-      lines.emplace_back(Text.substr(start));
-      break;
-    }
-    lines.emplace_back(Text.substr(start, end - start));
-    start = end + (Text[end] == '\r' && end + 1 < Text.size() && Text[end + 1] == '\n' ? 2 : 1);
-  }
-  return lines;
-}
-
 void StoreDownloadedText(const std::string& CacheFile, std::string_view Text) {
   const std::string backup = CacheFile + ".bak";
   // An existing backup still holds read flags that a failed merge did not carry over, so
   // it is never replaced; the current cache file is then simply overwritten.
   bool movedAside = FileExists(CacheFile) && RenameUnlessTargetExists(CacheFile, backup);
   try {
-    WriteFileAtomic(CacheFile, JoinLinesCRLF(SplitDownloadedLines(Text)));
+    WriteFileAtomicFrom(CacheFile, [Text](TFileSink& Sink) {
+      ForEachDownloadedLine(Text, [&Sink](std::string_view Line) {
+        Sink.Write(Line);
+        Sink.Write("\r\n");
+      });
+    });
   } catch (...) {
     if (movedAside) std::rename(backup.c_str(), CacheFile.c_str());
     throw;
@@ -123,8 +112,11 @@ void TDownloadRun::ProcessRow(int Row) {
   view_.RowStarted(Row);
   SetStatus(Row, kStatusDownloading);
   try {
-    std::string text = client_->Get(url);
-    StoreDownloadedText(cacheFile, text);
+    {
+      // The body goes as soon as it is stored: the feed is read back from the file.
+      std::string text = client_->Get(url);
+      StoreDownloadedText(cacheFile, text);
+    }
     SetStatus(Row, kStatusDone);
     feed->ApplyDownload();
     feed->Changed();

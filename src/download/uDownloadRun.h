@@ -93,14 +93,29 @@ class TDownloadRun {
 // ---------------------------------------------------------------------------------------
 // The pieces of a run, open for tests.
 
-// The lines of a downloaded text: CR, LF and CR LF each end a line, a last line without
-// an end counts, and a NUL byte ends the text.
-std::vector<std::string> SplitDownloadedLines(std::string_view Text);
+// Calls Line with each line of a downloaded text, as a view into Text: CR, LF and CR LF
+// each end a line, a last line without an end counts, and a NUL byte ends the text.
+// Nothing is copied or allocated, whatever the number of lines.
+template <class TLine>
+void ForEachDownloadedLine(std::string_view Text, TLine&& Line) {
+  Text = Text.substr(0, Text.find('\0'));
+  size_t start = 0;
+  while (start < Text.size()) {
+    size_t end = Text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos) {
+      Line(Text.substr(start));
+      return;
+    }
+    Line(Text.substr(start, end - start));
+    start = end + (Text[end] == '\r' && end + 1 < Text.size() && Text[end + 1] == '\n' ? 2 : 1);
+  }
+}
 
 // Stores a downloaded text as CacheFile: an existing cache file is first moved to
 // CacheFile + ".bak" unless a backup is already there (which is then kept as it is), and
-// the text's lines are written with CR LF line ends. When the write fails the moved file
-// is put back, so the feed keeps showing its items, and the error is thrown.
+// the text's lines are written with CR LF line ends, straight from Text to the file. When
+// the write fails the moved file is put back, so the feed keeps showing its items, and
+// the error is thrown.
 void StoreDownloadedText(const std::string& CacheFile, std::string_view Text);
 
 // Time in the log's form "yyyy-mm-dd hh:nn:ss:zzz" (local time, 24-hour clock).

@@ -39,6 +39,11 @@ const std::string& DataFolder();
 class TFeedList;
 class TFeed;
 
+// The most items taken from one feed document; the items after them are left out. Real
+// feeds hold far fewer; the bound keeps a document of millions of empty items from taking
+// the memory of millions of objects.
+inline constexpr int kMaxFeedItems = 100000;
+
 // One item (article) of a feed.
 class TFeedItem {
  public:

@@ -29,8 +29,6 @@ class DownloadNetworkTest : public ::testing::Test {
   DownloadNetworkTest() { SetDataFolder(dir.Path()); }
 
   std::unique_ptr<TfmDownload> NewWindow() {
-    TCurlLimits limits;
-    limits.ReadTimeout = kReadTimeout;
     return std::make_unique<TfmDownload>(proxy, nullptr, NewQtHttpClient(limits));
   }
   std::shared_ptr<TFeed> AddFeed(const std::string& XmlUrl) {
@@ -52,6 +50,11 @@ class DownloadNetworkTest : public ::testing::Test {
   test::TTempDir dir;
   test::TScopedCurrentDir cwd{dir.Path()};
   std::optional<THttpProxy> proxy;
+  TCurlLimits limits = [] {
+    TCurlLimits shortened;
+    shortened.ReadTimeout = kReadTimeout;
+    return shortened;
+  }();
   TFeedList list;
   LoopbackHttpServer server;
 };
@@ -100,6 +103,24 @@ TEST_F(DownloadNetworkTest, StoresGoodFeedsAndMarksEveryKindOfFailureAsAnErrorLe
   EXPECT_EQ(requests.at(0).HeaderValue("Accept"), "text/html, */*");
   EXPECT_EQ(requests.at(0).HeaderValue("User-Agent"), "Mozilla/3.0 (compatible; Indy Library)");
   EXPECT_EQ(requests.at(0).HeaderValue("Content-Type"), "text/html");
+}
+
+TEST_F(DownloadNetworkTest, AServerDrippingBytesBelowTheFloorRateEndsItsRowAndTheNextRowRuns) {
+  // The read time-out alone would wait for ever: every byte comes well within it.
+  limits.ReadTimeout = 30s;
+  limits.FloorTime = 1s;
+  server.ServeSlowly("/drip.xml", Rss({"One"}), 8s);
+  server.ServeSlowly("/trickle.xml", Rss({"One"}), 100ms);
+  server.Serve("/good.xml", Rss({"One"}));
+  auto drip = AddFeed(server.Url("/drip.xml"));
+  auto trickle = AddFeed(server.Url("/trickle.xml"));
+  auto good = AddFeed(server.Url("/good.xml"));
+
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_EQ(RunFeeds({drip, trickle, good}), (std::vector<std::string>{"error", "error", "done"}));
+  EXPECT_LT(clock.elapsed(), 7000);
+  EXPECT_EQ(good->ItemCount(), 1);
 }
 
 TEST_F(DownloadNetworkTest, ACookieSetByOneFeedIsSentByTheNextFeedOfTheSameRunOnly) {

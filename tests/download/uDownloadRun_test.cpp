@@ -74,8 +74,11 @@ TEST(DownloadedLines, SplitAtEveryLineEndAndStopAtNul) {
       {std::string("a\nb\0c\nd", 7), {"a", "b"}},
       {std::string("\0abc", 4), {}},
   };
-  for (const auto& c : cases)
-    EXPECT_EQ(SplitDownloadedLines(c.Text), c.Lines) << ::testing::PrintToString(c.Text);
+  for (const auto& c : cases) {
+    std::vector<std::string> lines;
+    ForEachDownloadedLine(c.Text, [&](std::string_view Line) { lines.emplace_back(Line); });
+    EXPECT_EQ(lines, c.Lines) << ::testing::PrintToString(c.Text);
+  }
 }
 
 TEST(DownloadedText, IsStoredWithCrLfAndMovesTheOldCacheAsideOnlyWhenNoBackupExists) {
