@@ -102,7 +102,8 @@ class TFeed {
   int CountUnread() const;
   // The read flag of the last item whose title equals Title without regard to case.
   bool IsReadByTitle(std::string_view Title) const;
-  // DataFolder() + AlphaNumOnly(XmlUrl) + ".xml".
+  // DataFolder() + AlphaNumOnly(XmlUrl) + ".xml". Letters and digits too many for a file
+  // name (over 240) give their first 200, '-' and a hash of the whole address instead.
   std::string CacheFileName() const;
 
   // Replaces the items by those of the feed document at Path. Throws the reader's
