@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "support/FeedGenerator.h"
-#include "xml/moxStrings.h"
+#include "xml/moxScan.h"
 #include "xml/moxXMLParser2.h"
 
 namespace {

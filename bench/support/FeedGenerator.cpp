@@ -181,6 +181,30 @@ std::string GenerateAtom(size_t TargetBytes, uint64_t Seed) {
   return out;
 }
 
+std::string GenerateRdf(size_t TargetBytes, uint64_t Seed) {
+  TRandom random(Seed);
+  // The items come first, so that the channel can list their addresses before them.
+  std::string items;
+  std::string sequence;
+  const size_t headBytes = 1024;
+  for (size_t n = 1; headBytes + sequence.size() + items.size() < TargetBytes; ++n) {
+    const std::string about = "http://daily.example.org/" + std::to_string(n) + "/" + Slug(random);
+    sequence += "      <rdf:li rdf:resource=\"" + about + "\" />\n";
+    items += "<item rdf:about=\"" + about + "\">\n  <title>" + Words(random, 3, 10) + "</title>\n  <link>" +
+             about + "</link>\n  <description>" + Html(random, true) + "</description>\n  <dc:date>" +
+             IsoDate(random) + "</dc:date>\n  <dc:creator>" + Words(random, 2, 2) +
+             "</dc:creator>\n</item>\n";
+  }
+  return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+         "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\" "
+         "xmlns=\"http://purl.org/rss/1.0/\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\">\n"
+         "<channel rdf:about=\"http://daily.example.org/\">\n"
+         "  <title>Example Daily</title>\n  <link>http://daily.example.org/</link>\n"
+         "  <description>Stories &amp; notes, one line each</description>\n"
+         "  <items>\n    <rdf:Seq>\n" +
+         sequence + "    </rdf:Seq>\n  </items>\n</channel>\n" + items + "</rdf:RDF>\n";
+}
+
 std::string GenerateOpml(size_t Entries, size_t GroupSize, uint64_t Seed) {
   TRandom random(Seed);
   std::string out =

@@ -18,6 +18,11 @@ std::string GenerateRss(size_t TargetBytes, uint64_t Seed = 1);
 // elements, id, updated, published, author, summary (escaped HTML) and content (CDATA).
 std::string GenerateAtom(size_t TargetBytes, uint64_t Seed = 1);
 
+// An RSS 1.0 (RDF) document of the same kind: the channel with its rdf:Seq of item
+// addresses, then the items beside the channel with title, link, description (escaped
+// HTML), dc:date and dc:creator.
+std::string GenerateRdf(size_t TargetBytes, uint64_t Seed = 1);
+
 // An OPML subscription list of Entries feeds in groups of GroupSize, written the way the
 // program writes its own list: each group heading an outline that holds its feeds.
 std::string GenerateOpml(size_t Entries, size_t GroupSize = 25, uint64_t Seed = 1);

@@ -6,7 +6,7 @@
 #include <QDateTime>
 #include <QDialog>
 #include <QDir>
-#include <QFileInfo>
+#include <QFile>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <csignal>
@@ -17,12 +17,12 @@
 #include "base/uFiles.h"
 #include "model/uRSS.h"
 #include "settings/uHiveRegistry.h"
+#include "settings/uProgramFiles.h"
 #include "shell/uExplorerIntegration.h"
 #include "shell/uRegistration.h"
 #include "shell/uSingleInstance.h"
 #include "ui/fMain.h"
 #include "ui/uApplication.h"
-#include "ui/uDataFolder.h"
 #include "ui/uPrompts.h"
 #include "ui/uWebBrowser.h"
 
@@ -176,8 +176,8 @@ int main(int argc, char** argv) {
   WatchTerminationSignals(app, mainWindow);
 
   const QString executable = QCoreApplication::applicationFilePath();
-  const std::string executableFolder = QFileInfo(executable).absolutePath().toStdString() + "/";
-  SetDataFolder(ResolveDataFolder(executableFolder));
+  const TProgramFiles programFiles = LocateProgramFiles(QFile::encodeName(executable).toStdString());
+  SetDataFolder(ResolveDataFolder(programFiles));
 
   RegisterAutomationObject([&mainWindow](const std::string& Url) {
     if (!mainWindow) throw std::runtime_error("Skimbrook is still starting; try again in a moment.");
@@ -192,6 +192,7 @@ int main(int argc, char** argv) {
   TMainWindowServices services;
   services.Registry = &registry;
   services.ExecutablePath = executable.toStdString();
+  services.PagesFolder = programFiles.PagesFolder;
   services.Prompts = &prompts;
   TfmMain window(std::move(services));
   // A signal during the start (a message box of it included) ends the program here; the

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <stdexcept>
 
 namespace skimbrook {
@@ -213,6 +214,30 @@ void RemoveLeftoverTemporaryFiles(const std::string& Folder) {
       ::unlinkat(folderFd, entry->d_name, 0);
   }
   ::closedir(folder);
+}
+
+namespace {
+
+// "YYYYMMDD-HHMMSS" in local time.
+std::string LocalTimeStamp() {
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
+  return text;
+}
+
+}  // namespace
+
+std::string KeepDamagedCopy(const std::string& Path) {
+  std::string bytes = ReadFileBytes(Path);
+  const std::string base = Path + ".damaged-" + LocalTimeStamp();
+  std::string copy = base;
+  for (int n = 2; FileExists(copy) && ReadFileBytes(copy) != bytes; ++n)
+    copy = base + "-" + std::to_string(n);
+  if (!FileExists(copy)) WriteFileAtomic(copy, bytes);
+  return copy;
 }
 
 std::string JoinLinesCRLF(const std::vector<std::string>& Lines) {

@@ -50,7 +50,7 @@ class TFileSink {
   friend class TFileSinkAccess;
   static constexpr size_t kBufferBytes = 64 * 1024;
   explicit TFileSink(int Fd) : fd_(Fd), buffer_(new char[kBufferBytes]) {}
-  // Writes what is gathered, then Bytes; throws the errno of a failed write as an int.
+  // Writes what is gathered, then Bytes; a failed write ends the atomic write.
   void WriteThrough(std::string_view Bytes);
   void Flush();
 
@@ -69,6 +69,12 @@ void WriteFileAtomicFrom(const std::string& Path, const std::function<void(TFile
 // was killed half-way (names ending in ".tmp-" and six letters or digits). Other files,
 // and temporary files that cannot be removed, are left as they are.
 void RemoveLeftoverTemporaryFiles(const std::string& Folder);
+
+// Copies the file at Path, which could not be read as what it should hold, to
+// Path + ".damaged-YYYYMMDD-HHMMSS" (local time) before anything can overwrite it, and returns
+// the copy's path. A second damaged copy within the same second gets "-2", "-3", ...
+// unless it holds the same bytes as the first.
+std::string KeepDamagedCopy(const std::string& Path);
 
 // Each line followed by CR LF, the last one included: the line format of every file the
 // program writes.

@@ -1,7 +1,8 @@
-// The one place where the program's 8-bit text meets the screen. Stored text is bytes;
-// feeds in the wild mix UTF-8 with Windows-1252, so every valid UTF-8 sequence is shown as
-// UTF-8 and every other byte as its Windows-1252 character. What the user types goes back
-// as UTF-8.
+// The one place where the program's 8-bit text meets the screen. Stored text is bytes, byte
+// for byte as the feed sent them; a feed's encoding (from its XML declaration or the HTTP
+// header) decides how they are read. Feeds in the wild mix UTF-8 with Windows-1252, so a feed
+// without a known encoding shows every valid UTF-8 sequence as UTF-8 and every other byte as
+// its Windows-1252 character. What the user types goes back as UTF-8.
 #pragma once
 
 #include <QString>
@@ -10,9 +11,18 @@
 
 namespace skimbrook {
 
-// Bytes to display text: valid UTF-8 sequences decoded, every other byte read as
-// Windows-1252 (the five codes that page leaves undefined map to U+0081 and so on).
-QString ToDisplay(std::string_view Bytes);
+// Bytes to display text, decoded with the encoding named Encoding (any letter case; the
+// decoders Qt has, backed by ICU: windows-1251, KOI8-R, the ISO-8859 family, Shift_JIS,
+// EUC-JP, GB18030, Big5, EUC-KR and more). An empty or unknown name, UTF-8 and the Latin-1
+// family (ISO-8859-1, US-ASCII, Windows-1252, which mislabelled UTF-8 feeds often claim)
+// give the mixed rule: valid UTF-8 sequences decoded, every other byte read as Windows-1252
+// (the five codes that page leaves undefined map to U+0081 and so on).
+QString ToDisplay(std::string_view Bytes, std::string_view Encoding = {});
+// ToDisplay, then the character references still written in a title are shown as their
+// characters: decimal and hexadecimal references of any valid code point (128 to 159 read
+// as Windows-1252, as browsers do) and HTML's named references. A reference that names no
+// character (&#0;, &#99999999;, &bogus;) stays as written.
+QString ToDisplayTitle(std::string_view Bytes, std::string_view Encoding = {});
 // Display text to bytes, as UTF-8.
 std::string FromDisplay(const QString& Text);
 

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <ctime>
 #include <stdexcept>
 #include <unordered_map>
 #include <utility>
@@ -40,16 +39,6 @@ std::string& DataFolderStore() {
 void RemoveFile(const std::string& Path) {
   if (std::remove(Path.c_str()) != 0 && errno != ENOENT)
     throw std::runtime_error("Cannot delete file \"" + Path + "\". " + std::strerror(errno));
-}
-
-// "YYYYMMDD-HHMMSS" in local time.
-std::string LocalTimeStamp() {
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
-  return text;
 }
 
 }  // namespace
@@ -348,14 +337,7 @@ void TFeedList::LoadDefault() {
 }
 
 void TFeedList::CopyDamagedDefault(const std::string& Path) {
-  std::string bytes = ReadFileBytes(Path);
-  const std::string base = Path + ".damaged-" + LocalTimeStamp();
-  std::string copy = base;
-  // Two damaged loads within one second: keep the first copy unless it is the same file.
-  for (int n = 2; FileExists(copy) && ReadFileBytes(copy) != bytes; ++n)
-    copy = base + "-" + std::to_string(n);
-  if (!FileExists(copy)) WriteFileAtomic(copy, bytes);
-  damagedCopyPath_ = copy;
+  damagedCopyPath_ = KeepDamagedCopy(Path);
 }
 
 void TFeedList::SaveDefault() const {

@@ -16,7 +16,7 @@
 
 #include "model/uRSS.h"
 #include "model/uRSS_internal.h"
-#include "xml/moxXMLParser2.h"
+#include "xml/moxTreeWalk.h"
 
 namespace skimbrook {
 
@@ -239,8 +239,8 @@ void TFeedReader::ApplyTo() {
 std::string SerializeElement(const TmoxXMLNode2& E) {
   std::string out;
   out.reserve(E.Text.size() + 2 * E.Name.size() + 64);
-  // Writes the start tag; true when the element has content and so an end tag to come.
-  auto open = [&out](const TmoxXMLNode2& Element) {
+  // The start tag; true when the element has content and so an end tag to come.
+  auto open = [&out](const TmoxXMLNode2& Element, size_t) {
     out += '\r';
     out += '<';
     out += Element.Name;
@@ -259,24 +259,12 @@ std::string SerializeElement(const TmoxXMLNode2& E) {
     out += Element.Text;
     return true;
   };
-  struct TFrame {
-    const TmoxXMLNode2* Element;
-    int NextChild;
+  auto close = [&out](const TmoxXMLNode2& Element, size_t) {
+    out += "</";
+    out += Element.Name;
+    out += ">\r";
   };
-  std::vector<TFrame> openElements;
-  if (open(E)) openElements.push_back({&E, 0});
-  while (!openElements.empty()) {
-    TFrame& top = openElements.back();
-    if (top.NextChild < top.Element->Nodes.Count()) {
-      const TmoxXMLNode2& child = top.Element->Nodes[top.NextChild++];
-      if (open(child)) openElements.push_back({&child, 0});
-    } else {
-      out += "</";
-      out += top.Element->Name;
-      out += ">\r";
-      openElements.pop_back();
-    }
-  }
+  WalkTree(E, open, close);
   return out;
 }
 

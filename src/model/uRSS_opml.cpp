@@ -6,7 +6,7 @@
 
 #include "model/uRSS.h"
 #include "model/uRSS_internal.h"
-#include "xml/moxXMLParser2.h"
+#include "xml/moxTreeWalk.h"
 
 namespace skimbrook {
 
@@ -116,25 +116,13 @@ std::shared_ptr<TFeed> EntryFromOutline(const TmoxXMLNode2& Outline, TFieldDecod
   return feed;
 }
 
-// Every element below Body becomes an entry, parent before its children, depth first;
-// an explicit stack keeps any nesting depth off the call stack.
+// Every element below Body becomes an entry, parent before its children, depth first.
 void AddOutlines(TFeedList& List, const TmoxXMLNode2& Body) {
-  struct TFrame {
-    const TmoxXMLNode2* Element;
-    int NextChild;
-  };
   TFieldDecoder decoder;
-  std::vector<TFrame> path{{&Body, 0}};
-  while (!path.empty()) {
-    TFrame& top = path.back();
-    if (top.NextChild == top.Element->Nodes.Count()) {
-      path.pop_back();
-      continue;
-    }
-    const TmoxXMLNode2& child = top.Element->Nodes[top.NextChild++];
-    List.Add(EntryFromOutline(child, decoder));
-    if (child.Nodes.Count() > 0) path.push_back({&child, 0});
-  }
+  WalkTree(Body, [&](const TmoxXMLNode2& Outline, size_t Depth) {
+    if (Depth > 0) List.Add(EntryFromOutline(Outline, decoder));
+    return true;
+  });
 }
 
 // A document without a body is an empty list.

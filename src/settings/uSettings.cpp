@@ -1,5 +1,6 @@
 #include "settings/uSettings.h"
 
+#include <algorithm>
 #include <charconv>
 #include <optional>
 #include <string_view>
@@ -50,6 +51,9 @@ const TStoredField kStoredFields[] = {
     {"Options", "AutomaticallyDownload", &TSettings::AutomaticallyDownload, 1},
     {"Options", "RememberForm", &TSettings::RememberForm, 1},
     {"Options", "MinimizeToTray", &TSettings::MinimizeToTray, 1},
+    {"Options", "ShowNotifications", &TSettings::ShowNotifications, 1},
+    {"Options", "FollowRedirects", &TSettings::FollowRedirects, 0},
+    {"Options", "SimultaneousDownloads", &TSettings::SimultaneousDownloads, 6},
 };
 
 std::string SubkeyPath(const char* Subkey) {
@@ -81,8 +85,9 @@ std::string FolderOf(const std::string& Path) {
 
 }  // namespace
 
-TSettings::TSettings(RegistryStore& Store, std::string ExecutablePath)
-    : store_(Store), executablePath_(std::move(ExecutablePath)) {
+TSettings::TSettings(RegistryStore& Store, std::string ExecutablePath, std::string PagesFolder)
+    : store_(Store), executablePath_(std::move(ExecutablePath)), pagesFolder_(std::move(PagesFolder)) {
+  if (pagesFolder_.empty()) pagesFolder_ = FolderOf(executablePath_);
   Load();
 }
 
@@ -116,12 +121,13 @@ void TSettings::Load() {
         },
         stored.Field);
   }
+  SimultaneousDownloads = std::clamp(SimultaneousDownloads, kMinDownloads, kMaxDownloads);
   const std::string runValue = FileNameOf(executablePath_);
   std::optional<std::string> run =
       ReadValue(std::string(RunKeyPath), runValue, std::string(RunKeyPath) + "\\" + runValue);
   StartWithWindows = run && !run->empty();
   // Rewritten at every start, so that the entry follows the program when it moves.
-  store_.WriteString(kMenuEntryKey, "", "file://" + FolderOf(executablePath_) + "addfeed.htm");
+  store_.WriteString(kMenuEntryKey, "", "file://" + pagesFolder_ + "addfeed.htm");
   store_.WriteString(kMenuEntryKey, "Contexts", kMenuEntryContexts);
   update.Finish();
 }

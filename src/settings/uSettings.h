@@ -14,9 +14,10 @@ namespace skimbrook {
 class TSettings {
  public:
   // Sets up the object over Store (which must outlive it) and calls Load.
-  // ExecutablePath is the program's full path; it names the Run value and locates
-  // addfeed.htm for the context-menu entry.
-  TSettings(RegistryStore& Store, std::string ExecutablePath);
+  // ExecutablePath is the program's full path; it names the Run value. PagesFolder (ending
+  // in '/') holds addfeed.htm for the context-menu entry; empty means the executable's
+  // folder.
+  TSettings(RegistryStore& Store, std::string ExecutablePath, std::string PagesFolder = {});
 
   int Left = 0;
   int Top = 0;
@@ -40,6 +41,15 @@ class TSettings {
   bool ViewStatusBar = true;
   bool ViewFeedList = true;
   bool ViewItemContents = true;
+  // Beyond the stored layout of the first version, kept after its values in "Options":
+  // a desktop notification when a run that started by itself brings new items,
+  bool ShowNotifications = true;
+  // follow a feed's redirects (and move a subscription whose feed has moved for good),
+  bool FollowRedirects = false;
+  // and how many feeds one run fetches at once (kMinDownloads to kMaxDownloads).
+  int SimultaneousDownloads = 6;
+  static constexpr int kMinDownloads = 1;
+  static constexpr int kMaxDownloads = 16;
 
   // Reads every value (missing or unreadable ones give the defaults, and so does a value
   // of another type than a string, which IgnoredValues then names), derives
@@ -61,6 +71,7 @@ class TSettings {
   std::vector<std::string> ignoredValues_;
   RegistryStore& store_;
   std::string executablePath_;
+  std::string pagesFolder_;
 };
 
 }  // namespace skimbrook

@@ -113,6 +113,37 @@ void RemoveIfPresent(const QString& Path) {
                              file.errorString().toStdString());
 }
 
+// Whether one of the system's data folders holds RelativePath with exactly Text.
+bool SystemHolds(const TRegistration& Registration, const QString& RelativePath, const QString& Text) {
+  const QByteArray wanted = Text.toUtf8();
+  for (const QString& folder : Registration.SystemDataDirs) {
+    QFile file(folder + "/" + RelativePath);
+    if (file.open(QIODevice::ReadOnly) && file.readAll() == wanted) return true;
+  }
+  return false;
+}
+
+// The user's file at DataHome + "/" + RelativePath, unless the system already has it.
+void Register(const TRegistration& Registration, const QString& RelativePath, const QString& Text) {
+  const QString userFile = Registration.DataHome + "/" + RelativePath;
+  if (SystemHolds(Registration, RelativePath, Text))
+    RemoveIfPresent(userFile);
+  else
+    WriteIfChanged(userFile, Text);
+}
+
+const QString ServiceFile = QStringLiteral("dbus-1/services/org.skimbrook.Skimbrook.service");
+const QString DesktopEntryFile = QStringLiteral("applications/skimbrook.desktop");
+const QString HandlerEntryFile = QStringLiteral("applications/skimbrook-addfeed.desktop");
+
+// The absolute folders of a colon-separated list, as the base directory rules read it.
+QStringList AbsoluteFolders(const QString& List) {
+  QStringList folders;
+  for (const QString& folder : List.split(QLatin1Char(':'), Qt::SkipEmptyParts))
+    if (QDir::isAbsolutePath(folder)) folders << folder;
+  return folders;
+}
+
 bool IsSwitch(const QString& Argument, QLatin1String Name) {
   if (Argument.size() != Name.size() + 1) return false;
   if (Argument[0] != QLatin1Char('-') && Argument[0] != QLatin1Char('/')) return false;
@@ -153,19 +184,22 @@ TRegistration TRegistration::ForThisProgram() {
   const QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
   registration.DataHome =
       QDir::isAbsolutePath(dataHome) ? dataHome : QDir::homePath() + QStringLiteral("/.local/share");
+  registration.SystemDataDirs = AbsoluteFolders(qEnvironmentVariable("XDG_DATA_DIRS"));
+  if (registration.SystemDataDirs.isEmpty())
+    registration.SystemDataDirs = {QStringLiteral("/usr/local/share"), QStringLiteral("/usr/share")};
   return registration;
 }
 
 QString ServiceFilePath(const TRegistration& Registration) {
-  return Registration.DataHome + QStringLiteral("/dbus-1/services/org.skimbrook.Skimbrook.service");
+  return Registration.DataHome + "/" + ServiceFile;
 }
 
 QString DesktopEntryPath(const TRegistration& Registration) {
-  return Registration.DataHome + QStringLiteral("/applications/skimbrook.desktop");
+  return Registration.DataHome + "/" + DesktopEntryFile;
 }
 
 QString HandlerEntryPath(const TRegistration& Registration) {
-  return Registration.DataHome + QStringLiteral("/applications/skimbrook-addfeed.desktop");
+  return Registration.DataHome + "/" + HandlerEntryFile;
 }
 
 QString ServiceFileText(const TRegistration& Registration) {
@@ -181,9 +215,9 @@ QString HandlerEntryText(const TRegistration& Registration) {
 }
 
 void WriteRegistration(const TRegistration& Registration) {
-  WriteIfChanged(ServiceFilePath(Registration), ServiceFileText(Registration));
-  WriteIfChanged(DesktopEntryPath(Registration), DesktopEntryText(Registration));
-  WriteIfChanged(HandlerEntryPath(Registration), HandlerEntryText(Registration));
+  Register(Registration, ServiceFile, ServiceFileText(Registration));
+  Register(Registration, DesktopEntryFile, DesktopEntryText(Registration));
+  Register(Registration, HandlerEntryFile, HandlerEntryText(Registration));
 }
 
 void RemoveRegistration(const TRegistration& Registration) {

@@ -14,8 +14,11 @@ struct TRegistration {
   QString ExecutablePath;
   // The user's data folder ($XDG_DATA_HOME, by default ~/.local/share).
   QString DataHome;
+  // The system's data folders ($XDG_DATA_DIRS, by default /usr/local/share and /usr/share),
+  // where an installation keeps the same files for every user.
+  QStringList SystemDataDirs = {};
 
-  // This running program, and the data folder the environment names.
+  // This running program, and the data folders the environment names.
   static TRegistration ForThisProgram();
 };
 
@@ -31,7 +34,11 @@ QString DesktopEntryText(const TRegistration& Registration);
 QString HandlerEntryText(const TRegistration& Registration);
 
 // Writes the three files (each atomically, and only when its content differs), creating
-// their folders. Throws std::runtime_error naming the file that could not be written.
+// their folders. A file that a system data folder already holds with exactly this content
+// (an installed copy, registered by its package) is not written: the user's copy is
+// removed instead, since it would only hide the system's file, and outlive it when the
+// package is removed. Throws std::runtime_error naming the file that could not be written
+// or removed.
 void WriteRegistration(const TRegistration& Registration);
 // Removes the three files; absent ones are fine. Throws std::runtime_error naming a file
 // that exists and cannot be removed.

@@ -1,11 +1,14 @@
 #include "ui/fHelp.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QScreen>
 #include <QShortcut>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWebEngineView>
+
+#include "settings/uProgramFiles.h"
 
 namespace skimbrook {
 
@@ -24,10 +27,13 @@ void CentreOn(QWidget& Window, QWidget* Parent) {
   Window.move(Frame.topLeft());
 }
 
-// file:// and the program's folder; built from the local path so that a folder name
-// holding '#', '%' or '?' still names the file.
+// file:// and the folder of the program's pages (beside it, or an installation's share
+// folder); built from the local path so that a folder name holding '#', '%' or '?' still
+// names the file.
 QUrl HelpPageUrl() {
-  return QUrl::fromLocalFile(QCoreApplication::applicationDirPath() + QStringLiteral("/help.html"));
+  const TProgramFiles program =
+      LocateProgramFiles(QFile::encodeName(QCoreApplication::applicationFilePath()).toStdString());
+  return QUrl::fromLocalFile(QFile::decodeName(QByteArray::fromStdString(program.PagesFolder + "help.html")));
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// The help window: help.html from the program's folder in an embedded browser.
+// The help window: help.html from the program's pages folder in an embedded browser.
 #pragma once
 
 #include <QWidget>

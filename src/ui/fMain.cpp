@@ -352,7 +352,8 @@ void TfmMain::FormCreate() {
   try {
     std::error_code ignored;
     std::filesystem::create_directories(DataFolder(), ignored);
-    settings_ = std::make_unique<TSettings>(*services_.Registry, services_.ExecutablePath);
+    settings_ =
+        std::make_unique<TSettings>(*services_.Registry, services_.ExecutablePath, services_.PagesFolder);
     if (TrayAvailable()) CoolTrayIcon->show();
     RestoreForm();
     ApplyViewFlags();

@@ -67,6 +67,8 @@ struct TMainWindowServices {
   RegistryStore* Registry = nullptr;
   // The program's full path, for the settings' start-with-session and context-menu entries.
   std::string ExecutablePath;
+  // The folder of addfeed.htm, ending in '/'; empty means the executable's folder.
+  std::string PagesFolder;
   TPrompts* Prompts = nullptr;
   // Creates the content pane's browser; by default the one over the web engine.
   std::function<TWebBrowser*(QWidget* Parent)> CreateBrowser;

@@ -3,7 +3,9 @@
 #include <iterator>
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QPushButton>
+#include <QSpinBox>
 
 #include "settings/uSettings.h"
 #include "ui/fDialogSupport.h"
@@ -23,19 +25,26 @@ QCheckBox* AddOptionBox(QWidget& Form, const char* Caption, int Row) {
 
 TfmOptions::TfmOptions(QWidget* Parent) : QDialog(Parent) {
   setObjectName(QStringLiteral("fmOptions"));
-  SetUpToolDialog(*this, QStringLiteral("Options"), 393, 245);
+  SetUpToolDialog(*this, QStringLiteral("Options"), 393, 277);
 
   cbRememberFormPosition = AddOptionBox(*this, "Remember form position", 0);
   cbDownloadOnStartup = AddOptionBox(*this, "Download all feeds on startup", 1);
   cbAutoDownload = AddOptionBox(*this, "Automatically download every 1 hour", 2);
   cbMinimizeToTray = AddOptionBox(*this, "Minimize to tray", 3);
   cbShowTips = AddOptionBox(*this, "Show tips on start up", 4);
-  // The option mirrors itself to the session's autostart entry; the caption is the
-  // program's own wording and stays as it is.
-  cbStartup = AddOptionBox(*this, "Start Skimbrook on Windows startup", 5);
-  AddSeparator(*this, QRect(8, 200, 377, 2));
-  btOK = AddButton(*this, QStringLiteral("OK"), 224, 212);
-  btCancel = AddButton(*this, QStringLiteral("Cancel"), 306, 212);
+  // The option mirrors itself to the session's autostart entry.
+  cbStartup = AddOptionBox(*this, "Start Skimbrook when I log in", 5);
+  cbShowNotifications = AddOptionBox(*this, "Tell me when new items arrive", 6);
+  cbFollowRedirects = AddOptionBox(*this, "Follow a feed that has moved", 7);
+  lbSimultaneousDownloads = new QLabel(QStringLiteral("Feeds downloaded at &once:"), this);
+  lbSimultaneousDownloads->setGeometry(16, 8 + 24 * 8 + 2, 200, 17);
+  seSimultaneousDownloads = new QSpinBox(this);
+  seSimultaneousDownloads->setGeometry(220, 8 + 24 * 8, 60, 21);
+  seSimultaneousDownloads->setRange(TSettings::kMinDownloads, TSettings::kMaxDownloads);
+  lbSimultaneousDownloads->setBuddy(seSimultaneousDownloads);
+  AddSeparator(*this, QRect(8, 232, 377, 2));
+  btOK = AddButton(*this, QStringLiteral("OK"), 224, 244);
+  btCancel = AddButton(*this, QStringLiteral("Cancel"), 306, 244);
   btOK->setDefault(true);
 
   cbRememberFormPosition->setObjectName(QStringLiteral("cbRememberFormPosition"));
@@ -44,6 +53,9 @@ TfmOptions::TfmOptions(QWidget* Parent) : QDialog(Parent) {
   cbMinimizeToTray->setObjectName(QStringLiteral("cbMinimizeToTray"));
   cbShowTips->setObjectName(QStringLiteral("cbShowTips"));
   cbStartup->setObjectName(QStringLiteral("cbStartup"));
+  cbShowNotifications->setObjectName(QStringLiteral("cbShowNotifications"));
+  cbFollowRedirects->setObjectName(QStringLiteral("cbFollowRedirects"));
+  seSimultaneousDownloads->setObjectName(QStringLiteral("seSimultaneousDownloads"));
   btOK->setObjectName(QStringLiteral("btOK"));
   btCancel->setObjectName(QStringLiteral("btCancel"));
 
@@ -53,6 +65,9 @@ TfmOptions::TfmOptions(QWidget* Parent) : QDialog(Parent) {
                       cbMinimizeToTray,
                       cbShowTips,
                       cbStartup,
+                      cbShowNotifications,
+                      cbFollowRedirects,
+                      seSimultaneousDownloads,
                       btOK,
                       btCancel};
   for (size_t I = 1; I < std::size(Order); ++I) setTabOrder(Order[I - 1], Order[I]);
@@ -70,6 +85,9 @@ bool EditOptions(TSettings& Settings, QWidget* Parent) {
   Form.cbMinimizeToTray->setChecked(Settings.MinimizeToTray);
   Form.cbShowTips->setChecked(Settings.ShowTips);
   Form.cbStartup->setChecked(Settings.StartWithWindows);
+  Form.cbShowNotifications->setChecked(Settings.ShowNotifications);
+  Form.cbFollowRedirects->setChecked(Settings.FollowRedirects);
+  Form.seSimultaneousDownloads->setValue(Settings.SimultaneousDownloads);
   if (Form.exec() != QDialog::Accepted) return false;
   Settings.RememberForm = Form.cbRememberFormPosition->isChecked();
   Settings.DownloadOnStartUp = Form.cbDownloadOnStartup->isChecked();
@@ -77,6 +95,9 @@ bool EditOptions(TSettings& Settings, QWidget* Parent) {
   Settings.MinimizeToTray = Form.cbMinimizeToTray->isChecked();
   Settings.ShowTips = Form.cbShowTips->isChecked();
   Settings.StartWithWindows = Form.cbStartup->isChecked();
+  Settings.ShowNotifications = Form.cbShowNotifications->isChecked();
+  Settings.FollowRedirects = Form.cbFollowRedirects->isChecked();
+  Settings.SimultaneousDownloads = Form.seSimultaneousDownloads->value();
   return true;
 }
 

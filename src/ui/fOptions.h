@@ -4,15 +4,17 @@
 #include <QDialog>
 
 class QCheckBox;
+class QLabel;
 class QPushButton;
+class QSpinBox;
 class QWidget;
 
 namespace skimbrook {
 
 class TSettings;
 
-// The options dialog's form: six boxes for the start-up and window behaviour, OK and
-// Cancel. Escape cancels.
+// The options dialog's form: six boxes for the start-up and window behaviour, then the
+// notification and download choices, OK and Cancel. Escape cancels.
 class TfmOptions : public QDialog {
   Q_OBJECT
 
@@ -25,6 +27,10 @@ class TfmOptions : public QDialog {
   QCheckBox* cbMinimizeToTray;
   QCheckBox* cbShowTips;
   QCheckBox* cbStartup;
+  QCheckBox* cbShowNotifications;
+  QCheckBox* cbFollowRedirects;
+  QLabel* lbSimultaneousDownloads;
+  QSpinBox* seSimultaneousDownloads;
   QPushButton* btOK;
   QPushButton* btCancel;
 };

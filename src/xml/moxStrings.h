@@ -9,29 +9,18 @@
 
 namespace skimbrook {
 
-// True for the bytes that Trim removes: space and every control byte (0x00 to 0x20).
+// True for the bytes that Trimmed removes: space and every control byte (0x00 to 0x20).
 constexpr bool IsTrimByte(char Byte) {
   return static_cast<unsigned char>(Byte) <= 0x20;
 }
 
 // Text without its leading and trailing bytes of value 0x20 or lower.
-inline std::string_view Trim(std::string_view Text) {
+inline std::string_view Trimmed(std::string_view Text) {
   size_t first = 0;
   size_t last = Text.size();
   while (first < last && IsTrimByte(Text[first])) ++first;
   while (last > first && IsTrimByte(Text[last - 1])) --last;
   return Text.substr(first, last - first);
-}
-
-// The first Byte in [From, End), or nullptr. Most gaps between markup are a few bytes,
-// so those are looked at directly before a library search is worth its call.
-inline const char* FindByte(const char* From, const char* End, char Byte) {
-  const char* const nearEnd = End - From > 16 ? From + 16 : End;
-  for (; From < nearEnd; ++From) {
-    if (*From == Byte) return From;
-  }
-  if (From == End) return nullptr;
-  return static_cast<const char*>(std::memchr(From, Byte, static_cast<size_t>(End - From)));
 }
 
 // The 1-based position of the first occurrence of Needle in Text that starts at or after

@@ -12,25 +12,28 @@
 #include <string_view>
 #include <vector>
 
-#include "xml/moxSlabPool.h"
+#include "xml/moxTreeArena.h"
 
 namespace skimbrook {
 
 class TmoxXMLParser2;
 class TmoxXMLNode2;
 class TmoxSourceText;
+struct TmoxXMLAttribute2;
 struct TmoxXMLTreeAccess;
 
 // The text of an element name, element text or attribute value. Text that the parser
-// read refers to the document's own bytes, which live as long as the document; text
-// assigned afterwards, or copied, is owned by the string. It reads like a
-// std::string_view and converts to std::string.
+// read refers to the document's own bytes, which live as long as the document. Text
+// assigned afterwards goes into the document's arena when the string belongs to one of
+// its elements or attributes, and is owned by the string otherwise (a copy, the root's
+// own texts, an element of no document). It reads like a std::string_view and converts
+// to std::string.
 class TmoxXMLString {
  public:
   TmoxXMLString() noexcept = default;
   explicit TmoxXMLString(std::string_view Text) { Own(Text); }
   TmoxXMLString(const TmoxXMLString& Other) { Own(Other.View()); }
-  // Moving a string that refers to the document copies the bytes: only the tree refers.
+  // Moving a string whose bytes it does not own copies them: only the tree refers.
   TmoxXMLString(TmoxXMLString&& Other);
   TmoxXMLString& operator=(const TmoxXMLString& Other);
   TmoxXMLString& operator=(TmoxXMLString&& Other);
@@ -67,34 +70,44 @@ class TmoxXMLString {
 
  private:
   friend struct TmoxXMLTreeAccess;
+  friend struct TmoxXMLAttribute2;
+  friend class TmoxXMLNode2;
   static constexpr uint64_t kOwned = uint64_t{1} << 63;
-  static constexpr uint64_t kLengthMask = kOwned - 1;
+  static constexpr uint64_t kInArena = uint64_t{1} << 62;
+  static constexpr uint64_t kLengthMask = kInArena - 1;
+
+  // A string inside an object of Arena: whatever it is given later goes there too.
+  struct TArenaTag {};
+  explicit TmoxXMLString(TArenaTag) noexcept : length_(kInArena) {}
 
   // Refers to Text's bytes, which the caller keeps alive.
   void Refer(std::string_view Text) noexcept;
   void Own(std::string_view Text);
   void Free() noexcept;
   bool Owns() const noexcept { return (length_ & kOwned) != 0; }
+  bool InArena() const noexcept { return (length_ & kInArena) != 0; }
 
   const char* data_ = nullptr;
-  uint64_t length_ = 0;  // the size, and kOwned when data_ was allocated by this string
+  // The size, kOwned when data_ was allocated by this string, kInArena for a string of
+  // an arena object (never both).
+  uint64_t length_ = 0;
 };
 
 // One attribute: the raw bytes between the quotes, and the name.
 struct TmoxXMLAttribute2 {
+  TmoxXMLAttribute2() = default;
+
   TmoxXMLString Value;
   TmoxXMLString Name;
 
-  // Attributes come from the pool of tree memory (a bump per object, no heap call).
-  static void* operator new(std::size_t Size);
-  static void operator delete(void* Attribute, std::size_t Size) noexcept;
-
  private:
   friend struct TmoxXMLTreeAccess;
-  bool inArena_ = false;  // memory belongs to the document's arena, not to the object
+  explicit TmoxXMLAttribute2(TmoxXMLString::TArenaTag Tag) noexcept : Value(Tag), Name(Tag) {}
 };
 
-// An ordered list that owns its items: clearing or destroying it destroys them.
+// An ordered list that owns its items: clearing or destroying it destroys them. The
+// lists of a document's elements keep their items in the document's arena: an item added
+// there is copied into it, and an item taken out is copied out of it.
 template <class T>
 class TmoxXMLNodeList2 {
  public:
@@ -113,18 +126,18 @@ class TmoxXMLNodeList2 {
   };
 
   TmoxXMLNodeList2() noexcept = default;
-  ~TmoxXMLNodeList2() { Clear(); }
+  ~TmoxXMLNodeList2();
   TmoxXMLNodeList2(const TmoxXMLNodeList2&) = delete;
   TmoxXMLNodeList2& operator=(const TmoxXMLNodeList2&) = delete;
 
   int Count() const noexcept { return block_ == nullptr ? 0 : static_cast<int>(block_->Count); }
   // The item at 0-based Index; the caller keeps Index inside 0..Count()-1.
   T& operator[](int Index) const noexcept { return *Items()[Index].item_; }
-  // Appends Item and returns it.
+  // Appends Item (with everything below it) and returns the item as the list holds it.
   T& Add(std::unique_ptr<T> Item);
   void Clear() noexcept;
-  // Takes every item out of the list without destroying it; each then stands on its own,
-  // whatever happens to the document it came from.
+  // Takes every item out of the list; each then stands on its own, with everything below
+  // it, whatever happens to the document it came from.
   std::vector<std::unique_ptr<T>> TakeAll();
 
   const TItem* begin() const noexcept { return Items(); }
@@ -132,34 +145,30 @@ class TmoxXMLNodeList2 {
 
  private:
   friend struct TmoxXMLTreeAccess;
+  friend class TmoxXMLNode2;
   // The items follow the head in the same block.
-  struct TBlock {
-    uint32_t Count;
-    uint32_t Capacity;
-    bool OnHeap;  // else in the document's arena
-  };
+  using TBlock = TTreeListHead;
   static constexpr size_t kHeadBytes = (sizeof(TBlock) + sizeof(TItem) - 1) / sizeof(TItem) * sizeof(TItem);
 
+  explicit TmoxXMLNodeList2(TTreeArena& Arena) noexcept : block_(Arena.EmptyList()) {}
   TItem* Items() const noexcept {
     return block_ == nullptr ? nullptr
                              : reinterpret_cast<TItem*>(reinterpret_cast<char*>(block_) + kHeadBytes);
   }
+  TTreeArena* Arena() const noexcept { return block_ == nullptr ? nullptr : block_->Arena; }
 
-  TBlock* block_ = nullptr;
+  TBlock* block_ = nullptr;  // none while a list on the heap is empty
 };
 
 // One element. Destroying an element destroys its attributes and its whole subtree,
-// without recursion, so any nesting depth is safe.
+// without recursion, so any nesting depth is safe. The elements of a document live in
+// its arena and go with it.
 class TmoxXMLNode2 {
  public:
   TmoxXMLNode2() noexcept = default;
   virtual ~TmoxXMLNode2();
   TmoxXMLNode2(const TmoxXMLNode2&) = delete;
   TmoxXMLNode2& operator=(const TmoxXMLNode2&) = delete;
-
-  // Elements come from the pool of tree memory (a bump per object, no heap call).
-  static void* operator new(std::size_t Size);
-  static void operator delete(void* Element, std::size_t Size) noexcept;
 
   TmoxXMLString Name;                  // exactly as written in the start tag, prefix included
   TmoxXMLString Text;                  // trimmed text before the first child tag, or the first CDATA section
@@ -186,7 +195,8 @@ class TmoxXMLNode2 {
 
  private:
   friend struct TmoxXMLTreeAccess;
-  bool inArena_ = false;  // memory belongs to the document's arena, not to the object
+  // An element of Arena: its texts and lists take their memory from there.
+  explicit TmoxXMLNode2(TTreeArena& Arena) noexcept;
 };
 
 // Receives the elements of a document while it is parsed, for readers that need one
@@ -243,9 +253,8 @@ class TmoxXMLParser2 : public TmoxXMLNode2 {
   // Destroys the tree below the root and gives back its memory.
   void ClearTree() noexcept;
 
+  TTreeArena arena_;  // the root's lists keep their items here too
   std::unique_ptr<TmoxSourceText> source_;
-  TTreeArena arena_;
-  uint64_t builtInEdit_ = 0;  // TreeEditCount() when the tree was built
 };
 
 extern template class TmoxXMLNodeList2<TmoxXMLNode2>;

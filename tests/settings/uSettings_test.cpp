@@ -50,6 +50,9 @@ void ChangeEveryField(TSettings& Settings) {
   Settings.ViewStatusBar = false;
   Settings.ViewFeedList = false;
   Settings.ViewItemContents = false;
+  Settings.ShowNotifications = false;
+  Settings.FollowRedirects = true;
+  Settings.SimultaneousDownloads = 16;
 }
 
 void ExpectSameFields(const TSettings& A, const TSettings& B) {
@@ -65,6 +68,8 @@ void ExpectSameFields(const TSettings& A, const TSettings& B) {
                      B.MinimizeToTray, B.StartWithWindows));
   EXPECT_EQ(std::tie(A.ViewToolbar, A.ViewStatusBar, A.ViewFeedList, A.ViewItemContents),
             std::tie(B.ViewToolbar, B.ViewStatusBar, B.ViewFeedList, B.ViewItemContents));
+  EXPECT_EQ(std::tie(A.ShowNotifications, A.FollowRedirects, A.SimultaneousDownloads),
+            std::tie(B.ShowNotifications, B.FollowRedirects, B.SimultaneousDownloads));
 }
 
 TEST(TSettings, FirstStartGivesTheDefaultsAndWritesTheMenuEntry) {
@@ -76,6 +81,9 @@ TEST(TSettings, FirstStartGivesTheDefaultsAndWritesTheMenuEntry) {
   EXPECT_TRUE(s.ShowTips && s.AutomaticallyDownload && s.RememberForm && s.MinimizeToTray);
   EXPECT_FALSE(s.UseProxy || s.UseAuthentication || s.DownloadOnStartUp || s.StartWithWindows);
   EXPECT_EQ(s.ProxyPort, 80);
+  EXPECT_TRUE(s.ShowNotifications);
+  EXPECT_FALSE(s.FollowRedirects);
+  EXPECT_EQ(s.SimultaneousDownloads, 6);
   EXPECT_EQ(s.ProxyAddress + s.ProxyUserName + s.ProxyPassword, "");
   EXPECT_TRUE(registry.KeyExists("Software\\Skimbrook\\1.0"));
   EXPECT_EQ(registry.ReadString(kMenuEntry, ""), "file:///opt/Skim Brook/addfeed.htm");
@@ -110,6 +118,10 @@ TEST(TSettings, ReadsNumbersByTheRulesAndFallsBackToTheDefault) {
       {"Proxy", "UseProxy", "2", nullptr, &TSettings::UseProxy, true},
       {"Proxy", "UseProxy", "true", nullptr, &TSettings::UseProxy, false},
       {"Proxy", "UseProxy", "4294967296", nullptr, &TSettings::UseProxy, false},
+      {"Options", "SimultaneousDownloads", "1", &TSettings::SimultaneousDownloads, nullptr, 1},
+      {"Options", "SimultaneousDownloads", "0", &TSettings::SimultaneousDownloads, nullptr, 1},
+      {"Options", "SimultaneousDownloads", "99", &TSettings::SimultaneousDownloads, nullptr, 16},
+      {"Options", "SimultaneousDownloads", "x", &TSettings::SimultaneousDownloads, nullptr, 6},
   };
   for (const TCase& c : cases) {
     TMemoryRegistry registry;
@@ -154,6 +166,13 @@ TEST(TSettings, MovingTheExecutableRepointsTheMenuEntry) {
   TSettings(registry, "/home/me/old/skimbrook");
   TSettings(registry, "/usr/local/lib/skimbrook/skimbrook");
   EXPECT_EQ(registry.ReadString(kMenuEntry, ""), "file:///usr/local/lib/skimbrook/addfeed.htm");
+  // An installed copy keeps its pages apart from the executable; the Run value still names
+  // the executable.
+  TSettings installed(registry, "/usr/bin/skimbrook", "/usr/share/skimbrook/");
+  EXPECT_EQ(registry.ReadString(kMenuEntry, ""), "file:///usr/share/skimbrook/addfeed.htm");
+  installed.StartWithWindows = true;
+  installed.Save();
+  EXPECT_EQ(registry.ReadString(kRunKey, "skimbrook"), "/usr/bin/skimbrook");
 }
 
 // The same behaviour over the hive file, where it reaches the disk.

@@ -154,6 +154,45 @@ TEST(RegistrationFiles, DataHomeFollowsXdgDataHomeAndIgnoresARelativeOne) {
   EXPECT_EQ(TRegistration::ForThisProgram().DataHome, QDir::homePath() + "/.local/share");
 }
 
+TEST(RegistrationFiles, SystemDataDirsFollowXdgDataDirsAndIgnoreRelativeOnes) {
+  {
+    test::TScopedEnv env("XDG_DATA_DIRS", "/opt/a/share:relative::/b/share/");
+    EXPECT_EQ(TRegistration::ForThisProgram().SystemDataDirs, QStringList({"/opt/a/share", "/b/share/"}));
+  }
+  test::TScopedEnv env("XDG_DATA_DIRS", std::nullopt);
+  EXPECT_EQ(TRegistration::ForThisProgram().SystemDataDirs, QStringList({"/usr/local/share", "/usr/share"}));
+}
+
+// An installed copy is registered by its package in a system data folder. A user's file of
+// the same name would hide the package's (and outlive it), so the copy leaves none; a copy
+// the system does not register writes its files as always.
+TEST(RegistrationFiles, ACopyTheSystemAlreadyRegistersLeavesNoUserFileToHideThatRegistration) {
+  QTemporaryDir dir;
+  const QString systemData = dir.path() + "/usr/share";
+  const TRegistration installed{
+      "/usr/bin/skimbrook", dir.path() + "/home", {dir.path() + "/none", systemData}};
+  const TRegistration fromBuild{dir.path() + "/build/skimbrook", installed.DataHome,
+                                installed.SystemDataDirs};
+  const TRegistration packaged{installed.ExecutablePath, systemData};
+  const auto userFilesExist = [&] {
+    return QFileInfo::exists(ServiceFilePath(installed)) && QFileInfo::exists(DesktopEntryPath(installed)) &&
+           QFileInfo::exists(HandlerEntryPath(installed));
+  };
+  WriteRegistration(fromBuild);
+  ASSERT_TRUE(userFilesExist());
+  WriteRegistration(packaged);
+
+  WriteRegistration(installed);
+  EXPECT_FALSE(QFileInfo::exists(ServiceFilePath(installed)));
+  EXPECT_FALSE(QFileInfo::exists(DesktopEntryPath(installed)));
+  EXPECT_FALSE(QFileInfo::exists(HandlerEntryPath(installed)));
+  EXPECT_EQ(Read(DesktopEntryPath(packaged)), DesktopEntryText(installed)) << "the system's file stays";
+
+  WriteRegistration(fromBuild);
+  EXPECT_TRUE(userFilesExist());
+  EXPECT_EQ(Read(ServiceFilePath(fromBuild)), ServiceFileText(fromBuild));
+}
+
 TEST(RegistrationFiles, ActivationFileStartsTheProgramWithAutomation) {
   const QString text = ServiceFileText({"/opt/skimbrook/skimbrook", "/tmp"});
   EXPECT_EQ(text,

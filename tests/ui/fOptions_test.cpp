@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QPushButton>
+#include <QSpinBox>
 
 #include "DialogTestSupport.h"
 
@@ -15,11 +16,11 @@ namespace {
 using test::TTestSettings;
 using test::WhenFormShows;
 
-using TSix = std::array<bool, 6>;
+using TSix = std::array<bool, 8>;
 
 TSix FieldsOf(const TSettings& S) {
-  return {S.RememberForm,   S.DownloadOnStartUp, S.AutomaticallyDownload,
-          S.MinimizeToTray, S.ShowTips,          S.StartWithWindows};
+  return {S.RememberForm, S.DownloadOnStartUp, S.AutomaticallyDownload, S.MinimizeToTray,
+          S.ShowTips,     S.StartWithWindows,  S.ShowNotifications,     S.FollowRedirects};
 }
 
 void SetFields(TSettings& S, const TSix& V) {
@@ -29,11 +30,14 @@ void SetFields(TSettings& S, const TSix& V) {
   S.MinimizeToTray = V[3];
   S.ShowTips = V[4];
   S.StartWithWindows = V[5];
+  S.ShowNotifications = V[6];
+  S.FollowRedirects = V[7];
 }
 
-std::array<QCheckBox*, 6> BoxesOf(TfmOptions& Form) {
+std::array<QCheckBox*, 8> BoxesOf(TfmOptions& Form) {
   return {Form.cbRememberFormPosition, Form.cbDownloadOnStartup, Form.cbAutoDownload,
-          Form.cbMinimizeToTray,       Form.cbShowTips,          Form.cbStartup};
+          Form.cbMinimizeToTray,       Form.cbShowTips,          Form.cbStartup,
+          Form.cbShowNotifications,    Form.cbFollowRedirects};
 }
 
 TSix Inverted(TSix V) {
@@ -43,7 +47,7 @@ TSix Inverted(TSix V) {
 
 class OptionsDialog : public ::testing::TestWithParam<TSix> {};
 
-TEST_P(OptionsDialog, OpensWithTheStoredValuesAndOkCopiesAllSixBack) {
+TEST_P(OptionsDialog, OpensWithTheStoredValuesAndOkCopiesEveryBoxBack) {
   TTestSettings T;
   SetFields(T.Settings, GetParam());
   TSix Shown{};
@@ -61,8 +65,8 @@ TEST_P(OptionsDialog, OpensWithTheStoredValuesAndOkCopiesAllSixBack) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, OptionsDialog,
-                         ::testing::Values(TSix{true, false, true, false, true, false},
-                                           TSix{false, true, false, true, false, true}));
+                         ::testing::Values(TSix{true, false, true, false, true, false, true, false},
+                                           TSix{false, true, false, true, false, true, false, true}));
 
 enum class TLeave { CancelButton, EscapeKey, CloseWindow };
 
@@ -92,17 +96,32 @@ TEST_P(OptionsDialogLeft, WithoutOkChangesNothing) {
 INSTANTIATE_TEST_SUITE_P(Ways, OptionsDialogLeft,
                          ::testing::Values(TLeave::CancelButton, TLeave::EscapeKey, TLeave::CloseWindow));
 
-TEST(OptionsDialog, TabVisitsTheBoxesInTableOrderThenOkThenCancel) {
+TEST(OptionsDialog, TabVisitsTheSixBoxesThenTheNewChoicesThenOkThenCancel) {
   TTestSettings T;
   std::vector<std::string> Order;
   WhenFormShows<TfmOptions>([&](TfmOptions& Form) {
-    Order = test::TabOrder(Form, 9);
+    Order = test::TabOrder(Form, 12);
     Form.reject();
   });
   EditOptions(T.Settings, nullptr);
-  EXPECT_EQ(Order, (std::vector<std::string>{"cbRememberFormPosition", "cbDownloadOnStartup",
-                                             "cbAutoDownload", "cbMinimizeToTray", "cbShowTips", "cbStartup",
-                                             "btOK", "btCancel", "cbRememberFormPosition"}));
+  EXPECT_EQ(Order, (std::vector<std::string>{
+                       "cbRememberFormPosition", "cbDownloadOnStartup", "cbAutoDownload", "cbMinimizeToTray",
+                       "cbShowTips", "cbStartup", "cbShowNotifications", "cbFollowRedirects",
+                       "seSimultaneousDownloads", "btOK", "btCancel", "cbRememberFormPosition"}));
+}
+
+TEST(OptionsDialog, TheNumberOfDownloadsAtOnceStaysInItsRangeAndOkStoresIt) {
+  TTestSettings T;
+  T.Settings.SimultaneousDownloads = 3;
+  int Shown = 0;
+  WhenFormShows<TfmOptions>([&](TfmOptions& Form) {
+    Shown = Form.seSimultaneousDownloads->value();
+    Form.seSimultaneousDownloads->setValue(40);
+    Form.btOK->click();
+  });
+  EXPECT_TRUE(EditOptions(T.Settings, nullptr));
+  EXPECT_EQ(Shown, 3);
+  EXPECT_EQ(T.Settings.SimultaneousDownloads, TSettings::kMaxDownloads);
 }
 
 }  // namespace

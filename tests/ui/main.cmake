@@ -5,7 +5,7 @@ set(ui_main_support ${CMAKE_CURRENT_SOURCE_DIR}/UiTestMain.cpp)
 skimbrook_add_test(ui_main_window_tests
   SOURCES ${ui_main_support} MainWindowFixture.cpp MainWindowFixture.h fMain_lifecycle_test.cpp
           fMain_feedlist_test.cpp fMain_items_test.cpp uRowPainting_test.cpp
-          uPrompts_test.cpp uDataFolder_test.cpp
+          uPrompts_test.cpp uNewItemsNotice_test.cpp uFlatMenuStyle_test.cpp
   LIBS skimbrook_ui Qt6::Test
   LABELS gui)
 

@@ -32,12 +32,12 @@ INSTANTIATE_TEST_SUITE_P(Cases, FindFromTest,
                                            TFindCase{"?>", "a?>b?>", 3, 5},  // match at From itself
                                            TFindCase{"?>", "a?>b?>", 2, 2}, TFindCase{"abc", "ab", 1, 0}));
 
-TEST(TrimTest, RemovesSpaceAndEveryControlByteButNothingAbove) {
-  EXPECT_EQ(Trim(" \t\r\n\x01\x1f x y \x7f"), "x y \x7f");
-  EXPECT_EQ(Trim(std::string_view("\0a\0", 3)), "a");
-  EXPECT_EQ(Trim(" \x80\xff "), "\x80\xff") << "bytes above 0x7f are text, not control bytes";
-  EXPECT_EQ(Trim(" \r\n "), "");
-  EXPECT_EQ(Trim(""), "");
+TEST(TrimmedTest, RemovesSpaceAndEveryControlByteButNothingAbove) {
+  EXPECT_EQ(Trimmed(" \t\r\n\x01\x1f x y \x7f"), "x y \x7f");
+  EXPECT_EQ(Trimmed(std::string_view("\0a\0", 3)), "a");
+  EXPECT_EQ(Trimmed(" \x80\xff "), "\x80\xff") << "bytes above 0x7f are text, not control bytes";
+  EXPECT_EQ(Trimmed(" \r\n "), "");
+  EXPECT_EQ(Trimmed(""), "");
 }
 
 TEST(SliceTest, ClipsToTheTextAndIsEmptyWhenReversed) {

@@ -1,6 +1,6 @@
-// Elements and attributes share slabs of memory; these cases move them between threads
-// and let single objects outlive the rest of their tree.
-#include "xml/moxSlabPool.h"
+// Each document's tree lives in an arena of its own; these cases move documents between
+// threads and let single objects outlive the rest of their tree.
+#include "xml/moxTreeArena.h"
 
 #include <gtest/gtest.h>
 
@@ -23,7 +23,7 @@ std::string ManyItems(int Count, const std::string& Tag) {
   return source + "</channel></rss>";
 }
 
-TEST(SlabPoolTest, TreeBuiltOnAThreadThatEndedIsReleasedOnAnother) {
+TEST(TreeArenaTest, TreeBuiltOnAThreadThatEndedIsReleasedOnAnother) {
   std::unique_ptr<TmoxXMLParser2> doc;
   std::thread builder([&] {
     doc = std::make_unique<TmoxXMLParser2>();
@@ -35,14 +35,14 @@ TEST(SlabPoolTest, TreeBuiltOnAThreadThatEndedIsReleasedOnAnother) {
   doc.reset();
 }
 
-TEST(SlabPoolTest, ElementTakenOutOfItsTreeOutlivesTheTree) {
+TEST(TreeArenaTest, ElementTakenOutOfItsTreeOutlivesTheTree) {
   auto doc = std::make_unique<TmoxXMLParser2>();
   doc->LoadFromString(ManyItems(3000, "kept"));
   auto items = doc->Nodes[0].Nodes.TakeAll();
   std::unique_ptr<TmoxXMLNode2> survivor = std::move(items[1234]);
   items.clear();
   doc.reset();
-  // Fresh trees would reuse the memory of a slab that was given back too early.
+  // Fresh trees would reuse memory that was given back too early.
   for (int i = 0; i < 5; ++i) {
     TmoxXMLParser2 other;
     other.LoadFromString(ManyItems(3000, "other"));
@@ -52,7 +52,7 @@ TEST(SlabPoolTest, ElementTakenOutOfItsTreeOutlivesTheTree) {
   EXPECT_EQ(survivor->Nodes[0].Text, "kept 1234");
 }
 
-TEST(SlabPoolTest, ThreadsBuildAndReleaseEachOthersTrees) {
+TEST(TreeArenaTest, ThreadsBuildAndReleaseEachOthersTrees) {
   std::mutex lock;
   std::deque<std::unique_ptr<TmoxXMLParser2>> handedOver;
   std::atomic<int> checked{0};
@@ -81,17 +81,6 @@ TEST(SlabPoolTest, ThreadsBuildAndReleaseEachOthersTrees) {
   for (int id = 0; id < 4; ++id) threads.emplace_back(worker, id);
   for (auto& thread : threads) thread.join();
   EXPECT_GT(checked.load(), 100);
-}
-
-TEST(SlabPoolTest, OtherSizesComeFromTheHeap) {
-  void* odd = AllocateTreeObject(3);
-  void* big = AllocateTreeObject(1 << 20);
-  ASSERT_NE(odd, nullptr);
-  ASSERT_NE(big, nullptr);
-  static_cast<char*>(big)[(1 << 20) - 1] = 'x';
-  ReleaseTreeObject(odd, 3);
-  ReleaseTreeObject(big, 1 << 20);
-  ReleaseTreeObject(nullptr, sizeof(TmoxXMLNode2));
 }
 
 }  // namespace

@@ -1,0 +1,119 @@
+// The fetch state file: what it keeps per feed, what it keeps of what it does not know, and
+// how it survives a damaged file.
+#include "download/uFetchState.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "tools/TestSupport.h"
+
+namespace skimbrook {
+namespace {
+
+using test::ReadFile;
+using test::WriteFile;
+
+class FetchStateTest : public ::testing::Test {
+ protected:
+  std::string Path() const { return dir.File("fetch-state.json"); }
+  TFetchRecord Full() const {
+    TFetchRecord record;
+    record.ETag = "W/\"\xe9t\xff\"";  // not UTF-8: kept byte for byte
+    record.LastModified = "Tue, 08 Dec 2026 10:00:00 GMT";
+    record.LastSuccess = 1'796'000'000;
+    record.LastFailure = "HTTP/1.1 503 Service Unavailable";
+    record.LastFailureTime = 1'796'000'100;
+    record.WaitUntil = 1'796'003'600;
+    record.FreshUntil = 1'796'001'000;
+    record.MovedTo = "https://example.org/new.xml";
+    record.Encoding = "windows-1251";
+    return record;
+  }
+
+  test::TTempDir dir;
+};
+
+TEST_F(FetchStateTest, KeepsEveryFieldOfEveryFeedByteForByte) {
+  const std::string url = "http://example.org/\xd0\xbd\xe9ws.xml";
+  {
+    TFetchState state(Path());
+    EXPECT_EQ(state.Load(), "");
+    state.For(url) = Full();
+    state.For("http://b.example/feed").ETag = "\"b\"";
+    state.Save();
+  }
+  TFetchState again(Path());
+  EXPECT_EQ(again.Load(), "");
+  ASSERT_NE(again.Find(url), nullptr);
+  EXPECT_EQ(*again.Find(url), Full());
+  EXPECT_EQ(again.Find("http://b.example/feed")->ETag, "\"b\"");
+  EXPECT_EQ(again.Find("http://unknown.example/"), nullptr);
+}
+
+TEST_F(FetchStateTest, KeepsEntriesAndFieldsItDoesNotKnow) {
+  WriteFile(Path(),
+            R"({"comment": "by a later version", "feeds": {)"
+            R"("http://a.example/": {"etag": "\"1\"", "colour": "blue", "lastSuccess": "not a number"},)"
+            R"("http://other.example/": {"future": [1, 2]}}})");
+  TFetchState state(Path());
+  ASSERT_EQ(state.Load(), "");
+  EXPECT_EQ(state.Find("http://a.example/")->ETag, "\"1\"");
+  EXPECT_EQ(state.Find("http://a.example/")->LastSuccess, 0);
+  state.For("http://a.example/").ETag = "\"2\"";
+  state.Save();
+
+  const std::string text = ReadFile(Path());
+  EXPECT_NE(text.find(R"("comment": "by a later version")"), std::string::npos) << text;
+  EXPECT_NE(text.find(R"("colour": "blue")"), std::string::npos) << text;
+  EXPECT_NE(text.find(R"("future")"), std::string::npos) << text;
+  EXPECT_NE(text.find(R"("etag": "\"2\"")"), std::string::npos) << text;
+}
+
+TEST_F(FetchStateTest, ClearedFieldsLeaveTheFile) {
+  TFetchState state(Path());
+  state.For("http://a.example/") = Full();
+  state.Save();
+  state.For("http://a.example/") = TFetchRecord{};
+  state.Save();
+  EXPECT_EQ(ReadFile(Path()).find("etag"), std::string::npos);
+}
+
+TEST_F(FetchStateTest, ADamagedFileIsCopiedAsideAndIgnored) {
+  for (const char* damaged : {"{\"feeds\": {\"http://a/\": ", "[1, 2]", "{\"feeds\": 7}", "\xff\xfe"}) {
+    SCOPED_TRACE(damaged);
+    std::filesystem::remove_all(dir.Path());
+    std::filesystem::create_directories(dir.Path());
+    WriteFile(Path(), damaged);
+    TFetchState state(Path());
+    const std::string copy = state.Load();
+    ASSERT_NE(copy, "");
+    EXPECT_EQ(copy.rfind(Path() + ".damaged-", 0), 0u) << copy;
+    EXPECT_EQ(ReadFile(copy), damaged);
+    EXPECT_EQ(state.Find("http://a/"), nullptr);
+    state.For("http://a/").ETag = "\"x\"";
+    state.Save();
+    TFetchState again(Path());
+    EXPECT_EQ(again.Load(), "");
+    EXPECT_EQ(again.Find("http://a/")->ETag, "\"x\"");
+  }
+}
+
+TEST_F(FetchStateTest, RenameMovesTheRecordWithWhatItDoesNotKnow) {
+  WriteFile(Path(), R"({"feeds": {"http://old/": {"etag": "\"e\"", "colour": "red"}}})");
+  TFetchState state(Path());
+  state.Load();
+  state.Rename("http://old/", "https://new/");
+  state.Rename("http://none/", "https://other/");
+  EXPECT_EQ(state.Find("http://old/"), nullptr);
+  EXPECT_EQ(state.Find("https://other/"), nullptr);
+  ASSERT_NE(state.Find("https://new/"), nullptr);
+  EXPECT_EQ(state.Find("https://new/")->ETag, "\"e\"");
+  state.Save();
+  const std::string text = ReadFile(Path());
+  EXPECT_EQ(text.find("http://old/"), std::string::npos) << text;
+  EXPECT_NE(text.find(R"("colour": "red")"), std::string::npos) << text;
+}
+
+}  // namespace
+}  // namespace skimbrook
