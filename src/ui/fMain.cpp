@@ -360,9 +360,21 @@ void TfmMain::FormCreate() {
     ApplyViewFlags();
     LoadFeedList();
     UpdateFeedAndItemView();
+    ReportIgnoredSettings();
   } catch (const std::exception& error) {
     Prompts().Error(QString::fromLatin1(product::kName), ToDisplay(error.what()));
   }
+}
+
+void TfmMain::ReportIgnoredSettings() {
+  const std::vector<std::string>& ignored = Settings().IgnoredValues();
+  if (ignored.empty()) return;
+  QStringList names;
+  for (const std::string& name : ignored) names << ToDisplay(name);
+  Prompts().Information(QString::fromLatin1(product::kName),
+                        QStringLiteral("These settings are stored as another type than text, which Skimbrook "
+                                       "cannot read, so their defaults are used: %1.")
+                            .arg(names.join(QStringLiteral(", "))));
 }
 
 void TfmMain::RestoreForm() {

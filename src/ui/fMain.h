@@ -350,6 +350,8 @@ class TfmMain : public QMainWindow {
   void BuildTimers();
   void FormCreate();
   void RestoreForm();
+  // Names, in one message, the stored settings of another type that were read as defaults.
+  void ReportIgnoredSettings();
   void SetPaneSizes(int FeedListWidth, int TopRightHeight);
   void ApplyViewFlags();
   void StoreForm();
