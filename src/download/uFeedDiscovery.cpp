@@ -57,7 +57,8 @@ std::string Attribute(xmlNode* Node, const char* Name) {
 }
 
 bool IsElement(xmlNode* Node, const char* Name) {
-  return Node->type == XML_ELEMENT_NODE && xmlStrcasecmp(Node->name, reinterpret_cast<const xmlChar*>(Name)) == 0;
+  return Node->type == XML_ELEMENT_NODE &&
+         xmlStrcasecmp(Node->name, reinterpret_cast<const xmlChar*>(Name)) == 0;
 }
 
 // The next element after Node in document order, without recursion.
@@ -92,8 +93,8 @@ bool LooksLikeHtmlPage(std::string_view Body, std::string_view ContentType) {
   if (!type.empty() && type != "text/plain" && type != "application/octet-stream") return false;
   if (Body.substr(0, 3) == "\xEF\xBB\xBF") Body.remove_prefix(3);
   for (;;) {
-    while (!Body.empty() && (Body.front() == ' ' || Body.front() == '\t' || Body.front() == '\r' ||
-                             Body.front() == '\n'))
+    while (!Body.empty() &&
+           (Body.front() == ' ' || Body.front() == '\t' || Body.front() == '\r' || Body.front() == '\n'))
       Body.remove_prefix(1);
     if (Body.substr(0, 4) != "<!--") break;
     const size_t end = Body.find("-->");
