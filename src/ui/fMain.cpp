@@ -355,6 +355,9 @@ void TfmMain::FormCreate() {
     std::filesystem::create_directories(DataFolder(), ignored);
     settings_ =
         std::make_unique<TSettings>(*services_.Registry, services_.ExecutablePath, services_.PagesFolder);
+    // A damaged state file is copied aside and ignored: it holds nothing a feed needs to be
+    // read, only the next requests' validators and the reasons shown for failures.
+    fetchState_.Load();
     if (TrayAvailable()) CoolTrayIcon->show();
     RestoreForm();
     ApplyViewFlags();

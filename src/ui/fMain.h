@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "download/uFetchState.h"
 #include "ui/uDownloader.h"
 
 class QAction;
@@ -96,6 +97,9 @@ class TfmMain : public QMainWindow {
 
   TSettings& Settings();
   TFeedList& FeedList() { return *feedList_; }
+  // What HTTP and the display know of each feed between runs: read at start, written after
+  // each download run.
+  TFetchState& FetchState() { return fetchState_; }
   TPrompts& Prompts() { return *services_.Prompts; }
   // The entry whose details the right-hand panes show (a feed or a group heading), or none.
   const std::shared_ptr<TFeed>& CurrentFeed() const { return currentFeed_; }
@@ -397,6 +401,7 @@ class TfmMain : public QMainWindow {
   TFlatMenuStyle* menuStyle_ = nullptr;
   std::unique_ptr<TSettings> settings_;
   std::unique_ptr<TFeedList> feedList_;
+  TFetchState fetchState_{TFetchState::DefaultPath()};
   std::shared_ptr<TFeed> currentFeed_;
   std::shared_ptr<TFeedItem> currentItem_;
   bool firstShow_ = true;
