@@ -461,7 +461,7 @@ void TfmMain::StartUpActions() {
   // The window may be closed while the tip is shown (a signal from the session, say).
   if (Settings().ShowTips) ShowTipOfTheDay();
   if (shutDown_) return;
-  if (Settings().DownloadOnStartUp) DownloadAll();
+  if (Settings().DownloadOnStartUp) DownloadAll(TRunKind::Automatic);
   if (shutDown_) return;
   if (Settings().AutomaticallyDownload) StartAutoDownloadTimer();
 }
@@ -478,7 +478,7 @@ void TfmMain::StartAutoDownloadTimer() {
 }
 
 void TfmMain::AutoDownloadTimerTimer() {
-  DownloadAll();
+  DownloadAll(TRunKind::Automatic);
 }
 
 void TfmMain::Splitter1Moved() {

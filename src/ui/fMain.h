@@ -201,7 +201,7 @@ class TfmMain : public QMainWindow {
   void CatchUpAll();
   void DownloadCurrentFeed();
   void DownloadCurrentGroup();
-  void DownloadAll();
+  void DownloadAll(TRunKind Kind = TRunKind::UserSeveral);
 
   // ---- Item list and content (fMain_items.cpp) -------------------------------------------
 
@@ -381,7 +381,7 @@ class TfmMain : public QMainWindow {
   // window has shut down.
   bool DownloadRefused();
   // Runs one download of Feeds unless DownloadRefused.
-  void RunDownload(const std::vector<std::shared_ptr<TFeed>>& Feeds);
+  void RunDownload(const std::vector<std::shared_ptr<TFeed>>& Feeds, TRunKind Kind);
   void NoteStatus(const QString& Text);
   // fMain_items.cpp
   void UnhookItems(TFeed& Feed);

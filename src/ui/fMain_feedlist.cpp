@@ -230,9 +230,11 @@ bool TfmMain::DownloadRefused() {
   return false;
 }
 
-void TfmMain::RunDownload(const std::vector<std::shared_ptr<TFeed>>& Feeds) {
+void TfmMain::RunDownload(const std::vector<std::shared_ptr<TFeed>>& Feeds, TRunKind Kind) {
   if (DownloadRefused()) return;
   std::unique_ptr<TDownloader> run = services_.CreateDownload(Settings(), this);
+  run->SetFetchState(fetchState_);
+  run->SetKind(Kind);
   run->OnFeedApplied = [this](TFeed& Feed) {
     if (currentFeed_.get() == &Feed) FillItemList();
   };
@@ -251,7 +253,7 @@ void TfmMain::RunDownload(const std::vector<std::shared_ptr<TFeed>>& Feeds) {
 }
 
 void TfmMain::DownloadCurrentFeed() {
-  if (currentFeed_ && !currentFeed_->XmlUrl.empty()) RunDownload({currentFeed_});
+  if (currentFeed_ && !currentFeed_->XmlUrl.empty()) RunDownload({currentFeed_}, TRunKind::UserOne);
 }
 
 void TfmMain::DownloadCurrentGroup() {
@@ -260,17 +262,17 @@ void TfmMain::DownloadCurrentGroup() {
   const TRowRange range = GroupRange(FeedList(), selected);
   std::vector<std::shared_ptr<TFeed>> feeds;
   for (int i = range.First; i < range.Last; ++i) feeds.push_back(FeedList().Feeds(i));
-  RunDownload(feeds);
+  RunDownload(feeds, TRunKind::UserSeveral);
 }
 
-void TfmMain::DownloadAll() {
+void TfmMain::DownloadAll(TRunKind Kind) {
   // Checked before the hourly timer stops, so that a refused run leaves it going.
   if (DownloadRefused()) return;
   AutoDownloadTimer->stop();
   std::vector<std::shared_ptr<TFeed>> feeds;
   for (int i = 0; i < FeedList().Count(); ++i)
     if (!FeedList().Feeds(i)->XmlUrl.empty()) feeds.push_back(FeedList().Feeds(i));
-  RunDownload(feeds);
+  RunDownload(feeds, Kind);
   if (Settings().AutomaticallyDownload) StartAutoDownloadTimer();
 }
 
