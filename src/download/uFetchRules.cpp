@@ -56,7 +56,8 @@ std::string CharsetOf(const std::string& ContentType) {
   if (key == std::string::npos) return "";
   std::string value = ContentType.substr(key + 8);
   value = value.substr(0, value.find_first_of("; \t"));
-  if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+  if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+    value = value.substr(1, value.size() - 2);
   return value;
 }
 
@@ -81,7 +82,8 @@ TUnixTime FreshUntilFrom(const THttpResponse& Response, TUnixTime Now) {
     if (lower.find("no-cache") != std::string::npos || lower.find("no-store") != std::string::npos) return 0;
     const size_t key = lower.find("max-age=");
     if (key != std::string::npos) {
-      const std::string digits = lower.substr(key + 8, lower.find_first_not_of("0123456789", key + 8) - key - 8);
+      const std::string digits =
+          lower.substr(key + 8, lower.find_first_not_of("0123456789", key + 8) - key - 8);
       if (std::optional<long long> seconds = Seconds(digits)) return *seconds > 0 ? Now + *seconds : 0;
     }
   }
