@@ -19,7 +19,8 @@ TPageFetch Serving(std::string Body, std::string ContentType = "text/html; chars
 
 const std::string kOneFeed =
     "<html><head><title>Blog</title>"
-    "<link rel=\"alternate\" type=\"application/rss+xml\" title=\"Caf\xC3\xA9 &amp; Notes\" href=\"feed.xml\">"
+    "<link rel=\"alternate\" type=\"application/rss+xml\" title=\"Caf\xC3\xA9 &amp; Notes\" "
+    "href=\"feed.xml\">"
     "</head><body>Hello</body></html>";
 
 const std::string kTwoFeeds =
