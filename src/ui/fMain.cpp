@@ -180,6 +180,7 @@ TfmMain::TfmMain(TMainWindowServices Services, QWidget* Parent)
   BuildLayout();
   BuildMenus();
   BuildTray();
+  BuildNotifier();
   BuildTimers();
   ConnectCommands();
   FormCreate();
@@ -461,7 +462,7 @@ void TfmMain::StartUpActions() {
   // The window may be closed while the tip is shown (a signal from the session, say).
   if (Settings().ShowTips) ShowTipOfTheDay();
   if (shutDown_) return;
-  if (Settings().DownloadOnStartUp) DownloadAll(TRunKind::Automatic);
+  if (Settings().DownloadOnStartUp) DownloadAllByItself();
   if (shutDown_) return;
   if (Settings().AutomaticallyDownload) StartAutoDownloadTimer();
 }
@@ -478,7 +479,7 @@ void TfmMain::StartAutoDownloadTimer() {
 }
 
 void TfmMain::AutoDownloadTimerTimer() {
-  DownloadAll(TRunKind::Automatic);
+  DownloadAllByItself();
 }
 
 void TfmMain::Splitter1Moved() {
@@ -487,6 +488,18 @@ void TfmMain::Splitter1Moved() {
 
 void TfmMain::SecondCopyActivated(const QString& CommandLine) {
   if (!CommandLine.isEmpty()) PostItemListRefill();
+}
+
+void TfmMain::PostTrayHintUpdate() {
+  if (trayHintPosted_ || !CoolTrayIcon) return;
+  trayHintPosted_ = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        trayHintPosted_ = false;
+        if (feedList_) CoolTrayIcon->setToolTip(TrayHint(TotalUnread(FeedList())));
+      },
+      Qt::QueuedConnection);
 }
 
 void TfmMain::PostItemListRefill() {

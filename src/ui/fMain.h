@@ -19,7 +19,9 @@
 #include <vector>
 
 #include "download/uFetchState.h"
+#include "shell/uDesktopNotifier.h"
 #include "ui/uDownloader.h"
+#include "ui/uNewItemsNotice.h"
 
 class QAction;
 class QKeySequence;
@@ -80,6 +82,8 @@ struct TMainWindowServices {
   std::optional<bool> TrayAvailable;
   // Hands an address to the desktop (the support mail link).
   std::function<void(const QUrl& Url)> OpenExternalUrl;
+  // Tells the desktop what a run brought; by default the desktop's notification service.
+  TNotifier* Notifier = nullptr;
 };
 
 class TfmMain : public QMainWindow {
@@ -201,7 +205,15 @@ class TfmMain : public QMainWindow {
   void CatchUpAll();
   void DownloadCurrentFeed();
   void DownloadCurrentGroup();
-  void DownloadAll(TRunKind Kind = TRunKind::UserSeveral);
+  void DownloadAll();
+  // Download All as a run that started by itself (download on start, the hourly run): the
+  // only kind whose new items are told by a desktop notification.
+  void DownloadAllByItself();
+  // Whether the running download started by itself.
+  bool RunStartedByItself() const { return runStartedByItself_; }
+  // Sets the notification-area icon's hint to the total unread count once the events
+  // already waiting have been handled (a reload changes every row's count at once).
+  void PostTrayHintUpdate();
 
   // ---- Item list and content (fMain_items.cpp) -------------------------------------------
 
@@ -383,6 +395,9 @@ class TfmMain : public QMainWindow {
   // Runs one download of Feeds unless DownloadRefused.
   void RunDownload(const std::vector<std::shared_ptr<TFeed>>& Feeds, TRunKind Kind);
   void NoteStatus(const QString& Text);
+  // One desktop notification when a run that started by itself brought new unread items
+  // and the user is not working in this window.
+  void AnnounceNewItems(const TUnreadSnapshot& Before, bool StartedByItself);
   // fMain_items.cpp
   void UnhookItems(TFeed& Feed);
   void ClearItemLines();
@@ -396,6 +411,9 @@ class TfmMain : public QMainWindow {
   // address; anything else is refused with a status-bar note.
   void OpenFeedAddress(const std::string& Address);
   void KeepEnterInPages();
+  // The given notifier, or the desktop's with the icon's balloon when it has no service;
+  // a click on the message shows the window.
+  void BuildNotifier();
 
   TMainWindowServices services_;
   TFlatMenuStyle* menuStyle_ = nullptr;
@@ -409,6 +427,9 @@ class TfmMain : public QMainWindow {
   TDownloader* activeRun_ = nullptr;
   bool closeAfterRun_ = false;
   bool refillPosted_ = false;
+  bool runStartedByItself_ = false;
+  bool trayHintPosted_ = false;
+  TNotifier* notifier_ = nullptr;
   // The half-height layout was applied before the window was laid out for real.
   bool halfHeightPending_ = false;
 };

@@ -142,6 +142,20 @@ void TfmMain::BuildTray() {
   });
 }
 
+void TfmMain::BuildNotifier() {
+  notifier_ = services_.Notifier;
+  if (!notifier_) {
+    auto* desktop = new TDesktopNotifier(this);
+    desktop->Fallback = [this](const QString& Summary, const QString& Body) {
+      if (TrayAvailable()) CoolTrayIcon->showMessage(Summary, Body, ProgramIcon());
+    };
+    notifier_ = desktop;
+  }
+  notifier_->OnClicked = [this] { miTrayRestoreClick(); };
+  // The balloon of the fallback is the icon's own message.
+  connect(CoolTrayIcon, &QSystemTrayIcon::messageClicked, this, &TfmMain::miTrayRestoreClick);
+}
+
 void TfmMain::ConnectCommands() {
   connect(sbAddFeed, &QToolButton::clicked, this, &TfmMain::sbAddFeedClick);
   connect(sbCheckFeed, &QToolButton::clicked, this, &TfmMain::sbCheckFeedClick);

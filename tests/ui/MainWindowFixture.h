@@ -118,6 +118,13 @@ class TScriptedDownloader : public TDownloader {
   size_t index_;
 };
 
+// A notifier that remembers what it was asked to show.
+class TRecordingNotifier : public TNotifier {
+ public:
+  void Notify(const QString& Summary, const QString& Body) override { Shown << Summary + ": " + Body; }
+  QStringList Shown;
+};
+
 class MainWindowTest : public ::testing::Test {
  protected:
   MainWindowTest() { SetDataFolder(data.Path()); }
@@ -200,6 +207,7 @@ class MainWindowTest : public ::testing::Test {
       return proxyAnswer;
     };
     services.TrayAvailable = trayAvailable;
+    services.Notifier = &notifier;
     services.OpenExternalUrl = [this](const QUrl& Url) { events << Url.toString(); };
     return services;
   }
@@ -224,6 +232,7 @@ class MainWindowTest : public ::testing::Test {
   TMemoryRegistry registry;
   TScriptedPrompts prompts;
   TDownloadScript downloads;
+  TRecordingNotifier notifier;
   QStringList events;
   std::function<bool(TSettings&)> onOptions;
   std::function<void()> onTip;

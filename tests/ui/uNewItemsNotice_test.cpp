@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QSystemTrayIcon>
+#include <QtTest/QTest>
+
+#include "MainWindowFixture.h"
 #include "model/uRSS.h"
 #include "tools/QtPrinters.h"
 
@@ -41,3 +45,72 @@ TEST(NewItemsNotice, CountsOnlyTheFeedsThatGainedAndIgnoresHeadings) {
 
 }  // namespace
 }  // namespace skimbrook
+
+namespace skimbrook::test {
+namespace {
+
+// Runs that bring new unread items to the window: which of them are told, and the icon's hint.
+class NewItemsNotification : public MainWindowTest {
+ protected:
+  NewItemsNotification() {
+    WriteSubscriptions(
+        {{"Group", ""}, {"One", "http://127.0.0.1/one", 1}, {"Two", "http://127.0.0.1/two", 2}});
+    // Every run gives each feed it downloads three more unread items.
+    downloads.OnRun = [](TDownloadScript::TRun& Run, const std::function<void(TFeed&)>&) {
+      for (const auto& feed : Run.Queued) {
+        feed->UnreadCount += 3;
+        feed->Changed();
+      }
+    };
+    Open();
+  }
+  QString TrayHintShown() {
+    ProcessEvents();
+    return window->CoolTrayIcon->toolTip();
+  }
+};
+
+TEST_F(NewItemsNotification, OnlyARunThatStartedByItselfTellsAndTheHintFollowsTheCounts) {
+  EXPECT_EQ(TrayHintShown(), "Skimbrook: 3 unread");
+
+  window->DownloadAll();  // the user's own run: nothing is told
+  EXPECT_TRUE(notifier.Shown.isEmpty());
+  EXPECT_EQ(TrayHintShown(), "Skimbrook: 9 unread");
+
+  window->AutoDownloadTimerTimer();
+  EXPECT_EQ(notifier.Shown, QStringList{"Skimbrook: 6 new items in 2 feeds"});
+  EXPECT_EQ(TrayHintShown(), "Skimbrook: 15 unread");
+
+  window->CatchUpAll();
+  EXPECT_EQ(TrayHintShown(), "Skimbrook");
+}
+
+TEST_F(NewItemsNotification, NothingIsToldWithTheOptionOffOrWhenNothingCame) {
+  window->Settings().ShowNotifications = false;
+  window->AutoDownloadTimerTimer();
+  EXPECT_TRUE(notifier.Shown.isEmpty());
+
+  window->Settings().ShowNotifications = true;
+  downloads.OnRun = nullptr;  // the run brings nothing
+  window->AutoDownloadTimerTimer();
+  EXPECT_TRUE(notifier.Shown.isEmpty());
+}
+
+TEST_F(NewItemsNotification, NothingIsToldWhileTheWindowIsActiveAndAClickShowsIt) {
+  window->show();
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+  window->AutoDownloadTimerTimer();
+  EXPECT_TRUE(notifier.Shown.isEmpty());
+
+  window->hide();
+  ProcessEvents();
+  window->AutoDownloadTimerTimer();
+  ASSERT_EQ(notifier.Shown.size(), 1);
+  ASSERT_TRUE(notifier.OnClicked);
+  notifier.OnClicked();
+  EXPECT_TRUE(window->isVisible());
+}
+
+}  // namespace
+}  // namespace skimbrook::test
