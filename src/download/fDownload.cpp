@@ -1,8 +1,10 @@
 #include "download/fDownload.h"
 
 #include <QCloseEvent>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
 #include <QTabBar>
@@ -65,12 +67,21 @@ TfmDownload::TfmDownload(std::optional<THttpProxy> Proxy, QWidget* MainWindow,
   TabSet->setCurrentIndex(kTabTasks);
   connect(TabSet, &QTabBar::currentChanged, this, &TfmDownload::TabSetChange);
 
+  StopButton = new QPushButton("Stop", this);
+  StopButton->setEnabled(false);
+  connect(StopButton, &QPushButton::clicked, this, &TfmDownload::Stop);
+
+  auto* bottom = new QHBoxLayout;
+  bottom->setContentsMargins(0, 0, 4, 2);
+  bottom->addWidget(TabSet, 0, Qt::AlignLeft);
+  bottom->addStretch(1);
+  bottom->addWidget(StopButton);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
   layout->addWidget(ListView, 1);
   layout->addWidget(Memo, 1);
-  layout->addWidget(TabSet, 0, Qt::AlignLeft);
+  layout->addLayout(bottom);
 
   run_ = std::make_unique<TDownloadRun>(std::move(Client), static_cast<TDownloadView&>(*this));
   run_->OnFeedApplied = [this](TFeed& Feed) {
@@ -109,6 +120,11 @@ void TfmDownload::QueueFeed(std::shared_ptr<TFeed> Feed) {
 
 void TfmDownload::RunQueue() {
   show();
+  StopButton->setEnabled(true);
+  struct TEnd {
+    QPushButton* Button;
+    ~TEnd() { Button->setEnabled(false); }
+  } end{StopButton};
   run_->RunQueue(proxy_);
 }
 
@@ -145,6 +161,10 @@ void TfmDownload::RowStarted(int Row) {
 
 void TfmDownload::RowStatusChanged(int Row, const std::string& Status) {
   ListView->topLevelItem(Row)->setText(kColumnStatus, ToDisplay(Status));
+}
+
+void TfmDownload::RowDetailChanged(int Row, const std::string& Detail) {
+  ListView->topLevelItem(Row)->setToolTip(kColumnStatus, ToDisplay(Detail));
 }
 
 void TfmDownload::LogLineAdded(const std::string& Line) {

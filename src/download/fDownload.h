@@ -14,6 +14,7 @@
 
 class QCloseEvent;
 class QPlainTextEdit;
+class QPushButton;
 class QTabBar;
 class QTreeWidget;
 
@@ -42,6 +43,13 @@ class TfmDownload : public QWidget, private TDownloadView {
   // Stops the transfer in progress and skips the rows not yet started; RunQueue then
   // returns. Used when the main window is closed during a run.
   void Abort();
+  // Stop: the same as Abort, from the window's button.
+  void Stop() { Abort(); }
+  // How the run fetches and where it keeps what it learns; set before RunQueue.
+  void SetOptions(TRunOptions Options) { run_->SetOptions(std::move(Options)); }
+  void SetFetchState(TFetchState& State) { run_->SetFetchState(State); }
+  // Rows of the run that ended in "error".
+  int FailedRows() const { return run_->FailedRows(); }
   // Appends a time-stamped line to the log.
   void AddLogLine(const std::string& Text);
 
@@ -52,9 +60,10 @@ class TfmDownload : public QWidget, private TDownloadView {
   // The run behind the window (its rows and log lines), for tests.
   const TDownloadRun& Run() const { return *run_; }
 
-  QTreeWidget* ListView;  // the task rows: "Feed Title", "XML URL", "Status"
-  QPlainTextEdit* Memo;   // the log
-  QTabBar* TabSet;        // "Tasks" and "Log"
+  QTreeWidget* ListView;    // the task rows: "Feed Title", "XML URL", "Status"
+  QPlainTextEdit* Memo;     // the log
+  QTabBar* TabSet;          // "Tasks" and "Log"
+  QPushButton* StopButton;  // "Stop": abandons the run
 
  protected:
   // The window has no close box; a close request from the window manager is ignored too,
@@ -69,6 +78,7 @@ class TfmDownload : public QWidget, private TDownloadView {
   void RowStarted(int Row) override;
   void RowStatusChanged(int Row, const std::string& Status) override;
   void LogLineAdded(const std::string& Line) override;
+  void RowDetailChanged(int Row, const std::string& Detail) override;
 
   std::optional<THttpProxy> proxy_;
   std::unique_ptr<TDownloadRun> run_;

@@ -14,8 +14,6 @@ namespace skimbrook {
 
 namespace {
 
-const char* const kUserAgent = "Mozilla/3.0 (compatible; Indy Library)";
-
 void CheckEasy(CURLcode Code) {
   if (Code != CURLE_OK) throw std::runtime_error(std::string("libcurl: ") + curl_easy_strerror(Code));
 }
@@ -69,7 +67,9 @@ struct TCurlHttpClient::TTransfer {
   CURL* Easy = nullptr;
   std::string ResolveHost;  // the name libcurl resolves: the proxy's when there is one
   std::string Body;
-  std::string StatusLine;  // the last "HTTP/..." line received
+  std::string StatusLine;                                    // the last "HTTP/..." line received
+  std::vector<std::pair<std::string, std::string>> Headers;  // of the answer after StatusLine
+  TCurlSlist RequestHeaders;  // the client's, and the validators of this request
   std::chrono::steady_clock::time_point LastData = std::chrono::steady_clock::now();
   bool Finished = false;
   CURLcode Result = CURLE_OK;
@@ -109,16 +109,27 @@ void TCurlHttpClient::SetProxy(const THttpProxy& Proxy) {
   proxy_ = Proxy;
 }
 
-TCurlEasy TCurlHttpClient::NewEasyHandle(const std::string& Url, TTransfer& Transfer) {
+TCurlEasy TCurlHttpClient::NewEasyHandle(const THttpRequest& Request, TTransfer& Transfer) {
   TCurlEasy easy(curl_easy_init());
   if (!easy) throw std::runtime_error("libcurl: out of memory");
   CURL* h = easy.get();
+  const std::string& Url = Request.Url;
+  for (const curl_slist* item = requestHeaders_.get(); item; item = item->next)
+    CurlSlistAppend(Transfer.RequestHeaders, item->data);
+  // The validators go back exactly as the server sent them.
+  if (!Request.IfNoneMatch.empty())
+    CurlSlistAppend(Transfer.RequestHeaders, ("If-None-Match: " + Request.IfNoneMatch).c_str());
+  if (!Request.IfModifiedSince.empty())
+    CurlSlistAppend(Transfer.RequestHeaders, ("If-Modified-Since: " + Request.IfModifiedSince).c_str());
   CheckEasy(curl_easy_setopt(h, CURLOPT_URL, Url.c_str()));
   CheckEasy(curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https"));
   CheckEasy(curl_easy_setopt(h, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1)));
   CheckEasy(curl_easy_setopt(h, CURLOPT_HTTPGET, 1L));
-  CheckEasy(curl_easy_setopt(h, CURLOPT_HTTPHEADER, requestHeaders_.get()));
-  CheckEasy(curl_easy_setopt(h, CURLOPT_USERAGENT, kUserAgent));
+  CheckEasy(curl_easy_setopt(h, CURLOPT_HTTPHEADER, Transfer.RequestHeaders.get()));
+  CheckEasy(curl_easy_setopt(h, CURLOPT_USERAGENT, UserAgent.c_str()));
+  // Every encoding this libcurl can decode is offered; the body arrives decoded, and the
+  // size cap below counts the decoded bytes, so a small compressed body cannot blow up.
+  CheckEasy(curl_easy_setopt(h, CURLOPT_ACCEPT_ENCODING, ""));
   CheckEasy(curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, 0L));
   CheckEasy(curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L));
   CheckEasy(curl_easy_setopt(h, CURLOPT_SSL_VERIFYPEER, 1L));
@@ -167,10 +178,10 @@ TCurlEasy TCurlHttpClient::NewEasyHandle(const std::string& Url, TTransfer& Tran
 // ---------------------------------------------------------------------------------------
 // One transfer
 
-std::string TCurlHttpClient::Get(const std::string& Url) {
-  if (current_) throw std::logic_error("HttpClient::Get called while a transfer is running");
+THttpResponse TCurlHttpClient::Fetch(const THttpRequest& Request) {
+  if (current_) throw std::logic_error("HttpClient::Fetch called while a transfer is running");
   TTransfer transfer;
-  TCurlEasy easy = NewEasyHandle(Url, transfer);
+  TCurlEasy easy = NewEasyHandle(Request, transfer);
   transfer.Easy = easy.get();
 
   CheckMulti(curl_multi_add_handle(multi_.get(), easy.get()));
@@ -188,25 +199,40 @@ std::string TCurlHttpClient::Get(const std::string& Url) {
   pump_->SetWatchdog(-1);
   // Removing a transfer that has not completed closes its connection.
   curl_multi_remove_handle(multi_.get(), easy.get());
+  ThrowFailure(transfer);
 
-  if (transfer.Aborted) throw std::runtime_error("Aborted: " + Url);
-  if (transfer.TimedOut)
-    throw std::runtime_error("Read timed out after " + std::to_string(limits_.ReadTimeout.count()) +
-                             " ms: " + Url);
-  if (transfer.TooLarge || transfer.Result == CURLE_FILESIZE_EXCEEDED)
-    throw std::runtime_error("Response larger than " + std::to_string(limits_.MaxBodyBytes) +
-                             " bytes: " + Url);
-  if (transfer.Result != CURLE_OK) {
-    std::string text = transfer.ErrorText[0] ? transfer.ErrorText : curl_easy_strerror(transfer.Result);
-    throw std::runtime_error(text + ": " + Url);
+  THttpResponse response;
+  curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &response.Code);
+  char* location = nullptr;
+  if (curl_easy_getinfo(easy.get(), CURLINFO_REDIRECT_URL, &location) == CURLE_OK && location)
+    response.RedirectUrl = location;
+  response.StatusLine = std::move(transfer.StatusLine);
+  response.Headers = std::move(transfer.Headers);
+  response.Body = std::move(transfer.Body);
+  return response;
+}
+
+void TCurlHttpClient::ThrowFailure(const TTransfer& Transfer) const {
+  if (Transfer.Aborted) throw THttpFailure("stopped");
+  if (Transfer.TimedOut) throw THttpFailure("time-out");
+  if (Transfer.TooLarge || Transfer.Result == CURLE_FILESIZE_EXCEEDED) throw THttpFailure("too large");
+  switch (Transfer.Result) {
+    case CURLE_OK:
+      return;
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+    case CURLE_COULDNT_CONNECT:
+      throw THttpFailure("cannot connect");
+    case CURLE_OPERATION_TIMEDOUT:
+      // libcurl ends both the floor rate and the whole-transfer deadline with this code;
+      // only the floor's text speaks of speed.
+      throw THttpFailure(std::string(Transfer.ErrorText).find("too slow") != std::string::npos ? "too slow"
+                                                                                               : "time-out");
+    default: {
+      std::string text = Transfer.ErrorText[0] ? Transfer.ErrorText : curl_easy_strerror(Transfer.Result);
+      throw THttpFailure(text);
+    }
   }
-  // Without redirect following a 3xx ends as a completed transfer; only 2xx is a success.
-  long code = 0;
-  curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &code);
-  if (code < 200 || code > 299)
-    throw std::runtime_error(
-        (transfer.StatusLine.empty() ? "HTTP " + std::to_string(code) : transfer.StatusLine) + ": " + Url);
-  return std::move(transfer.Body);
 }
 
 void TCurlHttpClient::Abort() {
@@ -335,9 +361,16 @@ size_t TCurlHttpClient::HeaderCallback(char* Data, size_t Size, size_t Count, vo
   if (!self->current_) return bytes;
   self->current_->LastData = std::chrono::steady_clock::now();
   std::string_view line(Data, bytes);
+  while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
   if (line.substr(0, 5) == "HTTP/") {
-    while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
+    // A new answer begins (after a proxy's 407 or a 100 Continue): only its headers count.
     self->current_->StatusLine = line;
+    self->current_->Headers.clear();
+  } else if (size_t colon = line.find(':'); colon != std::string_view::npos) {
+    std::string_view value = line.substr(colon + 1);
+    while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
+    while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
+    self->current_->Headers.emplace_back(std::string(line.substr(0, colon)), std::string(value));
   }
   return bytes;
 }

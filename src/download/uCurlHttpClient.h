@@ -72,7 +72,7 @@ class TCurlHttpClient final : public HttpClient, private TCurlPump::TTarget {
   TCurlHttpClient(const TCurlHttpClient&) = delete;
   TCurlHttpClient& operator=(const TCurlHttpClient&) = delete;
 
-  std::string Get(const std::string& Url) override;
+  THttpResponse Fetch(const THttpRequest& Request) override;
   void SetProxy(const THttpProxy& Proxy) override;
   void Abort() override;
 
@@ -83,7 +83,9 @@ class TCurlHttpClient final : public HttpClient, private TCurlPump::TTarget {
   void TimerExpired() override;
   void WatchdogExpired() override;
 
-  TCurlEasy NewEasyHandle(const std::string& Url, TTransfer& Transfer);
+  TCurlEasy NewEasyHandle(const THttpRequest& Request, TTransfer& Transfer);
+  // Throws the failure a finished transfer ended in, if any.
+  void ThrowFailure(const TTransfer& Transfer) const;
   void CollectFinishedTransfers();
   // Pass an event to OnStatus or OnProgress, if set; what they throw goes no further.
   void Status(const std::string& Text);

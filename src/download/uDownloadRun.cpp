@@ -11,6 +11,7 @@
 #include <utility>
 
 #include "base/uFiles.h"
+#include "model/uRSS_internal.h"
 
 namespace skimbrook {
 
@@ -24,10 +25,74 @@ bool RenameUnlessTargetExists(const std::string& From, const std::string& To) {
   return !FileExists(To) && std::rename(From.c_str(), To.c_str()) == 0;
 }
 
+bool IsRedirect(long Code) {
+  return Code == 301 || Code == 302 || Code == 303 || Code == 307 || Code == 308;
+}
+
+bool IsPermanentRedirect(long Code) {
+  return Code == 301 || Code == 308;
+}
+
+bool StartsWith(std::string_view Text, std::string_view Prefix) {
+  return Text.substr(0, Prefix.size()) == Prefix;
+}
+
+// A failure whose text is the reason kept for the feed.
+[[noreturn]] void Fail(const std::string& Reason) {
+  throw THttpFailure(Reason);
+}
+
+// Whether Body reads as a feed document.
+bool IsFeedDocument(const std::string& Body) {
+  TFeed probe;
+  try {
+    LoadFeedFromString(probe, Body);
+    return true;
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+// The validators and freshness of a fresh answer. A validator the answer does not carry
+// no longer describes the stored document, except after a 304, which may leave them out.
+void TakeValidators(TFetchRecord& Record, const THttpResponse& Response, TUnixTime Now) {
+  const bool notModified = Response.Code == 304;
+  if (auto etag = Response.Header("ETag"))
+    Record.ETag = *etag;
+  else if (!notModified)
+    Record.ETag.clear();
+  if (auto modified = Response.Header("Last-Modified"))
+    Record.LastModified = *modified;
+  else if (!notModified)
+    Record.LastModified.clear();
+  Record.FreshUntil = FreshUntilFrom(Response, Now);
+}
+
+void Succeeded(TFetchRecord& Record, TUnixTime Now) {
+  Record.LastSuccess = Now;
+  Record.LastFailure.clear();
+  Record.LastFailureTime = 0;
+  Record.WaitUntil = 0;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------
 // The pieces
+
+void MoveSubscription(TFeed& Feed, const std::string& NewUrl, TFetchState& State) {
+  if (NewUrl == Feed.XmlUrl) return;
+  const std::string oldUrl = Feed.XmlUrl;
+  const std::string oldCache = Feed.CacheFileName();
+  Feed.XmlUrl = NewUrl;
+  const std::string newCache = Feed.CacheFileName();
+  // Another subscription's cache file of that name is never replaced; the feed then reads
+  // that one until its next download.
+  if (newCache != oldCache && FileExists(oldCache)) RenameUnlessTargetExists(oldCache, newCache);
+  State.Rename(oldUrl, NewUrl);
+  State.For(NewUrl).MovedTo.clear();
+  Feed.Changed();
+}
 
 void StoreDownloadedText(const std::string& CacheFile, std::string_view Text) {
   const std::string backup = CacheFile + ".bak";
@@ -77,8 +142,12 @@ std::string LogTimeStamp(std::chrono::system_clock::time_point Time) {
 // ---------------------------------------------------------------------------------------
 // The run
 
-TDownloadRun::TDownloadRun(std::unique_ptr<HttpClient> Client, TDownloadView& View)
-    : client_(std::move(Client)), view_(View) {
+TDownloadRun::TDownloadRun(std::unique_ptr<HttpClient> Client, TDownloadView& View, TFetchState* State)
+    : client_(std::move(Client)), view_(View), state_(State) {
+  if (!state_) {
+    ownState_ = std::make_unique<TFetchState>("");
+    state_ = ownState_.get();
+  }
   client_->OnStatus = [this](const std::string& Text) { AddClientLine("Status: " + Text); };
   client_->OnProgress = [this](std::int64_t Bytes) { ProgressReported(Bytes); };
 }
@@ -109,8 +178,16 @@ void TDownloadRun::RunQueue(const std::optional<THttpProxy>& Proxy) {
     ~TEndOfRun() { Running = false; }
   } endOfRun{running_};
   if (Proxy) client_->SetProxy(*Proxy);
+  client_->UserAgent = options_.UserAgent;
   // Rows queued while the run waits on the network are processed too.
-  for (int row = 0; row < RowCount() && !aborted_; ++row) ProcessRow(row);
+  for (int row = 0; row < RowCount(); ++row) {
+    if (aborted_)
+      SetStatus(row, kStatusStopped);
+    else
+      ProcessRow(row);
+  }
+  // Written once the rows are done, stopped or not: it holds what this run learnt.
+  if (!state_->Path().empty()) state_->Save();
 }
 
 void TDownloadRun::Abort() {
@@ -122,33 +199,106 @@ void TDownloadRun::ProcessRow(int Row) {
   // Held here as well, so that the row's feed outlives this row even if the queue grows.
   std::shared_ptr<TFeed> feed = rows_[Row].Feed;
   const std::string url = feed->XmlUrl;
-  const std::string cacheFile = feed->CacheFileName();
+  // A skipped row touches no file and sends nothing.
+  if (std::string skip = SkipStatus(state_->For(url), options_.Kind, NowUnix()); !skip.empty()) {
+    SetStatus(Row, skip);
+    return;
+  }
   AddLogLine("Downloading " + AddressWithoutPassword(url));
   view_.RowStarted(Row);
   SetStatus(Row, kStatusDownloading);
   try {
-    {
-      // The body goes as soon as it is stored: the feed is read back from the file.
-      std::string text = FetchRow(url);
-      StoreDownloadedText(cacheFile, text);
-    }
-    SetStatus(Row, kStatusDone);
-    feed->ApplyDownload();
-    feed->Changed();
-    if (OnFeedApplied) OnFeedApplied(*feed);
+    FetchAndStore(Row, *feed);
+  } catch (const std::exception& error) {
+    // Every failure of a row ends in its status and its reason in the fetch state; the
+    // log keeps only the client's events.
+    if (aborted_)
+      SetStatus(Row, kStatusStopped);
+    else
+      RowFailed(Row, feed->XmlUrl, error.what());
   } catch (...) {
-    // Every failure of a row ends in its status; the log keeps only the client's events.
-    SetStatus(Row, kStatusError);
+    RowFailed(Row, feed->XmlUrl, "unknown error");
+  }
+  view_.RowDetailChanged(Row, RecordSummary(state_->For(feed->XmlUrl), NowUnix()));
+}
+
+void TDownloadRun::FetchAndStore(int Row, TFeed& Feed) {
+  const std::string url = Feed.XmlUrl;
+  const std::string cacheFile = Feed.CacheFileName();
+  THttpRequest request{url, "", ""};
+  {
+    // Conditional only while there is a document to keep.
+    const TFetchRecord& record = state_->For(url);
+    if (FileExists(cacheFile)) request = {url, record.ETag, record.LastModified};
+  }
+  TAnswer answer = FetchFollowingRedirects(url, request);
+  const THttpResponse& response = answer.Response;
+  const TUnixTime now = NowUnix();
+  TFetchRecord* record = &state_->For(url);
+  record->MovedTo = answer.Permanent && answer.FinalUrl != url ? answer.FinalUrl : "";
+
+  const bool conditional = !request.IfNoneMatch.empty() || !request.IfModifiedSince.empty();
+  if (response.Code == 304 && conditional) {
+    // Nothing changed: the cache file, its backup and the read flags stay as they are.
+    TakeValidators(*record, response, now);
+    Succeeded(*record, now);
+    SetStatus(Row, kStatusDone);
+    return;
+  }
+  if (response.Code < 200 || response.Code > 299) {
+    if (TUnixTime until = RetryAfterUntil(response, now)) record->WaitUntil = until;
+    Fail(response.CodeAndPhrase());
+  }
+  if (answer.FinalUrl != url && answer.Permanent && IsFeedDocument(response.Body)) {
+    MoveSubscription(Feed, answer.FinalUrl, *state_);
+    record = &state_->For(Feed.XmlUrl);
+  }
+  StoreDownloadedText(Feed.CacheFileName(), response.Body);
+  TakeValidators(*record, response, now);
+  record->Encoding = DocumentEncoding(response.Body, response.Header("Content-Type"));
+  SetStatus(Row, kStatusDone);
+  Feed.ApplyDownload();
+  Succeeded(*record, now);
+  Feed.Changed();
+  if (OnFeedApplied) OnFeedApplied(Feed);
+}
+
+TDownloadRun::TAnswer TDownloadRun::FetchFollowingRedirects(const std::string& Url,
+                                                            const THttpRequest& First) {
+  TAnswer answer{FetchOnce(First), Url, false};
+  if (!IsRedirect(answer.Response.Code)) return answer;
+  answer.Permanent = IsPermanentRedirect(answer.Response.Code);
+  for (int hop = 1;; ++hop) {
+    const std::string& next = answer.Response.RedirectUrl;
+    if (next.empty()) Fail(answer.Response.CodeAndPhrase());
+    if (answer.Permanent && hop == 1) state_->For(Url).MovedTo = next;
+    if (!options_.FollowRedirects) Fail("moved to " + AddressWithoutPassword(next));
+    const bool secure = StartsWith(answer.FinalUrl, "https://");
+    if (!StartsWith(next, "https://") && (secure || !StartsWith(next, "http://")))
+      Fail("moved to " + AddressWithoutPassword(next) + " (not followed)");
+    if (hop > kMaxRedirects) Fail("too many redirects");
+    answer.FinalUrl = next;
+    // The validators belong to the document, wherever it now lives.
+    answer.Response = FetchOnce({next, First.IfNoneMatch, First.IfModifiedSince});
+    if (!IsRedirect(answer.Response.Code)) return answer;
   }
 }
 
-std::string TDownloadRun::FetchRow(const std::string& Url) {
+THttpResponse TDownloadRun::FetchOnce(const THttpRequest& Request) {
   transfer_ = TTransferLog{true, 0, 0, -1, 0, std::chrono::steady_clock::now()};
   struct TEnd {
     TDownloadRun& Run;
     ~TEnd() { Run.EndTransferLog(); }
   } end{*this};
-  return client_->Get(Url);
+  return client_->Fetch(Request);
+}
+
+void TDownloadRun::RowFailed(int Row, const std::string& Url, const std::string& Reason) {
+  TFetchRecord& record = state_->For(Url);
+  record.LastFailure = Reason;
+  record.LastFailureTime = NowUnix();
+  ++failedRows_;
+  SetStatus(Row, kStatusError);
 }
 
 void TDownloadRun::AddClientLine(const std::string& Text) {
@@ -178,7 +328,7 @@ void TDownloadRun::EndTransferLog() {
     AddLogLine("Progress: " + std::to_string(ended.LatestBytes));
 }
 
-void TDownloadRun::SetStatus(int Row, const char* Status) {
+void TDownloadRun::SetStatus(int Row, const std::string& Status) {
   rows_[Row].Status = Status;
   view_.RowStatusChanged(Row, Status);
 }

@@ -1,6 +1,7 @@
 // One download run: a queue of feeds fetched one after another, each stored as the feed's
 // new cache file and merged into the feed model, with a status per feed and a
-// time-stamped log. The window shows it through TDownloadView.
+// time-stamped log. What HTTP tells about each feed (validators, waits, failures) is kept
+// in the fetch state. The window shows it through TDownloadView.
 #pragma once
 
 #include <chrono>
@@ -12,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "download/uFetchRules.h"
+#include "download/uFetchState.h"
 #include "download/uHttpClient.h"
 #include "model/uRSS.h"
 
@@ -21,6 +24,17 @@ namespace skimbrook {
 inline constexpr const char* kStatusDownloading = "downloading...";
 inline constexpr const char* kStatusDone = "done";
 inline constexpr const char* kStatusError = "error";
+inline constexpr const char* kStatusStopped = "stopped";
+
+// How a run fetches, set before it runs.
+struct TRunOptions {
+  TRunKind Kind = TRunKind::UserSeveral;
+  std::string UserAgent = "Skimbrook/1.0";
+  // Follow up to kMaxRedirects redirects (http and https, never from https to http); a
+  // chain that starts with a permanent one moves the subscription.
+  bool FollowRedirects = false;
+};
+inline constexpr int kMaxRedirects = 5;
 
 // How often the log takes a "Progress:" line of one transfer: only once this many more
 // bytes have arrived and this much time has passed since the last one, whatever sizes the
@@ -42,14 +56,22 @@ class TDownloadView {
   virtual void RowStatusChanged(int Row, const std::string& Status) = 0;
   // A line was appended to the log (time stamp included).
   virtual void LogLineAdded(const std::string& Line) = 0;
+  // What the fetch state says about the row's feed now: its last failure and success.
+  virtual void RowDetailChanged(int /*Row*/, const std::string& /*Detail*/) {}
 };
+
+// Makes Feed's address NewUrl: its cache file (with its read flags) moves to the new name
+// unless a file of that name exists, its fetch state record moves along, and Changed()
+// tells the list. The subscription file takes the new address at its next save.
+void MoveSubscription(TFeed& Feed, const std::string& NewUrl, TFetchState& State);
 
 class TDownloadRun {
  public:
   // The run owns Client (one per run, so its cookies are shared by the run's feeds and
   // dropped with it) and reports the client's status and progress events in its log.
-  // View must outlive the run.
-  TDownloadRun(std::unique_ptr<HttpClient> Client, TDownloadView& View);
+  // View must outlive the run. What the run learns about each feed goes to State, which is
+  // saved at the end of every run; without one it is kept only for the run.
+  TDownloadRun(std::unique_ptr<HttpClient> Client, TDownloadView& View, TFetchState* State = nullptr);
   ~TDownloadRun();
   TDownloadRun(const TDownloadRun&) = delete;
   TDownloadRun& operator=(const TDownloadRun&) = delete;
@@ -62,8 +84,19 @@ class TDownloadRun {
   // row is done, or after Abort() when the row in progress has ended. Throws
   // std::logic_error when called again while it runs.
   void RunQueue(const std::optional<THttpProxy>& Proxy);
-  // Ends the transfer in progress and leaves the rows not yet started untouched.
+  // Ends the transfer in progress; that row and the rows not yet started read "stopped",
+  // and RunQueue returns as after its last row.
   void Abort();
+  void Stop() { Abort(); }
+
+  void SetOptions(TRunOptions Options) { options_ = std::move(Options); }
+  const TRunOptions& Options() const { return options_; }
+  TFetchState& FetchState() { return *state_; }
+  // What the run learns goes to State from now on (set before RunQueue; State outlives
+  // the run).
+  void SetFetchState(TFetchState& State) { state_ = &State; }
+  // Rows of this run that ended in "error".
+  int FailedRows() const { return failedRows_; }
 
   // Drops the client with its cookies and open connections; the closing of those is still
   // logged. Nothing can be fetched afterwards.
@@ -100,9 +133,20 @@ class TDownloadRun {
     std::chrono::steady_clock::time_point LoggedAt;
   };
 
+  // The answer that ends a row's chain of redirects, and where it came from.
+  struct TAnswer {
+    THttpResponse Response;
+    std::string FinalUrl;
+    bool Permanent = false;  // the chain started with a 301 or 308
+  };
+
   void ProcessRow(int Row);
-  std::string FetchRow(const std::string& Url);
-  void SetStatus(int Row, const char* Status);
+  void FetchAndStore(int Row, TFeed& Feed);
+  TAnswer FetchFollowingRedirects(const std::string& Url, const THttpRequest& First);
+  THttpResponse FetchOnce(const THttpRequest& Request);
+  // The row's feed ended in a failure of Reason.
+  void RowFailed(int Row, const std::string& Url, const std::string& Reason);
+  void SetStatus(int Row, const std::string& Status);
   // A line of the client's events, counted against the row's limit during a transfer.
   void AddClientLine(const std::string& Text);
   void ProgressReported(std::int64_t Bytes);
@@ -111,6 +155,10 @@ class TDownloadRun {
 
   std::unique_ptr<HttpClient> client_;
   TDownloadView& view_;
+  std::unique_ptr<TFetchState> ownState_;  // when the caller gave none
+  TFetchState* state_;
+  TRunOptions options_;
+  int failedRows_ = 0;
   std::vector<TRow> rows_;
   std::vector<std::string> log_;
   TTransferLog transfer_;

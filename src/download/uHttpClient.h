@@ -1,10 +1,16 @@
 // The HTTP client a download run fetches its feeds with: one GET at a time, the whole
-// body as 8-bit text, status and progress reported as it goes.
+// (decoded) body as 8-bit text and the answer's status and headers, with status and
+// progress reported as it goes.
 #pragma once
 
 #include <cstdint>
 #include <functional>
+#include <optional>
+#include <stdexcept>
 #include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 namespace skimbrook {
 
@@ -19,24 +25,63 @@ struct THttpProxy {
   bool BasicAuthentication = false;
 };
 
+// One GET. The validators go out as If-None-Match and If-Modified-Since, byte for byte,
+// when they are not empty.
+struct THttpRequest {
+  std::string Url;
+  std::string IfNoneMatch;
+  std::string IfModifiedSince;
+};
+
+// The answer to a request that completed at the HTTP level, whatever its status.
+struct THttpResponse {
+  long Code = 0;
+  std::string StatusLine;  // "HTTP/1.1 304 Not Modified", without the line end
+  std::vector<std::pair<std::string, std::string>> Headers;  // of this answer, in order
+  std::string Body;                                          // decoded when it came compressed
+  // Location of a redirect, made absolute against the request's address; empty otherwise.
+  std::string RedirectUrl;
+
+  // The value of the first header called Name (letter case ignored), as sent.
+  std::optional<std::string> Header(std::string_view Name) const;
+  // "404 Not Found": the status line without its protocol.
+  std::string CodeAndPhrase() const;
+};
+
+// A transfer that did not complete; what() is the reason in words ("cannot connect",
+// "time-out", "too slow", "too large", or libcurl's own text).
+class THttpFailure : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
 class HttpClient {
  public:
   virtual ~HttpClient() = default;
 
-  // Fetches Url with an HTTP/1.1 GET and returns the response body byte for byte. Throws
-  // std::runtime_error when the transfer fails, the answer is not a success (redirects
-  // included), the body is too large, no data arrives for the read time-out, or Abort()
-  // was called meanwhile. The caller's event loop keeps running while it waits.
-  virtual std::string Get(const std::string& Url) = 0;
+  // Fetches Request.Url with an HTTP/1.1 GET (redirects are not followed) and returns the
+  // answer. Throws THttpFailure when the transfer fails, the decoded body is too large, no
+  // data arrives for the read time-out, or Abort() was called meanwhile. The caller's
+  // event loop keeps running while it waits.
+  virtual THttpResponse Fetch(const THttpRequest& Request) = 0;
   // Sends every later request through Proxy.
   virtual void SetProxy(const THttpProxy& Proxy) = 0;
-  // Ends the transfer in progress, whose Get() then throws; does nothing between transfers.
+  // Ends the transfer in progress, whose Fetch() then throws; does nothing between transfers.
   virtual void Abort() = 0;
 
+  // Fetches Url and returns its body; throws std::runtime_error also when the answer is not
+  // a success (2xx), redirects included.
+  std::string Get(const std::string& Url);
+
+  // Sent as the User-Agent of every later request.
+  std::string UserAgent = "Skimbrook/1.0";
   // Connection events in words ("Connecting to 127.0.0.1.", "Connected.", ...).
   std::function<void(const std::string& Text)> OnStatus;
   // The running count of body bytes received in the current transfer.
   std::function<void(std::int64_t Bytes)> OnProgress;
 };
+
+// The User-Agent this program sends: "Skimbrook/1.0 (+HomePage)".
+std::string ProductUserAgent(std::string_view HomePage);
 
 }  // namespace skimbrook

@@ -393,7 +393,7 @@ class TfmMain : public QMainWindow {
   // window has shut down.
   bool DownloadRefused();
   // Runs one download of Feeds unless DownloadRefused.
-  void RunDownload(const std::vector<std::shared_ptr<TFeed>>& Feeds);
+  void RunDownload(const std::vector<std::shared_ptr<TFeed>>& Feeds, TRunKind Kind);
   void NoteStatus(const QString& Text);
   // One desktop notification when a run that started by itself brought new unread items
   // and the user is not working in this window.

@@ -234,9 +234,11 @@ bool TfmMain::DownloadRefused() {
   return false;
 }
 
-void TfmMain::RunDownload(const std::vector<std::shared_ptr<TFeed>>& Feeds) {
+void TfmMain::RunDownload(const std::vector<std::shared_ptr<TFeed>>& Feeds, TRunKind Kind) {
   if (DownloadRefused()) return;
   std::unique_ptr<TDownloader> run = services_.CreateDownload(Settings(), this);
+  run->SetFetchState(fetchState_);
+  run->SetKind(Kind);
   run->OnFeedApplied = [this](TFeed& Feed) {
     if (currentFeed_.get() == &Feed) FillItemList();
   };
@@ -264,7 +266,7 @@ void TfmMain::AnnounceNewItems(const TUnreadSnapshot& Before, bool StartedByItse
 }
 
 void TfmMain::DownloadCurrentFeed() {
-  if (currentFeed_ && !currentFeed_->XmlUrl.empty()) RunDownload({currentFeed_});
+  if (currentFeed_ && !currentFeed_->XmlUrl.empty()) RunDownload({currentFeed_}, TRunKind::UserOne);
 }
 
 void TfmMain::DownloadCurrentGroup() {
@@ -273,7 +275,7 @@ void TfmMain::DownloadCurrentGroup() {
   const TRowRange range = GroupRange(FeedList(), selected);
   std::vector<std::shared_ptr<TFeed>> feeds;
   for (int i = range.First; i < range.Last; ++i) feeds.push_back(FeedList().Feeds(i));
-  RunDownload(feeds);
+  RunDownload(feeds, TRunKind::UserSeveral);
 }
 
 void TfmMain::DownloadAll() {
@@ -283,7 +285,7 @@ void TfmMain::DownloadAll() {
   std::vector<std::shared_ptr<TFeed>> feeds;
   for (int i = 0; i < FeedList().Count(); ++i)
     if (!FeedList().Feeds(i)->XmlUrl.empty()) feeds.push_back(FeedList().Feeds(i));
-  RunDownload(feeds);
+  RunDownload(feeds, runStartedByItself_ ? TRunKind::Automatic : TRunKind::UserSeveral);
   if (Settings().AutomaticallyDownload) StartAutoDownloadTimer();
 }
 

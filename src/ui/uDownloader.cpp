@@ -2,6 +2,7 @@
 
 #include "download/fDownload.h"
 #include "settings/uSettings.h"
+#include "ui/uProduct.h"
 
 namespace skimbrook {
 
@@ -11,6 +12,9 @@ class TDownloadWindowAdapter : public TDownloader {
  public:
   TDownloadWindowAdapter(const TSettings& Settings, QWidget* MainWindow)
       : window_(DownloadProxy(Settings), MainWindow) {
+    options_.UserAgent = ProductUserAgent(product::kHomePage);
+    options_.FollowRedirects = Settings.FollowRedirects;
+    window_.SetOptions(options_);
     window_.OnFeedApplied = [this](TFeed& Feed) {
       if (OnFeedApplied) OnFeedApplied(Feed);
     };
@@ -18,8 +22,15 @@ class TDownloadWindowAdapter : public TDownloader {
   void QueueFeed(std::shared_ptr<TFeed> Feed) override { window_.QueueFeed(std::move(Feed)); }
   void RunQueue() override { window_.RunQueue(); }
   void Abort() override { window_.Abort(); }
+  void SetFetchState(TFetchState& State) override { window_.SetFetchState(State); }
+  void SetKind(TRunKind Kind) override {
+    options_.Kind = Kind;
+    window_.SetOptions(options_);
+  }
+  int FailedRows() const override { return window_.FailedRows(); }
 
  private:
+  TRunOptions options_;
   TfmDownload window_;
 };
 

@@ -6,6 +6,7 @@
 #include <memory>
 #include <optional>
 
+#include "download/uFetchRules.h"
 #include "download/uHttpClient.h"
 
 class QWidget;
@@ -13,6 +14,7 @@ class QWidget;
 namespace skimbrook {
 
 class TFeed;
+class TFetchState;
 class TSettings;
 
 class TDownloader {
@@ -24,6 +26,12 @@ class TDownloader {
   virtual void RunQueue() = 0;
   // Stops the transfer in progress; RunQueue then returns soon.
   virtual void Abort() = 0;
+  // Where the run reads and keeps what it learns about each feed; set before RunQueue.
+  virtual void SetFetchState(TFetchState& /*State*/) {}
+  // Who started the run (which feeds it skips); set before RunQueue.
+  virtual void SetKind(TRunKind /*Kind*/) {}
+  // After RunQueue: how many rows ended in "error".
+  virtual int FailedRows() const { return 0; }
   // Called after each feed has been merged and its Changed fired.
   std::function<void(TFeed&)> OnFeedApplied;
 };

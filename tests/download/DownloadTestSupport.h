@@ -24,14 +24,14 @@ class TScriptedClient : public HttpClient {
   std::optional<THttpProxy> Proxy;
   int Aborts = 0;
 
-  std::string Get(const std::string& Url) override {
-    Fetched.push_back(Url);
+  THttpResponse Fetch(const THttpRequest& Request) override {
+    Fetched.push_back(Request.Url);
     if (OnStatus) OnStatus("Connected.");
-    auto it = Answers.find(Url);
-    if (it == Answers.end()) throw std::runtime_error("HTTP/1.1 404 Not Found");
+    auto it = Answers.find(Request.Url);
+    if (it == Answers.end()) return {404, "HTTP/1.1 404 Not Found", {}, "", ""};
     std::string body = it->second();
     if (OnProgress) OnProgress(static_cast<std::int64_t>(body.size()));
-    return body;
+    return {200, "HTTP/1.1 200 OK", {}, std::move(body), ""};
   }
   void SetProxy(const THttpProxy& P) override { Proxy = P; }
   void Abort() override { ++Aborts; }

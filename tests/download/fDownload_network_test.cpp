@@ -104,7 +104,7 @@ TEST_F(DownloadNetworkTest, StoresGoodFeedsAndMarksEveryKindOfFailureAsAnErrorLe
       std::count_if(requests.begin(), requests.end(), [](const auto& R) { return R.Path == "/good.xml"; }),
       1);
   EXPECT_EQ(requests.at(0).HeaderValue("Accept"), "text/html, */*");
-  EXPECT_EQ(requests.at(0).HeaderValue("User-Agent"), "Mozilla/3.0 (compatible; Indy Library)");
+  EXPECT_EQ(requests.at(0).HeaderValue("User-Agent"), "Skimbrook/1.0");
   EXPECT_EQ(requests.at(0).HeaderValue("Content-Type"), "text/html");
 }
 

@@ -429,7 +429,7 @@ TEST_F(DownloadRunTest, HandsTheProxyAndItsCredentialsToTheClientOnlyWhenOneIsGi
   }
 }
 
-TEST_F(DownloadRunTest, AbortEndsTheRowInProgressAndSkipsTheRest) {
+TEST_F(DownloadRunTest, AbortEndsTheRowInProgressAndMarksItAndTheRestStopped) {
   auto a = AddFeed("http://a.example/feed.xml");
   auto b = AddFeed("http://b.example/feed.xml");
   auto c = AddFeed("http://c.example/feed.xml");
@@ -443,7 +443,8 @@ TEST_F(DownloadRunTest, AbortEndsTheRowInProgressAndSkipsTheRest) {
 
   Run();
 
-  EXPECT_EQ(Statuses(), (std::vector<std::string>{"done", "error", ""}));
+  EXPECT_EQ(Statuses(), (std::vector<std::string>{"done", "stopped", "stopped"}));
+  EXPECT_EQ(run->FailedRows(), 0);
   EXPECT_EQ(client->Aborts, 1);
   EXPECT_EQ(client->Fetched.size(), 2u);
 }

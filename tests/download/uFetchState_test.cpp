@@ -1,6 +1,7 @@
 // The fetch state file: what it keeps per feed, what it keeps of what it does not know, and
 // how it survives a damaged file.
 #include "download/uFetchState.h"
+#include "download/uFetchRules.h"
 
 #include <gtest/gtest.h>
 
@@ -113,6 +114,41 @@ TEST_F(FetchStateTest, RenameMovesTheRecordWithWhatItDoesNotKnow) {
   const std::string text = ReadFile(Path());
   EXPECT_EQ(text.find("http://old/"), std::string::npos) << text;
   EXPECT_NE(text.find(R"("colour": "red")"), std::string::npos) << text;
+}
+
+}  // namespace
+}  // namespace skimbrook
+
+namespace skimbrook {
+namespace {
+
+TEST(FetchRules, WaitsFreshnessAndEncodingAreReadFromTheAnswer) {
+  THttpResponse limited{429, "HTTP/1.1 429 Too Many Requests", {{"Retry-After", "120"}}, "", ""};
+  EXPECT_EQ(RetryAfterUntil(limited, 1000), 1120);
+  limited.Headers = {{"retry-after", "Thu, 01 Jan 1970 00:10:00 GMT"}};
+  EXPECT_EQ(RetryAfterUntil(limited, 1000), 600);
+  THttpResponse ok{
+      200, "HTTP/1.1 200 OK", {{"Retry-After", "120"}, {"Cache-Control", "public, max-age=60"}}, "", ""};
+  EXPECT_EQ(RetryAfterUntil(ok, 1000), 0);
+  EXPECT_EQ(FreshUntilFrom(ok, 1000), 1060);
+  ok.Headers = {{"Cache-Control", "no-cache, max-age=60"}};
+  EXPECT_EQ(FreshUntilFrom(ok, 1000), 0);
+
+  TFetchRecord record;
+  record.WaitUntil = 2000;
+  EXPECT_EQ(SkipStatus(record, TRunKind::UserOne, 1000), "");
+  EXPECT_NE(SkipStatus(record, TRunKind::UserSeveral, 1000).find("skipped: server asked to wait until"),
+            std::string::npos);
+  record = {};
+  record.FreshUntil = 2000;
+  EXPECT_EQ(SkipStatus(record, TRunKind::UserSeveral, 1000), "");
+  EXPECT_NE(SkipStatus(record, TRunKind::Automatic, 1000), "");
+
+  EXPECT_EQ(
+      DocumentEncoding("<?xml version='1.0' encoding='windows-1251'?><rss/>", "text/xml; charset=utf-8"),
+      "windows-1251");
+  EXPECT_EQ(DocumentEncoding("<rss/>", "text/xml; charset=\"KOI8-R\""), "KOI8-R");
+  EXPECT_EQ(DocumentEncoding("<rss/>", std::nullopt), "");
 }
 
 }  // namespace

@@ -153,7 +153,7 @@ TEST_F(DownloadWindowTest, KeepsTheRowBeingWorkedOnSelectedAndInView) {
   EXPECT_GT(window->ListView->verticalScrollBar()->value(), 0);
 }
 
-TEST_F(DownloadWindowTest, AbortSkipsTheRowsNotYetStarted) {
+TEST_F(DownloadWindowTest, AbortMarksTheRowInProgressAndTheRowsNotYetStartedStopped) {
   auto first = Queue("First", "http://a.example/rss");
   Queue("Second", "http://b.example/rss");
   client->Answers[first->XmlUrl] = [&]() -> std::string {
@@ -161,8 +161,8 @@ TEST_F(DownloadWindowTest, AbortSkipsTheRowsNotYetStarted) {
     throw std::runtime_error("Aborted");
   };
   window->RunQueue();
-  EXPECT_EQ(Cell(0, 2), "error");
-  EXPECT_EQ(Cell(1, 2), "");
+  EXPECT_EQ(Cell(0, 2), "stopped");
+  EXPECT_EQ(Cell(1, 2), "stopped");
   EXPECT_EQ(client->Aborts, 1);
 }
 
