@@ -71,12 +71,6 @@ void TmoxXMLString::clear() noexcept {
   Free();
 }
 
-void TmoxXMLString::Refer(std::string_view Text) noexcept {
-  Free();
-  data_ = Text.data();
-  length_ |= Text.size();
-}
-
 void TmoxXMLString::Own(std::string_view Text) {
   if (Text.empty()) {
     Free();
@@ -88,12 +82,6 @@ void TmoxXMLString::Own(std::string_view Text) {
   Free();
   data_ = bytes;
   length_ = Text.size() | kOwned;
-}
-
-void TmoxXMLString::Free() noexcept {
-  if (Owns()) delete[] data_;
-  data_ = nullptr;
-  length_ &= kInArena;
 }
 
 std::ostream& operator<<(std::ostream& Out, const TmoxXMLString& Text) {
