@@ -9,6 +9,18 @@
 #include <cstdint>
 #include <vector>
 
+#if defined(__has_include)
+#if __has_include(<sanitizer/asan_interface.h>)
+// Without AddressSanitizer its annotations do nothing; with it, the sanitizer also sees a
+// use of arena memory that was never handed out or was given back by Rewind.
+#include <sanitizer/asan_interface.h>
+#endif
+#endif
+#if !defined(ASAN_POISON_MEMORY_REGION)
+#define ASAN_POISON_MEMORY_REGION(Address, Size) ((void)(Address), (void)(Size))
+#define ASAN_UNPOISON_MEMORY_REGION(Address, Size) ((void)(Address), (void)(Size))
+#endif
+
 namespace skimbrook {
 
 class TmoxXMLParser2;
@@ -96,8 +108,10 @@ class TTreeArena {
   char* BumpInNewPage(size_t Count);
   char* AllocateBlock(size_t Count);
   void FreePagesFrom(size_t Index) noexcept;
-  static void Poison(char* From, char* To);
-  static void Unpoison(char* Memory, size_t Count);
+  static void Poison(char* From, char* To) {
+    ASAN_POISON_MEMORY_REGION(From, static_cast<size_t>(To - From));
+  }
+  static void Unpoison(char* Memory, size_t Count) { ASAN_UNPOISON_MEMORY_REGION(Memory, Count); }
 
   TmoxXMLParser2& owner_;
   TTreeListHead empty_;

@@ -260,9 +260,6 @@ std::unique_ptr<TmoxXMLNode2> TAccess::CopyToHeap(const TmoxXMLNode2& Element) {
 // ---------------------------------------------------------------------------------------
 // TmoxXMLNode2
 
-TmoxXMLNode2::TmoxXMLNode2(TTreeArena& Arena) noexcept
-    : Name(TmoxXMLString::TArenaTag{}), Text(TmoxXMLString::TArenaTag{}), Nodes(Arena), Attributes(Arena) {}
-
 // The lists destroy the subtree (without recursion) and the attributes.
 TmoxXMLNode2::~TmoxXMLNode2() = default;
 

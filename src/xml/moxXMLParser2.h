@@ -204,7 +204,8 @@ class TmoxXMLNode2 {
  private:
   friend struct TmoxXMLTreeAccess;
   // An element of Arena: its texts and lists take their memory from there.
-  explicit TmoxXMLNode2(TTreeArena& Arena) noexcept;
+  explicit TmoxXMLNode2(TTreeArena& Arena) noexcept
+      : Name(TmoxXMLString::TArenaTag{}), Text(TmoxXMLString::TArenaTag{}), Nodes(Arena), Attributes(Arena) {}
 };
 
 // Receives the elements of a document while it is parsed, for readers that need one

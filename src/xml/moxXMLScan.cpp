@@ -42,17 +42,22 @@ bool IsTagSpace(char Byte) {
   return Byte == ' ' || Byte == '\r' || Byte == '\n' || Byte == '\t';
 }
 
-// The length of the element name at the start of Tag: up to its first tag space.
-size_t NameLength(std::string_view Tag) {
-  size_t length = 0;
-  while (length < Tag.size() && !IsTagSpace(Tag[length])) ++length;
-  return length;
+// The length of the element name at the start of Tag: up to its first tag space. Tag
+// spaces are blanks or control bytes, which are looked for first. The bytes up to
+// Readable may be read.
+size_t NameLength(std::string_view Tag, const char* Readable) {
+  const char* const end = Tag.data() + Tag.size();
+  const char* at = FindBlankOrControl(Tag.data(), end, Readable);
+  while (at != end && !IsTagSpace(*at)) at = FindBlankOrControl(at + 1, end, Readable);
+  return static_cast<size_t>(at - Tag.data());
 }
 
-// The first Byte in Text from From on, or npos.
-size_t FindIn(std::string_view Text, size_t From, char Byte) {
-  const char* const at = FindByte(Text.data() + From, Text.data() + Text.size(), Byte);
-  return at == nullptr ? std::string_view::npos : static_cast<size_t>(at - Text.data());
+// The bytes from From to To without the leading and trailing bytes that Trimmed removes.
+// The bytes up to Readable may be read.
+std::string_view TrimmedBetween(const char* From, const char* To, const char* Readable) {
+  From = FindAboveBlank(From, To, Readable);
+  while (To > From && IsTrimByte(To[-1])) --To;
+  return std::string_view(From, static_cast<size_t>(To - From));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -109,24 +114,25 @@ class TAttributeCollector {
   std::unordered_map<std::string_view, size_t> index_;
 };
 
-// Reads Text as a list of name="value" or name='value' pairs, handing each to Set.
-// Returns the empty string, or the message of the first malformed pair; the pairs before
-// it are set.
+// Reads Text as a list of name="value" or name='value' pairs, handing each to Set; the
+// bytes up to Readable may be read. Returns the empty string, or the message of the first
+// malformed pair; the pairs before it are set.
 template <class TSet>
-std::string ParseAttributeList(std::string_view Text, TSet&& Set) {
-  std::string_view rest = Trimmed(Text);
-  while (!rest.empty()) {
-    const size_t equals = FindIn(rest, 0, '=');
-    if (equals == std::string_view::npos) return kMissingEquals;
-    const size_t open = equals + 1;  // the byte after "="
-    if (open >= rest.size() || (rest[open] != '"' && rest[open] != '\'')) return kMissingDelimiter;
-    const char delimiter = rest[open];
-    const size_t closing = FindIn(rest, open + 1, delimiter);
-    if (closing == std::string_view::npos)
-      return std::string("Expected closing ") + delimiter + " when parsing attributes";
+std::string ParseAttributeList(std::string_view Text, const char* Readable, TSet&& Set) {
+  if (Text.empty()) return {};  // perhaps without bytes to point at
+  const std::string_view list = TrimmedBetween(Text.data(), Text.data() + Text.size(), Readable);
+  const char* const end = list.data() + list.size();
+  for (const char* rest = list.data(); rest != end;) {
+    const char* const equals = FindByte(rest, end, Readable, '=');
+    if (equals == nullptr) return kMissingEquals;
+    const char* const open = equals + 1;
+    if (open == end || (*open != '"' && *open != '\'')) return kMissingDelimiter;
+    const char* const closing = FindByte(open + 1, end, Readable, *open);
+    if (closing == nullptr) return std::string("Expected closing ") + *open + " when parsing attributes";
     // Whatever stands before the "=" is the name, stray words included.
-    Set(Trimmed(rest.substr(0, equals)), rest.substr(open + 1, closing - open - 1));
-    rest.remove_prefix(closing + 1);
+    Set(TrimmedBetween(rest, equals, Readable),
+        std::string_view(open + 1, static_cast<size_t>(closing - open - 1)));
+    rest = closing + 1;
   }
   return {};
 }
@@ -239,10 +245,11 @@ bool TElementScan::Run() {
 }
 
 bool TElementScan::StartElement(std::string_view Tag, bool IsEmptyTag, bool& Completed) {
-  const size_t space = NameLength(Tag);
+  const size_t space = NameLength(Tag, end_);
   const std::string_view name = Tag.substr(0, space);
   const std::string_view attributes =
-      space < Tag.size() ? Trimmed(Tag.substr(space + 1)) : std::string_view();
+      space < Tag.size() ? TrimmedBetween(Tag.data() + space + 1, Tag.data() + Tag.size(), end_)
+                         : std::string_view();
 
   // Only a handler may drop elements, and only a drop needs to know where one began.
   TTreeArena::TMark mark;
@@ -279,13 +286,15 @@ bool TElementScan::StartElement(std::string_view Tag, bool IsEmptyTag, bool& Com
 bool TElementScan::ReadAttributes(std::string_view Text, TmoxXMLNode2& Element) {
   // Values keep their line breaks and tabs only as spaces; such lists are read from a
   // copy in the arena, all others straight from the source.
-  if (HasControlByte(Text.data(), Text.data() + Text.size())) {
+  const char* readable = end_;
+  if (HasControlByte(Text.data(), Text.data() + Text.size(), readable)) {
     char* copy = arena_.AllocateBytes(Text.size());
     for (size_t i = 0; i < Text.size(); ++i) copy[i] = IsTagSpace(Text[i]) ? ' ' : Text[i];
     Text = std::string_view(copy, Text.size());
+    readable = copy + Text.size();
   }
   TAttributeCollector collector(arena_, attributes_);
-  std::string error = ParseAttributeList(Text, collector);
+  std::string error = ParseAttributeList(Text, readable, collector);
   collector.MoveTo(Element);
   return error.empty() || Fail(std::move(error));
 }
@@ -301,10 +310,10 @@ bool TElementScan::ReadText(TmoxXMLNode2& Element) {
     cursor_ = next + kCdataStart.size();
     const char* const close = FindCdataEnd(cursor_, end_);
     if (close == nullptr) return Fail(kCdataWithoutEnd);
-    TAccess::Refer(Element.Text, Trimmed(std::string_view(cursor_, static_cast<size_t>(close - cursor_))));
+    TAccess::Refer(Element.Text, TrimmedBetween(cursor_, close, end_));
     cursor_ = close + 3;
   } else {
-    TAccess::Refer(Element.Text, Trimmed(std::string_view(cursor_, static_cast<size_t>(next - cursor_))));
+    TAccess::Refer(Element.Text, TrimmedBetween(cursor_, next, end_));
     cursor_ = next;
   }
   return true;
@@ -381,7 +390,7 @@ std::string ParseDocument(TmoxXMLParser2& Document, std::string_view Source, TTr
     position = end + 2;
     // The byte right after "<?xml" is passed over whatever it is.
     TmoxXMLNode2& declaration = *Document.Declaration;
-    std::string error = ParseAttributeList(Trimmed(Slice(Source, first + 6, end - 1)),
+    std::string error = ParseAttributeList(Slice(Source, first + 6, end - 1), Source.data() + Source.size(),
                                            [&declaration](std::string_view Name, std::string_view Value) {
                                              declaration.SetAttribute(Name, Value);
                                            });
