@@ -269,13 +269,15 @@ class TByteFinder {
  public:
   TByteFinder(const char* End, char A, char B) : end_(End), block_(End), bytes_{A, B} {}
 
-  // The first Wanted (A or B) at or after From, or nullptr.
-  const char* Next(const char* From, char Wanted) {
-    const int which = Wanted == bytes_[0] ? 0 : 1;
+  // Which of the two bytes is looked for: A or B.
+  enum TWhich { kA = 0, kB = 1 };
+
+  // The first byte Which at or after From, or nullptr.
+  const char* Next(const char* From, TWhich Which) {
     for (int blocks = 0; From < end_; ++blocks) {
-      if (blocks == 2) return NextFar(From, Wanted);
+      if (blocks == 2) return NextFar(From, bytes_[Which]);
       if (From < block_ || static_cast<size_t>(From - block_) >= kBlock) Load(From);
-      if (const uint64_t marks = marks_[which] >> (From - block_)) return From + std::countr_zero(marks);
+      if (const uint64_t marks = marks_[Which] >> (From - block_)) return From + std::countr_zero(marks);
       if (end_ - block_ <= static_cast<ptrdiff_t>(kBlock)) return nullptr;
       From = block_ + kBlock;
     }

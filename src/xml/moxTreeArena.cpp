@@ -60,8 +60,7 @@ void TTreeArena::FreePagesFrom(size_t Index) noexcept {
   }
 }
 
-bool TTreeArena::Rewind(const TMark& Mark) {
-  if (Mark.Edits != edits_) return false;
+bool TTreeArena::RewindPages(const TMark& Mark) {
   while (blocks_.size() > Mark.Blocks) {
     ::operator delete(blocks_.back());
     blocks_.pop_back();

@@ -30,7 +30,8 @@ class TTreeArena;
 // cannot fail, so nothing made just before it can be lost.
 template <class T>
 void ReserveOneMore(std::vector<T>& Items) {
-  if (Items.size() == Items.capacity()) Items.reserve(2 * Items.size() + 4);
+  if (Items.size() == Items.capacity()) [[unlikely]]
+    Items.reserve(2 * Items.size() + 4);
 }
 
 // The head of a block of list items (the items follow it). Lists of a document's elements
@@ -85,7 +86,14 @@ class TTreeArena {
   TMark Mark() const { return {pages_.size(), next_, blocks_.size(), edits_}; }
   // Gives back everything allocated since Mark, which the caller no longer uses, unless
   // the tree was changed since; returns whether it did.
-  bool Rewind(const TMark& Mark);
+  bool Rewind(const TMark& Mark) {
+    if (Mark.Edits != edits_) return false;
+    // Mostly the mark lies in the page still being filled.
+    if (Mark.Pages != pages_.size() || Mark.Blocks != blocks_.size()) return RewindPages(Mark);
+    next_ = Mark.Next;
+    Poison(next_, limit_);
+    return true;
+  }
   // Gives back everything.
   void Release();
 
@@ -106,6 +114,7 @@ class TTreeArena {
     return memory;
   }
   char* BumpInNewPage(size_t Count);
+  bool RewindPages(const TMark& Mark);
   char* AllocateBlock(size_t Count);
   void FreePagesFrom(size_t Index) noexcept;
   static void Poison(char* From, char* To) {

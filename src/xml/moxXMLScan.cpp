@@ -17,6 +17,10 @@ namespace {
 
 using TAccess = TmoxXMLTreeAccess;
 
+// The bytes the scan's finder looks for.
+constexpr TByteFinder::TWhich kLess = TByteFinder::kA;
+constexpr TByteFinder::TWhich kGreater = TByteFinder::kB;
+
 constexpr const char* kMissingLessThan = "Missing <";
 constexpr const char* kMissingGreaterThan = "Missing >";
 constexpr const char* kEndTagFirst = "End tag without an open element";
@@ -69,9 +73,16 @@ std::string_view TrimmedBetween(const char* From, const char* To, const char* Re
 // through a hash index instead of one by one.
 class TAttributeCollector {
  public:
-  TAttributeCollector(TTreeArena& Arena, std::vector<TmoxXMLAttribute2*>& Scratch)
-      : arena_(Arena), attributes_(Scratch) {
+  // The list and the index, working memory kept from one tag to the next.
+  struct TScratch {
+    std::vector<TmoxXMLAttribute2*> Attributes;
+    std::unordered_map<std::string_view, size_t> Index;
+  };
+
+  TAttributeCollector(TTreeArena& Arena, TScratch& Scratch)
+      : arena_(Arena), attributes_(Scratch.Attributes), index_(Scratch.Index) {
     attributes_.clear();
+    if (!index_.empty()) index_.clear();
   }
 
   void operator()(std::string_view Name, std::string_view Value) {
@@ -111,7 +122,7 @@ class TAttributeCollector {
 
   TTreeArena& arena_;
   std::vector<TmoxXMLAttribute2*>& attributes_;
-  std::unordered_map<std::string_view, size_t> index_;
+  std::unordered_map<std::string_view, size_t>& index_;
 };
 
 // Reads Text as a list of name="value" or name='value' pairs, handing each to Set; the
@@ -205,20 +216,20 @@ class TElementScan {
   // The element being started, until the handler has heard of it.
   TmoxXMLNode2* starting_ = nullptr;
   TTreeArena::TMark startingMark_;
-  std::vector<TmoxXMLAttribute2*> attributes_;  // reused for every tag that has attributes
+  TAttributeCollector::TScratch attributes_;  // reused for every tag that has attributes
   std::string error_;
 };
 
 bool TElementScan::Run() {
   for (;;) {
     // After an element's text the position is at the next "<" already.
-    const char* const less = cursor_ < end_ && *cursor_ == '<' ? cursor_ : finder_.Next(cursor_, '<');
+    const char* const less = cursor_ < end_ && *cursor_ == '<' ? cursor_ : finder_.Next(cursor_, kLess);
     if (less == nullptr) {
       lost_ = true;
       return Fail(kMissingLessThan);
     }
     cursor_ = less;
-    const char* const greater = finder_.Next(less + 1, '>');
+    const char* const greater = finder_.Next(less + 1, kGreater);
     if (greater == nullptr) return Fail(kMissingGreaterThan);
     std::string_view tag(less + 1, static_cast<size_t>(greater - less - 1));
     cursor_ = greater + 1;
@@ -303,7 +314,7 @@ bool TElementScan::ReadAttributes(std::string_view Text, TmoxXMLNode2& Element) 
 // of a CDATA section when that is the first markup.
 bool TElementScan::ReadText(TmoxXMLNode2& Element) {
   static constexpr std::string_view kCdataStart = "<![CDATA[";
-  const char* const next = finder_.Next(cursor_, '<');
+  const char* const next = finder_.Next(cursor_, kLess);
   if (next == nullptr) return Fail(kTextWithoutLessThan);
   if (static_cast<size_t>(end_ - next) >= kCdataStart.size() &&
       std::memcmp(next, kCdataStart.data(), kCdataStart.size()) == 0) {
