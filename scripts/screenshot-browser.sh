@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Takes docs/browser-mode.png (a feed's web site, a local page, shown in browser mode) and
+# Takes docs/browser-mode.png (a local page typed into the address box in browser mode) and
 # docs/dialog-import.png (the import dialog with a few entries ticked), on a virtual X
 # display (Xvfb), driven with xdotool and captured with ImageMagick.
 #   scripts/screenshot-browser.sh [program] [output folder]
@@ -71,13 +71,19 @@ crlf > "$work/shared.opml" <<'OPML'
 OPML
 start_program "$program"
 
-# Browser mode: the first feed's web site (Ctrl+W), a link hovered so that its address
-# shows in the status bar.
+# Browser mode (Ctrl+B) with a local page typed into the address box (a feed's own
+# addresses open only when they are web ones), a link hovered so that its address shows
+# in the status bar.
 xdotool mousemove --sync $((X + 60)) $((Y + 64)) click 1
 sleep 2
-xdotool key --window "$window" ctrl+w
+xdotool key --window "$window" ctrl+b
+sleep 2
+xdotool mousemove --sync $((X + 400)) $((Y + 32)) click 1
+xdotool key --window "$window" ctrl+a
+xdotool type --window "$window" "$site"
+xdotool key --window "$window" Return
 sleep 3
-xdotool mousemove --sync $((X + 560)) $((Y + 196))
+xdotool mousemove --sync $((X + 488)) $((Y + 271))
 sleep 1
 import -window "$window" "$outdir/browser-mode.png"
 echo "screenshot: $outdir/browser-mode.png"

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <QDateTime>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QSocketNotifier>
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <stdexcept>
 
+#include "base/uFiles.h"
 #include "model/uRSS.h"
 #include "settings/uHiveRegistry.h"
 #include "settings/uProgramFiles.h"
@@ -28,30 +30,102 @@ namespace {
 
 using namespace skimbrook;
 
-// SIGTERM and SIGINT are turned into a byte on this pipe, read on the UI thread, where the
-// main window is closed the ordinary way (settings and subscription list saved).
+// SIGTERM and SIGINT set a flag and write a byte on this pipe, read on the UI thread, where
+// the main window is closed the ordinary way (settings and subscription list saved). The
+// handler is installed before anything else, so that a signal during the start never ends
+// the program abruptly: before the main window exists the start checks the flag and ends
+// without reading further.
 int signalPipe[2] = {-1, -1};
+volatile std::sig_atomic_t terminationRequested = 0;
 
 void OnTerminationSignal(int) {
+  terminationRequested = 1;
   const char byte = 1;
   [[maybe_unused]] const ssize_t written = ::write(signalPipe[1], &byte, 1);
 }
 
-void CatchTerminationSignals(TfmMain& Window) {
-  if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) return;
-  auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &Window);
-  QObject::connect(notifier, &QSocketNotifier::activated, &Window, [&Window] {
-    char bytes[16];
-    while (::read(signalPipe[0], bytes, sizeof bytes) > 0) {
-    }
-    Window.close();
-  });
+void InstallTerminationHandler() {
+  if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) signalPipe[0] = signalPipe[1] = -1;
   struct sigaction action = {};
   action.sa_handler = OnTerminationSignal;
   sigemptyset(&action.sa_mask);
   action.sa_flags = SA_RESTART;
   ::sigaction(SIGTERM, &action, nullptr);
   ::sigaction(SIGINT, &action, nullptr);
+}
+
+bool TerminationRequested() {
+  return terminationRequested != 0;
+}
+
+// The program's questions: message boxes and dialogs until a termination signal, then at
+// once the answer of a cancelled question, messages going to standard error, so that the
+// end of the program waits for no one.
+class TProgramPrompts final : public TQtPrompts {
+ public:
+  bool Confirm(const QString& Title, const QString& Text) override {
+    return !TerminationRequested() && TQtPrompts::Confirm(Title, Text);
+  }
+  bool Warning(const QString& Title, const QString& Text) override {
+    return !TerminationRequested() && TQtPrompts::Warning(Title, Text);
+  }
+  void Information(const QString& Title, const QString& Text) override {
+    if (!Unattended(Text)) TQtPrompts::Information(Title, Text);
+  }
+  void Error(const QString& Title, const QString& Text) override {
+    if (!Unattended(Text)) TQtPrompts::Error(Title, Text);
+  }
+  QString InputBox(const QString& Caption, const QString& Prompt, const QString& Default) override {
+    return TerminationRequested() ? Default : TQtPrompts::InputBox(Caption, Prompt, Default);
+  }
+  QString OpenFileName(const QString& Title, const QString& Filter, const QString& DefaultExt) override {
+    return TerminationRequested() ? QString() : TQtPrompts::OpenFileName(Title, Filter, DefaultExt);
+  }
+  QString SaveFileName(const QString& Title, const QString& Filter, const QString& DefaultExt) override {
+    return TerminationRequested() ? QString() : TQtPrompts::SaveFileName(Title, Filter, DefaultExt);
+  }
+
+ private:
+  static bool Unattended(const QString& Text) {
+    if (!TerminationRequested()) return false;
+    std::fprintf(stderr, "skimbrook: %s\n", Text.toLocal8Bit().constData());
+    return true;
+  }
+};
+
+// Ends every modal dialog that is open, as its Cancel would, so that the code waiting for
+// it goes on.
+void CancelOpenDialogs() {
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    auto* dialog = qobject_cast<QDialog*>(widget);
+    if (dialog && dialog->isVisible() && dialog->isModal()) dialog->reject();
+  }
+}
+
+// Reads the pipe on the UI thread once the application object exists. A signal cancels
+// the open dialogs, and closes the main window once it exists; until then the start sees
+// the flag.
+void WatchTerminationSignals(TApplication& App, TfmMain* const& MainWindow) {
+  if (signalPipe[0] < 0) return;
+  auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, &App);
+  QObject::connect(notifier, &QSocketNotifier::activated, &App, [&App, &MainWindow] {
+    char bytes[16];
+    while (::read(signalPipe[0], bytes, sizeof bytes) > 0) {
+    }
+    App.OnError = [](const QString& Message) {
+      std::fprintf(stderr, "skimbrook: %s\n", Message.toLocal8Bit().constData());
+    };
+    CancelOpenDialogs();
+    if (MainWindow) MainWindow->close();
+  });
+}
+
+// Removes what atomic writes left behind when the program was killed half-way: in the
+// data folder and in the settings hive's folder, and only files of their temporary pattern.
+void RemoveLeftoversOfInterruptedWrites() {
+  RemoveLeftoverTemporaryFiles(DataFolder());
+  const std::string hive = DefaultHivePath();
+  RemoveLeftoverTemporaryFiles(hive.substr(0, hive.rfind('/') + 1));
 }
 
 // The web engine refuses to start its sandbox as root; without a display it cannot start
@@ -84,41 +158,49 @@ void ExitAfterFirstShowIfAsked(TfmMain& Window) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  InstallTerminationHandler();
   // Registration with the desktop first: REGSERVER and UNREGSERVER end here, with or
   // without a display.
   const TStartOutcome start = HandleStartSwitches(argc, argv);
   if (start.Exit) return start.ExitCode;
   if (!PrepareEnvironment()) return 2;
+  // Read before the application object takes out the options it handles itself
+  // ("-reverse", "-style x"): a later copy hands on its whole command line.
+  const QStringList arguments = CommandLineArguments(argc, argv);
+  if (TerminationRequested()) return 0;
   RegisterPageScheme();
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+  TfmMain* mainWindow = nullptr;
   TApplication app(argc, argv);
   app.setQuitOnLastWindowClosed(false);
+  WatchTerminationSignals(app, mainWindow);
 
   const QString executable = QCoreApplication::applicationFilePath();
   const TProgramFiles programFiles = LocateProgramFiles(QFile::encodeName(executable).toStdString());
   SetDataFolder(ResolveDataFolder(programFiles));
 
-  TfmMain* mainWindow = nullptr;
   RegisterAutomationObject([&mainWindow](const std::string& Url) {
     if (!mainWindow) throw std::runtime_error("Skimbrook is still starting; try again in a moment.");
     mainWindow->AddFeed(Url);
   });
-  QStringList arguments = QCoreApplication::arguments();
-  arguments.removeFirst();
   if (FindAndActivateRunningCopy(arguments)) return 0;
+  if (TerminationRequested()) return 0;
+  RemoveLeftoversOfInterruptedWrites();
 
   THiveFileRegistry registry;
-  TQtPrompts prompts;
+  TProgramPrompts prompts;
   TMainWindowServices services;
   services.Registry = &registry;
   services.ExecutablePath = executable.toStdString();
   services.PagesFolder = programFiles.PagesFolder;
   services.Prompts = &prompts;
   TfmMain window(std::move(services));
+  // A signal during the start (a message box of it included) ends the program here; the
+  // window's shutdown saves only what the start has read.
+  if (TerminationRequested()) return 0;
   prompts.SetParent(&window);
   mainWindow = &window;
   SetActivationHandler([&window](const QString& CommandLine) { window.SecondCopyActivated(CommandLine); });
-  CatchTerminationSignals(window);
   QObject::connect(&window, &TfmMain::ShutdownFinished, &app, &QCoreApplication::quit, Qt::QueuedConnection);
 
   window.show();

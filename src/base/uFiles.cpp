@@ -1,5 +1,6 @@
 #include "base/uFiles.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -44,13 +45,14 @@ class TFileDescriptor {
   int fd_;
 };
 
-// Writes all of Bytes to Fd in chunks; returns 0 or the errno of the failure.
-int WriteAll(int Fd, std::string_view Bytes) {
+// Writes all of Bytes to Fd in chunks; returns 0 or the errno of the failure. Before is
+// what was written to the file before these bytes.
+int WriteAll(int Fd, std::string_view Bytes, size_t Before) {
   constexpr size_t kChunk = 64 * 1024;
   size_t done = 0;
   while (done < Bytes.size()) {
     if (const auto& hook = WriteFaultHook()) {
-      if (int injected = hook(done)) return injected;
+      if (int injected = hook(Before + done)) return injected;
     }
     size_t want = std::min(kChunk, Bytes.size() - done);
     ssize_t n = ::write(Fd, Bytes.data() + done, want);
@@ -71,6 +73,90 @@ mode_t ModeForReplacement(const std::string& Path, mode_t NewFileMode) {
   mode_t mask = ::umask(0);
   ::umask(mask);
   return NewFileMode & ~mask;
+}
+
+// A failed write inside a sink, carried out of the producer to the atomic write.
+struct TSinkWriteFailed {
+  int Errno;
+};
+
+// The mode of the file an atomic write makes: the replaced file's (or NewFileMode for a
+// new file), or exactly 0600 for a private file.
+struct TModeRule {
+  mode_t NewFileMode;
+  bool Private;
+};
+
+// A name that mkostemp made from "<name>.tmp-XXXXXX".
+bool IsTemporaryName(std::string_view Name) {
+  constexpr std::string_view kMarker = ".tmp-";
+  constexpr size_t kRandom = 6;
+  if (Name.size() <= kMarker.size() + kRandom) return false;
+  const size_t marker = Name.size() - kRandom - kMarker.size();
+  if (Name.substr(marker, kMarker.size()) != kMarker) return false;
+  for (char c : Name.substr(Name.size() - kRandom))
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return false;
+  return true;
+}
+
+}  // namespace
+
+class TFileSinkAccess {
+ public:
+  static TFileSink Open(int Fd) { return TFileSink(Fd); }
+  static void Flush(TFileSink& Sink) { Sink.Flush(); }
+};
+
+void TFileSink::WriteThrough(std::string_view Bytes) {
+  Flush();
+  if (Bytes.size() < kBufferBytes) {
+    std::memcpy(buffer_.get(), Bytes.data(), Bytes.size());
+    used_ = Bytes.size();
+    return;
+  }
+  if (int error = WriteAll(fd_, Bytes, written_)) throw TSinkWriteFailed{error};
+  written_ += Bytes.size();
+}
+
+void TFileSink::Flush() {
+  if (used_ == 0) return;
+  if (int error = WriteAll(fd_, std::string_view(buffer_.get(), used_), written_))
+    throw TSinkWriteFailed{error};
+  written_ += used_;
+  used_ = 0;
+}
+
+namespace {
+
+// The atomic write behind the public forms: temporary file, bytes, flush, rename.
+void WriteAtomically(const std::string& Path, const std::function<void(TFileSink&)>& Produce,
+                     TModeRule Mode) {
+  std::string temp = Path + ".tmp-XXXXXX";
+  // mkostemp creates the file with mode 0600; a private file keeps it.
+  TFileDescriptor fd(::mkostemp(temp.data(), O_CLOEXEC));
+  if (fd.Get() < 0) ThrowFileError("Cannot create file", Path, errno);
+  int error = 0;
+  if (!Mode.Private && ::fchmod(fd.Get(), ModeForReplacement(Path, Mode.NewFileMode)) != 0) error = errno;
+  if (error == 0) {
+    try {
+      TFileSink sink = TFileSinkAccess::Open(fd.Get());
+      Produce(sink);
+      TFileSinkAccess::Flush(sink);
+    } catch (const TSinkWriteFailed& failed) {
+      error = failed.Errno;
+    } catch (...) {
+      ::unlink(temp.c_str());
+      throw;
+    }
+  }
+  if (error == 0 && ::fsync(fd.Get()) != 0) error = errno;
+  int closeError = fd.Close();
+  if (error == 0) error = closeError;
+  if (error == 0 && ::rename(temp.c_str(), Path.c_str()) != 0) error = errno;
+  if (error != 0) {
+    ::unlink(temp.c_str());
+    ThrowFileError("Cannot write file", Path, error);
+  }
 }
 
 }  // namespace
@@ -105,19 +191,29 @@ std::string ReadFileBytes(const std::string& Path) {
 }
 
 void WriteFileAtomic(const std::string& Path, std::string_view Bytes, mode_t NewFileMode) {
-  std::string temp = Path + ".tmp-XXXXXX";
-  TFileDescriptor fd(::mkostemp(temp.data(), O_CLOEXEC));
-  if (fd.Get() < 0) ThrowFileError("Cannot create file", Path, errno);
-  int error = ::fchmod(fd.Get(), ModeForReplacement(Path, NewFileMode)) == 0 ? 0 : errno;
-  if (error == 0) error = WriteAll(fd.Get(), Bytes);
-  if (error == 0 && ::fsync(fd.Get()) != 0) error = errno;
-  int closeError = fd.Close();
-  if (error == 0) error = closeError;
-  if (error == 0 && ::rename(temp.c_str(), Path.c_str()) != 0) error = errno;
-  if (error != 0) {
-    ::unlink(temp.c_str());
-    ThrowFileError("Cannot write file", Path, error);
+  WriteAtomically(Path, [Bytes](TFileSink& Sink) { Sink.Write(Bytes); }, {NewFileMode, false});
+}
+
+void WritePrivateFileAtomic(const std::string& Path, std::string_view Bytes) {
+  WriteAtomically(Path, [Bytes](TFileSink& Sink) { Sink.Write(Bytes); }, {0600, true});
+}
+
+void WriteFileAtomicFrom(const std::string& Path, const std::function<void(TFileSink& Sink)>& Produce) {
+  WriteAtomically(Path, Produce, {0666, false});
+}
+
+void RemoveLeftoverTemporaryFiles(const std::string& Folder) {
+  DIR* folder = ::opendir(Folder.empty() ? "." : Folder.c_str());
+  if (!folder) return;
+  const int folderFd = ::dirfd(folder);
+  while (const dirent* entry = ::readdir(folder)) {
+    if (!IsTemporaryName(entry->d_name)) continue;
+    // Only regular files: never a folder or a link the name happens to fit.
+    struct stat st {};
+    if (::fstatat(folderFd, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
+      ::unlinkat(folderFd, entry->d_name, 0);
   }
+  ::closedir(folder);
 }
 
 namespace {

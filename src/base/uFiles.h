@@ -3,7 +3,9 @@
 
 #include <sys/types.h>
 
+#include <cstring>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,6 +28,47 @@ std::string ReadRestOfFile(int Fd, const std::string& Path, size_t Expected);
 // previous file stays as it was, and std::runtime_error names the file and the cause.
 // A replaced file keeps its permission bits; a new one gets NewFileMode less the umask.
 void WriteFileAtomic(const std::string& Path, std::string_view Bytes, mode_t NewFileMode = 0666);
+
+// As WriteFileAtomic, for a file that holds secrets: its temporary file is mode 0600 from
+// its creation, and so is the file afterwards, whatever mode a replaced file had.
+void WritePrivateFileAtomic(const std::string& Path, std::string_view Bytes);
+
+// Where a file being written takes its bytes, piece by piece; small pieces are gathered
+// into larger writes, so a caller can hand over a line end at a time.
+class TFileSink {
+ public:
+  void Write(std::string_view Bytes) {
+    if (Bytes.size() <= kBufferBytes - used_) {
+      std::memcpy(buffer_.get() + used_, Bytes.data(), Bytes.size());
+      used_ += Bytes.size();
+    } else {
+      WriteThrough(Bytes);
+    }
+  }
+
+ private:
+  friend class TFileSinkAccess;
+  static constexpr size_t kBufferBytes = 64 * 1024;
+  explicit TFileSink(int Fd) : fd_(Fd), buffer_(new char[kBufferBytes]) {}
+  // Writes what is gathered, then Bytes; a failed write ends the atomic write.
+  void WriteThrough(std::string_view Bytes);
+  void Flush();
+
+  int fd_;
+  std::unique_ptr<char[]> buffer_;
+  size_t used_ = 0;
+  size_t written_ = 0;
+};
+
+// As WriteFileAtomic, with the bytes handed to the sink by Produce as it makes them, so
+// that a large file never stands whole in memory. What Produce throws ends the write as a
+// failure would and goes on to the caller.
+void WriteFileAtomicFrom(const std::string& Path, const std::function<void(TFileSink& Sink)>& Produce);
+
+// Removes the temporary files that atomic writes into Folder left behind when the program
+// was killed half-way (names ending in ".tmp-" and six letters or digits). Other files,
+// and temporary files that cannot be removed, are left as they are.
+void RemoveLeftoverTemporaryFiles(const std::string& Folder);
 
 // Copies the file at Path, which could not be read as what it should hold, to
 // Path + ".damaged-YYYYMMDD-HHMMSS" (local time) before anything can overwrite it, and returns

@@ -128,6 +128,9 @@ TCurlEasy TCurlHttpClient::NewEasyHandle(const std::string& Url, TTransfer& Tran
   CheckEasy(curl_easy_setopt(h, CURLOPT_SHARE, share_.get()));
   CheckEasy(curl_easy_setopt(h, CURLOPT_COOKIEFILE, ""));
   CheckEasy(curl_easy_setopt(h, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(limits_.MaxBodyBytes)));
+  CheckEasy(curl_easy_setopt(h, CURLOPT_LOW_SPEED_LIMIT, limits_.FloorBytesPerSecond));
+  CheckEasy(curl_easy_setopt(h, CURLOPT_LOW_SPEED_TIME, static_cast<long>(limits_.FloorTime.count())));
+  CheckEasy(curl_easy_setopt(h, CURLOPT_TIMEOUT_MS, static_cast<long>(limits_.TotalTimeout.count())));
 
   if (useProxy_) {
     CheckEasy(curl_easy_setopt(h, CURLOPT_PROXY, proxy_.Host.c_str()));

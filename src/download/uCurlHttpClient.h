@@ -47,10 +47,18 @@ class TCurlPump {
   virtual void Wake() = 0;
 };
 
-// Limits of one transfer.
+// Limits of one transfer, so that no server can hold a run for long, whatever it sends.
 struct TCurlLimits {
   // A transfer that receives nothing for this long fails.
   std::chrono::milliseconds ReadTimeout{30000};
+  // A transfer that moves fewer than FloorBytesPerSecond on average over FloorTime fails:
+  // a server that drips a byte now and then restarts the read time-out every time, but
+  // not this. 1 KiB/s is far below any real line; 0 switches the floor off.
+  long FloorBytesPerSecond = 1024;
+  std::chrono::seconds FloorTime{30};
+  // No transfer lasts longer than this from its start, connecting included: five minutes
+  // carry a feed of several megabytes over a slow line.
+  std::chrono::milliseconds TotalTimeout{std::chrono::minutes(5)};
   // A body longer than this fails the transfer.
   std::uint64_t MaxBodyBytes = 64ull * 1024 * 1024;
 };

@@ -3,10 +3,12 @@
 #include <fcntl.h>
 #include <stdio.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
 #include <stdexcept>
+#include <utility>
 
 #include "base/uFiles.h"
 
@@ -27,33 +29,35 @@ bool RenameUnlessTargetExists(const std::string& From, const std::string& To) {
 // ---------------------------------------------------------------------------------------
 // The pieces
 
-std::vector<std::string> SplitDownloadedLines(std::string_view Text) {
-  Text = Text.substr(0, Text.find('\0'));
-  std::vector<std::string> lines;
-  size_t start = 0;
-  while (start < Text.size()) {
-    size_t end = Text.find_first_of("\r\n", start);
-    if (end == std::string_view::npos) {
-      lines.emplace_back(Text.substr(start));
-      break;
-    }
-    lines.emplace_back(Text.substr(start, end - start));
-    start = end + (Text[end] == '\r' && end + 1 < Text.size() && Text[end + 1] == '\n' ? 2 : 1);
-  }
-  return lines;
-}
-
 void StoreDownloadedText(const std::string& CacheFile, std::string_view Text) {
   const std::string backup = CacheFile + ".bak";
   // An existing backup still holds read flags that a failed merge did not carry over, so
   // it is never replaced; the current cache file is then simply overwritten.
   bool movedAside = FileExists(CacheFile) && RenameUnlessTargetExists(CacheFile, backup);
   try {
-    WriteFileAtomic(CacheFile, JoinLinesCRLF(SplitDownloadedLines(Text)));
+    WriteFileAtomicFrom(CacheFile, [Text](TFileSink& Sink) {
+      ForEachDownloadedLine(Text, [&Sink](std::string_view Line) {
+        Sink.Write(Line);
+        Sink.Write("\r\n");
+      });
+    });
   } catch (...) {
     if (movedAside) std::rename(backup.c_str(), CacheFile.c_str());
     throw;
   }
+}
+
+std::string AddressWithoutPassword(std::string_view Url) {
+  // The user information ends at the last '@' of the authority, which ends at the first
+  // '/', '?' or '#' after the scheme; an address without a scheme starts with it.
+  const size_t scheme = Url.find("://");
+  const size_t authority = scheme == std::string_view::npos ? 0 : scheme + 3;
+  const size_t authorityEnd = std::min(Url.find_first_of("/?#", authority), Url.size());
+  const size_t at = Url.substr(0, authorityEnd).rfind('@');
+  if (at == std::string_view::npos || at < authority) return std::string(Url);
+  const size_t colon = Url.substr(0, at).find(':', authority);
+  if (colon == std::string_view::npos || colon + 1 == at) return std::string(Url);
+  return std::string(Url.substr(0, colon + 1)) + "***" + std::string(Url.substr(at));
 }
 
 std::string LogTimeStamp(std::chrono::system_clock::time_point Time) {
@@ -75,8 +79,8 @@ std::string LogTimeStamp(std::chrono::system_clock::time_point Time) {
 
 TDownloadRun::TDownloadRun(std::unique_ptr<HttpClient> Client, TDownloadView& View)
     : client_(std::move(Client)), view_(View) {
-  client_->OnStatus = [this](const std::string& Text) { AddLogLine("Status: " + Text); };
-  client_->OnProgress = [this](std::int64_t Bytes) { AddLogLine("Progress: " + std::to_string(Bytes)); };
+  client_->OnStatus = [this](const std::string& Text) { AddClientLine("Status: " + Text); };
+  client_->OnProgress = [this](std::int64_t Bytes) { ProgressReported(Bytes); };
 }
 
 TDownloadRun::~TDownloadRun() {
@@ -92,7 +96,7 @@ void TDownloadRun::CloseClient() {
 void TDownloadRun::QueueFeed(std::shared_ptr<TFeed> Feed) {
   rows_.push_back({std::move(Feed), ""});
   const TFeed& feed = *rows_.back().Feed;
-  view_.RowAdded(RowCount() - 1, feed.Title, feed.XmlUrl);
+  view_.RowAdded(RowCount() - 1, feed.Title, AddressWithoutPassword(feed.XmlUrl));
 }
 
 void TDownloadRun::RunQueue(const std::optional<THttpProxy>& Proxy) {
@@ -119,12 +123,15 @@ void TDownloadRun::ProcessRow(int Row) {
   std::shared_ptr<TFeed> feed = rows_[Row].Feed;
   const std::string url = feed->XmlUrl;
   const std::string cacheFile = feed->CacheFileName();
-  AddLogLine("Downloading " + url);
+  AddLogLine("Downloading " + AddressWithoutPassword(url));
   view_.RowStarted(Row);
   SetStatus(Row, kStatusDownloading);
   try {
-    std::string text = client_->Get(url);
-    StoreDownloadedText(cacheFile, text);
+    {
+      // The body goes as soon as it is stored: the feed is read back from the file.
+      std::string text = FetchRow(url);
+      StoreDownloadedText(cacheFile, text);
+    }
     SetStatus(Row, kStatusDone);
     feed->ApplyDownload();
     feed->Changed();
@@ -133,6 +140,42 @@ void TDownloadRun::ProcessRow(int Row) {
     // Every failure of a row ends in its status; the log keeps only the client's events.
     SetStatus(Row, kStatusError);
   }
+}
+
+std::string TDownloadRun::FetchRow(const std::string& Url) {
+  transfer_ = TTransferLog{true, 0, 0, -1, 0, std::chrono::steady_clock::now()};
+  struct TEnd {
+    TDownloadRun& Run;
+    ~TEnd() { Run.EndTransferLog(); }
+  } end{*this};
+  return client_->Get(Url);
+}
+
+void TDownloadRun::AddClientLine(const std::string& Text) {
+  if (transfer_.Active && transfer_.Lines >= kMaxClientLinesPerFeed) {
+    ++transfer_.Dropped;
+    return;
+  }
+  if (transfer_.Active) ++transfer_.Lines;
+  AddLogLine(Text);
+}
+
+void TDownloadRun::ProgressReported(std::int64_t Bytes) {
+  transfer_.LatestBytes = Bytes;
+  const auto now = std::chrono::steady_clock::now();
+  if (transfer_.Active && (Bytes - transfer_.LoggedBytes < kProgressLineBytes ||
+                           now - transfer_.LoggedAt < kProgressLineInterval))
+    return;
+  transfer_.LoggedBytes = Bytes;
+  transfer_.LoggedAt = now;
+  AddClientLine("Progress: " + std::to_string(Bytes));
+}
+
+void TDownloadRun::EndTransferLog() {
+  TTransferLog ended = std::exchange(transfer_, TTransferLog{});
+  if (ended.Dropped > 0) AddLogLine("Log: " + std::to_string(ended.Dropped) + " lines of this feed left out");
+  if (ended.LatestBytes >= 0 && ended.LatestBytes != ended.LoggedBytes)
+    AddLogLine("Progress: " + std::to_string(ended.LatestBytes));
 }
 
 void TDownloadRun::SetStatus(int Row, const char* Status) {

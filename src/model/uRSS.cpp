@@ -3,6 +3,7 @@
 #include "model/uRSS.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <stdexcept>
@@ -159,8 +160,37 @@ bool TFeed::IsReadByTitle(std::string_view Title) const {
   return read;
 }
 
+namespace {
+
+// A file name has at most 255 bytes. The cache file's letters and digits stand as they
+// are while the longest name made from them still fits: the cache file name with the
+// atomic write's ".tmp-XXXXXX" after ".xml" (the backup's ".bak" is shorter).
+constexpr size_t kFileNameMax = 255;
+constexpr size_t kCacheSuffixes = std::string_view(".xml").size() + std::string_view(".tmp-XXXXXX").size();
+constexpr size_t kFittingLetters = kFileNameMax - kCacheSuffixes;
+// A longer address keeps this many of its letters and digits, then '-' (which the letters
+// and digits never hold, so no such name equals one that fits) and a hash of the address.
+constexpr size_t kKeptLetters = 200;
+
+// The 64-bit FNV-1a hash of Text in 16 hexadecimal digits: the same on every machine and
+// in every run, as a file name must be.
+std::string StableHash(std::string_view Text) {
+  std::uint64_t hash = 14695981039346656037ull;
+  for (char c : Text) {
+    hash ^= static_cast<unsigned char>(c);
+    hash *= 1099511628211ull;
+  }
+  char digits[17];
+  std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(hash));
+  return digits;
+}
+
+}  // namespace
+
 std::string TFeed::CacheFileName() const {
-  return DataFolder() + AlphaNumOnly(XmlUrl) + ".xml";
+  std::string letters = AlphaNumOnly(XmlUrl);
+  if (letters.size() > kFittingLetters) letters = letters.substr(0, kKeptLetters) + "-" + StableHash(XmlUrl);
+  return DataFolder() + letters + ".xml";
 }
 
 void TFeed::SaveToFile(const std::string& Path) const {

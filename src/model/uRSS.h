@@ -39,6 +39,11 @@ const std::string& DataFolder();
 class TFeedList;
 class TFeed;
 
+// The most items taken from one feed document; the items after them are left out. Real
+// feeds hold far fewer; the bound keeps a document of millions of empty items from taking
+// the memory of millions of objects.
+inline constexpr int kMaxFeedItems = 100000;
+
 // One item (article) of a feed.
 class TFeedItem {
  public:
@@ -97,7 +102,8 @@ class TFeed {
   int CountUnread() const;
   // The read flag of the last item whose title equals Title without regard to case.
   bool IsReadByTitle(std::string_view Title) const;
-  // DataFolder() + AlphaNumOnly(XmlUrl) + ".xml".
+  // DataFolder() + AlphaNumOnly(XmlUrl) + ".xml". Letters and digits too many for a file
+  // name (over 240) give their first 200, '-' and a hash of the whole address instead.
   std::string CacheFileName() const;
 
   // Replaces the items by those of the feed document at Path. Throws the reader's

@@ -75,6 +75,8 @@ class TFeedReader final : public TmoxXMLElementHandler {
   std::shared_ptr<TFeedItem> ReadAtomEntry(const TmoxXMLNode2& Element);
   // Adds the finished Item to the end of Items as an item of the feed.
   void Keep(std::vector<std::shared_ptr<TFeedItem>>& Items, std::shared_ptr<TFeedItem> Item);
+  // True once kMaxFeedItems items have been kept: later ones are not even read.
+  bool Full() const { return rootItems_.size() + channelItems_.size() >= size_t{kMaxFeedItems}; }
 
   const TmoxXMLParser2& document_;
   TFeed& feed_;
@@ -145,14 +147,14 @@ TmoxXMLElementHandler::TAfterEnd TFeedReader::RssElementEnded(const TmoxXMLNode2
   const std::string_view name = Element.Name;
   if (Element.Parent == &document_) {
     // RSS 1.0 keeps its items beside the channel, RSS 2.0 inside it.
-    if (SameText(name, "item")) Keep(rootItems_, ReadRssItem(Element));
+    if (SameText(name, "item") && !Full()) Keep(rootItems_, ReadRssItem(Element));
     if (&Element == channel_) channel_ = nullptr;
     return TAfterEnd::Drop;
   }
   if (Element.Parent != channel_ || channel_ == nullptr) return TAfterEnd::Keep;
-  if (SameText(name, "item"))
-    Keep(channelItems_, ReadRssItem(Element));
-  else if (name == "title")
+  if (SameText(name, "item")) {
+    if (!Full()) Keep(channelItems_, ReadRssItem(Element));
+  } else if (name == "title")
     TakeFirst(title_, Element, decoder_);
   else if (name == "link")
     TakeFirst(htmlUrl_, Element, decoder_);
@@ -187,7 +189,7 @@ TmoxXMLElementHandler::TAfterEnd TFeedReader::AtomElementEnded(const TmoxXMLNode
   if (Element.Parent != &document_) return TAfterEnd::Keep;
   const std::string_view name = Element.Name;
   if (SameText(name, "entry")) {
-    Keep(rootItems_, ReadAtomEntry(Element));
+    if (!Full()) Keep(rootItems_, ReadAtomEntry(Element));
   } else if (name == "title") {
     TakeFirst(title_, Element, decoder_);
   } else if (name == "link" && !atomLinkSeen_) {

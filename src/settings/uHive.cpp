@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "base/uFiles.h"
+#include "settings/uRegistry.h"
 
 namespace skimbrook {
 
@@ -327,7 +328,7 @@ bool THive::CreateKey(const std::string& KeyPath) {
 std::optional<std::string> THive::ReadString(const std::string& KeyPath, const std::string& Name) const {
   const TEntry* entry = FindEntry(KeyPath, Name);
   if (!entry) return std::nullopt;
-  if (entry->Kind != TKind::String) throw std::runtime_error("Invalid data type for '" + Name + "'");
+  if (entry->Kind != TKind::String) throw TInvalidDataType(Name);
   return entry->Data;
 }
 

@@ -30,7 +30,7 @@ class THive {
   // (an empty part, a line break) fails with "Failed to create key <KeyPath>".
   bool CreateKey(const std::string& KeyPath);
   // The named string value, std::nullopt when it or its key is absent. A value of
-  // another type fails with "Invalid data type for '<Name>'".
+  // another type fails with TInvalidDataType: "Invalid data type for '<Name>'".
   std::optional<std::string> ReadString(const std::string& KeyPath, const std::string& Name) const;
   // Sets a string value, creating its key; tells whether the hive changed. A name that
   // contains a line break or NUL fails with "Failed to set data for '<Name>'".

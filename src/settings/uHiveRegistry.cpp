@@ -154,13 +154,27 @@ void THiveFileRegistry::Commit() {
       hive_ = std::move(*before);
       throw std::runtime_error(*failure);
     }
+  } else if (before) {
+    // A group that changed nothing still leaves an older, more open file owner-only.
+    MakeOwnerOnly();
   }
   MirrorAutostart(runValues);
 }
 
+void THiveFileRegistry::MakeOwnerOnly() {
+  struct stat st {};
+  if (::stat(hivePath_.c_str(), &st) != 0 || !S_ISREG(st.st_mode) || (st.st_mode & 07777) == 0600) return;
+  const bool current = file_ == TFileIdentity::Of(st);
+  if (::chmod(hivePath_.c_str(), 0600) != 0 || ::stat(hivePath_.c_str(), &st) != 0) return;
+  // The new change time is not a change of the values read.
+  if (current) file_ = TFileIdentity::Of(st);
+}
+
 void THiveFileRegistry::WriteHive() {
   CreateFolderOf(hivePath_);
-  WriteFileAtomic(hivePath_, hive_.Text(), 0600);
+  // Owner-only from the temporary file on, whatever an older file allowed: it holds the
+  // proxy password.
+  WritePrivateFileAtomic(hivePath_, hive_.Text());
   struct stat st {};
   if (::stat(hivePath_.c_str(), &st) == 0)
     file_ = TFileIdentity::Of(st);

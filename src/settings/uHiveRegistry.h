@@ -17,12 +17,13 @@
 namespace skimbrook {
 
 // A RegistryStore kept in the hive file at HivePath (see THive for what it keeps of a
-// file it cannot fully understand). The file is replaced atomically and created with mode
-// 0600, since it holds the proxy password. A change made outside a group of operations
-// reaches the disk at once; inside one, the file is written once, at the group's end, and
-// only when something changed. Before each outermost operation the file is read again if
-// it changed on disk, so edits made meanwhile are kept. A file that exists but cannot be
-// read is never overwritten: every operation then fails with its own message.
+// file it cannot fully understand). The file is replaced atomically and is mode 0600 from
+// its temporary file on, since it holds the proxy password; a group of operations that
+// writes values leaves an existing file of a more open mode at 0600 even when nothing
+// changed. A change made outside a group of operations reaches the disk at once; inside
+// one, the file is written once, at the group's end, and only when something changed. Before each outermost
+// operation the file is read again if it changed on disk, so edits made meanwhile are kept. A file that
+// exists but cannot be read is never overwritten: every operation then fails with its own message.
 //
 // Each string value under the Run key is mirrored to a desktop entry in AutostartFolder,
 // named after the value and starting the program its data names; the entry is removed with
@@ -57,6 +58,8 @@ class THiveFileRegistry : public RegistryStore {
   void Refresh();
   void Commit();
   void WriteHive();
+  // Sets the file's mode to 0600 when it is more open.
+  void MakeOwnerOnly();
   void MirrorAutostart(const std::vector<std::string>& RunValues);
 
   std::string hivePath_;

@@ -5,10 +5,19 @@
 
 #include <map>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
 namespace skimbrook {
+
+// What reading a value of a type other than a string raises: "Invalid data type for
+// '<Name>'". A type of its own, so that a reader can take such a value as absent.
+class TInvalidDataType : public std::runtime_error {
+ public:
+  explicit TInvalidDataType(const std::string& Name)
+      : std::runtime_error("Invalid data type for '" + Name + "'") {}
+};
 
 // The key whose values start programs with the user's session: each value names a program
 // and holds its full path.
@@ -25,7 +34,7 @@ class RegistryStore {
   // Opens the key path, creating it (and its parents) when missing.
   virtual void OpenOrCreateKey(const std::string& KeyPath) = 0;
   // The named string value, or std::nullopt when the key or the value is absent. A value
-  // of any other type fails with "Invalid data type for '<Name>'".
+  // of any other type fails with TInvalidDataType.
   virtual std::optional<std::string> ReadString(const std::string& KeyPath, const std::string& Name) = 0;
   // Writes a named string value, creating the key path. An empty Name is the key's
   // unnamed (default) value.

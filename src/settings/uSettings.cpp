@@ -91,11 +91,24 @@ TSettings::TSettings(RegistryStore& Store, std::string ExecutablePath, std::stri
   Load();
 }
 
+std::optional<std::string> TSettings::ReadValue(const std::string& KeyPath, const std::string& Name,
+                                                const std::string& Shown) {
+  try {
+    return store_.ReadString(KeyPath, Name);
+  } catch (const TInvalidDataType&) {
+    // A value of another type is read like a text that is not a number: as the default.
+    ignoredValues_.push_back(Shown);
+    return std::nullopt;
+  }
+}
+
 void TSettings::Load() {
+  ignoredValues_.clear();
   TRegistryUpdate update(store_);
   store_.OpenOrCreateKey(kProgramKey);
   for (const TStoredField& stored : kStoredFields) {
-    std::optional<std::string> text = store_.ReadString(SubkeyPath(stored.Subkey), stored.Name);
+    std::optional<std::string> text =
+        ReadValue(SubkeyPath(stored.Subkey), stored.Name, std::string(stored.Subkey) + "\\" + stored.Name);
     std::visit(
         [&](auto field) {
           using TValue = std::remove_reference_t<decltype(this->*field)>;
@@ -109,7 +122,9 @@ void TSettings::Load() {
         stored.Field);
   }
   SimultaneousDownloads = std::clamp(SimultaneousDownloads, kMinDownloads, kMaxDownloads);
-  std::optional<std::string> run = store_.ReadString(std::string(RunKeyPath), FileNameOf(executablePath_));
+  const std::string runValue = FileNameOf(executablePath_);
+  std::optional<std::string> run =
+      ReadValue(std::string(RunKeyPath), runValue, std::string(RunKeyPath) + "\\" + runValue);
   StartWithWindows = run && !run->empty();
   // Rewritten at every start, so that the entry follows the program when it moves.
   store_.WriteString(kMenuEntryKey, "", "file://" + pagesFolder_ + "addfeed.htm");

@@ -3,7 +3,9 @@
 // start with the session (the Run value) and the browser context-menu entry.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "settings/uRegistry.h"
 
@@ -49,13 +51,24 @@ class TSettings {
   static constexpr int kMinDownloads = 1;
   static constexpr int kMaxDownloads = 16;
 
-  // Reads every value (missing or unreadable ones give the defaults), derives
+  // Reads every value (missing or unreadable ones give the defaults, and so does a value
+  // of another type than a string, which IgnoredValues then names), derives
   // StartWithWindows from the Run value, and rewrites the context-menu entry.
   void Load();
   // Writes every value, then writes or deletes the Run value after StartWithWindows.
   void Save();
 
+  // The values of another type than a string that the last Load read as their defaults,
+  // as "Subkey\Name" of the program's key ("Form\Width") or the Run value's full path.
+  // The next Save replaces them with strings.
+  const std::vector<std::string>& IgnoredValues() const { return ignoredValues_; }
+
  private:
+  // The value, or std::nullopt when it is absent or of another type (noted as Shown).
+  std::optional<std::string> ReadValue(const std::string& KeyPath, const std::string& Name,
+                                       const std::string& Shown);
+
+  std::vector<std::string> ignoredValues_;
   RegistryStore& store_;
   std::string executablePath_;
   std::string pagesFolder_;

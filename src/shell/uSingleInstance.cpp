@@ -177,6 +177,12 @@ bool OwnerHasGone(const QDBusMessage& Answer) {
 
 }  // namespace
 
+QStringList CommandLineArguments(int Argc, char** Argv) {
+  QStringList arguments;
+  for (int i = 1; i < Argc; ++i) arguments << QString::fromLocal8Bit(Argv[i]);
+  return arguments;
+}
+
 bool FindAndActivateRunningCopy(const QStringList& Arguments) {
   QDBusConnection bus = QDBusConnection::sessionBus();
   if (!bus.isConnected()) {

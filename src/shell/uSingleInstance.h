@@ -8,6 +8,11 @@
 
 namespace skimbrook {
 
+// The program's arguments after its path, as given: read from argv before the application
+// object takes out the options it handles itself ("-reverse", "-style x"), so that a
+// later copy can hand on its whole command line.
+QStringList CommandLineArguments(int Argc, char** Argv);
+
 // Called at start-up before anything is read or written. When another copy owns the bus
 // name, calls its Activate with Arguments (the program path excluded) joined by single
 // blanks and returns true: this copy must end without touching settings or data files.

@@ -180,6 +180,7 @@ TfmMain::TfmMain(TMainWindowServices Services, QWidget* Parent)
   BuildLayout();
   BuildMenus();
   BuildTray();
+  BuildNotifier();
   BuildTimers();
   ConnectCommands();
   FormCreate();
@@ -335,6 +336,7 @@ void TfmMain::ConnectPanes() {
   connect(WebBrowser, &TWebBrowser::BeforeNavigate2, this, &TfmMain::WebBrowserBeforeNavigate2);
   connect(WebBrowser, &TWebBrowser::StatusTextChange, this, &TfmMain::WebBrowserStatusTextChange);
   connect(WebBrowser, &TWebBrowser::NewWindow2, this, &TfmMain::WebBrowserNewWindow2);
+  connect(WebBrowser, &TWebBrowser::NavigationRefused, this, &TfmMain::WebBrowserNavigationRefused);
 }
 
 // ---------------------------------------------------------------------------------------
@@ -354,14 +356,29 @@ void TfmMain::FormCreate() {
     std::filesystem::create_directories(DataFolder(), ignored);
     settings_ =
         std::make_unique<TSettings>(*services_.Registry, services_.ExecutablePath, services_.PagesFolder);
+    // A damaged state file is copied aside and ignored: it holds nothing a feed needs to be
+    // read, only the next requests' validators and the reasons shown for failures.
+    fetchState_.Load();
     if (TrayAvailable()) CoolTrayIcon->show();
     RestoreForm();
     ApplyViewFlags();
     LoadFeedList();
     UpdateFeedAndItemView();
+    ReportIgnoredSettings();
   } catch (const std::exception& error) {
     Prompts().Error(QString::fromLatin1(product::kName), ToDisplay(error.what()));
   }
+}
+
+void TfmMain::ReportIgnoredSettings() {
+  const std::vector<std::string>& ignored = Settings().IgnoredValues();
+  if (ignored.empty()) return;
+  QStringList names;
+  for (const std::string& name : ignored) names << ToDisplay(name);
+  Prompts().Information(QString::fromLatin1(product::kName),
+                        QStringLiteral("These settings are stored as another type than text, which Skimbrook "
+                                       "cannot read, so their defaults are used: %1.")
+                            .arg(names.join(QStringLiteral(", "))));
 }
 
 void TfmMain::RestoreForm() {
@@ -420,6 +437,23 @@ void TfmMain::showEvent(QShowEvent* Event) {
   if (halfHeightPending_) ApplyItemContentsLayout(true);
   // Every showing asks for the start-up actions; only the first request runs them.
   QMetaObject::invokeMethod(this, &TfmMain::StartUpActions, Qt::QueuedConnection);
+  // The current item's page comes on screen now; its count starts afresh.
+  ArmMarkAsRead();
+}
+
+void TfmMain::hideEvent(QHideEvent* Event) {
+  QMainWindow::hideEvent(Event);
+  if (MarkAsReadTimer) MarkAsReadTimer->stop();
+}
+
+void TfmMain::changeEvent(QEvent* Event) {
+  QMainWindow::changeEvent(Event);
+  if (Event->type() != QEvent::WindowStateChange || !MarkAsReadTimer) return;
+  // Minimised, the page cannot be read; restored, it counts as shown again.
+  if (isMinimized())
+    MarkAsReadTimer->stop();
+  else if (!MarkAsReadTimer->isActive())
+    ArmMarkAsRead();
 }
 
 void TfmMain::StartUpActions() {
@@ -428,7 +462,7 @@ void TfmMain::StartUpActions() {
   // The window may be closed while the tip is shown (a signal from the session, say).
   if (Settings().ShowTips) ShowTipOfTheDay();
   if (shutDown_) return;
-  if (Settings().DownloadOnStartUp) DownloadAll();
+  if (Settings().DownloadOnStartUp) DownloadAllByItself();
   if (shutDown_) return;
   if (Settings().AutomaticallyDownload) StartAutoDownloadTimer();
 }
@@ -445,7 +479,7 @@ void TfmMain::StartAutoDownloadTimer() {
 }
 
 void TfmMain::AutoDownloadTimerTimer() {
-  DownloadAll();
+  DownloadAllByItself();
 }
 
 void TfmMain::Splitter1Moved() {
@@ -454,6 +488,18 @@ void TfmMain::Splitter1Moved() {
 
 void TfmMain::SecondCopyActivated(const QString& CommandLine) {
   if (!CommandLine.isEmpty()) PostItemListRefill();
+}
+
+void TfmMain::PostTrayHintUpdate() {
+  if (trayHintPosted_ || !CoolTrayIcon) return;
+  trayHintPosted_ = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        trayHintPosted_ = false;
+        if (feedList_) CoolTrayIcon->setToolTip(TrayHint(TotalUnread(FeedList())));
+      },
+      Qt::QueuedConnection);
 }
 
 void TfmMain::PostItemListRefill() {

@@ -18,7 +18,10 @@
 #include <string>
 #include <vector>
 
+#include "download/uFetchState.h"
+#include "shell/uDesktopNotifier.h"
 #include "ui/uDownloader.h"
+#include "ui/uNewItemsNotice.h"
 
 class QAction;
 class QKeySequence;
@@ -79,6 +82,8 @@ struct TMainWindowServices {
   std::optional<bool> TrayAvailable;
   // Hands an address to the desktop (the support mail link).
   std::function<void(const QUrl& Url)> OpenExternalUrl;
+  // Tells the desktop what a run brought; by default the desktop's notification service.
+  TNotifier* Notifier = nullptr;
 };
 
 class TfmMain : public QMainWindow {
@@ -96,6 +101,9 @@ class TfmMain : public QMainWindow {
 
   TSettings& Settings();
   TFeedList& FeedList() { return *feedList_; }
+  // What HTTP and the display know of each feed between runs: read at start, written after
+  // each download run.
+  TFetchState& FetchState() { return fetchState_; }
   TPrompts& Prompts() { return *services_.Prompts; }
   // The entry whose details the right-hand panes show (a feed or a group heading), or none.
   const std::shared_ptr<TFeed>& CurrentFeed() const { return currentFeed_; }
@@ -198,6 +206,14 @@ class TfmMain : public QMainWindow {
   void DownloadCurrentFeed();
   void DownloadCurrentGroup();
   void DownloadAll();
+  // Download All as a run that started by itself (download on start, the hourly run): the
+  // only kind whose new items are told by a desktop notification.
+  void DownloadAllByItself();
+  // Whether the running download started by itself.
+  bool RunStartedByItself() const { return runStartedByItself_; }
+  // Sets the notification-area icon's hint to the total unread count once the events
+  // already waiting have been handled (a reload changes every row's count at once).
+  void PostTrayHintUpdate();
 
   // ---- Item list and content (fMain_items.cpp) -------------------------------------------
 
@@ -207,13 +223,20 @@ class TfmMain : public QMainWindow {
   void ItemLineChanged(int Index, TFeedItem& Item);
   // The selected line's item becomes current; an unread one arms the mark-as-read timer.
   void lbItemsClick();
+  // Marks the current item read, if its page is still on screen.
   void MarkAsReadTimerTimer();
+  // True while the current item's page can be seen: the reader view of a window that is
+  // shown (not hidden to the notification area, not minimised).
+  bool ItemPageOnScreen() const;
+  // A fresh one-second count for the current item when it is unread and on screen.
+  void ArmMarkAsRead();
   // Fills the five heading panels and writes the current item's page.
   void UpdateFeedAndItemView();
   // The page of an item: its description between "<html>" and "</html>".
   static QString ContentPage(const TFeedItem* Item);
-  // Loads Page into Browser; errors are dropped and the pane keeps what it showed.
-  static void WriteContentPage(TWebBrowser& Browser, const QString& Page);
+  // Loads Page into Browser, its relative addresses resolving against BaseUrl; errors are
+  // dropped and the pane keeps what it showed.
+  static void WriteContentPage(TWebBrowser& Browser, const QString& Page, const QUrl& BaseUrl);
   void plFeedLinkClick();
   void plItemLinkClick();
 
@@ -223,6 +246,8 @@ class TfmMain : public QMainWindow {
   void WebBrowserBeforeNavigate2(const QString& Url, bool MainFrame);
   void WebBrowserStatusTextChange(const QString& Text);
   void WebBrowserNewWindow2(const QString& Url);
+  // A link of an item page that is not a web address was clicked and not followed.
+  void WebBrowserNavigationRefused(const QUrl& Url);
   void EnterBrowserMode(bool BlankFirst);
   void LeaveBrowserMode();
   bool InBrowserMode() const;
@@ -328,6 +353,8 @@ class TfmMain : public QMainWindow {
 
  protected:
   void showEvent(QShowEvent* Event) override;
+  void hideEvent(QHideEvent* Event) override;
+  void changeEvent(QEvent* Event) override;
   void closeEvent(QCloseEvent* Event) override;
 
  private:
@@ -339,6 +366,8 @@ class TfmMain : public QMainWindow {
   void BuildTimers();
   void FormCreate();
   void RestoreForm();
+  // Names, in one message, the stored settings of another type that were read as defaults.
+  void ReportIgnoredSettings();
   void SetPaneSizes(int FeedListWidth, int TopRightHeight);
   void ApplyViewFlags();
   void StoreForm();
@@ -366,6 +395,9 @@ class TfmMain : public QMainWindow {
   // Runs one download of Feeds unless DownloadRefused.
   void RunDownload(const std::vector<std::shared_ptr<TFeed>>& Feeds);
   void NoteStatus(const QString& Text);
+  // One desktop notification when a run that started by itself brought new unread items
+  // and the user is not working in this window.
+  void AnnounceNewItems(const TUnreadSnapshot& Before, bool StartedByItself);
   // fMain_items.cpp
   void UnhookItems(TFeed& Feed);
   void ClearItemLines();
@@ -374,12 +406,20 @@ class TfmMain : public QMainWindow {
   void BlankBrowser();
   // Enables, shows and hides the menu entries of browser mode or of the reader view.
   void SetBrowserModeMenus(bool BrowserMode);
+  // Opens an address that comes from the current feed (an item's Link, the feed's
+  // HtmlUrl) in browser mode: resolved against the feed's XmlUrl, and only when it is a web
+  // address; anything else is refused with a status-bar note.
+  void OpenFeedAddress(const std::string& Address);
   void KeepEnterInPages();
+  // The given notifier, or the desktop's with the icon's balloon when it has no service;
+  // a click on the message shows the window.
+  void BuildNotifier();
 
   TMainWindowServices services_;
   TFlatMenuStyle* menuStyle_ = nullptr;
   std::unique_ptr<TSettings> settings_;
   std::unique_ptr<TFeedList> feedList_;
+  TFetchState fetchState_{TFetchState::DefaultPath()};
   std::shared_ptr<TFeed> currentFeed_;
   std::shared_ptr<TFeedItem> currentItem_;
   bool firstShow_ = true;
@@ -387,6 +427,9 @@ class TfmMain : public QMainWindow {
   TDownloader* activeRun_ = nullptr;
   bool closeAfterRun_ = false;
   bool refillPosted_ = false;
+  bool runStartedByItself_ = false;
+  bool trayHintPosted_ = false;
+  TNotifier* notifier_ = nullptr;
   // The half-height layout was applied before the window was laid out for real.
   bool halfHeightPending_ = false;
 };

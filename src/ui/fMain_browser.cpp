@@ -16,6 +16,7 @@
 #include "model/uRSS.h"
 #include "ui/fMain.h"
 #include "ui/uCaptionPanel.h"
+#include "ui/uFeedAddress.h"
 #include "ui/uFeedListBox.h"
 #include "ui/uProduct.h"
 #include "ui/uPrompts.h"
@@ -113,6 +114,10 @@ void TfmMain::WebBrowserNewWindow2(const QString&) {
   // The browser has already handed the address to the desktop; the window stays as it is.
 }
 
+void TfmMain::WebBrowserNavigationRefused(const QUrl& Url) {
+  StatusBar->showMessage(RefusedAddressNote(Url));
+}
+
 void TfmMain::KeepEnterInPages() {
   auto* filter = new TPageKeepsEnter(this);
   // The engine creates the widget that takes the keys when it needs one; it is caught
@@ -163,6 +168,8 @@ void TfmMain::EnterBrowserMode(bool BlankFirst) {
   halfHeightPending_ = false;
 
   SetBrowserModeMenus(true);
+  // The item's page is no longer on screen.
+  MarkAsReadTimer->stop();
 }
 
 void TfmMain::LeaveBrowserMode() {
@@ -178,6 +185,8 @@ void TfmMain::LeaveBrowserMode() {
   SetBrowserModeMenus(false);
   lbItems->setFocus();
   UpdateFeedAndItemView();
+  // The current item's page is on screen again, as if it had just been selected.
+  ArmMarkAsRead();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -198,19 +207,26 @@ void TfmMain::miHelpHomePageClick() {
   WebBrowser->Navigate(QString::fromLatin1(product::kHomePage));
 }
 
+void TfmMain::OpenFeedAddress(const std::string& Address) {
+  // Resolved first: the blank page's wait runs the event loop, which may replace the
+  // current feed.
+  const QUrl address = ResolveFeedAddress(Address, FeedBaseUrl(currentFeed_ ? currentFeed_->XmlUrl : ""));
+  if (!IsWebAddress(address)) {
+    StatusBar->showMessage(RefusedAddressNote(address));
+    return;
+  }
+  EnterBrowserMode(true);
+  WebBrowser->Navigate(address.toString(QUrl::FullyEncoded));
+}
+
 void TfmMain::OpenFeedWebSite() {
   if (!currentFeed_ || currentFeed_->HtmlUrl.empty()) return;
-  // Held: the blank page's wait runs the event loop, which may replace the current feed.
-  const std::string address = currentFeed_->HtmlUrl;
-  EnterBrowserMode(true);
-  WebBrowser->Navigate(ToDisplay(address));
+  OpenFeedAddress(currentFeed_->HtmlUrl);
 }
 
 void TfmMain::FollowItemLink() {
   if (!currentItem_ || currentItem_->Link.empty()) return;
-  const std::string address = currentItem_->Link;
-  EnterBrowserMode(true);
-  WebBrowser->Navigate(ToDisplay(address));
+  OpenFeedAddress(currentItem_->Link);
 }
 
 void TfmMain::SearchDirectory() {

@@ -52,6 +52,8 @@ void TfmMain::BuildMenus() {
                                   &TfmMain::miFileRemoveFeedClick);
   miFileFeedInfo = AddMenuEntry(miFile, "Feed Info", QKeySequence(Qt::ALT | Qt::Key_Return),
                                 &TfmMain::miFileFeedInfoClick);
+  miFileFeedInfo->setShortcuts(
+      {QKeySequence(Qt::ALT | Qt::Key_Return), QKeySequence(Qt::ALT | Qt::Key_Enter)});
   miFile->addSeparator();
   miFileImport = AddMenuEntry(miFile, "Import...", none, &TfmMain::miFileImportClick);
   miFileExport = AddMenuEntry(miFile, "Export...", none, &TfmMain::miFileExportClick);
@@ -99,6 +101,8 @@ void TfmMain::BuildMenus() {
   miToolsDownloadAll =
       AddMenuEntry(miTools, "Download All", QKeySequence(Qt::Key_F7), &TfmMain::miToolsDownloadAllClick);
   miToolsGo = AddMenuEntry(miTools, "Go", QKeySequence(Qt::Key_Return), &TfmMain::miToolsGoClick);
+  // The keypad's Enter is Enter too.
+  miToolsGo->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
   miToolsReload = AddMenuEntry(miTools, "Reload", QKeySequence(Qt::Key_F5), &TfmMain::miToolsReloadClick);
   miToolsBack = AddMenuEntry(miTools, "Back", none, &TfmMain::miToolsBackClick);
   miToolsForward = AddMenuEntry(miTools, "Forward", none, &TfmMain::miToolsForwardClick);
@@ -136,6 +140,20 @@ void TfmMain::BuildTray() {
   connect(CoolTrayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason Reason) {
     if (Reason == QSystemTrayIcon::DoubleClick || Reason == QSystemTrayIcon::Trigger) miTrayRestoreClick();
   });
+}
+
+void TfmMain::BuildNotifier() {
+  notifier_ = services_.Notifier;
+  if (!notifier_) {
+    auto* desktop = new TDesktopNotifier(this);
+    desktop->Fallback = [this](const QString& Summary, const QString& Body) {
+      if (TrayAvailable()) CoolTrayIcon->showMessage(Summary, Body, ProgramIcon());
+    };
+    notifier_ = desktop;
+  }
+  notifier_->OnClicked = [this] { miTrayRestoreClick(); };
+  // The balloon of the fallback is the icon's own message.
+  connect(CoolTrayIcon, &QSystemTrayIcon::messageClicked, this, &TfmMain::miTrayRestoreClick);
 }
 
 void TfmMain::ConnectCommands() {

@@ -9,9 +9,11 @@
 #include "model/uRSS.h"
 #include "settings/uSettings.h"
 #include "ui/fMain.h"
+
 #include "ui/uBulkUpdate.h"
 #include "ui/uFeedListBox.h"
 #include "ui/uListRules.h"
+#include "ui/uProduct.h"
 #include "ui/uPrompts.h"
 
 namespace skimbrook {
@@ -27,6 +29,7 @@ constexpr int kStatusNoteMs = 10'000;
 
 void TfmMain::UpdateFeedRow(int Index, TFeed& Feed) {
   if (QListWidgetItem* row = lbFeedList->item(Index)) row->setText(FeedRowText(Feed));
+  PostTrayHintUpdate();
 }
 
 void TfmMain::HookFeed(TFeed& Feed) {
@@ -163,6 +166,7 @@ void TfmMain::miFileRemoveFeedClick() {
     const QSignalBlocker blocker(lbFeedList);
     delete lbFeedList->takeItem(row);
   }
+  PostTrayHintUpdate();
   SelectFeedRow(std::min(row, lbFeedList->count() - 1));
   lbFeedListClick();
 }
@@ -247,7 +251,16 @@ void TfmMain::RunDownload(const std::vector<std::shared_ptr<TFeed>>& Feeds) {
   };
   activeRun_ = run.get();
   const TActiveRun active{*this};
+  const TUnreadSnapshot before(FeedList());
+  const bool startedByItself = runStartedByItself_;
   run->RunQueue();
+  if (!shutDown_) AnnounceNewItems(before, startedByItself);
+}
+
+void TfmMain::AnnounceNewItems(const TUnreadSnapshot& Before, bool StartedByItself) {
+  const TUnreadSnapshot::TGain gain = Before.GainSince(FeedList());
+  if (!ShouldNotify(gain, StartedByItself, Settings().ShowNotifications, isActiveWindow())) return;
+  notifier_->Notify(QString::fromLatin1(product::kName), NewItemsText(gain.Items, gain.Feeds));
 }
 
 void TfmMain::DownloadCurrentFeed() {
@@ -272,6 +285,12 @@ void TfmMain::DownloadAll() {
     if (!FeedList().Feeds(i)->XmlUrl.empty()) feeds.push_back(FeedList().Feeds(i));
   RunDownload(feeds);
   if (Settings().AutomaticallyDownload) StartAutoDownloadTimer();
+}
+
+void TfmMain::DownloadAllByItself() {
+  runStartedByItself_ = true;
+  DownloadAll();
+  runStartedByItself_ = false;
 }
 
 }  // namespace skimbrook

@@ -11,6 +11,7 @@
 #include "ui/fMain.h"
 #include "ui/uBulkUpdate.h"
 #include "ui/uCaptionPanel.h"
+#include "ui/uFeedAddress.h"
 #include "ui/uListRules.h"
 #include "ui/uWebBrowser.h"
 
@@ -80,11 +81,23 @@ void TfmMain::lbItemsClick() {
   else
     currentItem_.reset();
   UpdateFeedAndItemView();
-  if (currentItem_ && !currentItem_->IsRead) MarkAsReadTimer->start();
+  ArmMarkAsRead();
+}
+
+bool TfmMain::ItemPageOnScreen() const {
+  return !InBrowserMode() && isVisible() && !isMinimized();
+}
+
+void TfmMain::ArmMarkAsRead() {
+  MarkAsReadTimer->stop();
+  // An item counts as read only once its page has been seen: a refill in browser mode or
+  // in a hidden window waits until the page is shown.
+  if (currentItem_ && !currentItem_->IsRead && ItemPageOnScreen()) MarkAsReadTimer->start();
 }
 
 void TfmMain::MarkAsReadTimerTimer() {
   MarkAsReadTimer->stop();
+  if (!ItemPageOnScreen()) return;
   if (const std::shared_ptr<TFeedItem> item = currentItem_) item->SetRead(true);
 }
 
@@ -93,10 +106,10 @@ QString TfmMain::ContentPage(const TFeedItem* Item) {
          QStringLiteral("</html>");
 }
 
-void TfmMain::WriteContentPage(TWebBrowser& Browser, const QString& Page) {
+void TfmMain::WriteContentPage(TWebBrowser& Browser, const QString& Page, const QUrl& BaseUrl) {
   try {
     Browser.Navigate(QStringLiteral("about:blank"));
-    Browser.LoadFromText(Page);
+    Browser.LoadFromText(Page, BaseUrl);
   } catch (...) {
     // The pane keeps what it showed; a page that cannot be written is not worth a message.
   }
@@ -126,7 +139,9 @@ void TfmMain::UpdateFeedAndItemView() {
   }
   // In browser mode the pane shows the page the user went to; a refill (after a download,
   // say) must not replace it. Leaving browser mode writes the item's page.
-  if (!InBrowserMode()) WriteContentPage(*WebBrowser, ContentPage(item.get()));
+  // Relative links of the page point into the feed's site, as they do in the feed.
+  const QUrl base = currentFeed_ ? FeedBaseUrl(currentFeed_->XmlUrl) : QUrl();
+  if (!InBrowserMode()) WriteContentPage(*WebBrowser, ContentPage(item.get()), base);
 }
 
 void TfmMain::plFeedLinkClick() {

@@ -24,8 +24,8 @@ const QString& TipText(int Index) {
       QStringLiteral("To get the latest version of Skimbrook, visit the download page of its web site, ") +
           QLatin1String(product::kHomePage) + QStringLiteral("download.html."),
       QStringLiteral(
-          "To subscribe to a feed right click on the orange XML or RSS icon and select \"Subscribe "
-          "in Skimbrook\" from the context menu."),
+          "To subscribe to a feed click on its feed: link in your web browser and choose \"Subscribe "
+          "in Skimbrook\" when the browser asks which program to open it with."),
       QStringLiteral("To switch to browser mode press Ctrl-B or select \"Browser\" from the View menu."),
       QStringLiteral("To return from browser mode press Ctrl-B or select \"Browser\" from the View menu or "
                      "press the last button on the browser toolbar."),
@@ -65,8 +65,8 @@ const QString& TipText(int Index) {
           QStringLiteral("...\" from the File menu and enter a few keywords; the matches from ") +
           QLatin1String(product::kDirectoryHost) + QStringLiteral(" open in browser mode."),
       QStringLiteral(
-          "To copy the URL of a feed in Internet Explorer right click on the orange XML or RSS icon "
-          "and select \"Copy shortcut\" from the popup menu."),
+          "To copy the URL of a feed in your web browser right click on the orange XML or RSS icon "
+          "and select \"Copy link\" from the popup menu."),
   };
   return Tips[Index];
 }

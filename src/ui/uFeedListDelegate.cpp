@@ -16,6 +16,13 @@ QFont Bold(QFont Font) {
 
 // The dotted rule of a heading runs through the middle of the row.
 constexpr int kRuleOffset = 8;
+// Room kept free at the right end of a row.
+constexpr int kRightMargin = 2;
+
+// Text, shortened with an ellipsis to fit Width in the painter's font.
+QString Fitted(const QPainter& Painter, const QString& Text, int Width) {
+  return Painter.fontMetrics().elidedText(Text, Qt::ElideRight, std::max(Width, 0));
+}
 
 }  // namespace
 
@@ -51,8 +58,9 @@ void TFeedListDelegate::PaintHeading(QPainter& Painter, const QStyleOptionViewIt
   const int y = row.top() + kRuleOffset;
   Painter.drawLine(row.left() + 1, y, rightExclusive - 2, y);
 
-  const QString caption = QLatin1Char(' ') + Title + QLatin1Char(' ');
   Painter.setFont(Bold(Option.font));
+  const QString caption =
+      Fitted(Painter, QLatin1Char(' ') + Title + QLatin1Char(' '), row.width() - kRowTextLeft - kRightMargin);
   const int width = Painter.fontMetrics().horizontalAdvance(caption);
   Painter.setPen(colour);
   DrawOpaqueText(Painter, HeadingCaptionLeft(row.left(), rightExclusive, width), row.top() + kRowTextTop,
@@ -67,18 +75,22 @@ void TFeedListDelegate::PaintFeed(QPainter& Painter, const QStyleOptionViewItem&
   const int x = row.left() + kRowTextLeft;
   const int y = row.top() + kRowTextTop;
 
+  const int room = row.width() - kRowTextLeft - kRightMargin;
   Painter.setPen(highlighted ? RowCaptionText(Option) : QColor(0, 0, 0));
   if (Marker == QLatin1String("0")) {
     Painter.setFont(Option.font);
-    DrawOpaqueText(Painter, x, y, Title, background);
+    DrawOpaqueText(Painter, x, y, Fitted(Painter, Title, room), background);
     return;
   }
   Painter.setFont(Bold(Option.font));
-  const int width = Painter.fontMetrics().horizontalAdvance(Title);
-  DrawOpaqueText(Painter, x, y, Title, background);
+  // A title too long for the row is shortened, so that its count stays in view.
+  const QString count = QLatin1Char('(') + Marker + QLatin1Char(')');
+  const int countRoom = Painter.fontMetrics().horizontalAdvance(count) + (8 - kRowTextLeft);
+  const QString title = Fitted(Painter, Title, room - countRoom);
+  const int width = Painter.fontMetrics().horizontalAdvance(title);
+  DrawOpaqueText(Painter, x, y, title, background);
   Painter.setPen(highlighted ? RowCaptionText(Option) : QColor(0, 0, 255));
-  DrawOpaqueText(Painter, row.left() + 8 + width, y, QLatin1Char('(') + Marker + QLatin1Char(')'),
-                 background);
+  DrawOpaqueText(Painter, row.left() + 8 + width, y, count, background);
 }
 
 QSize TFeedListDelegate::sizeHint(const QStyleOptionViewItem& Option, const QModelIndex& Index) const {

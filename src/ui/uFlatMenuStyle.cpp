@@ -13,6 +13,8 @@ constexpr int kTextGap = 6;
 constexpr int kRightMargin = 20;
 constexpr int kItemHeight = 20;
 constexpr int kSeparatorHeight = 7;
+// The least room between an entry's caption and its shortcut.
+constexpr int kShortcutGap = 24;
 
 void DrawCheckMark(QPainter& Painter, const QRect& Column, const QColor& Colour) {
   Painter.save();
@@ -119,7 +121,13 @@ QSize TFlatMenuStyle::sizeFromContents(ContentsType Type, const QStyleOption* Op
       if (item->menuItemType == QStyleOptionMenuItem::Separator) return QSize(Size.width(), kSeparatorHeight);
       QFont font = item->font;
       if (item->menuItemType == QStyleOptionMenuItem::DefaultItem) font.setBold(true);
-      const int textWidth = QFontMetrics(font).horizontalAdvance(item->text.left(item->text.indexOf('\t')));
+      const qsizetype tab = item->text.indexOf('\t');
+      const QFontMetrics metrics(font);
+      int textWidth = metrics.horizontalAdvance(item->text.left(tab));
+      // The shortcuts of a menu stand in one column as wide as the widest of them.
+      if (tab >= 0)
+        textWidth += kShortcutGap + std::max(item->reservedShortcutWidth,
+                                             metrics.horizontalAdvance(item->text.mid(tab + 1)));
       const int width = kIconColumn + kTextGap + std::max(Size.width(), textWidth) + kRightMargin;
       return QSize(width, std::max(kItemHeight, Size.height() + 6));
     }

@@ -1,10 +1,15 @@
 #include "ui/uWebBrowser.h"
 
 #include <QBuffer>
+#include <QChildEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QUuid>
 #include <QVBoxLayout>
 #include <QWebEngineHistory>
+#include <QWebEngineLoadingInfo>
 #include <QWebEngineNewWindowRequest>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -14,18 +19,35 @@
 #include <QWebEngineUrlSchemeHandler>
 #include <QWebEngineView>
 #include <deque>
+#include <functional>
 #include <stdexcept>
 #include <utility>
+
+#include "ui/uFeedAddress.h"
 
 namespace skimbrook {
 
 namespace {
 
-// Pages given as text are served under this scheme. Its URLs have no host, so each page
-// gets an opaque origin: it can reach neither files nor other pages' storage.
+// Pages given as text are served under this scheme. It is registered so that each page has
+// an opaque origin of its own and so that no web content may load from it; the handler
+// answers only the browser's own loads on top of that.
 constexpr char kPageScheme[] = "skimbrook-page";
 // How many text pages stay available for the history (Back to an earlier item page).
 constexpr size_t kKeptPages = 16;
+
+// Written before every text page. The policy keeps the page from running script (also in
+// attributes such as onerror, whatever the engine's script setting is at the moment),
+// from loading frames or plugins and from submitting forms. The base makes relative
+// addresses point where the page came from rather than into the page scheme.
+QString PageHead(const QUrl& BaseUrl) {
+  QString head = QStringLiteral(
+      "<meta http-equiv=\"Content-Security-Policy\" "
+      "content=\"script-src 'none'; object-src 'none'; frame-src 'none'; form-action 'none'\">");
+  if (BaseUrl.isValid())
+    head += QStringLiteral("<base href=\"%1\">").arg(BaseUrl.toString(QUrl::FullyEncoded).toHtmlEscaped());
+  return head;
+}
 
 // Serves the pages handed to LoadFromText. setHtml cannot be used: it goes through a data
 // URL and fails silently above 2 MiB.
@@ -33,8 +55,9 @@ class TPageSchemeHandler : public QWebEngineUrlSchemeHandler {
  public:
   using QWebEngineUrlSchemeHandler::QWebEngineUrlSchemeHandler;
 
+  // Each page gets an address of its own that cannot be guessed from an earlier one.
   QUrl Store(QByteArray Page) {
-    const QString path = QStringLiteral("page-%1").arg(++counter_);
+    const QString path = QStringLiteral("page-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
     pages_.emplace_back(path, std::move(Page));
     while (pages_.size() > kKeptPages) pages_.pop_front();
     QUrl url;
@@ -44,6 +67,12 @@ class TPageSchemeHandler : public QWebEngineUrlSchemeHandler {
   }
 
   void requestStarted(QWebEngineUrlRequestJob* Job) override {
+    // A request from content (a page framing, fetching or opening another) names the
+    // content's origin; the browser's own loads and history moves name none.
+    if (!Job->initiator().isEmpty()) {
+      Job->fail(QWebEngineUrlRequestJob::RequestDenied);
+      return;
+    }
     const QString path = Job->requestUrl().path();
     for (const auto& [name, page] : pages_) {
       if (name != path) continue;
@@ -56,7 +85,6 @@ class TPageSchemeHandler : public QWebEngineUrlSchemeHandler {
   }
 
  private:
-  quint64 counter_ = 0;
   std::deque<std::pair<QString, QByteArray>> pages_;
 };
 
@@ -87,29 +115,137 @@ void FromEngine(THandler Handler) {
   }
 }
 
-// The page raises the before-navigate event for every navigation and switches scripts off
-// for text pages and on for everything else.
+// Navigations the browser itself starts: an address given to it, a move in its history, a
+// reload. A page without script cannot start any of these.
+bool IsBrowsersOwn(QWebEnginePage::NavigationType Type) {
+  return Type == QWebEnginePage::NavigationTypeTyped || Type == QWebEnginePage::NavigationTypeBackForward ||
+         Type == QWebEnginePage::NavigationTypeReload;
+}
+
+// The page decides every navigation. A text page cannot act by itself: of what it asks for,
+// only a user's click on a web link goes ahead (and the server redirects of that load).
+// Pages the user went to on the web navigate as in any browser. Every navigation that goes
+// ahead raises the before-navigate event, except the program's own load of a text page.
 class TPage : public QWebEnginePage {
  public:
-  TPage(QWebEngineProfile* Profile, QObject* Parent, std::function<void(const QUrl&, bool)> BeforeNavigate)
-      : QWebEnginePage(Profile, Parent), beforeNavigate_(std::move(BeforeNavigate)) {}
+  struct THooks {
+    std::function<void(const QUrl& Url, bool MainFrame)> BeforeNavigate;
+    std::function<void(const QUrl& Url)> Refused;
+  };
 
-  // The text page the program is loading itself; its own navigation raises no event.
-  void ExpectOwnLoad(const QUrl& Url) { ownLoad_ = Url; }
+  TPage(QWebEngineProfile* Profile, QObject* Parent, THooks Hooks)
+      : QWebEnginePage(Profile, Parent), hooks_(std::move(Hooks)) {
+    connect(this, &QWebEnginePage::loadingChanged, this, &TPage::LoadingChanged);
+  }
+
+  // The text page the program is loading itself.
+  void ExpectOwnLoad(const QUrl& Url) {
+    ownLoad_ = Url;
+    userInput_ = false;
+  }
+  // The user pressed a button or a key in the view: the next link navigation is theirs.
+  void NoteUserInput() { userInput_ = true; }
+
+  // True while the document shown is a text page, a blank page or none: it may not act.
+  bool ShowsTextPage() const {
+    const QUrl shown = history()->currentItem().url();
+    return shown.isEmpty() || shown.toString() == QLatin1String("about:blank") || IsTextPage(shown);
+  }
+
+  // A click on a link of a text page that the engine will not even ask about (javascript:,
+  // file:, data:) is reported here, from the address under the mouse.
+  void UserClickedAddress(const QUrl& Url) {
+    if (!ShowsTextPage() || Url.isEmpty() || IsWebAddress(Url)) return;
+    reportedClick_ = Url;
+    FromEngine([&] { hooks_.Refused(Url); });
+  }
 
  protected:
   bool acceptNavigationRequest(const QUrl& Url, NavigationType Type, bool IsMainFrame) override {
-    Q_UNUSED(Type);
-    if (IsMainFrame) settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, !IsTextPage(Url));
-    const bool own = IsMainFrame && Url == ownLoad_;
-    if (own) ownLoad_.clear();
-    if (!own) FromEngine([&] { beforeNavigate_(Url, IsMainFrame); });
+    if (IsMainFrame && !ownLoad_.isEmpty() && Url == ownLoad_) {
+      ownLoad_.clear();
+      webLoad_.clear();
+      settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+      return true;
+    }
+    const bool own = IsMainFrame && IsBrowsersOwn(Type);
+    // Only the program's own loads and history moves show a text page.
+    if (IsTextPage(Url) && !own) return false;
+    if (!own && ShowsTextPage() && !AllowedFromTextPage(Url, Type, IsMainFrame)) return false;
+    if (IsMainFrame) {
+      settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, !IsTextPage(Url));
+      webLoad_ = IsTextPage(Url) ? QUrl() : Url;
+    }
+    FromEngine([&] { hooks_.BeforeNavigate(Url, IsMainFrame); });
     return true;
   }
 
  private:
-  std::function<void(const QUrl&, bool)> beforeNavigate_;
+  bool AllowedFromTextPage(const QUrl& Url, NavigationType Type, bool IsMainFrame) {
+    // A frame's own load and anything a frame asks for.
+    if (!IsMainFrame) return false;
+    // The server redirects a load already under way (one the user or the program started).
+    if (Type == NavigationTypeRedirect && !webLoad_.isEmpty()) return true;
+    // Meta refresh, forms and anything else the page might start by itself.
+    if (Type != NavigationTypeLinkClicked || !userInput_) return false;
+    userInput_ = false;
+    if (IsWebAddress(Url)) return true;
+    if (Url != reportedClick_) FromEngine([&] { hooks_.Refused(Url); });
+    reportedClick_.clear();
+    return false;
+  }
+
+  void LoadingChanged(const QWebEngineLoadingInfo& Info) {
+    // A load that ended (also without a page: a 204 answer, a download) no longer lends
+    // its redirects to the page still shown.
+    if (Info.status() != QWebEngineLoadingInfo::LoadStartedStatus && Info.url() == webLoad_) webLoad_.clear();
+  }
+
+  THooks hooks_;
   QUrl ownLoad_;
+  // The web load under way, whose server redirects go ahead.
+  QUrl webLoad_;
+  bool userInput_ = false;
+  // The refused click already reported from the mouse, so that the engine's own request
+  // for it (mailto:, feed:) is not reported twice.
+  QUrl reportedClick_;
+};
+
+// Tells the page about the user's presses in the view. The engine puts its input widget
+// into the view when it needs one, so every child is watched as it arrives.
+class TUserInputWatch : public QObject {
+ public:
+  TUserInputWatch(QWebEngineView* View, TPage* Page, const QUrl* Hovered)
+      : QObject(View), page_(Page), hovered_(Hovered) {
+    View->installEventFilter(this);
+    for (QWidget* child : View->findChildren<QWidget*>()) child->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* Watched, QEvent* Event) override {
+    switch (Event->type()) {
+      case QEvent::ChildAdded:
+        if (auto* child = qobject_cast<QWidget*>(static_cast<QChildEvent*>(Event)->child()))
+          child->installEventFilter(this);
+        break;
+      case QEvent::MouseButtonPress:
+      case QEvent::KeyPress:
+        page_->NoteUserInput();
+        break;
+      case QEvent::MouseButtonRelease:
+        page_->NoteUserInput();
+        if (static_cast<QMouseEvent*>(Event)->button() == Qt::LeftButton)
+          page_->UserClickedAddress(*hovered_);
+        break;
+      default:
+        break;
+    }
+    return QObject::eventFilter(Watched, Event);
+  }
+
+ private:
+  TPage* page_;
+  const QUrl* hovered_;
 };
 
 class TWebEngineBrowser : public TWebBrowser {
@@ -120,17 +256,20 @@ class TWebEngineBrowser : public TWebBrowser {
     view_ = new QWebEngineView(this);
     QWebEngineProfile* profile = QWebEngineProfile::defaultProfile();
     PageSchemeHandler(profile);
-    page_ = new TPage(profile, view_, [this](const QUrl& Url, bool MainFrame) {
+    TPage::THooks hooks;
+    hooks.BeforeNavigate = [this](const QUrl& Url, bool MainFrame) {
       emit BeforeNavigate2(Url.toString(), MainFrame);
-    });
+    };
+    hooks.Refused = [this](const QUrl& Url) { emit NavigationRefused(Url); };
+    page_ = new TPage(profile, view_, std::move(hooks));
     view_->setPage(page_);
     layout->addWidget(view_);
+    new TUserInputWatch(view_, page_, &hovered_);
 
     connect(page_, &QWebEnginePage::loadStarted, this, &TWebEngineBrowser::PageLoadStarted);
     connect(page_, &QWebEnginePage::loadProgress, this, &TWebEngineBrowser::PageLoadProgress);
     connect(page_, &QWebEnginePage::loadFinished, this, &TWebEngineBrowser::PageLoadFinished);
-    connect(page_, &QWebEnginePage::linkHovered, this,
-            [this](const QString& Url) { FromEngine([&] { emit StatusTextChange(Url); }); });
+    connect(page_, &QWebEnginePage::linkHovered, this, &TWebEngineBrowser::PageLinkHovered);
     connect(page_, &QWebEnginePage::newWindowRequested, this, &TWebEngineBrowser::PageNewWindowRequested);
   }
 
@@ -156,13 +295,15 @@ class TWebEngineBrowser : public TWebBrowser {
 
   TReadyState ReadyState() const override { return readyState_; }
 
-  void LoadFromText(const QString& Html) override {
+  void LoadFromText(const QString& Html, const QUrl& BaseUrl) override {
     // A byte order mark makes the engine read the bytes as UTF-8 whatever the page says.
     QByteArray bytes("\xEF\xBB\xBF");
+    bytes += PageHead(BaseUrl).toUtf8();
     bytes += Html.toUtf8();
     const QUrl url = PageSchemeHandler(page_->profile()).Store(std::move(bytes));
     page_->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
     page_->ExpectOwnLoad(url);
+    hovered_.clear();
     readyState_ = Loading;
     page_->setUrl(url);
   }
@@ -174,8 +315,16 @@ class TWebEngineBrowser : public TWebBrowser {
   }
   void PageLoadFinished(bool) { readyState_ = Complete; }
 
+  void PageLinkHovered(const QString& Url) {
+    hovered_ = QUrl(Url);
+    FromEngine([&] { emit StatusTextChange(Url); });
+  }
+
   void PageNewWindowRequested(QWebEngineNewWindowRequest& Request) {
     const QUrl url = Request.requestedUrl();
+    // Only a window the user asked for with a click, on a web address, leaves the program;
+    // every other request is dropped (a script's, mailto:, feed:, file:, ...).
+    if (!Request.isUserInitiated() || !IsWebAddress(url)) return;
     FromEngine([&] { emit NewWindow2(url.toString()); });
     QDesktopServices::openUrl(url);
   }
@@ -183,6 +332,8 @@ class TWebEngineBrowser : public TWebBrowser {
   QWebEngineView* view_ = nullptr;
   TPage* page_ = nullptr;
   TReadyState readyState_ = Uninitialized;
+  // The address of the link under the mouse, or empty.
+  QUrl hovered_;
 };
 
 }  // namespace
@@ -190,6 +341,8 @@ class TWebEngineBrowser : public TWebBrowser {
 void RegisterPageScheme() {
   QWebEngineUrlScheme scheme(kPageScheme);
   scheme.setSyntax(QWebEngineUrlScheme::Syntax::Path);
+  // An opaque origin for every page, and no web content may load from the scheme.
+  scheme.setFlags(QWebEngineUrlScheme::NoAccessAllowed | QWebEngineUrlScheme::LocalScheme);
   QWebEngineUrlScheme::registerScheme(scheme);
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QString>
+#include <QUrl>
 #include <QWidget>
 
 namespace skimbrook {
@@ -27,19 +28,25 @@ class TWebBrowser : public QWidget {
   // Loads the current page again.
   virtual void Refresh() = 0;
   virtual TReadyState ReadyState() const = 0;
-  // Shows Html as the current page, whatever its size. The page is untrusted: no script
-  // runs in it and it has an origin of its own that reaches nothing else. Loading it raises
-  // no BeforeNavigate2; links and frames inside it do.
-  virtual void LoadFromText(const QString& Html) = 0;
+  // Shows Html as the current page, whatever its size; relative addresses in it resolve
+  // against BaseUrl when that is valid. The page is untrusted and cannot act by itself: no
+  // script runs in it, it has an opaque origin of its own that reaches nothing else, it
+  // loads no frames, and of its navigations only a user's click on a web link (http,
+  // https) goes ahead. Loading it raises no BeforeNavigate2.
+  virtual void LoadFromText(const QString& Html, const QUrl& BaseUrl) = 0;
 
  signals:
-  // Before every navigation, with its address; MainFrame is false for a frame inside the
-  // page. Never cancelled.
+  // Before every navigation that goes ahead, with its address; MainFrame is false for a
+  // frame inside a page.
   void BeforeNavigate2(const QString& Url, bool MainFrame);
   // The status text changed (the address of a hovered link, or empty).
   void StatusTextChange(const QString& Text);
-  // A page asked for a new window; the address has been handed to the desktop's browser.
+  // The user asked for a new window on a web address; it has been handed to the desktop's
+  // browser. Requests without a click, and for other schemes, are dropped.
   void NewWindow2(const QString& Url);
+  // The user clicked a link of a page given as text whose address is not a web address;
+  // it was not followed.
+  void NavigationRefused(const QUrl& Url);
 };
 
 // Registers the URL scheme that serves pages given as text. Must run before the

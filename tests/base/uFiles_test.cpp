@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <vector>
 
 #include "tools/TestSupport.h"
 
@@ -72,6 +73,71 @@ TEST_F(WriteFileAtomicTest, NewFileGetsRequestedModeButReplacedFileKeepsItsOwn) 
   WriteFileAtomic(shared, "y", 0600);
   ASSERT_EQ(::stat(shared.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0644u) << "a mode the user chose is left alone";
+}
+
+TEST_F(WriteFileAtomicTest, APrivateFileIsOwnerOnlyFromItsTemporaryFileOnWhateverTheOldMode) {
+  std::string path = dir.File("HKCU.reg");
+  WriteFileAtomic(path, "old");
+  ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+  std::vector<mode_t> temporaryModes;
+  SetWriteFaultHookForTests([&](size_t) {
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) {
+      struct stat st {};
+      if (entry.path() != path && ::stat(entry.path().c_str(), &st) == 0)
+        temporaryModes.push_back(st.st_mode & 0777);
+    }
+    return 0;
+  });
+  WritePrivateFileAtomic(path, "password");
+  SetWriteFaultHookForTests({});
+  EXPECT_EQ(temporaryModes, std::vector<mode_t>{0600});
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(ReadFileBytes(path), "password");
+}
+
+TEST_F(WriteFileAtomicTest, AProducedFileGetsItsPiecesInOrderOrNothingWhenProducingFails) {
+  std::string path = dir.File("feed.xml");
+  const std::string large(200 * 1024, 'L');
+  WriteFileAtomicFrom(path, [&](TFileSink& Sink) {
+    for (int i = 0; i < 100000; ++i) Sink.Write("ab");
+    Sink.Write(large);
+    Sink.Write("end");
+  });
+  std::string expected;
+  for (int i = 0; i < 100000; ++i) expected += "ab";
+  EXPECT_EQ(ReadFileBytes(path), expected + large + "end");
+
+  SetWriteFaultHookForTests([](size_t written) { return written >= 64 * 1024 ? EIO : 0; });
+  EXPECT_THROW(WriteFileAtomicFrom(path, [&](TFileSink& Sink) { Sink.Write(large); }), std::runtime_error);
+  SetWriteFaultHookForTests({});
+  EXPECT_THROW(WriteFileAtomicFrom(path,
+                                   [](TFileSink& Sink) {
+                                     Sink.Write("half");
+                                     throw std::logic_error("producer gave up");
+                                   }),
+               std::logic_error);
+  EXPECT_EQ(ReadFileBytes(path), expected + large + "end");
+  EXPECT_EQ(FilesIn(dir.Path()), 1u);
+}
+
+TEST_F(WriteFileAtomicTest, LeftoverTemporaryFilesOfAtomicWritesAreRemovedAndNothingElse) {
+  const std::vector<std::string> leftovers = {"default.opml.tmp-Ab3xY9", "httpexamplecomfeed.xml.tmp-000000"};
+  const std::vector<std::string> others = {"default.opml", "notes.tmp-abc12", "a.tmp-abcdef.txt",
+                                           "b.tmp-ab_cd1", ".tmp-abcdef",     "c.tmp-abcdefg"};
+  for (const auto& name : leftovers) test::WriteFile(dir.File(name), "partial");
+  for (const auto& name : others) test::WriteFile(dir.File(name), "keep");
+  std::filesystem::create_directory(dir.File("folder.tmp-abcdef"));
+  std::filesystem::create_symlink(dir.File("default.opml"), dir.File("link.tmp-abcdef"));
+
+  RemoveLeftoverTemporaryFiles(dir.Path());
+
+  for (const auto& name : leftovers) EXPECT_FALSE(test::Exists(dir.File(name))) << name;
+  for (const auto& name : others) EXPECT_EQ(ReadFileBytes(dir.File(name)), "keep") << name;
+  EXPECT_TRUE(std::filesystem::is_directory(dir.File("folder.tmp-abcdef")));
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.File("link.tmp-abcdef")));
+  RemoveLeftoverTemporaryFiles(dir.File("no such folder"));
 }
 
 TEST_F(WriteFileAtomicTest, MissingFolderRaisesWithPath) {

@@ -123,6 +123,28 @@ TEST_F(CurlHttpClientTest, RestartsTheReadTimeOutWithEveryByteReceived) {
   EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
 }
 
+TEST_F(CurlHttpClientTest, EndsATransferThatOutlastsTheTotalTimeOutWhileDataKeepsComing) {
+  server.ServeSlowly("/trickle.xml", std::string(1000, 'x'), 20ms);
+  TCurlLimits limits;
+  limits.FloorBytesPerSecond = 0;
+  limits.TotalTimeout = 500ms;
+  auto client = NewClient(limits);
+  QElapsedTimer clock;
+  clock.start();
+  EXPECT_THROW(client->Get(server.Url("/trickle.xml")), std::runtime_error);
+  EXPECT_GE(clock.elapsed(), 450);
+  EXPECT_LT(clock.elapsed(), 5000);
+}
+
+TEST(CurlLimits, ByDefaultAFeedBelowOneKiBPerSecondForHalfAMinuteOrLongerThanFiveMinutesFails) {
+  const TCurlLimits limits;
+  EXPECT_EQ(limits.FloorBytesPerSecond, 1024);
+  EXPECT_EQ(limits.FloorTime, 30s);
+  EXPECT_EQ(limits.TotalTimeout, 5min);
+  EXPECT_EQ(limits.ReadTimeout, 30s);
+  EXPECT_EQ(limits.MaxBodyBytes, 64ull * 1024 * 1024);
+}
+
 TEST_F(CurlHttpClientTest, FailsABodyOverTheCapWithOrWithoutAnnouncedLength) {
   TCurlLimits limits;
   limits.MaxBodyBytes = 1000;

@@ -141,6 +141,40 @@ TEST(ProgramRun, SigtermSavesTheListAndSettingsAndLeavesTheCachesAlone) {
     EXPECT_EQ(entry.path().filename().string().find("damaged"), std::string::npos) << entry.path();
 }
 
+// The hive is a folder, so the start cannot read the settings and shows an error; a
+// signal then (or just before) ends the program at once without writing the subscription
+// list it never read. Temporary files of interrupted writes are gone from the start on.
+TEST(ProgramRun, ASignalDuringTheStartEndsItWritingNothingTheStartHadNotRead) {
+  TTempDir home;
+  const std::string data = home.Path() + "data/";
+  const std::string config = home.Path() + "config";
+  std::filesystem::create_directories(data);
+  std::filesystem::create_directories(config + "/Skimbrook/HKCU.reg");
+  const std::string opml =
+      "<?xml version=\"1.0\"?><opml><body><outline title=\"Kept\" "
+      "xmlUrl=\"http://example.org/kept.xml\"/></body></opml>";
+  WriteFile(data + "default.opml", opml);
+  const std::vector<std::string> leftovers = {data + "default.opml.tmp-a1B2c3",
+                                              config + "/Skimbrook/HKCU.reg.tmp-Zz9Yy8"};
+  for (const std::string& leftover : leftovers) WriteFile(leftover, "half a write");
+  WriteFile(data + "notes.txt", "not the program's");
+
+  TProgram program({"SKIMBROOK_DATA=" + data, "XDG_CONFIG_HOME=" + config, "HOME=" + home.Path(),
+                    "XDG_DATA_HOME=" + home.Path() + "share", "XDG_CACHE_HOME=" + home.Path() + "cache",
+                    "QT_QPA_PLATFORM=offscreen"});
+  ASSERT_TRUE(program.Started());
+  ASSERT_TRUE(WaitFor([&] { return !Exists(leftovers[0]) && !Exists(leftovers[1]); }, 30s));
+  std::this_thread::sleep_for(1500ms);
+  program.Signal(SIGTERM);
+  EXPECT_EQ(program.WaitForExit(30s), 0);
+
+  EXPECT_EQ(ReadFile(data + "default.opml"), opml);
+  EXPECT_EQ(ReadFile(data + "notes.txt"), "not the program's");
+  EXPECT_TRUE(std::filesystem::is_directory(config + "/Skimbrook/HKCU.reg"));
+  for (const auto& entry : std::filesystem::directory_iterator(data))
+    EXPECT_EQ(entry.path().filename().string().find("default.opml."), std::string::npos) << entry.path();
+}
+
 }  // namespace
 
 }  // namespace skimbrook::test

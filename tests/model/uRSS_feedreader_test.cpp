@@ -215,6 +215,21 @@ TEST(FeedReader, DocumentLevelItemsComeBeforeChannelItems) {
   }
 }
 
+TEST(FeedReader, TakesTheFirstItemsOfADocumentUpToTheBoundInEitherDialect) {
+  std::string rssItems, atomEntries;
+  for (int i = 0; i < kMaxFeedItems + 3; ++i) {
+    rssItems += "<item><title>" + std::to_string(i) + "</title></item>";
+    atomEntries += "<entry><title>" + std::to_string(i) + "</title></entry>";
+  }
+  for (const std::string& document : {Rss(rssItems), "<feed>" + atomEntries + "</feed>"}) {
+    auto feed = Read(document);
+    ASSERT_EQ(feed->ItemCount(), kMaxFeedItems);
+    EXPECT_EQ(feed->Items(0).Title, "0");
+    EXPECT_EQ(feed->Items(kMaxFeedItems - 1).Title, std::to_string(kMaxFeedItems - 1));
+    EXPECT_EQ(feed->UnreadCount, kMaxFeedItems);
+  }
+}
+
 TEST(FeedReader, TitlesAreDecodedTwiceThenStrippedThenTrimmed) {
   auto feed =
       Read(Rss("<item><title>&lt;b&gt;Breaking&lt;/b&gt; news &#32;</title></item>"

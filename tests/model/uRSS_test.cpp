@@ -147,6 +147,35 @@ TEST_F(DataFolderTest, CacheFileNameKeepsLettersAndDigitsOfTheUrl) {
   EXPECT_EQ(TFeed("", "", "://-/?", "").CacheFileName(), InData(".xml"));
 }
 
+TEST_F(DataFolderTest, ACacheFileNameTooLongForTheFileSystemIsShortenedAndStillUsable) {
+  const std::string base = "http://example.com/";  // 16 letters and digits
+  const std::string fits = base + std::string(240 - 16, 'a');
+  EXPECT_EQ(TFeed("", "", fits, "").CacheFileName(), InData(AlphaNumOnly(fits) + ".xml"));
+
+  const std::string longer = base + std::string(400, 'a');
+  const std::string name = TFeed("", "", longer, "").CacheFileName().substr(DataFolder().size());
+  EXPECT_EQ(name.substr(0, 200), AlphaNumOnly(longer).substr(0, 200));
+  EXPECT_EQ(name[200], '-');
+  EXPECT_EQ(name.size(), 200 + 1 + 16 + 4u);
+  EXPECT_TRUE(name.ends_with(".xml"));
+  EXPECT_EQ(TFeed("", "", longer, "").CacheFileName(), TFeed("", "", longer, "").CacheFileName());
+  EXPECT_NE(TFeed("", "", longer + "/", "").CacheFileName(), TFeed("", "", longer, "").CacheFileName())
+      << "the hash is of the whole address";
+  EXPECT_NE(TFeed("", "", longer + "b", "").CacheFileName(), TFeed("", "", longer, "").CacheFileName());
+
+  // The longest names of both kinds can be saved, backed up and written atomically.
+  for (const std::string& url : {fits, longer}) {
+    TFeed feed("Long", "", url, "");
+    feed.AddItem(std::make_shared<TFeedItem>());
+    feed.SaveCache();
+    ASSERT_EQ(std::rename(feed.CacheFileName().c_str(), (feed.CacheFileName() + ".bak").c_str()), 0) << url;
+    feed.SaveCache();
+    feed.ApplyDownload();
+    EXPECT_EQ(feed.ItemCount(), 1) << url;
+    EXPECT_FALSE(FileExists(feed.CacheFileName() + ".bak")) << url;
+  }
+}
+
 TEST(DataFolder, GainsATrailingSlashOnlyWhenMissing) {
   SetDataFolder("/tmp/x");
   EXPECT_EQ(DataFolder(), "/tmp/x/");

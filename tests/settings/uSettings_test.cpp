@@ -142,11 +142,23 @@ TEST(TSettings, SaveThenLoadRestoresEveryField) {
   ExpectSameFields(TSettings(registry, kExecutable), saved);
 }
 
-TEST(TSettings, AValueOfAnotherTypeFailsTheLoadNamingIt) {
+TEST(TSettings, AValueOfAnotherTypeReadsAsItsDefaultIsNamedAndTheLoadGoesOn) {
   TMemoryRegistry typed(
-      "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Skimbrook\\1.0\\Form]\r\n\"Left\"=dword:00000010\r\n");
-  EXPECT_EQ(ErrorOf([&] { TSettings(typed, kExecutable); }), "Invalid data type for 'Left'");
-  EXPECT_FALSE(typed.KeyExists(kMenuEntry)) << "what follows the failing value is not done";
+      "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Skimbrook\\1.0\\Form]\r\n\"Left\"=\"7\"\r\n"
+      "\"Width\"=dword:00000320\r\n\r\n[HKEY_CURRENT_USER\\Software\\Skimbrook\\1.0\\Proxy]\r\n"
+      "\"Port\"=hex:00\r\n\r\n[HKEY_CURRENT_USER\\" +
+      kRunKey + "]\r\n\"skimbrook\"=dword:00000001\r\n");
+  TSettings settings(typed, kExecutable);
+  EXPECT_EQ(settings.Left, 7);
+  EXPECT_EQ(settings.Width, 0);
+  EXPECT_EQ(settings.ProxyPort, 80);
+  EXPECT_FALSE(settings.StartWithWindows);
+  EXPECT_EQ(settings.IgnoredValues(),
+            (std::vector<std::string>{"Form\\Width", "Proxy\\Port", kRunKey + "\\skimbrook"}));
+  EXPECT_TRUE(typed.KeyExists(kMenuEntry)) << "the rest of the load is done";
+  EXPECT_EQ(ErrorOf([&] { typed.ReadString("Software\\Skimbrook\\1.0\\Form", "Width"); }),
+            "Invalid data type for 'Width'")
+      << "the store itself still refuses the value";
 }
 
 TEST(TSettings, MovingTheExecutableRepointsTheMenuEntry) {
@@ -188,18 +200,43 @@ TEST_F(TSettingsOnHiveFile, SavedHiveMatchesTheReferenceAndReadsBackThroughAFres
   ExpectSameFields(TSettings(fresh, kExecutable), saved);
 }
 
-TEST_F(TSettingsOnHiveFile, AValueRetypedOnDiskFailsTheNextLoadAndLeavesTheRestUnread) {
+TEST_F(TSettingsOnHiveFile, AValueRetypedOnDiskReadsAsItsDefaultUntilTheNextSaveWritesItAsText) {
   TSettings settings(registry, kExecutable);
   settings.Left = 5;
+  settings.Top = 6;
+  settings.Width = 700;
   settings.Save();
   std::string text = ReadFile(hivePath);
-  size_t at = text.find("\"Top\"=\"0\"");
+  size_t at = text.find("\"Top\"=\"6\"");
   ASSERT_NE(at, std::string::npos);
   test::WriteFile(hivePath, text.replace(at, 9, "\"Top\"=hex:00"));
   settings.Left = settings.Width = 99;
-  EXPECT_EQ(ErrorOf([&] { settings.Load(); }), "Invalid data type for 'Top'");
+  settings.Load();
+  EXPECT_EQ(settings.Top, 0);
   EXPECT_EQ(settings.Left, 5);
-  EXPECT_EQ(settings.Width, 99);
+  EXPECT_EQ(settings.Width, 700) << "the values after it are read too";
+  EXPECT_EQ(settings.IgnoredValues(), std::vector<std::string>{"Form\\Top"});
+
+  settings.Save();
+  EXPECT_NE(ReadFile(hivePath).find("\"Top\"=\"0\""), std::string::npos);
+  settings.Load();
+  EXPECT_TRUE(settings.IgnoredValues().empty());
+}
+
+TEST_F(TSettingsOnHiveFile, AHiveLeftOpenToOthersIsOwnerOnlyAfterASaveChangedOrNot) {
+  TSettings settings(registry, kExecutable);
+  settings.ProxyPassword = "secret";
+  settings.Save();
+  for (bool change : {false, true}) {
+    SCOPED_TRACE(change);
+    ASSERT_EQ(::chmod(hivePath.c_str(), 0644), 0);
+    if (change) settings.ProxyPassword = "another secret";
+    settings.Save();
+    struct stat st {};
+    ASSERT_EQ(::stat(hivePath.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+  }
+  EXPECT_EQ(TSettings(registry, kExecutable).ProxyPassword, "another secret");
 }
 
 TEST_F(TSettingsOnHiveFile, StartingAndSavingWriteTheFileOnceAtMost) {

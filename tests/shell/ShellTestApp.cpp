@@ -56,6 +56,7 @@ int main(int argc, char** argv) {
   using namespace skimbrook;
   const TStartOutcome start = HandleStartSwitches(argc, argv);
   if (start.Exit) return start.ExitCode;
+  const QStringList arguments = CommandLineArguments(argc, argv);
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Skimbrook"));
   QMainWindow* window = nullptr;
@@ -63,7 +64,7 @@ int main(int argc, char** argv) {
     if (!window) throw std::runtime_error("No main window yet");
     AddFeed(Url);
   });
-  if (FindAndActivateRunningCopy(QApplication::arguments().mid(1))) return 0;
+  if (FindAndActivateRunningCopy(arguments)) return 0;
   TouchDataAndSettings();
   window = new QMainWindow;
   window->setWindowTitle(QStringLiteral("Skimbrook v.1.0"));

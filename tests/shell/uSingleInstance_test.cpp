@@ -118,6 +118,12 @@ TEST_P(LaterCopyTest, ForwardsItsArgumentsJoinedByBlanksAndEnds) {
   ExpectDataAndSettingsUntouched();
 }
 
+TEST_P(LaterCopyTest, ForwardsTheOptionsTheToolkitTakesForItselfToo) {
+  EXPECT_EQ(StartLaterCopy({"-reverse", "-style", "fusion", "feed:x"}), 0) << stderr_.toStdString();
+  EXPECT_EQ(refills_, QStringList({"-reverse -style fusion feed:x"}));
+  ExpectDataAndSettingsUntouched();
+}
+
 TEST_P(LaterCopyTest, WithoutArgumentsBringsTheRunningCopyForwardWithoutARefill) {
   window_->showMinimized();
   EXPECT_EQ(StartLaterCopy({}), 0) << stderr_.toStdString();

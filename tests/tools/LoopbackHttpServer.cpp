@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
 
@@ -169,6 +170,7 @@ LoopbackHttpServer::~LoopbackHttpServer() {
     stopping_ = true;
     for (int fd : openFds_) ::shutdown(fd, SHUT_RDWR);
   }
+  stoppingChanged_.notify_all();
   char wake = 0;
   (void)!::write(wakePipe_[1], &wake, 1);
   acceptThread_.join();
@@ -240,6 +242,32 @@ void LoopbackHttpServer::ServeHuge(const std::string& Path, std::uint64_t Bytes,
   r.Kind = TRouteKind::Huge;
   r.HugeBytes = Bytes;
   r.AnnounceLength = AnnounceLength;
+  SetRoute(Path, std::move(r));
+}
+
+void LoopbackHttpServer::ServeChunked(const std::string& Path, std::string Body, size_t ChunkBytes) {
+  TRoute r;
+  r.Kind = TRouteKind::Chunked;
+  r.Body = std::move(Body);
+  r.ChunkBytes = std::max<size_t>(ChunkBytes, 1);
+  SetRoute(Path, std::move(r));
+}
+
+void LoopbackHttpServer::ServeEndless(const std::string& Path, size_t ChunkBytes) {
+  TRoute r;
+  r.Kind = TRouteKind::Endless;
+  r.ChunkBytes = std::max<size_t>(ChunkBytes, 1);
+  SetRoute(Path, std::move(r));
+}
+
+void LoopbackHttpServer::ServeRepeated(const std::string& Path, std::string Head, std::string Unit,
+                                       std::uint64_t Count, std::string Tail) {
+  TRoute r;
+  r.Kind = TRouteKind::Repeated;
+  r.Head = std::move(Head);
+  r.Body = std::move(Unit);
+  r.Count = Count;
+  r.Tail = std::move(Tail);
   SetRoute(Path, std::move(r));
 }
 
@@ -405,10 +433,14 @@ bool LoopbackHttpServer::Answer(int Fd, const Request& Req) {
     case TRouteKind::Slow:
       if (!SendAll(Fd, withLength(route.Body.size()))) return false;
       for (char c : route.Body) {
-        std::this_thread::sleep_for(route.Interval);
-        if (!SendAll(Fd, std::string_view(&c, 1))) return false;
+        if (!Pause(route.Interval) || !SendAll(Fd, std::string_view(&c, 1))) return false;
       }
       return true;
+    case TRouteKind::Chunked:
+    case TRouteKind::Endless:
+      return SendChunked(Fd, route);
+    case TRouteKind::Repeated:
+      return SendRepeated(Fd, route);
     case TRouteKind::Huge: {
       std::string head = route.AnnounceLength ? withLength(route.HugeBytes)
                                               : StatusLineAndHeaders(route.Status, route.Headers) +
@@ -426,6 +458,62 @@ bool LoopbackHttpServer::Answer(int Fd, const Request& Req) {
     }
   }
   return false;
+}
+
+namespace {
+
+// "<size in hex>\r\n<data>\r\n", one chunk of chunked transfer encoding.
+void AppendChunk(std::string& Out, std::string_view Data) {
+  char size[32];
+  std::snprintf(size, sizeof size, "%zx\r\n", Data.size());
+  Out += size;
+  Out += Data;
+  Out += "\r\n";
+}
+
+}  // namespace
+
+bool LoopbackHttpServer::SendChunked(int Fd, const TRoute& Route) {
+  auto headers = Route.Headers;
+  headers.push_back({"Transfer-Encoding", "chunked"});
+  if (!SendAll(Fd, StatusLineAndHeaders(Route.Status, headers) + "\r\n")) return false;
+  constexpr size_t kBatch = 64 * 1024;
+  const bool endless = Route.Kind == TRouteKind::Endless;
+  const std::string filler(Route.ChunkBytes, 'x');
+  std::string batch;
+  for (size_t sent = 0; endless || sent < Route.Body.size();) {
+    batch.clear();
+    while (batch.size() < kBatch && (endless || sent < Route.Body.size())) {
+      std::string_view chunk =
+          endless ? std::string_view(filler) : std::string_view(Route.Body).substr(sent, Route.ChunkBytes);
+      AppendChunk(batch, chunk);
+      sent += chunk.size();
+    }
+    if (!SendAll(Fd, batch)) return false;
+  }
+  return SendAll(Fd, "0\r\n\r\n");
+}
+
+bool LoopbackHttpServer::SendRepeated(int Fd, const TRoute& Route) {
+  const std::uint64_t length = Route.Head.size() + Route.Body.size() * Route.Count + Route.Tail.size();
+  auto headers = Route.Headers;
+  headers.push_back({"Content-Length", std::to_string(length)});
+  if (!SendAll(Fd, StatusLineAndHeaders(Route.Status, headers) + "\r\n" + Route.Head)) return false;
+  std::string block;
+  const std::uint64_t perBlock =
+      std::max<std::uint64_t>(1, 256 * 1024 / std::max<size_t>(Route.Body.size(), 1));
+  for (std::uint64_t i = 0; i < std::min(perBlock, Route.Count); ++i) block += Route.Body;
+  for (std::uint64_t left = Route.Count; left > 0;) {
+    const std::uint64_t copies = std::min(left, perBlock);
+    if (!SendAll(Fd, std::string_view(block.data(), copies * Route.Body.size()))) return false;
+    left -= copies;
+  }
+  return SendAll(Fd, Route.Tail);
+}
+
+bool LoopbackHttpServer::Pause(std::chrono::milliseconds Interval) const {
+  std::unique_lock lock(mutex_);
+  return !stoppingChanged_.wait_for(lock, Interval, [&] { return stopping_; });
 }
 
 void LoopbackHttpServer::HoldUntilClosed(int Fd) {

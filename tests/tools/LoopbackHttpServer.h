@@ -74,8 +74,19 @@ class LoopbackHttpServer {
   // Sends the headers announcing Body's full length and the first SentBytes of Body,
   // then nothing more, holding the connection as Stall does.
   void StallAfter(const std::string& Path, std::string Body, size_t SentBytes);
-  // Sends the headers, then Body one byte at a time with Interval between bytes.
+  // Sends the headers, then Body one byte at a time with Interval between bytes. The
+  // server's end cuts a wait short.
   void ServeSlowly(const std::string& Path, std::string Body, std::chrono::milliseconds Interval);
+  // Sends Body with chunked transfer encoding in chunks of ChunkBytes (the last may be
+  // shorter), many chunks to a write so that the client meets them at full speed.
+  void ServeChunked(const std::string& Path, std::string Body, size_t ChunkBytes);
+  // Sends chunks of ChunkBytes bytes of "x" with chunked transfer encoding and never ends,
+  // until the client closes the connection or the server stops.
+  void ServeEndless(const std::string& Path, size_t ChunkBytes);
+  // Streams Head, Count copies of Unit, then Tail, with Content-Length, without building
+  // the body: a large body of one repeated piece (line feeds, empty items).
+  void ServeRepeated(const std::string& Path, std::string Head, std::string Unit, std::uint64_t Count,
+                     std::string Tail);
   // Streams a body of Bytes bytes (lines of printable text) without keeping it in memory.
   // With AnnounceLength the headers carry Content-Length; otherwise the body ends when
   // the server closes the connection.
@@ -102,7 +113,7 @@ class LoopbackHttpServer {
   bool WaitForRequests(size_t Count, std::chrono::milliseconds Timeout) const;
 
  private:
-  enum class TRouteKind { Body, Stall, StallAfter, Slow, Huge, Close };
+  enum class TRouteKind { Body, Stall, StallAfter, Slow, Huge, Close, Chunked, Endless, Repeated };
   struct TRoute {
     TRouteKind Kind = TRouteKind::Body;
     int Status = 200;
@@ -112,6 +123,9 @@ class LoopbackHttpServer {
     std::chrono::milliseconds Interval{0};
     std::uint64_t HugeBytes = 0;
     bool AnnounceLength = true;
+    size_t ChunkBytes = 1;
+    std::string Head, Tail;  // around Count copies of Body (Repeated)
+    std::uint64_t Count = 0;
   };
   struct TWorker {
     std::thread Thread;
@@ -124,6 +138,11 @@ class LoopbackHttpServer {
   // Answers one request; false when the connection must end afterwards.
   bool Answer(int Fd, const Request& Req);
   bool ProxyAuthorized(const Request& Req) const;
+  // The answers of the streaming routes; false when the connection must end afterwards.
+  bool SendChunked(int Fd, const TRoute& Route);
+  bool SendRepeated(int Fd, const TRoute& Route);
+  // Waits for Interval; false when the server stops meanwhile.
+  bool Pause(std::chrono::milliseconds Interval) const;
   void HoldUntilClosed(int Fd);
   void ReapFinishedWorkers();
 
@@ -134,6 +153,7 @@ class LoopbackHttpServer {
 
   mutable std::mutex mutex_;
   mutable std::condition_variable requestArrived_;
+  mutable std::condition_variable stoppingChanged_;
   bool stopping_ = false;
   std::map<std::string, TRoute> routes_;
   std::optional<std::string> proxyCredentials_;  // "Basic <base64>"

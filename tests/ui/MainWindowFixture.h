@@ -54,10 +54,15 @@ class TFakeWebBrowser : public TWebBrowser {
   }
   void Refresh() override { ++Refreshes; }
   TReadyState ReadyState() const override { return State; }
-  void LoadFromText(const QString& Html) override { Pages << Html; }
+  void LoadFromText(const QString& Html, const QUrl& BaseUrl) override {
+    Pages << Html;
+    Bases << BaseUrl.toString();
+  }
 
   QStringList Navigations;
   QStringList Pages;
+  // The base address each page was given.
+  QStringList Bases;
   int EarlierPages = 0;
   int LaterPages = 0;
   int Refreshes = 0;
@@ -111,6 +116,13 @@ class TScriptedDownloader : public TDownloader {
  private:
   TDownloadScript& script_;
   size_t index_;
+};
+
+// A notifier that remembers what it was asked to show.
+class TRecordingNotifier : public TNotifier {
+ public:
+  void Notify(const QString& Summary, const QString& Body) override { Shown << Summary + ": " + Body; }
+  QStringList Shown;
 };
 
 class MainWindowTest : public ::testing::Test {
@@ -195,6 +207,7 @@ class MainWindowTest : public ::testing::Test {
       return proxyAnswer;
     };
     services.TrayAvailable = trayAvailable;
+    services.Notifier = &notifier;
     services.OpenExternalUrl = [this](const QUrl& Url) { events << Url.toString(); };
     return services;
   }
@@ -219,6 +232,7 @@ class MainWindowTest : public ::testing::Test {
   TMemoryRegistry registry;
   TScriptedPrompts prompts;
   TDownloadScript downloads;
+  TRecordingNotifier notifier;
   QStringList events;
   std::function<bool(TSettings&)> onOptions;
   std::function<void()> onTip;

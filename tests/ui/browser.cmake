@@ -2,7 +2,7 @@
 # the import/export dialog itself, and browser mode once more over the real web engine.
 skimbrook_add_test(ui_browser_mode_tests
   SOURCES UiTestMain.cpp MainWindowFixture.cpp MainWindowFixture.h fMain_browser_test.cpp
-          fMain_impexp_test.cpp fImpExp_test.cpp
+          fMain_impexp_test.cpp fImpExp_test.cpp uFeedAddress_test.cpp
   LIBS skimbrook_ui Qt6::Test
   LABELS gui)
 

@@ -1,17 +1,24 @@
 // Browser mode over the real web engine: a link clicked in an item page, Back through the
-// history to the reader view, and a command that blanks the page before it opens one.
+// history to the reader view, a command that blanks the page before it opens one, and item
+// pages that cannot take the window anywhere by themselves.
 #include <QApplication>
 #include <QImage>
 #include <QLineEdit>
+#include <QStatusBar>
 #include <QTest>
 #include <QToolButton>
 
 #include "MainWindowFixture.h"
 #include "tools/LoopbackHttpServer.h"
+#include "ui/uFeedAddress.h"
 
 namespace skimbrook::test {
 
 namespace {
+
+// Colours no browser draws by itself mark the two pages.
+const QColor kItemColour(0, 200, 100);
+const QColor kLinkedColour(20, 40, 160);
 
 class BrowserModeOverTheEngine : public MainWindowTest {
  protected:
@@ -48,6 +55,28 @@ class BrowserModeOverTheEngine : public MainWindowTest {
         [&] { return window->WebBrowser->ReadyState() == TWebBrowser::Complete && Shows(Colour); }, 30000);
   }
 
+  // Clicks the middle of the page, the mouse moved there first as a hand would, until Done.
+  bool ClickPageUntil(const std::function<bool()>& Done) {
+    QWidget* page = PageWidget();
+    for (int tries = 0; tries < 20; ++tries) {
+      // A move the page sees as one: from elsewhere onto the middle.
+      const QPoint middle = page->rect().center() + QPoint(tries % 7, 0);
+      QTest::mouseMove(page, middle - QPoint(20, 20));
+      QTest::mouseMove(page, middle);
+      QTest::qWait(100);
+      QTest::mouseClick(page, Qt::LeftButton, {}, middle);
+      if (QTest::qWaitFor(Done, 500)) return true;
+    }
+    return false;
+  }
+
+  // Shows Description as the current item's page and waits until it is there.
+  bool ShowItem(const std::string& Description) {
+    window->CurrentItem()->Description = Description;
+    window->UpdateFeedAndItemView();
+    return Settles(kItemColour);
+  }
+
   // Presses Back and waits until the browser has gone there, or the window has left
   // browser mode.
   void PressBackAndSettle() {
@@ -60,10 +89,6 @@ class BrowserModeOverTheEngine : public MainWindowTest {
 
   LoopbackHttpServer server;
 };
-
-// Colours no browser draws by itself mark the two pages.
-const QColor kItemColour(0, 200, 100);
-const QColor kLinkedColour(20, 40, 160);
 
 TEST_F(BrowserModeOverTheEngine, ALinkInAnItemPageEntersBrowserModeAndBackReturnsToTheReaderView) {
   const QString linked = QString::fromStdString(server.Url("/linked"));
@@ -105,6 +130,41 @@ TEST_F(BrowserModeOverTheEngine, ALinkInAnItemPageEntersBrowserModeAndBackReturn
   EXPECT_TRUE(window->InBrowserMode());
   EXPECT_FALSE(window->navigatingInternally);
   EXPECT_TRUE(Settles(kLinkedColour));
+}
+
+TEST_F(BrowserModeOverTheEngine, AnItemPageCannotLeaveByItselfAndItsLinksOpenOnlyOnTheWeb) {
+  const std::string feed = server.Url("/feeds/news.xml");
+  server.Serve("/story/12", "<html><body style='margin:0;background:rgb(20,40,160)'>story</body></html>");
+  WriteSubscriptions({{"News", feed}});
+  WriteCache(feed, {"One"});
+  OpenWithEngine();
+  ClickFeedRow(0);
+  const std::string wholePage = "style='display:block;width:100%;height:3000px;background:rgb(0,200,100)'";
+  // Relative addresses, in the refresh and in the link, point into the feed's site.
+  ASSERT_TRUE(ShowItem("<meta http-equiv='refresh' content='0;url=/refreshed'><a href='/story/12' " +
+                       wholePage + ">the whole story</a>"));
+  QTest::qWait(1500);
+  EXPECT_FALSE(window->InBrowserMode());
+  EXPECT_EQ(server.RequestCount(), 0u) << "the refresh was refused";
+
+  ASSERT_TRUE(ClickPageUntil([&] { return window->InBrowserMode(); }));
+  EXPECT_EQ(window->ebURL->text(), QString::fromStdString(server.Url("/story/12")));
+  EXPECT_TRUE(Settles(kLinkedColour));
+  ASSERT_GE(server.RequestCount(), 1u);
+  EXPECT_EQ(server.Requests().front().Path, "/story/12");
+
+  window->sbBrowserClose->click();
+  for (const char* refused : {"file:///etc/hostname", "javascript:void(0)"}) {
+    SCOPED_TRACE(refused);
+    window->StatusBar->clearMessage();
+    ASSERT_TRUE(ShowItem(std::string("<a href='") + refused + "' " + wholePage + ">x</a>"));
+    // The note, not the hovered address, which the status bar shows too.
+    const QString note = RefusedAddressNote(QUrl(refused));
+    ASSERT_TRUE(note.contains(QString::fromLatin1(refused).section(':', 0, 0) + ':'));
+    EXPECT_TRUE(ClickPageUntil([&] { return window->StatusBar->currentMessage() == note; }))
+        << window->StatusBar->currentMessage().toStdString();
+    EXPECT_FALSE(window->InBrowserMode());
+  }
 }
 
 TEST_F(BrowserModeOverTheEngine, EnterOnAButtonOfThePagePressesItInsteadOfGoing) {

@@ -12,6 +12,7 @@
 
 #include "MainWindowFixture.h"
 #include "ui/uCaptionPanel.h"
+#include "ui/uFeedAddress.h"
 #include "ui/uFeedListBox.h"
 #include "ui/uProduct.h"
 
@@ -345,6 +346,49 @@ TEST_F(BrowserMode, FeedWebSiteAndFollowLinkOpenTheirAddressesOrDoNothingWithout
   EXPECT_EQ(browser->Navigations.size(), navigations);
 }
 
+TEST_F(BrowserMode, LinksFromTheFeedResolveAgainstItsAddressAndOnlyWebOnesOpen) {
+  OpenShown();
+  EXPECT_EQ(browser->Bases.last(), "http://example.org/news") << "the item page's relative links too";
+  const std::shared_ptr<TFeedItem> item = window->CurrentItem();
+  item->Link = "/story/12";
+  window->miViewFollowLink->trigger();
+  EXPECT_TRUE(InBrowserMode());
+  EXPECT_EQ(browser->Navigations.last(), "http://example.org/story/12");
+  EXPECT_EQ(item->Link, "/story/12") << "the stored text stays";
+  window->sbBrowserClose->click();
+
+  window->CurrentFeed()->HtmlUrl = "about/";
+  window->plFeedLinkClick();
+  EXPECT_EQ(browser->Navigations.last(), "http://example.org/about/");
+  window->sbBrowserClose->click();
+
+  // Which schemes are refused is the address rules' test; here the window's answer.
+  item->Link = "file:///etc/passwd";
+  const int navigations = browser->Navigations.size();
+  window->plItemLinkClick();
+  EXPECT_FALSE(InBrowserMode());
+  EXPECT_EQ(browser->Navigations.size(), navigations);
+  EXPECT_EQ(window->StatusBar->currentMessage(), RefusedAddressNote(QUrl("file:///etc/passwd")));
+  window->CurrentFeed()->HtmlUrl = "feed:http://example.org/other.xml";
+  window->miViewFeedWebSite->trigger();
+  EXPECT_FALSE(InBrowserMode());
+  EXPECT_EQ(window->StatusBar->currentMessage(),
+            RefusedAddressNote(QUrl("feed:http://example.org/other.xml")));
+}
+
+TEST_F(BrowserMode, KeypadEnterActsAsEnter) {
+  OpenShown();
+  window->lbItems->setFocus();
+  QTest::keyClick(window->lbItems, Qt::Key_Enter, Qt::AltModifier | Qt::KeypadModifier);
+  EXPECT_TRUE(events.contains("info Cached")) << "Alt+Enter: Feed Info";
+  ClickLinkInPage();
+  ProcessEvents();
+  window->ebURL->setFocus();
+  window->ebURL->setText("example.org/typed");
+  QTest::keyClick(window->ebURL, Qt::Key_Enter, Qt::KeypadModifier);
+  EXPECT_EQ(browser->Navigations.last(), "example.org/typed");
+}
+
 TEST_F(BrowserMode, StatusTextShowsInBothViewsAndNewWindowsLeaveTheModeAlone) {
   Open();
   emit browser->StatusTextChange("http://example.org/hovered");
@@ -356,6 +400,8 @@ TEST_F(BrowserMode, StatusTextShowsInBothViewsAndNewWindowsLeaveTheModeAlone) {
   EXPECT_EQ(window->StatusBar->currentMessage(), "http://example.org/other");
   emit browser->NewWindow2("http://example.org/popup");
   EXPECT_TRUE(InBrowserMode());
+  emit browser->NavigationRefused(QUrl("javascript:alert(1)"));
+  EXPECT_TRUE(window->StatusBar->currentMessage().contains("javascript:"));
 }
 
 TEST_F(BrowserMode, ARefillWhileBrowsingKeepsThePageUntilTheReaderViewReturns) {
@@ -371,8 +417,23 @@ TEST_F(BrowserMode, ARefillWhileBrowsingKeepsThePageUntilTheReaderViewReturns) {
   EXPECT_EQ(ItemLines(), QStringList({"+Fresh"}));
   EXPECT_EQ(browser->Pages.size(), pages) << "the page the user went to stays";
   EXPECT_TRUE(InBrowserMode());
+  EXPECT_FALSE(window->MarkAsReadTimer->isActive()) << "the new item's page has not been shown";
+  window->MarkAsReadTimerTimer();
+  EXPECT_EQ(ItemLines(), QStringList({"+Fresh"}));
   window->sbBrowserClose->click();
   EXPECT_EQ(browser->Pages.last(), "<html><p>Fresh</p></html>");
+  EXPECT_TRUE(window->MarkAsReadTimer->isActive()) << "shown now, as if just selected";
+  window->MarkAsReadTimerTimer();
+  EXPECT_EQ(ItemLines(), QStringList({"-Fresh"}));
+}
+
+TEST_F(BrowserMode, EnteringBrowserModeStopsTheCountOfTheItemThatWasShown) {
+  OpenShown();
+  ASSERT_TRUE(window->MarkAsReadTimer->isActive());
+  ClickLinkInPage();
+  EXPECT_FALSE(window->MarkAsReadTimer->isActive());
+  window->MarkAsReadTimerTimer();
+  EXPECT_EQ(ItemLines(), QStringList({"+One", "+Two"}));
 }
 
 TEST_F(BrowserMode, ExitInBrowserModeSavesTheViewTicksNotWhatBrowserModeShows) {

@@ -45,6 +45,8 @@ class Items : public MainWindowTest {
     WriteCache("http://example.org/news", {"One", "Two", "*Three"});
     WriteCache("http://read/", {"*Old"});
     Open();
+    // An item is read only once its page has been on screen.
+    window->show();
     ClickFeedRow(0);
   }
 };
@@ -90,6 +92,30 @@ TEST_F(Items, SelectingAnUnreadItemMarksItReadAfterTheDelay) {
   EXPECT_NE(ReadFile(window->CurrentFeed()->CacheFileName()).find("isRead"), std::string::npos);
   EXPECT_NE(DefaultOpml(), opmlBefore) << "the count reaches default.opml at once";
   EXPECT_NE(DefaultOpml().find("unreadCount=\"1\""), std::string::npos);
+}
+
+TEST_F(Items, AnItemCountsAsReadOnlyWhileItsPageIsOnScreen) {
+  ASSERT_TRUE(window->MarkAsReadTimer->isActive());
+  window->hide();  // as to the notification area
+  EXPECT_FALSE(window->MarkAsReadTimer->isActive());
+  window->MarkAsReadTimerTimer();
+  EXPECT_FALSE(window->CurrentItem()->IsRead) << "a count that fires late finds the page hidden";
+  window->FillItemList();  // the hourly download refills the list
+  EXPECT_FALSE(window->MarkAsReadTimer->isActive());
+  window->show();
+  EXPECT_TRUE(window->MarkAsReadTimer->isActive()) << "showing the window counts as selecting the item";
+
+  window->showMinimized();
+  ProcessEvents();
+  EXPECT_FALSE(window->MarkAsReadTimer->isActive());
+  window->lbItems->setCurrentRow(1);
+  EXPECT_FALSE(window->MarkAsReadTimer->isActive());
+  window->MarkAsReadTimerTimer();
+  window->showNormal();
+  ProcessEvents();
+  ASSERT_TRUE(window->MarkAsReadTimer->isActive());
+  window->MarkAsReadTimerTimer();
+  EXPECT_EQ(ItemLines(), QStringList({"+One", "-Two", "-Three"}));
 }
 
 TEST_F(Items, MovingOnBeforeTheDelayLeavesTheFirstItemUnread) {

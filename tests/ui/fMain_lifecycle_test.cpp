@@ -220,22 +220,47 @@ TEST_F(Lifecycle, ShutdownWithRememberFormStoresTheCurrentGeometry) {
   EXPECT_EQ(StoredSetting("Form", "Splitter2"), std::to_string(window->plTopRight->height()));
 }
 
+// A store whose file exists but cannot be read, as the hive file store behaves then.
+class TUnreadableRegistry : public TMemoryRegistry {
+ public:
+  std::optional<std::string> ReadString(const std::string&, const std::string& Name) override {
+    throw std::runtime_error("Failed to get data for '" + Name + "'");
+  }
+};
+
 TEST_F(Lifecycle, AStartThatCannotReadTheSettingsReportsItAndNeverOverwritesTheList) {
-  registry = TMemoryRegistry(
-      "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Skimbrook\\1.0\\Form]\n\"Left\"=dword:00000001\n");
+  TUnreadableRegistry unreadable;
   WriteSubscriptions({{"News", "http://example.org/news", 5}});
   const std::string before = DefaultOpml();
-  Open();
+  TMainWindowServices services = Services();
+  services.Registry = &unreadable;
+  window = std::make_unique<TfmMain>(std::move(services));
   ASSERT_EQ(prompts.Asked().size(), 1u);
   EXPECT_EQ(prompts.Asked()[0].Kind, TScriptedPrompts::TKind::Error);
   EXPECT_EQ(prompts.Asked()[0].Title, "Skimbrook");
-  EXPECT_TRUE(prompts.Asked()[0].Text.contains("Invalid data type"));
+  EXPECT_TRUE(prompts.Asked()[0].Text.contains("Failed to get data for 'Left'"));
   // Commands that save the list refuse while it was never read.
   prompts.Answer("Group");
   EXPECT_THROW(window->PromptAddGroup(), std::runtime_error);
   EXPECT_EQ(DefaultOpml(), before);
   window->close();
   EXPECT_EQ(DefaultOpml(), before);
+}
+
+TEST_F(Lifecycle, SettingsOfAnotherTypeAreNamedInOneMessageAndTheStartGoesOn) {
+  registry = TMemoryRegistry(
+      "REGEDIT4\n\n[HKEY_CURRENT_USER\\Software\\Skimbrook\\1.0\\Form]\n\"Width\"=dword:00000320\n"
+      "\"Height\"=hex:01\n\"Left\"=\"15\"\n");
+  WriteSubscriptions({{"News", "http://example.org/news", 5}});
+  Open();
+  ASSERT_EQ(prompts.Asked().size(), 1u);
+  EXPECT_EQ(prompts.Asked()[0].Kind, TScriptedPrompts::TKind::Information);
+  EXPECT_TRUE(prompts.Asked()[0].Text.contains("Form\\Height, Form\\Width"))
+      << prompts.Asked()[0].Text.toStdString();
+  EXPECT_EQ(window->x(), 15);
+  EXPECT_EQ(window->lbFeedList->count(), 1);
+  window->close();
+  EXPECT_EQ(StoredSetting("Form", "Width"), std::to_string(window->width())) << "saved as text again";
 }
 
 TEST_F(Lifecycle, ADamagedListIsReportedWithTheNameOfItsCopy) {

@@ -5,14 +5,14 @@ set(ui_main_support ${CMAKE_CURRENT_SOURCE_DIR}/UiTestMain.cpp)
 skimbrook_add_test(ui_main_window_tests
   SOURCES ${ui_main_support} MainWindowFixture.cpp MainWindowFixture.h fMain_lifecycle_test.cpp
           fMain_feedlist_test.cpp fMain_items_test.cpp uRowPainting_test.cpp
-          uPrompts_test.cpp
+          uPrompts_test.cpp uNewItemsNotice_test.cpp uFlatMenuStyle_test.cpp
   LIBS skimbrook_ui Qt6::Test
   LABELS gui)
 
 skimbrook_add_test(ui_web_browser_tests
   SOURCES ${ui_main_support} uWebBrowser_test.cpp
   LIBS skimbrook_ui Qt6::Test
-  LABELS gui TIMEOUT 600)
+  LABELS gui network TIMEOUT 600)
 
 skimbrook_add_test(ui_main_download_tests
   SOURCES ${ui_main_support} MainWindowFixture.cpp MainWindowFixture.h fMain_download_test.cpp

@@ -98,6 +98,22 @@ TEST(FeedRowPainting, AHeadingWiderThanTheRowStartsAtTheLeftMargin) {
   EXPECT_LE(letters.first, 4 + BoldWidth(" ") + 2);
 }
 
+TEST(FeedRowPainting, ALongTitleIsShortenedSoThatItsCountStaysInView) {
+  TFeedListDelegate delegate;
+  const QString title = "A feed whose title is far too long for the feed list pane to show whole";
+  ASSERT_GT(BoldWidth(title), 150);
+  const QImage row = PaintRow(delegate, "28 " + title, 150);
+  const auto blue = Extent(row, 0, 16, IsBlue);
+  ASSERT_GE(blue.first, 0) << "the count is drawn";
+  EXPECT_GE(blue.first, 8 + BoldWidth("A") - 1);
+  EXPECT_LE(blue.second, 150 - 2) << "the whole count lies inside the row";
+  EXPECT_GE(blue.second - blue.first + 1, BoldWidth("(28)") - 2) << "the count is drawn whole";
+
+  const auto heading =
+      Extent(PaintRow(delegate, ". " + title, 150), 1, 7, [](QRgb P) { return qGray(P) < 200; });
+  EXPECT_LE(heading.second, 150 - 2) << "a heading too wide for the list is shortened too";
+}
+
 TEST(FeedRowPainting, SelectedAndFocusedRowUsesTheHighlightColours) {
   TFeedListDelegate delegate;
   const QImage row = PaintRow(delegate, "3 Feed", kRowWidth,

@@ -1,4 +1,5 @@
-// The browser over the web engine, with real pages.
+// The browser over the web engine, with real pages: what item pages show, what they may not
+// do by themselves, and what a user's click still does.
 #include <gtest/gtest.h>
 
 #include "tools/QtPrinters.h"
@@ -9,8 +10,10 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
+#include <QWebEngineView>
 #include <memory>
 
+#include "tools/LoopbackHttpServer.h"
 #include "ui/uApplication.h"
 #include "ui/uWebBrowser.h"
 
@@ -18,7 +21,7 @@ namespace skimbrook::test {
 
 namespace {
 
-// Receives the addresses that would go to the desktop's browser.
+// Receives the addresses that would go to the desktop's handlers.
 class TUrlCatcher : public QObject {
   Q_OBJECT
  public:
@@ -26,6 +29,31 @@ class TUrlCatcher : public QObject {
  public slots:
   void Open(const QUrl& Url) { Urls << Url.toString(); }
 };
+
+// Catches what would go to the desktop for the schemes pages like to open, while it lives.
+class TDesktopHandlers {
+ public:
+  TDesktopHandlers() {
+    for (const char* scheme : kSchemes) QDesktopServices::setUrlHandler(scheme, &catcher_, "Open");
+  }
+  ~TDesktopHandlers() {
+    for (const char* scheme : kSchemes) QDesktopServices::unsetUrlHandler(scheme);
+  }
+  const QStringList& Urls() const { return catcher_.Urls; }
+
+ private:
+  static constexpr const char* kSchemes[] = {"http", "https", "mailto", "feed"};
+  TUrlCatcher catcher_;
+};
+
+const QColor kGreen(0, 255, 0);
+const QColor kBlue(0, 0, 255);
+
+// A page-sized link, so that a click anywhere hits it.
+QString WholePageLink(const QString& Href, const QString& Extra = QString()) {
+  return QStringLiteral("<a href='%1' %2 style='display:block;width:400px;height:300px'>x</a>")
+      .arg(Href, Extra);
+}
 
 class WebEngineBrowser : public ::testing::Test {
  protected:
@@ -57,35 +85,91 @@ class WebEngineBrowser : public ::testing::Test {
     return browser->ReadyState() >= TWebBrowser::Interactive;
   }
 
-  // Loads an item page and waits until it is shown (its marker colour appears).
-  bool ShowPage(const QString& Body) {
-    browser->LoadFromText("<html><body style='margin:0;background:#00ff00'>" + Body + "</body></html>");
-    return WaitForColour(QColor(0, 255, 0));
+  // Loads an item page and waits until it is shown (its background colour appears).
+  bool ShowPage(const QString& Body, const QUrl& Base = QUrl(), const QColor& Background = kGreen) {
+    browser->LoadFromText(QStringLiteral("<html><body style='margin:0;background:%1'>%2</body></html>")
+                              .arg(Background.name(), Body),
+                          Base);
+    return WaitForColour(Background);
   }
 
+  QWebEngineView* View() const { return browser->findChild<QWebEngineView*>(); }
+  QString ShownUrl() const { return View()->url().toString(); }
+
+  // A user's click in the middle of the page, with the mouse moved there first as a hand
+  // would; repeated until Done, since the engine may take a moment before it takes input.
+  bool ClickUntil(const std::function<bool()>& Done) {
+    for (int tries = 0; tries < 10; ++tries) {
+      QWidget* target = View()->focusProxy() ? View()->focusProxy() : browser;
+      // A move the page sees as one: from elsewhere onto the middle.
+      const QPoint middle = target->rect().center() + QPoint(tries % 7, 0);
+      QTest::mouseMove(target, middle - QPoint(20, 20));
+      QTest::mouseMove(target, middle);
+      QTest::qWait(200);
+      QTest::mouseClick(target, Qt::LeftButton, {}, middle);
+      if (QTest::qWaitFor(Done, 1000)) return true;
+    }
+    return false;
+  }
+
+  // The paths the server was asked for, apart from the engine's own favicon requests.
+  QStringList Asked() const {
+    QStringList paths;
+    for (const auto& request : server.Requests())
+      if (request.Path != "/favicon.ico") paths << QString::fromStdString(request.Path);
+    return paths;
+  }
+  QString At(const char* Path) const { return QString::fromStdString(server.Url(Path)); }
+  void ServeHtml(const std::string& Path, const std::string& Html) {
+    server.Serve(Path, Html, 200, {{"Content-Type", "text/html"}});
+  }
+
+  LoopbackHttpServer server;
   std::unique_ptr<QWidget> host;
   TWebBrowser* browser = nullptr;
 };
 
-TEST_F(WebEngineBrowser, AnItemPageRendersAndOnlyItsFramesRaiseBeforeNavigate) {
+TEST_F(WebEngineBrowser, AnItemPageNeitherNavigatesNorLoadsFramesByItself) {
+  // Each of these pages would leave the item page at once if it were loaded.
+  ServeHtml("/frame-moves-top", "<script>top.location = '/top-moved';</script>");
+  ServeHtml("/frame-submits",
+            "<form action='/submitted' target='_top'><input name='q' value='x'></form>"
+            "<script>document.forms[0].submit();</script>");
   QSignalSpy navigations(browser, &TWebBrowser::BeforeNavigate2);
-  ASSERT_TRUE(ShowPage("<p>Hello</p><iframe src='http://127.0.0.1:9/frame' width=50 height=20></iframe>"));
-  ASSERT_EQ(navigations.count(), 1) << "loading the program's own page is not a navigation";
-  EXPECT_EQ(navigations.first().at(0).toString(), "http://127.0.0.1:9/frame");
-  EXPECT_FALSE(navigations.first().at(1).toBool());
+  ASSERT_TRUE(ShowPage("<meta http-equiv='refresh' content='0;url=" + At("/refreshed") +
+                       "'>"
+                       // What a submit of the form would ask for, asked for by a refresh.
+                       "<form action='" +
+                       At("/submitted") +
+                       "'><input name='q' value='x'></form>"
+                       "<meta http-equiv='refresh' content='0;url=" +
+                       At("/submitted?q=x") +
+                       "'>"
+                       "<iframe src='" +
+                       At("/frame-moves-top") +
+                       "'></iframe>"
+                       "<iframe src='" +
+                       At("/frame-submits") +
+                       "'></iframe>"
+                       "<iframe srcdoc=\"<meta http-equiv='refresh' content='0;url=" +
+                       At("/frame-refreshed") +
+                       "'>\"></iframe>"
+                       "<object data='" +
+                       At("/object") + "' type='text/html'></object>"));
+  QTest::qWait(2000);
+  EXPECT_TRUE(Asked().isEmpty()) << Asked().join(' ').toStdString();
+  EXPECT_EQ(navigations.count(), 0);
+  EXPECT_TRUE(ShownUrl().startsWith("skimbrook-page:")) << ShownUrl().toStdString();
+  EXPECT_TRUE(WaitForColour(kGreen, 100)) << "the item page is still shown";
   EXPECT_TRUE(WaitForReady());
-}
 
-TEST_F(WebEngineBrowser, AnErrorInAHandlerIsReportedByTheApplication) {
-  auto& app = *static_cast<TApplication*>(QCoreApplication::instance());
-  QStringList reported;
-  app.OnError = [&](const QString& Message) { reported << Message; };
-  QObject::connect(browser, &TWebBrowser::BeforeNavigate2, browser,
-                   [](const QString&, bool) { throw std::runtime_error("handler failed"); });
-  ASSERT_TRUE(ShowPage("<iframe src='http://127.0.0.1:9/frame' width=50 height=20></iframe>"));
-  QTest::qWait(200);
-  app.OnError = nullptr;
-  EXPECT_EQ(reported, QStringList({"handler failed"}));
+  // A page the user went to on the web refreshes as in any browser.
+  ServeHtml("/refreshing", "<meta http-equiv='refresh' content='0;url=/refreshed'>");
+  ServeHtml("/refreshed", "<body>refreshed</body>");
+  browser->Navigate(At("/refreshing"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Asked().contains("/refreshed"); }, 10000))
+      << Asked().join(' ').toStdString();
+  EXPECT_EQ(navigations.last().at(0).toString(), At("/refreshed"));
 }
 
 TEST_F(WebEngineBrowser, ScriptsInAnItemPageDoNotRun) {
@@ -96,23 +180,98 @@ TEST_F(WebEngineBrowser, ScriptsInAnItemPageDoNotRun) {
   EXPECT_FALSE(WaitForColour(QColor(255, 0, 0), 1500));
 }
 
-TEST_F(WebEngineBrowser, ALinkClickRaisesBeforeNavigateWithItsAddress) {
-  QSignalSpy navigations(browser, &TWebBrowser::BeforeNavigate2);
+TEST_F(WebEngineBrowser, NoPageCanFrameFetchOrOpenAnItemPageButTheHistoryCan) {
+  ASSERT_TRUE(ShowPage("earlier item"));
+  const QString earlier = ShownUrl();
+  ASSERT_TRUE(earlier.startsWith("skimbrook-page:")) << earlier.toStdString();
+
+  // Another item page frames it.
   ASSERT_TRUE(
-      ShowPage("<a href='http://127.0.0.1:9/linked' style='display:block;width:400px;height:300px'>x</a>"));
-  QWidget* target = browser->focusProxy() ? browser->focusProxy() : browser;
-  for (QWidget* child : browser->findChildren<QWidget*>())
-    if (child->isVisible() && child->width() >= 390) target = child;
-  QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(100, 100));
-  ASSERT_TRUE(navigations.wait(10000) || navigations.count() > 0);
-  EXPECT_EQ(navigations.first().at(0).toString(), "http://127.0.0.1:9/linked");
-  EXPECT_TRUE(navigations.first().at(1).toBool());
+      ShowPage("<iframe src='" + earlier + "' style='width:400px;height:250px'></iframe>", QUrl(), kBlue));
+  EXPECT_FALSE(WaitForColour(kGreen, 1500));
+
+  // A web page with scripts frames it, fetches it and sends the window there.
+  ServeHtml("/attack",
+            "<html><body style='background:#0000ff'><script>"
+            "const item = '" +
+                earlier.toStdString() +
+                "';"
+                "const frame = document.createElement('iframe');"
+                "frame.src = item; frame.style = 'width:400px;height:250px';"
+                "document.body.appendChild(frame);"
+                "fetch(item).then(r => r.text())"
+                "  .then(() => fetch('/fetched'), () => fetch('/refused'))"
+                "  .finally(() => { location.href = item; });"
+                "</script></body></html>");
+  browser->Navigate(At("/attack"));
+  ASSERT_TRUE(
+      QTest::qWaitFor([&] { return Asked().contains("/refused") || Asked().contains("/fetched"); }, 10000));
+  EXPECT_FALSE(WaitForColour(kGreen, 1500));
+  EXPECT_EQ(Asked(), QStringList({"/attack", "/refused"}));
+  EXPECT_EQ(ShownUrl(), At("/attack"));
+
+  // The history belongs to the browser: Back shows the item pages again.
+  browser->GoBack();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return ShownUrl().startsWith("skimbrook-page:"); }, 10000));
+  ASSERT_TRUE(WaitForColour(kBlue));
+  browser->GoBack();
+  EXPECT_TRUE(WaitForColour(kGreen));
+  EXPECT_EQ(ShownUrl(), earlier);
+}
+
+TEST_F(WebEngineBrowser, AnErrorInAHandlerIsReportedByTheApplication) {
+  auto& app = *static_cast<TApplication*>(QCoreApplication::instance());
+  QStringList reported;
+  app.OnError = [&](const QString& Message) { reported << Message; };
+  QObject::connect(browser, &TWebBrowser::BeforeNavigate2, browser,
+                   [](const QString&, bool) { throw std::runtime_error("handler failed"); });
+  // The engine asks before it loads a web address; the event comes from inside it.
+  browser->Navigate(At("/page"));
+  (void)QTest::qWaitFor([&] { return !reported.isEmpty(); }, 5000);
+  app.OnError = nullptr;
+  EXPECT_EQ(reported, QStringList({"handler failed"}));
+}
+
+TEST_F(WebEngineBrowser, AClickedLinkIsFollowedOnlyToAWebAddressAndRelativeOnesResolveAgainstTheBase) {
+  ServeHtml("/story/12", "<body>story</body>");
+  const QUrl base(At("/feeds/news.xml"));
+  struct TCase {
+    QString Href;
+    QString Followed;  // empty: refused, and reported with the address
+  };
+  const TCase cases[] = {
+      {"/story/12", At("/story/12")},     {"story/13", At("/feeds/story/13")},
+      {At("/story/14"), At("/story/14")}, {"file:///etc/hostname", ""},
+      {"javascript:void(0)", ""},         {"data:text/html,x", ""},
+      {"mailto:editor@example.org", ""},
+  };
+  for (const TCase& link : cases) {
+    SCOPED_TRACE(link.Href.toStdString());
+    ASSERT_TRUE(ShowPage(WholePageLink(link.Href), base));
+    QSignalSpy navigations(browser, &TWebBrowser::BeforeNavigate2);
+    QSignalSpy refusals(browser, &TWebBrowser::NavigationRefused);
+    const size_t asked = Asked().size();
+    ASSERT_TRUE(ClickUntil([&] { return navigations.count() + refusals.count() > 0; }));
+    if (!link.Followed.isEmpty()) {
+      EXPECT_EQ(navigations.first().at(0).toString(), link.Followed);
+      EXPECT_TRUE(navigations.first().at(1).toBool());
+      EXPECT_TRUE(QTest::qWaitFor([&] { return ShownUrl() == link.Followed; }, 10000));
+      continue;
+    }
+    QTest::qWait(500);
+    EXPECT_EQ(navigations.count(), 0);
+    EXPECT_EQ(refusals.first().at(0).toUrl(), QUrl(link.Href));
+    EXPECT_EQ(Asked().size(), asked);
+    EXPECT_TRUE(ShownUrl().startsWith("skimbrook-page:"));
+  }
+  EXPECT_EQ(Asked(), QStringList({"/story/12", "/feeds/story/13", "/story/14"}));
 }
 
 TEST_F(WebEngineBrowser, AFiveMegabytePageShows) {
   const QString filler = QString("<p>%1</p>").arg(QString(5 * 1024 * 1024, QLatin1Char('w')));
   browser->LoadFromText("<html><body style='margin:0'><div style='background:#0000ff;height:80px'></div>" +
-                        filler + "</body></html>");
+                            filler + "</body></html>",
+                        QUrl());
   EXPECT_TRUE(WaitForColour(QColor(0, 0, 255), 60000));
 }
 
@@ -126,21 +285,33 @@ TEST_F(WebEngineBrowser, BlankNavigationIsAnnouncedAndTheHistoryEndsReportFailur
   EXPECT_THROW(browser->GoForward(), std::runtime_error);
 }
 
-TEST_F(WebEngineBrowser, ANewWindowGoesToTheDesktopsBrowser) {
-  TUrlCatcher catcher;
-  QDesktopServices::setUrlHandler("http", &catcher, "Open");
+TEST_F(WebEngineBrowser, ANewWindowGoesToTheDesktopOnlyForAClickOnAWebAddress) {
+  TDesktopHandlers desktop;
   QSignalSpy newWindows(browser, &TWebBrowser::NewWindow2);
-  ASSERT_TRUE(
-      ShowPage("<a href='http://127.0.0.1:9/popup' target='_blank' "
-               "style='display:block;width:400px;height:300px'>x</a>"));
-  QWidget* target = browser;
-  for (QWidget* child : browser->findChildren<QWidget*>())
-    if (child->isVisible() && child->width() >= 390) target = child;
-  QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(100, 100));
-  newWindows.wait(10000);
-  QDesktopServices::unsetUrlHandler("http");
-  ASSERT_EQ(newWindows.count(), 1);
-  EXPECT_EQ(catcher.Urls, QStringList({"http://127.0.0.1:9/popup"}));
+  ASSERT_TRUE(ShowPage(WholePageLink(At("/popup"), "target='_blank'")));
+  ASSERT_TRUE(ClickUntil([&] { return newWindows.count() > 0; }));
+  EXPECT_EQ(newWindows.first().at(0).toString(), At("/popup"));
+  EXPECT_EQ(desktop.Urls(), QStringList({At("/popup")}));
+
+  // A click, but not on a web address.
+  ASSERT_TRUE(ShowPage(WholePageLink("mailto:editor@example.org", "target='_blank'")));
+  QSignalSpy refusals(browser, &TWebBrowser::NavigationRefused);
+  ASSERT_TRUE(ClickUntil([&] { return refusals.count() > 0; }));
+
+  // A web page's script, without a click.
+  ServeHtml("/opens-windows",
+            "<html><body><script>"
+            "window.open('/scripted-popup');"
+            "window.open('mailto:editor@example.org');"
+            "window.open('feed:http://example.org/feed.xml');"
+            "fetch('/opened');"
+            "</script></body></html>");
+  browser->Navigate(At("/opens-windows"));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Asked().contains("/opened"); }, 10000));
+  QTest::qWait(1000);
+  EXPECT_EQ(newWindows.count(), 1);
+  EXPECT_EQ(desktop.Urls(), QStringList({At("/popup")}));
+  EXPECT_FALSE(Asked().contains("/scripted-popup"));
 }
 
 }  // namespace
