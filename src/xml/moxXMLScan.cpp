@@ -56,14 +56,6 @@ size_t NameLength(std::string_view Tag, const char* Readable) {
   return static_cast<size_t>(at - Tag.data());
 }
 
-// The bytes from From to To without the leading and trailing bytes that Trimmed removes.
-// The bytes up to Readable may be read.
-std::string_view TrimmedBetween(const char* From, const char* To, const char* Readable) {
-  From = FindAboveBlank(From, To, Readable);
-  while (To > From && IsTrimByte(To[-1])) --To;
-  return std::string_view(From, static_cast<size_t>(To - From));
-}
-
 // ---------------------------------------------------------------------------------------
 // Attribute lists
 
@@ -130,8 +122,10 @@ class TAttributeCollector {
 // malformed pair; the pairs before it are set.
 template <class TSet>
 std::string ParseAttributeList(std::string_view Text, const char* Readable, TSet&& Set) {
-  if (Text.empty()) return {};  // perhaps without bytes to point at
-  const std::string_view list = TrimmedBetween(Text.data(), Text.data() + Text.size(), Readable);
+  // Lists, and the names in them, mostly start right at their first letter: the plain
+  // trim looks at a byte or two where a search would first have to be set up.
+  const std::string_view list = Trimmed(Text);
+  if (list.empty()) return {};  // perhaps without bytes to point at
   const char* const end = list.data() + list.size();
   for (const char* rest = list.data(); rest != end;) {
     const char* const equals = FindByte(rest, end, Readable, '=');
@@ -141,7 +135,7 @@ std::string ParseAttributeList(std::string_view Text, const char* Readable, TSet
     const char* const closing = FindByte(open + 1, end, Readable, *open);
     if (closing == nullptr) return std::string("Expected closing ") + *open + " when parsing attributes";
     // Whatever stands before the "=" is the name, stray words included.
-    Set(TrimmedBetween(rest, equals, Readable),
+    Set(Trimmed(std::string_view(rest, static_cast<size_t>(equals - rest))),
         std::string_view(open + 1, static_cast<size_t>(closing - open - 1)));
     rest = closing + 1;
   }
@@ -259,8 +253,7 @@ bool TElementScan::StartElement(std::string_view Tag, bool IsEmptyTag, bool& Com
   const size_t space = NameLength(Tag, end_);
   const std::string_view name = Tag.substr(0, space);
   const std::string_view attributes =
-      space < Tag.size() ? TrimmedBetween(Tag.data() + space + 1, Tag.data() + Tag.size(), end_)
-                         : std::string_view();
+      space < Tag.size() ? Trimmed(Tag.substr(space + 1)) : std::string_view();
 
   // Only a handler may drop elements, and only a drop needs to know where one began.
   TTreeArena::TMark mark;
@@ -321,10 +314,10 @@ bool TElementScan::ReadText(TmoxXMLNode2& Element) {
     cursor_ = next + kCdataStart.size();
     const char* const close = FindCdataEnd(cursor_, end_);
     if (close == nullptr) return Fail(kCdataWithoutEnd);
-    TAccess::Refer(Element.Text, TrimmedBetween(cursor_, close, end_));
+    TAccess::Refer(Element.Text, Trimmed(std::string_view(cursor_, static_cast<size_t>(close - cursor_))));
     cursor_ = close + 3;
   } else {
-    TAccess::Refer(Element.Text, TrimmedBetween(cursor_, next, end_));
+    TAccess::Refer(Element.Text, Trimmed(std::string_view(cursor_, static_cast<size_t>(next - cursor_))));
     cursor_ = next;
   }
   return true;
