@@ -191,6 +191,13 @@ std::vector<std::unique_ptr<T>> TmoxXMLNodeList2<T>::TakeAll() {
   return items;
 }
 
+template <class T>
+TmoxXMLNodeList2<T>::~TmoxXMLNodeList2() {
+  if (Arena() == nullptr) TAccess::DestroyHeapItems(*this);
+}
+
+// Every member of the lists is defined above: an explicit instantiation makes only the
+// members already defined (clang holds to that; gcc also makes later ones).
 template class TmoxXMLNodeList2<TmoxXMLNode2>;
 template class TmoxXMLNodeList2<TmoxXMLAttribute2>;
 
@@ -262,11 +269,6 @@ std::unique_ptr<TmoxXMLNode2> TAccess::CopyToHeap(const TmoxXMLNode2& Element) {
 
 // The lists destroy the subtree (without recursion) and the attributes.
 TmoxXMLNode2::~TmoxXMLNode2() = default;
-
-template <class T>
-TmoxXMLNodeList2<T>::~TmoxXMLNodeList2() {
-  if (Arena() == nullptr) TAccess::DestroyHeapItems(*this);
-}
 
 TmoxXMLNode2* TmoxXMLNode2::FindNode(std::string_view Name) const {
   for (const auto& node : Nodes) {
