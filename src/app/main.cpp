@@ -78,6 +78,9 @@ class TProgramPrompts final : public TQtPrompts {
   QString InputBox(const QString& Caption, const QString& Prompt, const QString& Default) override {
     return TerminationRequested() ? Default : TQtPrompts::InputBox(Caption, Prompt, Default);
   }
+  int Choose(const QString& Title, const QString& Prompt, const QStringList& Choices) override {
+    return TerminationRequested() ? -1 : TQtPrompts::Choose(Title, Prompt, Choices);
+  }
   QString OpenFileName(const QString& Title, const QString& Filter, const QString& DefaultExt) override {
     return TerminationRequested() ? QString() : TQtPrompts::OpenFileName(Title, Filter, DefaultExt);
   }

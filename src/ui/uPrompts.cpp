@@ -81,6 +81,12 @@ QString TQtPrompts::InputBox(const QString& Caption, const QString& Prompt, cons
   return ok ? answer : Default;
 }
 
+int TQtPrompts::Choose(const QString& Title, const QString& Prompt, const QStringList& Choices) {
+  bool ok = false;
+  const QString answer = QInputDialog::getItem(parent_, Title, Prompt, Choices, 0, false, &ok);
+  return ok ? static_cast<int>(Choices.indexOf(answer)) : -1;
+}
+
 QString TQtPrompts::OpenFileName(const QString& Title, const QString& Filter, const QString& DefaultExt) {
   return RunFileDialog(parent_, Title, Filter, DefaultExt, QFileDialog::AcceptOpen);
 }
@@ -145,6 +151,11 @@ void TScriptedPrompts::Error(const QString& Title, const QString& Text) {
 QString TScriptedPrompts::InputBox(const QString& Caption, const QString& Prompt, const QString& Default) {
   asked_.push_back({TKind::InputBox, Caption, Prompt});
   return NextText(Default);
+}
+
+int TScriptedPrompts::Choose(const QString& Title, const QString& Prompt, const QStringList& Choices) {
+  asked_.push_back({TKind::Choose, Title, Prompt});
+  return static_cast<int>(Choices.indexOf(NextText(QString())));
 }
 
 QString TScriptedPrompts::OpenFileName(const QString& Title, const QString& Filter,

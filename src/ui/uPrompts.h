@@ -27,6 +27,8 @@ class TPrompts {
   virtual void Error(const QString& Title, const QString& Text) = 0;
   // A one-line input box with OK and Cancel; Cancel answers Default.
   virtual QString InputBox(const QString& Caption, const QString& Prompt, const QString& Default) = 0;
+  // One of Choices picked from a list with OK and Cancel; its index, or -1 when cancelled.
+  virtual int Choose(const QString& Title, const QString& Prompt, const QStringList& Choices) = 0;
   // A file to open; empty when cancelled. Filter lists the choices of file type as
   // "Name|patterns|Name|patterns" (patterns separated by ";"), or in Qt's
   // "Name (patterns);;Name (patterns)" form; DefaultExt (without the dot) is appended to a
@@ -52,6 +54,7 @@ class TQtPrompts : public TPrompts {
   void Information(const QString& Title, const QString& Text) override;
   void Error(const QString& Title, const QString& Text) override;
   QString InputBox(const QString& Caption, const QString& Prompt, const QString& Default) override;
+  int Choose(const QString& Title, const QString& Prompt, const QStringList& Choices) override;
   QString OpenFileName(const QString& Title, const QString& Filter, const QString& DefaultExt) override;
   QString SaveFileName(const QString& Title, const QString& Filter, const QString& DefaultExt) override;
 
@@ -63,7 +66,7 @@ class TQtPrompts : public TPrompts {
 // left gets the cancel answer (No, the default text, no file) and counts as unanswered.
 class TScriptedPrompts : public TPrompts {
  public:
-  enum class TKind { Confirm, Warning, Information, Error, InputBox, OpenFileName, SaveFileName };
+  enum class TKind { Confirm, Warning, Information, Error, InputBox, Choose, OpenFileName, SaveFileName };
   struct TQuestion {
     TKind Kind;
     QString Title;
@@ -89,6 +92,8 @@ class TScriptedPrompts : public TPrompts {
   void Information(const QString& Title, const QString& Text) override;
   void Error(const QString& Title, const QString& Text) override;
   QString InputBox(const QString& Caption, const QString& Prompt, const QString& Default) override;
+  // Answered by the text of the choice; a text that is none of them cancels.
+  int Choose(const QString& Title, const QString& Prompt, const QStringList& Choices) override;
   QString OpenFileName(const QString& Title, const QString& Filter, const QString& DefaultExt) override;
   QString SaveFileName(const QString& Title, const QString& Filter, const QString& DefaultExt) override;
 
