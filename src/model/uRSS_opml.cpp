@@ -6,7 +6,7 @@
 
 #include "model/uRSS.h"
 #include "model/uRSS_internal.h"
-#include "xml/moxTreeWalk.h"
+#include "xml/moxXMLParser2.h"
 
 namespace skimbrook {
 
@@ -116,19 +116,35 @@ std::shared_ptr<TFeed> EntryFromOutline(const TmoxXMLNode2& Outline, TFieldDecod
   return feed;
 }
 
-// Every element below Body becomes an entry, parent before its children, depth first.
-void AddOutlines(TFeedList& List, const TmoxXMLNode2& Body) {
-  TFieldDecoder decoder;
-  WalkTree(Body, [&](const TmoxXMLNode2& Outline, size_t Depth) {
-    if (Depth > 0) List.Add(EntryFromOutline(Outline, decoder));
-    return true;
-  });
-}
+// Every element below the document's first body becomes an entry of List, parent before
+// its children, in document order. The entries are added as the start tags come (an
+// entry needs only its attributes), and every element is dropped once it has ended, so
+// that a large list never stands whole as a tree.
+class TOutlineReader final : public TmoxXMLElementHandler {
+ public:
+  TOutlineReader(const TmoxXMLParser2& Document, TFeedList& List) : document_(Document), list_(List) {}
 
-// A document without a body is an empty list.
-void AddEntries(TFeedList& List, const TmoxXMLParser2& Document) {
-  if (const TmoxXMLNode2* body = Document.FindNode("body")) AddOutlines(List, *body);
-}
+  void ElementStarted(TmoxXMLNode2& Element) override {
+    if (body_ != nullptr) {
+      list_.Add(EntryFromOutline(Element, decoder_));
+    } else if (!bodyFound_ && Element.Parent == &document_ && Element.Name == "body") {
+      // Between a body's start and end tags come exactly the elements below it.
+      bodyFound_ = true;
+      body_ = &Element;
+    }
+  }
+  TAfterEnd ElementEnded(TmoxXMLNode2& Element) override {
+    if (&Element == body_) body_ = nullptr;
+    return TAfterEnd::Drop;
+  }
+
+ private:
+  const TmoxXMLParser2& document_;
+  TFeedList& list_;
+  TFieldDecoder decoder_;
+  bool bodyFound_ = false;
+  const TmoxXMLNode2* body_ = nullptr;  // the body while it is open
+};
 
 }  // namespace
 
@@ -154,34 +170,36 @@ std::vector<std::string> OpmlLines(const TFeedList& List) {
 
 namespace {
 
-// Clear, then the entries of Document once Parse has filled it. The old entries go only
-// after the parse, so that the new ones are built from the memory just given back instead
-// of the allocator first gathering that memory up for the document's large blocks.
-template <class TParse>
-void ReplaceEntries(TFeedList& List, TmoxXMLParser2& Document, std::string& LastParseError, TParse Parse) {
+// Clear, then the entries Load reads through the reader it is given; none when it throws.
+// A parse that stops on an error names it with the tree it built, which the reader has
+// dropped, so the same source is parsed once more, kept whole, for that text.
+template <class TLoad>
+void ReplaceEntries(TFeedList& List, TmoxXMLParser2& Document, std::string& LastParseError, TLoad Load) {
+  List.Clear();
   LastParseError.clear();
+  TOutlineReader reader(Document, List);
   try {
-    Parse();
+    Load(reader);
   } catch (...) {
     List.Clear();
     throw;
   }
-  List.Clear();
-  LastParseError = Document.LastError;
-  AddEntries(List, Document);
+  if (!Document.LastError.empty()) LastParseError = Document.Parse();
 }
 
 }  // namespace
 
 void LoadFeedListFromString(TFeedList& List, std::string Source) {
   TmoxXMLParser2 document;
-  ReplaceEntries(List, document, List.lastParseError_,
-                 [&document, &Source] { document.LoadFromString(std::move(Source)); });
+  ReplaceEntries(List, document, List.lastParseError_, [&document, &Source](TOutlineReader& Reader) {
+    document.LoadFromString(std::move(Source), Reader);
+  });
 }
 
 void TFeedList::LoadFromFile(const std::string& Path) {
   TmoxXMLParser2 document;
-  ReplaceEntries(*this, document, lastParseError_, [&document, &Path] { document.LoadFromFile(Path); });
+  ReplaceEntries(*this, document, lastParseError_,
+                 [&document, &Path](TOutlineReader& Reader) { document.LoadFromFile(Path, Reader); });
 }
 
 }  // namespace skimbrook

@@ -44,6 +44,7 @@ void TmoxSourceText::Assign(std::string Bytes) {
   bytes_ = std::move(Bytes);
   view_ = bytes_;
   released_ = 0;
+  nextRelease_ = UINTPTR_MAX;
 }
 
 void TmoxSourceText::Load(const std::string& Path) {
@@ -63,6 +64,7 @@ void TmoxSourceText::Load(const std::string& Path) {
       mappedBytes_ = size;
       view_ = std::string_view(static_cast<const char*>(mapping), size);
       released_ = 0;
+      SetNextRelease();
       return;
     }
   }
@@ -79,6 +81,11 @@ void TmoxSourceText::ReleaseMappedBefore(const char* Position) {
   if (end < released_ + ReleaseStep()) return;
   // Advice only: should it fail, the pages simply stay.
   if (::madvise(const_cast<char*>(base) + released_, end - released_, MADV_DONTNEED) == 0) released_ = end;
+  SetNextRelease();
+}
+
+void TmoxSourceText::SetNextRelease() {
+  nextRelease_ = reinterpret_cast<uintptr_t>(mapping_) + released_ + ReleaseStep();
 }
 
 void TmoxSourceText::Unmap() noexcept {
@@ -87,6 +94,7 @@ void TmoxSourceText::Unmap() noexcept {
   mappedBytes_ = 0;
   view_ = bytes_;
   released_ = 0;
+  nextRelease_ = UINTPTR_MAX;
 }
 
 }  // namespace skimbrook

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -28,7 +29,7 @@ class TmoxSourceText {
   // a mapped file go back to the system in steps of at least ReleaseStep() bytes; should
   // they be read again, they are read again from the file. Text in memory stays as it is.
   void ReleaseBefore(const char* Position) {
-    if (mapping_ != nullptr) ReleaseMappedBefore(Position);
+    if (reinterpret_cast<uintptr_t>(Position) >= nextRelease_) ReleaseMappedBefore(Position);
   }
   // Bytes given back so far (for tests and measurements).
   size_t ReleasedBytes() const { return released_; }
@@ -36,6 +37,7 @@ class TmoxSourceText {
 
  private:
   void ReleaseMappedBefore(const char* Position);
+  void SetNextRelease();
   void Unmap() noexcept;
 
   std::string bytes_;        // the text, when it was handed over or read
@@ -43,6 +45,8 @@ class TmoxSourceText {
   size_t mappedBytes_ = 0;
   std::string_view view_;
   size_t released_ = 0;  // bytes from the start of the mapping already given back
+  // The address a position must have reached for the next release; none without a mapping.
+  uintptr_t nextRelease_ = UINTPTR_MAX;
 };
 
 }  // namespace skimbrook

@@ -3,18 +3,6 @@
 #include <cstdint>
 #include <new>
 
-#if defined(__has_include)
-#if __has_include(<sanitizer/asan_interface.h>)
-// Without AddressSanitizer its annotations do nothing; with it, the sanitizer also sees a
-// use of arena memory that was never handed out or was given back by Rewind.
-#include <sanitizer/asan_interface.h>
-#endif
-#endif
-#if !defined(ASAN_POISON_MEMORY_REGION)
-#define ASAN_POISON_MEMORY_REGION(Address, Size) ((void)(Address), (void)(Size))
-#define ASAN_UNPOISON_MEMORY_REGION(Address, Size) ((void)(Address), (void)(Size))
-#endif
-
 namespace skimbrook {
 
 namespace {
@@ -33,14 +21,6 @@ void DeletePage(void* Page, size_t Bytes) noexcept {
 TTreeArena& TTreeArena::Of(const void* Object) {
   const auto page = reinterpret_cast<std::uintptr_t>(Object) & ~(std::uintptr_t{kPageBytes} - 1);
   return *reinterpret_cast<const TPageHead*>(page)->Arena;
-}
-
-void TTreeArena::Poison(char* From, char* To) {
-  ASAN_POISON_MEMORY_REGION(From, static_cast<size_t>(To - From));
-}
-
-void TTreeArena::Unpoison(char* Memory, size_t Count) {
-  ASAN_UNPOISON_MEMORY_REGION(Memory, Count);
 }
 
 char* TTreeArena::BumpInNewPage(size_t Count) {
@@ -80,8 +60,7 @@ void TTreeArena::FreePagesFrom(size_t Index) noexcept {
   }
 }
 
-bool TTreeArena::Rewind(const TMark& Mark) {
-  if (Mark.Edits != edits_) return false;
+bool TTreeArena::RewindPages(const TMark& Mark) {
   while (blocks_.size() > Mark.Blocks) {
     ::operator delete(blocks_.back());
     blocks_.pop_back();

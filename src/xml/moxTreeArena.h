@@ -9,6 +9,18 @@
 #include <cstdint>
 #include <vector>
 
+#if defined(__has_include)
+#if __has_include(<sanitizer/asan_interface.h>)
+// Without AddressSanitizer its annotations do nothing; with it, the sanitizer also sees a
+// use of arena memory that was never handed out or was given back by Rewind.
+#include <sanitizer/asan_interface.h>
+#endif
+#endif
+#if !defined(ASAN_POISON_MEMORY_REGION)
+#define ASAN_POISON_MEMORY_REGION(Address, Size) ((void)(Address), (void)(Size))
+#define ASAN_UNPOISON_MEMORY_REGION(Address, Size) ((void)(Address), (void)(Size))
+#endif
+
 namespace skimbrook {
 
 class TmoxXMLParser2;
@@ -18,7 +30,8 @@ class TTreeArena;
 // cannot fail, so nothing made just before it can be lost.
 template <class T>
 void ReserveOneMore(std::vector<T>& Items) {
-  if (Items.size() == Items.capacity()) Items.reserve(2 * Items.size() + 4);
+  if (Items.size() == Items.capacity()) [[unlikely]]
+    Items.reserve(2 * Items.size() + 4);
 }
 
 // The head of a block of list items (the items follow it). Lists of a document's elements
@@ -73,7 +86,14 @@ class TTreeArena {
   TMark Mark() const { return {pages_.size(), next_, blocks_.size(), edits_}; }
   // Gives back everything allocated since Mark, which the caller no longer uses, unless
   // the tree was changed since; returns whether it did.
-  bool Rewind(const TMark& Mark);
+  bool Rewind(const TMark& Mark) {
+    if (Mark.Edits != edits_) return false;
+    // Mostly the mark lies in the page still being filled.
+    if (Mark.Pages != pages_.size() || Mark.Blocks != blocks_.size()) return RewindPages(Mark);
+    next_ = Mark.Next;
+    Poison(next_, limit_);
+    return true;
+  }
   // Gives back everything.
   void Release();
 
@@ -94,10 +114,13 @@ class TTreeArena {
     return memory;
   }
   char* BumpInNewPage(size_t Count);
+  bool RewindPages(const TMark& Mark);
   char* AllocateBlock(size_t Count);
   void FreePagesFrom(size_t Index) noexcept;
-  static void Poison(char* From, char* To);
-  static void Unpoison(char* Memory, size_t Count);
+  static void Poison(char* From, char* To) {
+    ASAN_POISON_MEMORY_REGION(From, static_cast<size_t>(To - From));
+  }
+  static void Unpoison(char* Memory, size_t Count) { ASAN_UNPOISON_MEMORY_REGION(Memory, Count); }
 
   TmoxXMLParser2& owner_;
   TTreeListHead empty_;

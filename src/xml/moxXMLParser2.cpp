@@ -71,12 +71,6 @@ void TmoxXMLString::clear() noexcept {
   Free();
 }
 
-void TmoxXMLString::Refer(std::string_view Text) noexcept {
-  Free();
-  data_ = Text.data();
-  length_ |= Text.size();
-}
-
 void TmoxXMLString::Own(std::string_view Text) {
   if (Text.empty()) {
     Free();
@@ -88,12 +82,6 @@ void TmoxXMLString::Own(std::string_view Text) {
   Free();
   data_ = bytes;
   length_ = Text.size() | kOwned;
-}
-
-void TmoxXMLString::Free() noexcept {
-  if (Owns()) delete[] data_;
-  data_ = nullptr;
-  length_ &= kInArena;
 }
 
 std::ostream& operator<<(std::ostream& Out, const TmoxXMLString& Text) {
@@ -203,6 +191,13 @@ std::vector<std::unique_ptr<T>> TmoxXMLNodeList2<T>::TakeAll() {
   return items;
 }
 
+template <class T>
+TmoxXMLNodeList2<T>::~TmoxXMLNodeList2() {
+  if (Arena() == nullptr) TAccess::DestroyHeapItems(*this);
+}
+
+// Every member of the lists is defined above: an explicit instantiation makes only the
+// members already defined (clang holds to that; gcc also makes later ones).
 template class TmoxXMLNodeList2<TmoxXMLNode2>;
 template class TmoxXMLNodeList2<TmoxXMLAttribute2>;
 
@@ -272,16 +267,8 @@ std::unique_ptr<TmoxXMLNode2> TAccess::CopyToHeap(const TmoxXMLNode2& Element) {
 // ---------------------------------------------------------------------------------------
 // TmoxXMLNode2
 
-TmoxXMLNode2::TmoxXMLNode2(TTreeArena& Arena) noexcept
-    : Name(TmoxXMLString::TArenaTag{}), Text(TmoxXMLString::TArenaTag{}), Nodes(Arena), Attributes(Arena) {}
-
 // The lists destroy the subtree (without recursion) and the attributes.
 TmoxXMLNode2::~TmoxXMLNode2() = default;
-
-template <class T>
-TmoxXMLNodeList2<T>::~TmoxXMLNodeList2() {
-  if (Arena() == nullptr) TAccess::DestroyHeapItems(*this);
-}
 
 TmoxXMLNode2* TmoxXMLNode2::FindNode(std::string_view Name) const {
   for (const auto& node : Nodes) {

@@ -81,9 +81,17 @@ class TmoxXMLString {
   explicit TmoxXMLString(TArenaTag) noexcept : length_(kInArena) {}
 
   // Refers to Text's bytes, which the caller keeps alive.
-  void Refer(std::string_view Text) noexcept;
+  void Refer(std::string_view Text) noexcept {
+    Free();
+    data_ = Text.data();
+    length_ |= Text.size();
+  }
   void Own(std::string_view Text);
-  void Free() noexcept;
+  void Free() noexcept {
+    if (Owns()) delete[] data_;
+    data_ = nullptr;
+    length_ &= kInArena;
+  }
   bool Owns() const noexcept { return (length_ & kOwned) != 0; }
   bool InArena() const noexcept { return (length_ & kInArena) != 0; }
 
@@ -196,7 +204,8 @@ class TmoxXMLNode2 {
  private:
   friend struct TmoxXMLTreeAccess;
   // An element of Arena: its texts and lists take their memory from there.
-  explicit TmoxXMLNode2(TTreeArena& Arena) noexcept;
+  explicit TmoxXMLNode2(TTreeArena& Arena) noexcept
+      : Name(TmoxXMLString::TArenaTag{}), Text(TmoxXMLString::TArenaTag{}), Nodes(Arena), Attributes(Arena) {}
 };
 
 // Receives the elements of a document while it is parsed, for readers that need one

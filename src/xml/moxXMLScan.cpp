@@ -17,6 +17,10 @@ namespace {
 
 using TAccess = TmoxXMLTreeAccess;
 
+// The bytes the scan's finder looks for.
+constexpr TByteFinder::TWhich kLess = TByteFinder::kA;
+constexpr TByteFinder::TWhich kGreater = TByteFinder::kB;
+
 constexpr const char* kMissingLessThan = "Missing <";
 constexpr const char* kMissingGreaterThan = "Missing >";
 constexpr const char* kEndTagFirst = "End tag without an open element";
@@ -42,17 +46,14 @@ bool IsTagSpace(char Byte) {
   return Byte == ' ' || Byte == '\r' || Byte == '\n' || Byte == '\t';
 }
 
-// The length of the element name at the start of Tag: up to its first tag space.
-size_t NameLength(std::string_view Tag) {
-  size_t length = 0;
-  while (length < Tag.size() && !IsTagSpace(Tag[length])) ++length;
-  return length;
-}
-
-// The first Byte in Text from From on, or npos.
-size_t FindIn(std::string_view Text, size_t From, char Byte) {
-  const char* const at = FindByte(Text.data() + From, Text.data() + Text.size(), Byte);
-  return at == nullptr ? std::string_view::npos : static_cast<size_t>(at - Text.data());
+// The length of the element name at the start of Tag: up to its first tag space. Tag
+// spaces are blanks or control bytes, which are looked for first. The bytes up to
+// Readable may be read.
+size_t NameLength(std::string_view Tag, const char* Readable) {
+  const char* const end = Tag.data() + Tag.size();
+  const char* at = FindBlankOrControl(Tag.data(), end, Readable);
+  while (at != end && !IsTagSpace(*at)) at = FindBlankOrControl(at + 1, end, Readable);
+  return static_cast<size_t>(at - Tag.data());
 }
 
 // ---------------------------------------------------------------------------------------
@@ -64,9 +65,16 @@ size_t FindIn(std::string_view Text, size_t From, char Byte) {
 // through a hash index instead of one by one.
 class TAttributeCollector {
  public:
-  TAttributeCollector(TTreeArena& Arena, std::vector<TmoxXMLAttribute2*>& Scratch)
-      : arena_(Arena), attributes_(Scratch) {
+  // The list and the index, working memory kept from one tag to the next.
+  struct TScratch {
+    std::vector<TmoxXMLAttribute2*> Attributes;
+    std::unordered_map<std::string_view, size_t> Index;
+  };
+
+  TAttributeCollector(TTreeArena& Arena, TScratch& Scratch)
+      : arena_(Arena), attributes_(Scratch.Attributes), index_(Scratch.Index) {
     attributes_.clear();
+    if (!index_.empty()) index_.clear();
   }
 
   void operator()(std::string_view Name, std::string_view Value) {
@@ -106,27 +114,30 @@ class TAttributeCollector {
 
   TTreeArena& arena_;
   std::vector<TmoxXMLAttribute2*>& attributes_;
-  std::unordered_map<std::string_view, size_t> index_;
+  std::unordered_map<std::string_view, size_t>& index_;
 };
 
-// Reads Text as a list of name="value" or name='value' pairs, handing each to Set.
-// Returns the empty string, or the message of the first malformed pair; the pairs before
-// it are set.
+// Reads Text as a list of name="value" or name='value' pairs, handing each to Set; the
+// bytes up to Readable may be read. Returns the empty string, or the message of the first
+// malformed pair; the pairs before it are set.
 template <class TSet>
-std::string ParseAttributeList(std::string_view Text, TSet&& Set) {
-  std::string_view rest = Trimmed(Text);
-  while (!rest.empty()) {
-    const size_t equals = FindIn(rest, 0, '=');
-    if (equals == std::string_view::npos) return kMissingEquals;
-    const size_t open = equals + 1;  // the byte after "="
-    if (open >= rest.size() || (rest[open] != '"' && rest[open] != '\'')) return kMissingDelimiter;
-    const char delimiter = rest[open];
-    const size_t closing = FindIn(rest, open + 1, delimiter);
-    if (closing == std::string_view::npos)
-      return std::string("Expected closing ") + delimiter + " when parsing attributes";
+std::string ParseAttributeList(std::string_view Text, const char* Readable, TSet&& Set) {
+  // Lists, and the names in them, mostly start right at their first letter: the plain
+  // trim looks at a byte or two where a search would first have to be set up.
+  const std::string_view list = Trimmed(Text);
+  if (list.empty()) return {};  // perhaps without bytes to point at
+  const char* const end = list.data() + list.size();
+  for (const char* rest = list.data(); rest != end;) {
+    const char* const equals = FindByte(rest, end, Readable, '=');
+    if (equals == nullptr) return kMissingEquals;
+    const char* const open = equals + 1;
+    if (open == end || (*open != '"' && *open != '\'')) return kMissingDelimiter;
+    const char* const closing = FindByte(open + 1, end, Readable, *open);
+    if (closing == nullptr) return std::string("Expected closing ") + *open + " when parsing attributes";
     // Whatever stands before the "=" is the name, stray words included.
-    Set(Trimmed(rest.substr(0, equals)), rest.substr(open + 1, closing - open - 1));
-    rest.remove_prefix(closing + 1);
+    Set(Trimmed(std::string_view(rest, static_cast<size_t>(equals - rest))),
+        std::string_view(open + 1, static_cast<size_t>(closing - open - 1)));
+    rest = closing + 1;
   }
   return {};
 }
@@ -199,20 +210,20 @@ class TElementScan {
   // The element being started, until the handler has heard of it.
   TmoxXMLNode2* starting_ = nullptr;
   TTreeArena::TMark startingMark_;
-  std::vector<TmoxXMLAttribute2*> attributes_;  // reused for every tag that has attributes
+  TAttributeCollector::TScratch attributes_;  // reused for every tag that has attributes
   std::string error_;
 };
 
 bool TElementScan::Run() {
   for (;;) {
     // After an element's text the position is at the next "<" already.
-    const char* const less = cursor_ < end_ && *cursor_ == '<' ? cursor_ : finder_.Next(cursor_, '<');
+    const char* const less = cursor_ < end_ && *cursor_ == '<' ? cursor_ : finder_.Next(cursor_, kLess);
     if (less == nullptr) {
       lost_ = true;
       return Fail(kMissingLessThan);
     }
     cursor_ = less;
-    const char* const greater = finder_.Next(less + 1, '>');
+    const char* const greater = finder_.Next(less + 1, kGreater);
     if (greater == nullptr) return Fail(kMissingGreaterThan);
     std::string_view tag(less + 1, static_cast<size_t>(greater - less - 1));
     cursor_ = greater + 1;
@@ -239,7 +250,7 @@ bool TElementScan::Run() {
 }
 
 bool TElementScan::StartElement(std::string_view Tag, bool IsEmptyTag, bool& Completed) {
-  const size_t space = NameLength(Tag);
+  const size_t space = NameLength(Tag, end_);
   const std::string_view name = Tag.substr(0, space);
   const std::string_view attributes =
       space < Tag.size() ? Trimmed(Tag.substr(space + 1)) : std::string_view();
@@ -279,13 +290,15 @@ bool TElementScan::StartElement(std::string_view Tag, bool IsEmptyTag, bool& Com
 bool TElementScan::ReadAttributes(std::string_view Text, TmoxXMLNode2& Element) {
   // Values keep their line breaks and tabs only as spaces; such lists are read from a
   // copy in the arena, all others straight from the source.
-  if (HasControlByte(Text.data(), Text.data() + Text.size())) {
+  const char* readable = end_;
+  if (HasControlByte(Text.data(), Text.data() + Text.size(), readable)) {
     char* copy = arena_.AllocateBytes(Text.size());
     for (size_t i = 0; i < Text.size(); ++i) copy[i] = IsTagSpace(Text[i]) ? ' ' : Text[i];
     Text = std::string_view(copy, Text.size());
+    readable = copy + Text.size();
   }
   TAttributeCollector collector(arena_, attributes_);
-  std::string error = ParseAttributeList(Text, collector);
+  std::string error = ParseAttributeList(Text, readable, collector);
   collector.MoveTo(Element);
   return error.empty() || Fail(std::move(error));
 }
@@ -294,7 +307,7 @@ bool TElementScan::ReadAttributes(std::string_view Text, TmoxXMLNode2& Element) 
 // of a CDATA section when that is the first markup.
 bool TElementScan::ReadText(TmoxXMLNode2& Element) {
   static constexpr std::string_view kCdataStart = "<![CDATA[";
-  const char* const next = finder_.Next(cursor_, '<');
+  const char* const next = finder_.Next(cursor_, kLess);
   if (next == nullptr) return Fail(kTextWithoutLessThan);
   if (static_cast<size_t>(end_ - next) >= kCdataStart.size() &&
       std::memcmp(next, kCdataStart.data(), kCdataStart.size()) == 0) {
@@ -381,7 +394,7 @@ std::string ParseDocument(TmoxXMLParser2& Document, std::string_view Source, TTr
     position = end + 2;
     // The byte right after "<?xml" is passed over whatever it is.
     TmoxXMLNode2& declaration = *Document.Declaration;
-    std::string error = ParseAttributeList(Trimmed(Slice(Source, first + 6, end - 1)),
+    std::string error = ParseAttributeList(Slice(Source, first + 6, end - 1), Source.data() + Source.size(),
                                            [&declaration](std::string_view Name, std::string_view Value) {
                                              declaration.SetAttribute(Name, Value);
                                            });
