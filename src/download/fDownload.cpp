@@ -144,8 +144,10 @@ void TfmDownload::TabSetChange(int Index) {
 // ---------------------------------------------------------------------------------------
 // What the run shows
 
-void TfmDownload::RowAdded(int, const std::string& Title, const std::string& XmlUrl) {
-  new QTreeWidgetItem(ListView, {ToDisplay(Title), ToDisplay(XmlUrl), QString()});
+void TfmDownload::RowAdded(int Row, const std::string& Title, const std::string& XmlUrl) {
+  const TFetchRecord* record = state_ ? state_->Find(run_->RowFeed(Row)->XmlUrl) : nullptr;
+  const std::string encoding = record ? record->Encoding : std::string();
+  new QTreeWidgetItem(ListView, {ToDisplayTitle(Title, encoding), ToDisplay(XmlUrl), QString()});
 }
 
 void TfmDownload::RowStarted(int Row) {

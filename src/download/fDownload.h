@@ -47,7 +47,11 @@ class TfmDownload : public QWidget, private TDownloadView {
   void Stop() { Abort(); }
   // How the run fetches and where it keeps what it learns; set before RunQueue.
   void SetOptions(TRunOptions Options) { run_->SetOptions(std::move(Options)); }
-  void SetFetchState(TFetchState& State) { run_->SetFetchState(State); }
+  // Call before queueing: the task rows show titles in each feed's encoding.
+  void SetFetchState(TFetchState& State) {
+    state_ = &State;
+    run_->SetFetchState(State);
+  }
   // Rows of the run that ended in "error".
   int FailedRows() const { return run_->FailedRows(); }
   // Appends a time-stamped line to the log.
@@ -82,6 +86,7 @@ class TfmDownload : public QWidget, private TDownloadView {
 
   std::optional<THttpProxy> proxy_;
   std::unique_ptr<TDownloadRun> run_;
+  TFetchState* state_ = nullptr;
 };
 
 }  // namespace skimbrook

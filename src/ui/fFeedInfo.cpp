@@ -5,7 +5,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <QDateTime>
+
 #include "display/uDisplayText.h"
+#include "download/uFetchState.h"
 #include "model/uRSS.h"
 #include "ui/fDialogSupport.h"
 
@@ -43,12 +46,55 @@ TfmFeedInfo::TfmFeedInfo(QWidget* Parent) : QDialog(Parent) {
   connect(btOK, &QPushButton::clicked, this, &QDialog::accept);
 }
 
-void ShowFeedInfo(const TFeed& Feed, QWidget* Parent) {
+namespace {
+
+QString LocalTime(TUnixTime Time) {
+  return QDateTime::fromSecsSinceEpoch(Time).toString(QStringLiteral("yyyy-MM-dd hh:mm"));
+}
+
+QStringList DownloadLines(const TFetchRecord& Record) {
+  QStringList lines;
+  lines << (Record.LastSuccess ? QStringLiteral("Last downloaded: %1").arg(LocalTime(Record.LastSuccess))
+                               : QStringLiteral("Not downloaded yet"));
+  if (!Record.LastFailure.empty())
+    lines << QStringLiteral("Last download failed: %1 (%2)")
+                 .arg(ToDisplay(Record.LastFailure), LocalTime(Record.LastFailureTime));
+  if (!Record.MovedTo.empty()) lines << QStringLiteral("Moved to: %1").arg(ToDisplay(Record.MovedTo));
+  return lines;
+}
+
+constexpr int kLineHeight = 16;
+
+}  // namespace
+
+void TfmFeedInfo::ShowRecord(const TFetchRecord& Record) {
+  const QStringList lines = DownloadLines(Record);
+  const int extra = lines.size() * kLineHeight + 8 + (Record.MovedTo.empty() ? 0 : 30);
+  lbDownloadState = new QLabel(lines.join(QLatin1Char('\n')), this);
+  lbDownloadState->setObjectName(QStringLiteral("lbDownloadState"));
+  lbDownloadState->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  lbDownloadState->setGeometry(12, 98, 370, lines.size() * kLineHeight + 4);
+  if (!Record.MovedTo.empty()) {
+    btUseNewAddress = AddButton(*this, QStringLiteral("Use the new address"), 12, 98 + extra - 30);
+    btUseNewAddress->setObjectName(QStringLiteral("btUseNewAddress"));
+    btUseNewAddress->resize(150, btUseNewAddress->height());
+    connect(btUseNewAddress, &QPushButton::clicked, this, [this] { done(kUseNewAddress); });
+  }
+  // The separator and OK move down below the new lines.
+  for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+    if (child != lbDownloadState && child != btUseNewAddress && child->y() >= 98)
+      child->move(child->x(), child->y() + extra);
+  setFixedSize(width(), height() + extra);
+}
+
+bool ShowFeedInfo(const TFeed& Feed, const TFetchRecord* Record, QWidget* Parent) {
   TfmFeedInfo Form(Parent);
-  Form.ebFeedTitle->setText(ToDisplay(Feed.Title));
-  Form.ebFeedHtmlLink->setText(ToDisplay(Feed.HtmlUrl));
+  const std::string& encoding = Record ? Record->Encoding : std::string();
+  Form.ebFeedTitle->setText(ToDisplayTitle(Feed.Title, encoding));
+  Form.ebFeedHtmlLink->setText(ToDisplay(Feed.HtmlUrl, encoding));
   Form.ebFeedXmlLink->setText(ToDisplay(Feed.XmlUrl));
-  Form.exec();
+  if (Record) Form.ShowRecord(*Record);
+  return Form.exec() == TfmFeedInfo::kUseNewAddress;
 }
 
 }  // namespace skimbrook

@@ -426,6 +426,12 @@ bool TfmMain::TrayAvailable() const {
   return services_.TrayAvailable.value_or(QSystemTrayIcon::isSystemTrayAvailable());
 }
 
+const std::string& TfmMain::EncodingOf(const TFeed& Feed) const {
+  static const std::string none;
+  const TFetchRecord* record = Feed.XmlUrl.empty() ? nullptr : fetchState_.Find(Feed.XmlUrl);
+  return record ? record->Encoding : none;
+}
+
 TSettings& TfmMain::Settings() {
   if (!settings_) throw std::runtime_error("The settings could not be loaded.");
   return *settings_;

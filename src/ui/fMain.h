@@ -55,7 +55,8 @@ struct TMainDialogs {
   std::function<void(bool& ShowTips, QWidget* Parent)> RunTipDialog;
   std::function<bool(TSettings& Settings, QWidget* Parent)> EditOptions;
   std::function<bool(TSettings& Settings, QWidget* Parent)> EditProxySettings;
-  std::function<void(const TFeed& Feed, QWidget* Parent)> ShowFeedInfo;
+  // True when the user chose "Use the new address" of a feed that has moved.
+  std::function<bool(const TFeed& Feed, const TFetchRecord* Record, QWidget* Parent)> ShowFeedInfo;
   std::function<void(QWidget* Parent)> ShowHelp;
   // The import/export check list: the positions ticked, or nothing when cancelled.
   std::function<std::optional<std::vector<int>>(const TFeedList& List, const QString& Caption,
@@ -82,6 +83,9 @@ struct TMainWindowServices {
   std::optional<bool> TrayAvailable;
   // Hands an address to the desktop (the support mail link).
   std::function<void(const QUrl& Url)> OpenExternalUrl;
+  // Fetches the address typed into Add Feed to look for the feeds a page links; by default
+  // over HTTP with the program's proxy.
+  TPageFetch FetchPage;
   // Tells the desktop what a run brought; by default the desktop's notification service.
   TNotifier* Notifier = nullptr;
 };
@@ -104,6 +108,8 @@ class TfmMain : public QMainWindow {
   // What HTTP and the display know of each feed between runs: read at start, written after
   // each download run.
   TFetchState& FetchState() { return fetchState_; }
+  // The encoding a feed's document named when it was last downloaded, or empty.
+  const std::string& EncodingOf(const TFeed& Feed) const;
   TPrompts& Prompts() { return *services_.Prompts; }
   // The entry whose details the right-hand panes show (a feed or a group heading), or none.
   const std::shared_ptr<TFeed>& CurrentFeed() const { return currentFeed_; }
@@ -199,6 +205,8 @@ class TfmMain : public QMainWindow {
   void PromptAddFeed();
   void PromptAddGroup();
   void miFileRemoveFeedClick();
+  // Feed Info of the current feed; its "Use the new address" moves the subscription.
+  void ShowCurrentFeedInfo();
   // Marks every item of the current feed read; FocusList gives the feed list the focus.
   void CatchUpCurrentFeed(bool FocusList = true);
   void CatchUpCurrentGroup();
@@ -233,7 +241,7 @@ class TfmMain : public QMainWindow {
   // Fills the five heading panels and writes the current item's page.
   void UpdateFeedAndItemView();
   // The page of an item: its description between "<html>" and "</html>".
-  static QString ContentPage(const TFeedItem* Item);
+  static QString ContentPage(const TFeedItem* Item, const std::string& Encoding = {});
   // Loads Page into Browser, its relative addresses resolving against BaseUrl; errors are
   // dropped and the pane keeps what it showed.
   static void WriteContentPage(TWebBrowser& Browser, const QString& Page, const QUrl& BaseUrl);
@@ -392,8 +400,11 @@ class TfmMain : public QMainWindow {
   // True, with a status-bar note, when no download may start now: one is running or the
   // window has shut down.
   bool DownloadRefused();
-  // Runs one download of Feeds unless DownloadRefused.
+  // Runs one download of Feeds unless DownloadRefused; Kind says who asked for it (a run
+  // started by itself overrides it).
   void RunDownload(const std::vector<std::shared_ptr<TFeed>>& Feeds, TRunKind Kind);
+  // "3 of 12 feeds could not be downloaded; ..." in the status bar after a run with failures.
+  void ReportFailedFeeds(int Failed, int Queued);
   void NoteStatus(const QString& Text);
   // One desktop notification when a run that started by itself brought new unread items
   // and the user is not working in this window.

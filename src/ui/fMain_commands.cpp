@@ -183,7 +183,7 @@ void TfmMain::miFileAddGroupClick() {
 }
 
 void TfmMain::miFileFeedInfoClick() {
-  if (currentFeed_) services_.Dialogs.ShowFeedInfo(*currentFeed_, this);
+  ShowCurrentFeedInfo();
 }
 
 void TfmMain::miFileImportClick() {

@@ -6,12 +6,15 @@
 #include <QTimer>
 
 #include "display/uDisplayText.h"
+#include "download/uDownloadRun.h"
 #include "model/uRSS.h"
 #include "settings/uSettings.h"
+#include "shell/uFeedLink.h"
 #include "ui/fMain.h"
 
 #include "ui/uBulkUpdate.h"
 #include "ui/uFeedListBox.h"
+#include "ui/uFeedListDelegate.h"
 #include "ui/uListRules.h"
 #include "ui/uProduct.h"
 #include "ui/uPrompts.h"
@@ -28,7 +31,13 @@ constexpr int kStatusNoteMs = 10'000;
 // Rows
 
 void TfmMain::UpdateFeedRow(int Index, TFeed& Feed) {
-  if (QListWidgetItem* row = lbFeedList->item(Index)) row->setText(FeedRowText(Feed));
+  if (QListWidgetItem* row = lbFeedList->item(Index)) {
+    const TFetchRecord* record = Feed.XmlUrl.empty() ? nullptr : FetchState().Find(Feed.XmlUrl);
+    row->setText(FeedRowText(Feed, record ? record->Encoding : std::string()));
+    const bool failed = record && !record->LastFailure.empty();
+    row->setData(TFeedListDelegate::kFailedRole, failed);
+    row->setToolTip(failed ? FailureTooltip(*record) : QString());
+  }
   PostTrayHintUpdate();
 }
 
@@ -124,7 +133,17 @@ void TfmMain::AddFeed(const std::string& Url) {
 void TfmMain::PromptAddFeed() {
   const QString answer =
       Prompts().InputBox(QStringLiteral("Add Feed"), QStringLiteral("XML URL:"), QString());
-  const std::string url = Trim(FromDisplay(answer));
+  std::string url = Trim(FromDisplay(answer));
+  if (url.empty()) return;
+  // A browser's feed: forms, as skimbrook-addfeed takes them.
+  if (QString::fromStdString(url).startsWith(QLatin1String("feed"), Qt::CaseInsensitive)) {
+    const QString web = FeedAddressFromLink(QString::fromStdString(url));
+    if (!web.isEmpty()) url = FromDisplay(web);
+  }
+  const TPageFetch fetch = services_.FetchPage ? services_.FetchPage : [this](const std::string& Address) {
+    return FetchPageForDiscovery(Settings(), Address);
+  };
+  url = FeedToSubscribe(url, fetch, Prompts());
   if (!url.empty()) AddFeed(url);
 }
 
@@ -152,8 +171,8 @@ void TfmMain::PromptAddGroup() {
 
 void TfmMain::miFileRemoveFeedClick() {
   if (!currentFeed_) return;
-  const QString question =
-      QStringLiteral("Are you sure you want to delete \"%1\"?").arg(ToDisplay(currentFeed_->Title));
+  const QString question = QStringLiteral("Are you sure you want to delete \"%1\"?")
+                               .arg(ToDisplayTitle(currentFeed_->Title, EncodingOf(*currentFeed_)));
   if (!Prompts().Warning(QStringLiteral("Warning"), question)) return;
   const int row = lbFeedList->currentRow();
   if (row < 0 || row >= FeedList().Count()) return;
@@ -169,6 +188,22 @@ void TfmMain::miFileRemoveFeedClick() {
   PostTrayHintUpdate();
   SelectFeedRow(std::min(row, lbFeedList->count() - 1));
   lbFeedListClick();
+}
+
+void TfmMain::ShowCurrentFeedInfo() {
+  const std::shared_ptr<TFeed> feed = currentFeed_;
+  if (!feed) return;
+  const TFetchRecord* record = feed->XmlUrl.empty() ? nullptr : FetchState().Find(feed->XmlUrl);
+  if (!services_.Dialogs.ShowFeedInfo(*feed, record, this) || !record || record->MovedTo.empty()) return;
+  if (IsDownloading()) {
+    NoteStatus(QStringLiteral("A download is running; use the new address when it has finished."));
+    return;
+  }
+  const std::string target = record->MovedTo;
+  MoveSubscription(*feed, target, FetchState());
+  FetchState().Save();
+  FeedList().SaveDefault();
+  NoteStatus(QStringLiteral("The feed now comes from %1.").arg(ToDisplay(target)));
 }
 
 void TfmMain::lbFeedListDragDrop(const QPoint& Position) {
@@ -256,7 +291,20 @@ void TfmMain::RunDownload(const std::vector<std::shared_ptr<TFeed>>& Feeds, TRun
   const TUnreadSnapshot before(FeedList());
   const bool startedByItself = runStartedByItself_;
   run->RunQueue();
-  if (!shutDown_) AnnounceNewItems(before, startedByItself);
+  if (shutDown_) return;
+  AnnounceNewItems(before, startedByItself);
+  ReportFailedFeeds(run->FailedRows(), static_cast<int>(Feeds.size()));
+  // The rows' failure marks follow the reasons the run kept.
+  for (int i = 0; i < FeedList().Count(); ++i) UpdateFeedRow(i, *FeedList().Feeds(i));
+}
+
+void TfmMain::ReportFailedFeeds(int Failed, int Queued) {
+  if (Failed == 0) return;
+  // Stays until the next message: the download window, which showed each reason, is gone.
+  StatusBar->showMessage(QStringLiteral("%1 of %2 %3 could not be downloaded; Feed Info says why.")
+                             .arg(Failed)
+                             .arg(Queued)
+                             .arg(Queued == 1 ? QStringLiteral("feed") : QStringLiteral("feeds")));
 }
 
 void TfmMain::AnnounceNewItems(const TUnreadSnapshot& Before, bool StartedByItself) {

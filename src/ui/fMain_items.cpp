@@ -70,7 +70,8 @@ void TfmMain::FillItemList() {
 }
 
 void TfmMain::ItemLineChanged(int Index, TFeedItem& Item) {
-  if (QListWidgetItem* line = lbItems->item(Index)) line->setText(ItemLineText(Item));
+  if (QListWidgetItem* line = lbItems->item(Index))
+    line->setText(ItemLineText(Item, currentFeed_ ? EncodingOf(*currentFeed_) : std::string()));
 }
 
 void TfmMain::lbItemsClick() {
@@ -101,8 +102,9 @@ void TfmMain::MarkAsReadTimerTimer() {
   if (const std::shared_ptr<TFeedItem> item = currentItem_) item->SetRead(true);
 }
 
-QString TfmMain::ContentPage(const TFeedItem* Item) {
-  return QStringLiteral("<html>") + (Item ? ToDisplay(Item->Description) : QString()) +
+QString TfmMain::ContentPage(const TFeedItem* Item, const std::string& Encoding) {
+  // Decoded here, so the engine gets characters and never guesses the bytes' encoding.
+  return QStringLiteral("<html>") + (Item ? ToDisplay(Item->Description, Encoding) : QString()) +
          QStringLiteral("</html>");
 }
 
@@ -116,10 +118,11 @@ void TfmMain::WriteContentPage(TWebBrowser& Browser, const QString& Page, const 
 }
 
 void TfmMain::UpdateFeedAndItemView() {
+  const std::string& encoding = currentFeed_ ? EncodingOf(*currentFeed_) : std::string();
   if (const TFeed* feed = currentFeed_.get()) {
-    plFeedTitle->SetCaption(ToDisplay(feed->Title));
-    plFeedLink->SetCaption(ToDisplay(feed->HtmlUrl), !feed->HtmlUrl.empty());
-    meFeedDescription->setText(ToDisplay(feed->Description));
+    plFeedTitle->SetCaption(ToDisplayTitle(feed->Title, encoding));
+    plFeedLink->SetCaption(ToDisplay(feed->HtmlUrl, encoding), !feed->HtmlUrl.empty());
+    meFeedDescription->setText(ToDisplay(feed->Description, encoding));
   } else {
     plFeedTitle->SetCaption(QString());
     plFeedLink->SetCaption(QString());
@@ -131,8 +134,8 @@ void TfmMain::UpdateFeedAndItemView() {
   const QScopedValueRollback internal(navigatingInternally, true);
   const std::shared_ptr<TFeedItem> item = currentItem_;
   if (item) {
-    plItemTitle->SetCaption(ToDisplay(item->Title));
-    plItemLink->SetCaption(ToDisplay(item->Link), !item->Link.empty());
+    plItemTitle->SetCaption(ToDisplayTitle(item->Title, encoding));
+    plItemLink->SetCaption(ToDisplay(item->Link, encoding), !item->Link.empty());
   } else {
     plItemTitle->SetCaption(QString());
     plItemLink->SetCaption(QString());
@@ -141,7 +144,7 @@ void TfmMain::UpdateFeedAndItemView() {
   // say) must not replace it. Leaving browser mode writes the item's page.
   // Relative links of the page point into the feed's site, as they do in the feed.
   const QUrl base = currentFeed_ ? FeedBaseUrl(currentFeed_->XmlUrl) : QUrl();
-  if (!InBrowserMode()) WriteContentPage(*WebBrowser, ContentPage(item.get()), base);
+  if (!InBrowserMode()) WriteContentPage(*WebBrowser, ContentPage(item.get(), encoding), base);
 }
 
 void TfmMain::plFeedLinkClick() {

@@ -1,6 +1,7 @@
 #include "ui/uDownloader.h"
 
 #include "download/fDownload.h"
+#include "download/uCurlQtPump.h"
 #include "settings/uSettings.h"
 #include "ui/uProduct.h"
 
@@ -35,6 +36,20 @@ class TDownloadWindowAdapter : public TDownloader {
 };
 
 }  // namespace
+
+std::optional<TFetchedPage> FetchPageForDiscovery(const TSettings& Settings, const std::string& Url) {
+  if (!Url.starts_with("http://") && !Url.starts_with("https://")) return std::nullopt;
+  std::unique_ptr<HttpClient> client = NewQtHttpClient();
+  client->UserAgent = ProductUserAgent(product::kHomePage);
+  if (std::optional<THttpProxy> proxy = DownloadProxy(Settings)) client->SetProxy(*proxy);
+  try {
+    THttpResponse answer = client->Fetch({Url, {}, {}});
+    if (answer.Code < 200 || answer.Code > 299) return std::nullopt;
+    return TFetchedPage{std::move(answer.Body), answer.Header("Content-Type").value_or(""), Url};
+  } catch (const std::exception&) {
+    return std::nullopt;  // the typed address is then added as it is
+  }
+}
 
 std::optional<THttpProxy> DownloadProxy(const TSettings& Settings) {
   if (!Settings.UseProxy) return std::nullopt;

@@ -8,6 +8,7 @@
 
 #include "download/uFetchRules.h"
 #include "download/uHttpClient.h"
+#include "ui/uAddFeedDiscovery.h"
 
 class QWidget;
 
@@ -44,6 +45,10 @@ using TDownloaderFactory =
 // password are handed over whether or not UseAuthentication is set; it only decides whether
 // they go out with the first request.
 std::optional<THttpProxy> DownloadProxy(const TSettings& Settings);
+
+// The page at Url for Add Feed's look at a typed address: fetched with the program's client
+// and proxy (its status lines go nowhere); none unless the answer is a success.
+std::optional<TFetchedPage> FetchPageForDiscovery(const TSettings& Settings, const std::string& Url);
 
 // The run over the download window.
 std::unique_ptr<TDownloader> CreateDownloadWindow(const TSettings& Settings, QWidget* MainWindow);

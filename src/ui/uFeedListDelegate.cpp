@@ -18,6 +18,8 @@ QFont Bold(QFont Font) {
 constexpr int kRuleOffset = 8;
 // Room kept free at the right end of a row.
 constexpr int kRightMargin = 2;
+// Room on each side of the failure mark's sign.
+constexpr int kFailureMarkPadding = 3;
 
 // Text, shortened with an ellipsis to fit Width in the painter's font.
 QString Fitted(const QPainter& Painter, const QString& Text, int Width) {
@@ -43,7 +45,7 @@ void TFeedListDelegate::paint(QPainter* Painter, const QStyleOptionViewItem& Opt
   if (marker == QLatin1String("."))
     PaintHeading(*Painter, Option, caption);
   else
-    PaintFeed(*Painter, Option, marker, caption);
+    PaintFeed(*Painter, Option, marker, caption, Index.data(kFailedRole).toBool());
   Painter->restore();
   DrawRowFocus(*Painter, Option);
 }
@@ -68,14 +70,15 @@ void TFeedListDelegate::PaintHeading(QPainter& Painter, const QStyleOptionViewIt
 }
 
 void TFeedListDelegate::PaintFeed(QPainter& Painter, const QStyleOptionViewItem& Option,
-                                  const QString& Marker, const QString& Title) const {
+                                  const QString& Marker, const QString& Title, bool Failed) const {
   const QRect& row = Option.rect;
   const QColor background = RowBackground(Option);
   const bool highlighted = RowSelectedAndFocused(Option);
   const int x = row.left() + kRowTextLeft;
   const int y = row.top() + kRowTextTop;
 
-  const int room = row.width() - kRowTextLeft - kRightMargin;
+  int room = row.width() - kRowTextLeft - kRightMargin;
+  if (Failed) room -= PaintFailureMark(Painter, Option);
   Painter.setPen(highlighted ? RowCaptionText(Option) : QColor(0, 0, 0));
   if (Marker == QLatin1String("0")) {
     Painter.setFont(Option.font);
@@ -91,6 +94,18 @@ void TFeedListDelegate::PaintFeed(QPainter& Painter, const QStyleOptionViewItem&
   DrawOpaqueText(Painter, x, y, title, background);
   Painter.setPen(highlighted ? RowCaptionText(Option) : QColor(0, 0, 255));
   DrawOpaqueText(Painter, row.left() + 8 + width, y, count, background);
+}
+
+int TFeedListDelegate::PaintFailureMark(QPainter& Painter, const QStyleOptionViewItem& Option) const {
+  const QRect& row = Option.rect;
+  Painter.setFont(Bold(Option.font));
+  const QString mark = QStringLiteral("!");
+  const int width = Painter.fontMetrics().horizontalAdvance(mark) + 2 * kFailureMarkPadding;
+  const QRect box(row.left() + row.width() - kRightMargin - width, row.top() + 1, width, row.height() - 2);
+  Painter.fillRect(box, QColor(200, 30, 30));
+  Painter.setPen(Qt::white);
+  Painter.drawText(box, Qt::AlignCenter, mark);
+  return width + kFailureMarkPadding;
 }
 
 QSize TFeedListDelegate::sizeHint(const QStyleOptionViewItem& Option, const QModelIndex& Index) const {

@@ -1,6 +1,9 @@
 #include "ui/uListRules.h"
 
+#include <QDateTime>
+
 #include "display/uDisplayText.h"
+#include "download/uFetchState.h"
 #include "model/uRSS.h"
 
 namespace skimbrook {
@@ -13,16 +16,33 @@ bool IsHeading(const TFeedList& List, int Row) {
 
 }  // namespace
 
-QString FeedRowText(const TFeed& Feed) {
-  const QString title = ToDisplay(Feed.Title);
+QString FeedRowText(const TFeed& Feed, const std::string& Encoding) {
+  const QString title = ToDisplayTitle(Feed.Title, Encoding);
   if (Feed.XmlUrl.empty()) return QStringLiteral(". ") + title;
   return QString::number(Feed.UnreadCount) + QLatin1Char(' ') + title;
 }
 
-QString ItemLineText(const TFeedItem& Item) {
-  QString line = QLatin1Char(Item.IsRead ? '-' : '+') + ToDisplay(Item.Title);
-  if (!Item.PubDate.empty()) line += QStringLiteral(" (") + ToDisplay(Item.PubDate) + QLatin1Char(')');
+QString ItemLineText(const TFeedItem& Item, const std::string& Encoding) {
+  QString line = QLatin1Char(Item.IsRead ? '-' : '+') + ToDisplayTitle(Item.Title, Encoding);
+  if (!Item.PubDate.empty())
+    line += QStringLiteral(" (") + ToDisplay(Item.PubDate, Encoding) + QLatin1Char(')');
   return line;
+}
+
+namespace {
+
+QString LocalTime(TUnixTime Time) {
+  return QDateTime::fromSecsSinceEpoch(Time).toString(QStringLiteral("yyyy-MM-dd hh:mm"));
+}
+
+}  // namespace
+
+QString FailureTooltip(const TFetchRecord& Record) {
+  QString text = QStringLiteral("Last download failed: %1").arg(ToDisplay(Record.LastFailure));
+  if (Record.LastFailureTime != 0) text += QStringLiteral(" (%1)").arg(LocalTime(Record.LastFailureTime));
+  text += Record.LastSuccess != 0 ? QStringLiteral("\nLast success: %1").arg(LocalTime(Record.LastSuccess))
+                                  : QStringLiteral("\nNever downloaded successfully");
+  return text;
 }
 
 TRowRange GroupRange(const TFeedList& List, int SelectedRow) {

@@ -4,16 +4,24 @@
 
 #include <QString>
 
+#include <string>
+
 namespace skimbrook {
 
+struct TFetchRecord;
 class TFeed;
 class TFeedItem;
 class TFeedList;
 
-// ". " + title for a group heading; unread count, one blank and the title for a feed.
-QString FeedRowText(const TFeed& Feed);
-// "+" (unread) or "-" (read), the title, and " (date)" when the item has a date.
-QString ItemLineText(const TFeedItem& Item);
+// ". " + title for a group heading; unread count, one blank and the title for a feed. The
+// title is shown in the feed's Encoding (empty: none known).
+QString FeedRowText(const TFeed& Feed, const std::string& Encoding = {});
+// "+" (unread) or "-" (read), the title, and " (date)" when the item has a date; in the
+// feed's Encoding.
+QString ItemLineText(const TFeedItem& Item, const std::string& Encoding = {});
+// The tooltip of a feed whose last download failed: the reason with its time, and the
+// last success.
+QString FailureTooltip(const TFetchRecord& Record);
 
 // The rows [First, Last) of the feeds in the group of the selected row: a heading's own
 // feeds, or the feeds around a selected feed up to the headings before and after it

@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QUrl>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -198,8 +199,11 @@ class MainWindowTest : public ::testing::Test {
       return false;
     };
     services.Dialogs.ShowHelp = [this](QWidget*) { events << "help"; };
-    services.Dialogs.ShowFeedInfo = [this](const TFeed& Feed, QWidget*) {
+    services.Dialogs.ShowFeedInfo = [this](const TFeed& Feed, const TFetchRecord* Record, QWidget*) {
       events << QString::fromStdString("info " + Feed.Title);
+      if (Record && !Record->LastFailure.empty())
+        events << QString::fromStdString("reason " + Record->LastFailure);
+      return useNewAddress;
     };
     services.Dialogs.EditProxySettings = [this](TSettings& Settings, QWidget*) {
       events << "proxy";
@@ -208,6 +212,11 @@ class MainWindowTest : public ::testing::Test {
     };
     services.TrayAvailable = trayAvailable;
     services.Notifier = &notifier;
+    // Typed addresses are looked at only where a test serves a page.
+    services.FetchPage = [this](const std::string& Url) -> std::optional<TFetchedPage> {
+      if (pages.count(Url) == 0) return std::nullopt;
+      return TFetchedPage{pages[Url], "text/html", Url};
+    };
     services.OpenExternalUrl = [this](const QUrl& Url) { events << Url.toString(); };
     return services;
   }
@@ -233,10 +242,14 @@ class MainWindowTest : public ::testing::Test {
   TScriptedPrompts prompts;
   TDownloadScript downloads;
   TRecordingNotifier notifier;
+  // Pages that Add Feed's look at a typed address finds, by address.
+  std::map<std::string, std::string> pages;
   QStringList events;
   std::function<bool(TSettings&)> onOptions;
   std::function<void()> onTip;
   bool proxyAnswer = false;
+  // Feed Info's answer: "Use the new address" was chosen.
+  bool useNewAddress = false;
   std::optional<bool> trayAvailable = false;
   // Downloads through the real download window instead of the script.
   bool useDownloadWindow = false;

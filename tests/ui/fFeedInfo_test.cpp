@@ -26,7 +26,7 @@ TShown ShowAndClose(const TFeed& Feed) {
                  Form.ebFeedXmlLink->isReadOnly()};
     Form.btOK->click();
   });
-  ShowFeedInfo(Feed, nullptr);
+  ShowFeedInfo(Feed, nullptr, nullptr);
   return Shown;
 }
 
@@ -57,7 +57,7 @@ TEST_P(FeedInfoKey, ClosesTheDialogFromTheFocusedEdit) {
     FocusInEdit = Form.focusWidget() == Form.ebFeedXmlLink;
     test::PressKey(Form, GetParam());
   });
-  ShowFeedInfo(Feed, nullptr);  // returns only once the dialog has closed
+  ShowFeedInfo(Feed, nullptr, nullptr);  // returns only once the dialog has closed
   EXPECT_TRUE(FocusInEdit);
 }
 
