@@ -63,26 +63,30 @@ QStringList DownloadLines(const TFetchRecord& Record) {
   return lines;
 }
 
-constexpr int kLineHeight = 16;
+// Where the download lines go: below the addresses, above the separator.
+constexpr int kStateTop = 98;
+constexpr int kStateWidth = 370;
 
 }  // namespace
 
 void TfmFeedInfo::ShowRecord(const TFetchRecord& Record) {
-  const QStringList lines = DownloadLines(Record);
-  const int extra = lines.size() * kLineHeight + 8 + (Record.MovedTo.empty() ? 0 : 30);
-  lbDownloadState = new QLabel(lines.join(QLatin1Char('\n')), this);
+  lbDownloadState = new QLabel(DownloadLines(Record).join(QLatin1Char('\n')), this);
   lbDownloadState->setObjectName(QStringLiteral("lbDownloadState"));
   lbDownloadState->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  lbDownloadState->setGeometry(12, 98, 370, lines.size() * kLineHeight + 4);
+  lbDownloadState->setWordWrap(true);  // a long address wraps instead of being cut
+  const int textHeight = lbDownloadState->heightForWidth(kStateWidth);
+  lbDownloadState->setGeometry(12, kStateTop, kStateWidth, textHeight);
+  int extra = textHeight + 8;
   if (!Record.MovedTo.empty()) {
-    btUseNewAddress = AddButton(*this, QStringLiteral("Use the new address"), 12, 98 + extra - 30);
+    btUseNewAddress = AddButton(*this, QStringLiteral("Use the new address"), 12, kStateTop + extra);
     btUseNewAddress->setObjectName(QStringLiteral("btUseNewAddress"));
     btUseNewAddress->resize(150, btUseNewAddress->height());
     connect(btUseNewAddress, &QPushButton::clicked, this, [this] { done(kUseNewAddress); });
+    extra += btUseNewAddress->height() + 8;
   }
   // The separator and OK move down below the new lines.
   for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-    if (child != lbDownloadState && child != btUseNewAddress && child->y() >= 98)
+    if (child != lbDownloadState && child != btUseNewAddress && child->y() >= kStateTop)
       child->move(child->x(), child->y() + extra);
   setFixedSize(width(), height() + extra);
 }
