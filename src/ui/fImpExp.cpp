@@ -89,7 +89,7 @@ TfmImpExp::TfmImpExp(const QString& Caption, QWidget* Parent) : QDialog(Parent) 
 void TfmImpExp::ShowEntries(const TFeedList& List) {
   lbFeeds->clear();
   for (int i = 0; i < List.Count(); ++i) {
-    auto* line = new QListWidgetItem(ToDisplay(List.Feeds(i)->Title), lbFeeds);
+    auto* line = new QListWidgetItem(ToDisplayTitle(List.Feeds(i)->Title, {}), lbFeeds);
     line->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
     line->setCheckState(Qt::Unchecked);
   }
