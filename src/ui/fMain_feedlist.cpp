@@ -11,7 +11,6 @@
 #include "settings/uSettings.h"
 #include "shell/uFeedLink.h"
 #include "ui/fMain.h"
-
 #include "ui/uBulkUpdate.h"
 #include "ui/uFeedListBox.h"
 #include "ui/uFeedListDelegate.h"
@@ -193,8 +192,12 @@ void TfmMain::miFileRemoveFeedClick() {
 void TfmMain::ShowCurrentFeedInfo() {
   const std::shared_ptr<TFeed> feed = currentFeed_;
   if (!feed) return;
-  const TFetchRecord* record = feed->XmlUrl.empty() ? nullptr : FetchState().Find(feed->XmlUrl);
-  if (!services_.Dialogs.ShowFeedInfo(*feed, record, this) || !record || record->MovedTo.empty()) return;
+  const std::string url = feed->XmlUrl;
+  if (!services_.Dialogs.ShowFeedInfo(*feed, url.empty() ? nullptr : FetchState().Find(url), this)) return;
+  // Asked again: a run that the hourly timer started while the dialog was open may have
+  // changed or moved the record.
+  const TFetchRecord* record = url.empty() || feed->XmlUrl != url ? nullptr : FetchState().Find(url);
+  if (!record || record->MovedTo.empty()) return;
   if (IsDownloading()) {
     NoteStatus(QStringLiteral("A download is running; use the new address when it has finished."));
     return;
