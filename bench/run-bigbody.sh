@@ -4,10 +4,8 @@
 # (VmHWM) and the longest gap between two ticks of a 10 ms timer during the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-cmake -S . -B build -DSKIMBROOK_WERROR=ON -DSKIMBROOK_BENCH=ON >/dev/null
-cmake --build build -j2 --target bigbody_bench >/dev/null
-export QT_QPA_PLATFORM=offscreen
-out="$(build/bench/bigbody_bench --benchmark_format=console "$@")"
+source bench/release-build.sh
+out="$("$(release_build bigbody_bench gui)" --benchmark_format=console "$@")"
 echo "$out"
 echo
 for name in SixtyMiBOfLineFeeds SixMillionEmptyItems; do

@@ -20,6 +20,7 @@
 #include <fstream>
 
 #include "download/fDownload.h"
+#include "support/ScratchFolder.h"
 #include "tools/LoopbackHttpServer.h"
 
 extern char** environ;
@@ -29,25 +30,7 @@ namespace {
 
 const char* const kChildSwitch = "--child";
 
-// A fresh data folder that is also the current directory (download.log lands there).
-class TScratchFolder {
- public:
-  TScratchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "skimbrook-bigbody-XXXXXX").string();
-    path_ = std::string(::mkdtemp(pattern.data())) + "/";
-    old_ = std::filesystem::current_path();
-    std::filesystem::current_path(path_);
-    SetDataFolder(path_);
-  }
-  ~TScratchFolder() {
-    std::filesystem::current_path(old_);
-    std::filesystem::remove_all(path_);
-  }
-
- private:
-  std::string path_;
-  std::filesystem::path old_;
-};
+using bench::TScratchFolder;
 
 // The process's peak resident set in KiB, from /proc/self/status.
 long PeakResidentKiB() {
@@ -60,7 +43,7 @@ long PeakResidentKiB() {
 // The child: one run of one feed at Url, then a line of figures on standard output.
 int RunChild(int argc, char** argv, const std::string& Url) {
   QApplication app(argc, argv);
-  TScratchFolder folder;
+  TScratchFolder folder("skimbrook-bigbody");
   auto feed = std::make_shared<TFeed>("Big", "", Url, "");
   std::ofstream(feed->CacheFileName())
       << "<rss version=\"2.0\"><channel><title>Big</title><item><title>x</title></item></channel></rss>";

@@ -1,41 +1,25 @@
-// The download run end to end against a loopback HTTP server: the cost of one small feed in
-// a run of 200, and how long the event loop is held up while a fetch waits on a server that
-// sends nothing.
+// The download run end to end against loopback HTTP servers: the cost of one small feed in
+// a run of 200, a run of 200 feeds that each answer after 200 ms from 8 hosts, one at a
+// time and six at once, and how long the event loop is held up while a fetch waits on a
+// server that sends nothing.
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QTimer>
-#include <filesystem>
+#include <chrono>
+#include <memory>
+#include <vector>
 
 #include "download/fDownload.h"
 #include "download/uCurlQtPump.h"
+#include "support/ScratchFolder.h"
 #include "tools/LoopbackHttpServer.h"
 
 namespace skimbrook {
 namespace {
 
-// A fresh data folder that is also the current directory (download.log lands there).
-class TScratchFolder {
- public:
-  TScratchFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "skimbrook-bench-XXXXXX").string();
-    path_ = std::string(::mkdtemp(pattern.data())) + "/";
-    old_ = std::filesystem::current_path();
-    std::filesystem::current_path(path_);
-    SetDataFolder(path_);
-  }
-  ~TScratchFolder() {
-    std::filesystem::current_path(old_);
-    std::filesystem::remove_all(path_);
-  }
-
- private:
-  std::string path_;
-  std::filesystem::path old_;
-};
+using bench::TScratchFolder;
 
 std::string SmallFeed(int Number) {
   std::string text = "<?xml version=\"1.0\"?>\n<rss version=\"2.0\"><channel>\n<title>Feed " +
@@ -48,39 +32,80 @@ std::string SmallFeed(int Number) {
   return text + "</channel></rss>\n";
 }
 
-// One run of 200 small feeds per iteration. A first run before the timing gives every feed
-// a cache file, so each timed feed goes through the whole protocol (backup, store, merge,
-// rewrite).
-void BM_RunOf200SmallFeeds(benchmark::State& State) {
-  constexpr int kFeeds = 200;
-  TScratchFolder folder;
-  test::LoopbackHttpServer server;
-  TFeedList list;
-  for (int i = 0; i < kFeeds; ++i) {
-    std::string path = "/feed" + std::to_string(i) + ".xml";
-    server.Serve(path, SmallFeed(i));
-    list.Add(std::make_shared<TFeed>("Feed", "", server.Url(path), ""));
+// 200 feeds served round the Hosts servers (on 127.0.0.11 and on), each answering after
+// Delay; the run's window takes State.range(0) transfers at once.
+class TRunOf200 {
+ public:
+  static constexpr int kFeeds = 200;
+
+  TRunOf200(int Hosts, std::chrono::milliseconds Delay) {
+    for (int h = 0; h < Hosts; ++h)
+      servers_.push_back(std::make_unique<test::LoopbackHttpServer>("127.0.0." + std::to_string(11 + h)));
+    for (int i = 0; i < kFeeds; ++i) {
+      std::string path = "/feed" + std::to_string(i) + ".xml";
+      test::LoopbackHttpServer& server = *servers_[i % Hosts];
+      if (Delay.count() > 0)
+        server.ServeAfter(path, SmallFeed(i), Delay);
+      else
+        server.Serve(path, SmallFeed(i));
+      list_.Add(std::make_shared<TFeed>("Feed", "", server.Url(path), ""));
+    }
   }
-  auto runAll = [&] {
+  // One whole run; returns the number of rows that did not end "done".
+  int Run(int Simultaneous) {
     TfmDownload window(std::nullopt, nullptr);
-    for (int i = 0; i < kFeeds; ++i) window.QueueFeed(list.Feeds(i));
+    TRunOptions options;
+    options.Simultaneous = Simultaneous;
+    window.SetOptions(options);
+    for (int i = 0; i < kFeeds; ++i) window.QueueFeed(list_.Feeds(i));
     window.RunQueue();
     int failed = 0;
     for (int i = 0; i < kFeeds; ++i) failed += window.Run().RowStatus(i) != "done";
     return failed;
-  };
-  runAll();  // every feed gets its cache file
-  int errors = 0;
-  QElapsedTimer clock;
-  clock.start();
-  for (auto _ : State) errors += runAll();
-  double perFeedMs =
-      static_cast<double>(clock.nsecsElapsed()) / 1e6 / static_cast<double>(State.iterations() * kFeeds);
-  if (errors) State.SkipWithError("some feeds failed");
-  State.SetItemsProcessed(State.iterations() * kFeeds);
-  State.counters["ms_per_feed"] = perFeedMs;
+  }
+  // Times State's iterations of Run and reports the milliseconds per run and per feed.
+  void Measure(benchmark::State& State) {
+    const int simultaneous = static_cast<int>(State.range(0));
+    int errors = 0;
+    QElapsedTimer clock;
+    clock.start();
+    for (auto _ : State) errors += Run(simultaneous);
+    const double runMs =
+        static_cast<double>(clock.nsecsElapsed()) / 1e6 / static_cast<double>(State.iterations());
+    if (errors) State.SkipWithError("some feeds failed");
+    State.SetItemsProcessed(State.iterations() * kFeeds);
+    State.counters["s_per_run"] = runMs / 1000;
+    State.counters["ms_per_feed"] = runMs / kFeeds;
+  }
+
+ private:
+  TScratchFolder folder_;
+  std::vector<std::unique_ptr<test::LoopbackHttpServer>> servers_;
+  TFeedList list_;
+};
+
+// The cost of a feed itself: 200 small feeds from one server that answers at once. A first
+// run before the timing gives every feed a cache file, so each timed feed goes through the
+// whole protocol (backup, store, merge, rewrite).
+void BM_RunOf200SmallFeeds(benchmark::State& State) {
+  TRunOf200 run(1, std::chrono::milliseconds(0));
+  run.Run(1);  // every feed gets its cache file
+  run.Measure(State);
 }
-BENCHMARK(BM_RunOf200SmallFeeds)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_RunOf200SmallFeeds)->Arg(1)->Arg(6)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// Download All of 200 feeds that answer after 200 ms each, spread over 8 hosts: one after
+// another, then six at once (two at most to a host).
+void BM_RunOf200SlowFeedsOn8Hosts(benchmark::State& State) {
+  TRunOf200 run(8, std::chrono::milliseconds(200));
+  run.Measure(State);
+}
+BENCHMARK(BM_RunOf200SlowFeedsOn8Hosts)
+    ->Arg(1)
+    ->Arg(6)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1);
 
 // One GET of a small feed over a kept-alive loopback connection: the transfer's share of
 // the per-feed cost.

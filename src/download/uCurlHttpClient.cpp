@@ -62,14 +62,17 @@ void CurlSlistAppend(TCurlSlist& List, const char* Text) {
   List.reset(head);
 }
 
-// The state of the one transfer in progress, on the stack of Get().
+// The state of one running transfer, owned by the client from Start to its report.
 struct TCurlHttpClient::TTransfer {
-  CURL* Easy = nullptr;
+  TCurlHttpClient* Client = nullptr;
+  THttpTransferEvents Events;
+  TCurlEasy Easy;
   std::string ResolveHost;  // the name libcurl resolves: the proxy's when there is one
   std::string Body;
   std::string StatusLine;                                    // the last "HTTP/..." line received
   std::vector<std::pair<std::string, std::string>> Headers;  // of the answer after StatusLine
-  TCurlSlist RequestHeaders;  // the client's, and the validators of this request
+  TCurlSlist RequestHeaders;           // the client's, and the validators of this request
+  std::set<curl_socket_t> Connecting;  // opened for this transfer, not yet reported connected
   std::chrono::steady_clock::time_point LastData = std::chrono::steady_clock::now();
   bool Finished = false;
   CURLcode Result = CURLE_OK;
@@ -102,7 +105,19 @@ TCurlHttpClient::TCurlHttpClient(std::unique_ptr<TCurlPump> Pump, TCurlLimits Li
   CheckMulti(curl_multi_setopt(multi_.get(), CURLMOPT_TIMERDATA, this));
 }
 
-TCurlHttpClient::~TCurlHttpClient() = default;
+TCurlHttpClient::~TCurlHttpClient() {
+  DropTransfers();
+}
+
+void TCurlHttpClient::DropTransfers() {
+  // Closing sockets from here on tells the client only: the transfers go.
+  socketUser_.clear();
+  // A transfer still running is taken out of the multi handle before its easy handle goes.
+  for (auto& transfer : running_) curl_multi_remove_handle(multi_.get(), transfer->Easy.get());
+  running_.clear();
+  ended_.clear();
+  pump_->SetWatchdog(-1);
+}
 
 void TCurlHttpClient::SetProxy(const THttpProxy& Proxy) {
   useProxy_ = true;
@@ -160,102 +175,149 @@ TCurlEasy TCurlHttpClient::NewEasyHandle(const THttpRequest& Request, TTransfer&
     Transfer.ResolveHost = HostOf(Url);
   }
 
+  // The transfer's own events carry the transfer; a connection's closing carries the client,
+  // since libcurl may close a connection long after the transfer that opened it is gone.
   CheckEasy(curl_easy_setopt(h, CURLOPT_WRITEFUNCTION, &TCurlHttpClient::WriteCallback));
-  CheckEasy(curl_easy_setopt(h, CURLOPT_WRITEDATA, this));
+  CheckEasy(curl_easy_setopt(h, CURLOPT_WRITEDATA, &Transfer));
   CheckEasy(curl_easy_setopt(h, CURLOPT_HEADERFUNCTION, &TCurlHttpClient::HeaderCallback));
-  CheckEasy(curl_easy_setopt(h, CURLOPT_HEADERDATA, this));
+  CheckEasy(curl_easy_setopt(h, CURLOPT_HEADERDATA, &Transfer));
   CheckEasy(curl_easy_setopt(h, CURLOPT_RESOLVER_START_FUNCTION, &TCurlHttpClient::ResolverStartCallback));
-  CheckEasy(curl_easy_setopt(h, CURLOPT_RESOLVER_START_DATA, this));
+  CheckEasy(curl_easy_setopt(h, CURLOPT_RESOLVER_START_DATA, &Transfer));
   CheckEasy(curl_easy_setopt(h, CURLOPT_OPENSOCKETFUNCTION, &TCurlHttpClient::OpenSocketCallback));
-  CheckEasy(curl_easy_setopt(h, CURLOPT_OPENSOCKETDATA, this));
+  CheckEasy(curl_easy_setopt(h, CURLOPT_OPENSOCKETDATA, &Transfer));
   CheckEasy(curl_easy_setopt(h, CURLOPT_CLOSESOCKETFUNCTION, &TCurlHttpClient::CloseSocketCallback));
   CheckEasy(curl_easy_setopt(h, CURLOPT_CLOSESOCKETDATA, this));
   CheckEasy(curl_easy_setopt(h, CURLOPT_PREREQFUNCTION, &TCurlHttpClient::PrereqCallback));
-  CheckEasy(curl_easy_setopt(h, CURLOPT_PREREQDATA, this));
+  CheckEasy(curl_easy_setopt(h, CURLOPT_PREREQDATA, &Transfer));
   return easy;
 }
 
 // ---------------------------------------------------------------------------------------
-// One transfer
+// Transfers
 
-THttpResponse TCurlHttpClient::Fetch(const THttpRequest& Request) {
-  if (current_) throw std::logic_error("HttpClient::Fetch called while a transfer is running");
-  TTransfer transfer;
-  TCurlEasy easy = NewEasyHandle(Request, transfer);
-  transfer.Easy = easy.get();
-
-  CheckMulti(curl_multi_add_handle(multi_.get(), easy.get()));
-  current_ = &transfer;
-  pump_->SetWatchdog(static_cast<long>(limits_.ReadTimeout.count()));
-  try {
-    while (!transfer.Finished) pump_->Wait();
-  } catch (...) {
-    current_ = nullptr;
-    pump_->SetWatchdog(-1);
-    curl_multi_remove_handle(multi_.get(), easy.get());
-    throw;
-  }
-  current_ = nullptr;
-  pump_->SetWatchdog(-1);
-  // Removing a transfer that has not completed closes its connection.
-  curl_multi_remove_handle(multi_.get(), easy.get());
-  ThrowFailure(transfer);
-
-  THttpResponse response;
-  curl_easy_getinfo(easy.get(), CURLINFO_RESPONSE_CODE, &response.Code);
-  char* location = nullptr;
-  if (curl_easy_getinfo(easy.get(), CURLINFO_REDIRECT_URL, &location) == CURLE_OK && location)
-    response.RedirectUrl = location;
-  response.StatusLine = std::move(transfer.StatusLine);
-  response.Headers = std::move(transfer.Headers);
-  response.Body = std::move(transfer.Body);
-  return response;
+void TCurlHttpClient::Start(const THttpRequest& Request, THttpTransferEvents Events) {
+  auto transfer = std::make_unique<TTransfer>();
+  transfer->Client = this;
+  transfer->Events = std::move(Events);
+  transfer->Easy = NewEasyHandle(Request, *transfer);
+  CheckMulti(curl_multi_add_handle(multi_.get(), transfer->Easy.get()));
+  running_.push_back(std::move(transfer));
+  RearmWatchdog();
 }
 
-void TCurlHttpClient::ThrowFailure(const TTransfer& Transfer) const {
-  if (Transfer.Aborted) throw THttpFailure("stopped");
-  if (Transfer.TimedOut) throw THttpFailure("time-out");
-  if (Transfer.TooLarge || Transfer.Result == CURLE_FILESIZE_EXCEEDED) throw THttpFailure("too large");
+void TCurlHttpClient::WaitForTransfers() {
+  while (ended_.empty() && !running_.empty()) pump_->Wait();
+  // Reported outside the pump's events, so that Done may take its time or start more.
+  for (TTransfer* ended : std::exchange(ended_, {})) {
+    auto it =
+        std::find_if(running_.begin(), running_.end(), [ended](const auto& t) { return t.get() == ended; });
+    std::unique_ptr<TTransfer> transfer = std::move(*it);
+    running_.erase(it);
+    // Removing a transfer that has not completed closes its connection.
+    curl_multi_remove_handle(multi_.get(), transfer->Easy.get());
+    std::erase_if(socketUser_, [&](const auto& entry) { return entry.second == transfer.get(); });
+    THttpOutcome outcome = OutcomeOf(*transfer);
+    auto done = std::move(transfer->Events.Done);
+    transfer.reset();
+    if (done) done(std::move(outcome));
+  }
+  RearmWatchdog();
+}
+
+THttpResponse TCurlHttpClient::Fetch(const THttpRequest& Request) {
+  if (!running_.empty()) throw std::logic_error("HttpClient::Fetch called while a transfer is running");
+  std::optional<THttpOutcome> outcome;
+  Start(Request, {[this](const std::string& Text) {
+                    if (OnStatus) OnStatus(Text);
+                  },
+                  [this](std::int64_t Bytes) {
+                    if (OnProgress) OnProgress(Bytes);
+                  },
+                  [&outcome](THttpOutcome Ended) { outcome = std::move(Ended); }});
+  try {
+    while (!outcome) WaitForTransfers();
+  } catch (...) {
+    // The pump's wait failed: the transfer goes, unreported.
+    DropTransfers();
+    throw;
+  }
+  if (!outcome->Response) throw THttpFailure(outcome->Failure);
+  return std::move(*outcome->Response);
+}
+
+THttpOutcome TCurlHttpClient::OutcomeOf(TTransfer& Transfer) const {
+  THttpOutcome outcome;
+  if (auto failure = FailureOf(Transfer)) {
+    outcome.Failure = std::move(*failure);
+    return outcome;
+  }
+  THttpResponse response;
+  curl_easy_getinfo(Transfer.Easy.get(), CURLINFO_RESPONSE_CODE, &response.Code);
+  char* location = nullptr;
+  if (curl_easy_getinfo(Transfer.Easy.get(), CURLINFO_REDIRECT_URL, &location) == CURLE_OK && location)
+    response.RedirectUrl = location;
+  response.StatusLine = std::move(Transfer.StatusLine);
+  response.Headers = std::move(Transfer.Headers);
+  response.Body = std::move(Transfer.Body);
+  outcome.Response = std::move(response);
+  return outcome;
+}
+
+std::optional<std::string> TCurlHttpClient::FailureOf(const TTransfer& Transfer) const {
+  if (Transfer.Aborted) return "stopped";
+  if (Transfer.TimedOut) return "time-out";
+  if (Transfer.TooLarge || Transfer.Result == CURLE_FILESIZE_EXCEEDED) return "too large";
   switch (Transfer.Result) {
     case CURLE_OK:
-      return;
+      return std::nullopt;
     case CURLE_COULDNT_RESOLVE_HOST:
     case CURLE_COULDNT_RESOLVE_PROXY:
     case CURLE_COULDNT_CONNECT:
-      throw THttpFailure("cannot connect");
+      return "cannot connect";
     case CURLE_OPERATION_TIMEDOUT:
       // libcurl ends both the floor rate and the whole-transfer deadline with this code;
       // only the floor's text speaks of speed.
-      throw THttpFailure(std::string(Transfer.ErrorText).find("too slow") != std::string::npos ? "too slow"
-                                                                                               : "time-out");
-    default: {
-      std::string text = Transfer.ErrorText[0] ? Transfer.ErrorText : curl_easy_strerror(Transfer.Result);
-      throw THttpFailure(text);
-    }
+      return std::string(Transfer.ErrorText).find("too slow") != std::string::npos ? "too slow" : "time-out";
+    default:
+      return Transfer.ErrorText[0] ? Transfer.ErrorText : curl_easy_strerror(Transfer.Result);
   }
 }
 
-void TCurlHttpClient::Abort() {
-  if (!current_) return;
-  current_->Aborted = true;
-  current_->Finished = true;
+void TCurlHttpClient::Finish(TTransfer& Transfer) {
+  if (Transfer.Finished) return;
+  Transfer.Finished = true;
+  ended_.push_back(&Transfer);
   pump_->Wake();
 }
 
-void TCurlHttpClient::Status(const std::string& Text) {
-  if (!OnStatus) return;
+void TCurlHttpClient::Abort() {
+  for (auto& transfer : running_) {
+    if (transfer->Finished) continue;
+    transfer->Aborted = true;
+    Finish(*transfer);
+  }
+}
+
+TCurlHttpClient::TTransfer* TCurlHttpClient::TransferOn(curl_socket_t Socket) const {
+  auto it = socketUser_.find(Socket);
+  return it == socketUser_.end() ? nullptr : it->second;
+}
+
+void TCurlHttpClient::Status(TTransfer* Transfer, const std::string& Text) {
+  const auto& handler = Transfer ? Transfer->Events.Status : OnStatus;
+  if (!handler) return;
   // Runs inside libcurl's callbacks, which an exception must not cross.
   try {
-    OnStatus(Text);
+    handler(Text);
   } catch (...) {
   }
 }
 
-void TCurlHttpClient::Progress(std::int64_t Bytes) {
-  if (!OnProgress) return;
+void TCurlHttpClient::Progress(TTransfer& Transfer, std::int64_t Bytes) {
+  if (!Transfer.Events.Progress) return;
   // As Status: runs inside libcurl's callbacks.
   try {
-    OnProgress(Bytes);
+    Transfer.Events.Progress(Bytes);
   } catch (...) {
   }
 }
@@ -276,28 +338,39 @@ void TCurlHttpClient::TimerExpired() {
 }
 
 void TCurlHttpClient::WatchdogExpired() {
-  if (!current_ || current_->Finished) return;
   // The watchdog is not restarted for every byte; it checks when it runs out and waits
-  // again for what is left of the time-out since the last byte.
-  auto quiet = std::chrono::steady_clock::now() - current_->LastData;
-  auto left = std::chrono::duration_cast<std::chrono::milliseconds>(limits_.ReadTimeout - quiet);
-  if (left.count() > 0) {
-    pump_->SetWatchdog(static_cast<long>(left.count()));
+  // again for what is left of the quietest transfer's time-out.
+  const auto now = std::chrono::steady_clock::now();
+  for (auto& transfer : running_) {
+    if (transfer->Finished || now - transfer->LastData < limits_.ReadTimeout) continue;
+    transfer->TimedOut = true;
+    Finish(*transfer);
+  }
+  RearmWatchdog();
+}
+
+void TCurlHttpClient::RearmWatchdog() {
+  std::optional<std::chrono::steady_clock::time_point> quietest;
+  for (const auto& transfer : running_)
+    if (!transfer->Finished && (!quietest || transfer->LastData < *quietest)) quietest = transfer->LastData;
+  if (!quietest) {
+    pump_->SetWatchdog(-1);
     return;
   }
-  current_->TimedOut = true;
-  current_->Finished = true;
-  pump_->Wake();
+  auto left = std::chrono::ceil<std::chrono::milliseconds>(*quietest + limits_.ReadTimeout -
+                                                           std::chrono::steady_clock::now());
+  pump_->SetWatchdog(std::max<long>(0, static_cast<long>(left.count())));
 }
 
 void TCurlHttpClient::CollectFinishedTransfers() {
   int queued = 0;
   while (CURLMsg* message = curl_multi_info_read(multi_.get(), &queued)) {
-    if (message->msg != CURLMSG_DONE || !current_ || message->easy_handle != current_->Easy) continue;
-    if (current_->Finished) continue;
-    current_->Result = message->data.result;
-    current_->Finished = true;
-    pump_->Wake();
+    if (message->msg != CURLMSG_DONE) continue;
+    for (auto& transfer : running_) {
+      if (transfer->Easy.get() != message->easy_handle || transfer->Finished) continue;
+      transfer->Result = message->data.result;
+      Finish(*transfer);
+    }
   }
 }
 
@@ -314,79 +387,85 @@ int TCurlHttpClient::TimerCallback(CURLM*, long Ms, void* Client) {
   return 0;
 }
 
-int TCurlHttpClient::ResolverStartCallback(void*, void*, void* Client) {
-  auto* self = static_cast<TCurlHttpClient*>(Client);
-  if (self->current_) self->Status("Resolving hostname " + self->current_->ResolveHost + ".");
+int TCurlHttpClient::ResolverStartCallback(void*, void*, void* Transfer) {
+  auto* transfer = static_cast<TTransfer*>(Transfer);
+  transfer->Client->Status(transfer, "Resolving hostname " + transfer->ResolveHost + ".");
   return 0;
 }
 
-curl_socket_t TCurlHttpClient::OpenSocketCallback(void* Client, curlsocktype Purpose,
+curl_socket_t TCurlHttpClient::OpenSocketCallback(void* Transfer, curlsocktype Purpose,
                                                   curl_sockaddr* Address) {
   curl_socket_t socket = ::socket(Address->family, Address->socktype | SOCK_CLOEXEC, Address->protocol);
   if (socket == CURL_SOCKET_BAD) return socket;
   if (Purpose == CURLSOCKTYPE_IPCXN) {
-    auto* self = static_cast<TCurlHttpClient*>(Client);
-    self->connecting_.insert(socket);
-    self->Status("Connecting to " + AddressText(*Address) + ".");
+    auto* transfer = static_cast<TTransfer*>(Transfer);
+    transfer->Connecting.insert(socket);
+    transfer->Client->socketUser_[socket] = transfer;
+    transfer->Client->Status(transfer, "Connecting to " + AddressText(*Address) + ".");
   }
   return socket;
 }
 
 int TCurlHttpClient::CloseSocketCallback(void* Client, curl_socket_t Socket) {
   auto* self = static_cast<TCurlHttpClient*>(Client);
-  self->connecting_.erase(Socket);
+  TTransfer* user = self->TransferOn(Socket);
+  self->socketUser_.erase(Socket);
+  if (user) user->Connecting.erase(Socket);
   bool wasConnected = self->connected_.erase(Socket) > 0;
-  if (wasConnected) self->Status("Disconnecting.");
+  if (wasConnected) self->Status(user, "Disconnecting.");
   int result = ::close(Socket);
-  if (wasConnected) self->Status("Disconnected.");
+  if (wasConnected) self->Status(user, "Disconnected.");
   return result;
 }
 
-int TCurlHttpClient::PrereqCallback(void* Client, char*, char*, int, int) {
+int TCurlHttpClient::PrereqCallback(void* Transfer, char*, char*, int, int) {
   // libcurl calls this once a connection is ready for the request, new or reused. It
-  // does not say which socket that is, but a new connection is the one socket opened
-  // since the last request whose attempt has not been closed again.
-  auto* self = static_cast<TCurlHttpClient*>(Client);
-  if (!self->connecting_.empty()) {
-    self->connected_.insert(self->connecting_.begin(), self->connecting_.end());
-    self->connecting_.clear();
-    self->Status("Connected.");
+  // does not say which socket that is, but a new connection is the one socket this
+  // transfer opened whose attempt has not been closed again.
+  auto* transfer = static_cast<TTransfer*>(Transfer);
+  TCurlHttpClient* self = transfer->Client;
+  curl_socket_t active = CURL_SOCKET_BAD;
+  if (curl_easy_getinfo(transfer->Easy.get(), CURLINFO_ACTIVESOCKET, &active) == CURLE_OK &&
+      active != CURL_SOCKET_BAD)
+    self->socketUser_[active] = transfer;  // a reused connection is this transfer's now
+  if (!transfer->Connecting.empty()) {
+    self->connected_.insert(transfer->Connecting.begin(), transfer->Connecting.end());
+    transfer->Connecting.clear();
+    self->Status(transfer, "Connected.");
   }
   return CURL_PREREQFUNC_OK;
 }
 
-size_t TCurlHttpClient::HeaderCallback(char* Data, size_t Size, size_t Count, void* Client) {
-  auto* self = static_cast<TCurlHttpClient*>(Client);
+size_t TCurlHttpClient::HeaderCallback(char* Data, size_t Size, size_t Count, void* Transfer) {
+  auto* transfer = static_cast<TTransfer*>(Transfer);
   size_t bytes = Size * Count;
-  if (!self->current_) return bytes;
-  self->current_->LastData = std::chrono::steady_clock::now();
+  transfer->LastData = std::chrono::steady_clock::now();
   std::string_view line(Data, bytes);
   while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
   if (line.substr(0, 5) == "HTTP/") {
     // A new answer begins (after a proxy's 407 or a 100 Continue): only its headers count.
-    self->current_->StatusLine = line;
-    self->current_->Headers.clear();
+    transfer->StatusLine = line;
+    transfer->Headers.clear();
   } else if (size_t colon = line.find(':'); colon != std::string_view::npos) {
     std::string_view value = line.substr(colon + 1);
     while (!value.empty() && (value.front() == ' ' || value.front() == '\t')) value.remove_prefix(1);
     while (!value.empty() && (value.back() == ' ' || value.back() == '\t')) value.remove_suffix(1);
-    self->current_->Headers.emplace_back(std::string(line.substr(0, colon)), std::string(value));
+    transfer->Headers.emplace_back(std::string(line.substr(0, colon)), std::string(value));
   }
   return bytes;
 }
 
-size_t TCurlHttpClient::WriteCallback(char* Data, size_t Size, size_t Count, void* Client) {
-  auto* self = static_cast<TCurlHttpClient*>(Client);
+size_t TCurlHttpClient::WriteCallback(char* Data, size_t Size, size_t Count, void* Transfer) {
+  auto* transfer = static_cast<TTransfer*>(Transfer);
   size_t bytes = Size * Count;
-  TTransfer* transfer = self->current_;
-  if (!transfer || transfer->Finished) return 0;
+  if (transfer->Finished) return 0;
   transfer->LastData = std::chrono::steady_clock::now();
-  if (transfer->Body.size() + bytes > self->limits_.MaxBodyBytes) {
+  if (transfer->Body.size() + bytes > transfer->Client->limits_.MaxBodyBytes) {
     transfer->TooLarge = true;
     return 0;  // any count other than bytes ends the transfer
   }
   transfer->Body.append(Data, bytes);
-  self->Progress(static_cast<std::int64_t>(transfer->Body.size()));
+  transfer->Client->Progress(*transfer, static_cast<std::int64_t>(transfer->Body.size()));
   return bytes;
 }
 

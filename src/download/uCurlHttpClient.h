@@ -5,9 +5,13 @@
 
 #include <chrono>
 #include <cstdint>
+#include <list>
+#include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "download/uCurlHandles.h"
 #include "download/uHttpClient.h"
@@ -64,9 +68,12 @@ struct TCurlLimits {
 };
 
 // One client per download run: its cookie store and open connections are shared by the
-// run's transfers and dropped with the client.
+// run's transfers and dropped with the client. Up to kMaxSimultaneous transfers run side by
+// side in one multi handle.
 class TCurlHttpClient final : public HttpClient, private TCurlPump::TTarget {
  public:
+  static constexpr int kMaxSimultaneous = 16;
+
   explicit TCurlHttpClient(std::unique_ptr<TCurlPump> Pump, TCurlLimits Limits = {});
   ~TCurlHttpClient() override;
   TCurlHttpClient(const TCurlHttpClient&) = delete;
@@ -75,6 +82,9 @@ class TCurlHttpClient final : public HttpClient, private TCurlPump::TTarget {
   THttpResponse Fetch(const THttpRequest& Request) override;
   void SetProxy(const THttpProxy& Proxy) override;
   void Abort() override;
+  void Start(const THttpRequest& Request, THttpTransferEvents Events) override;
+  void WaitForTransfers() override;
+  int MaxSimultaneous() const override { return kMaxSimultaneous; }
 
  private:
   struct TTransfer;
@@ -84,22 +94,32 @@ class TCurlHttpClient final : public HttpClient, private TCurlPump::TTarget {
   void WatchdogExpired() override;
 
   TCurlEasy NewEasyHandle(const THttpRequest& Request, TTransfer& Transfer);
-  // Throws the failure a finished transfer ended in, if any.
-  void ThrowFailure(const TTransfer& Transfer) const;
+  // The failure a finished transfer ended in, or nothing when it completed.
+  std::optional<std::string> FailureOf(const TTransfer& Transfer) const;
+  THttpOutcome OutcomeOf(TTransfer& Transfer) const;
   void CollectFinishedTransfers();
-  // Pass an event to OnStatus or OnProgress, if set; what they throw goes no further.
-  void Status(const std::string& Text);
-  void Progress(std::int64_t Bytes);
+  // Takes every transfer out, reporting none.
+  void DropTransfers();
+  // Marks Transfer ended; WaitForTransfers reports it.
+  void Finish(TTransfer& Transfer);
+  // Runs the read time-out's watchdog for the quietest transfer, or stops it.
+  void RearmWatchdog();
+  // The running transfer that uses Socket, if any.
+  TTransfer* TransferOn(curl_socket_t Socket) const;
+  // Pass an event to the transfer's or the client's handlers, if set; what they throw goes
+  // no further.
+  void Status(TTransfer* Transfer, const std::string& Text);
+  void Progress(TTransfer& Transfer, std::int64_t Bytes);
 
   static int SocketCallback(CURL* Easy, curl_socket_t Socket, int What, void* Client, void* SocketData);
   static int TimerCallback(CURLM* Multi, long Ms, void* Client);
-  static int ResolverStartCallback(void* ResolverState, void* Reserved, void* Client);
-  static curl_socket_t OpenSocketCallback(void* Client, curlsocktype Purpose, curl_sockaddr* Address);
+  static int ResolverStartCallback(void* ResolverState, void* Reserved, void* Transfer);
+  static curl_socket_t OpenSocketCallback(void* Transfer, curlsocktype Purpose, curl_sockaddr* Address);
   static int CloseSocketCallback(void* Client, curl_socket_t Socket);
-  static int PrereqCallback(void* Client, char* ConnPrimaryIp, char* ConnLocalIp, int ConnPrimaryPort,
+  static int PrereqCallback(void* Transfer, char* ConnPrimaryIp, char* ConnLocalIp, int ConnPrimaryPort,
                             int ConnLocalPort);
-  static size_t WriteCallback(char* Data, size_t Size, size_t Count, void* Client);
-  static size_t HeaderCallback(char* Data, size_t Size, size_t Count, void* Client);
+  static size_t WriteCallback(char* Data, size_t Size, size_t Count, void* Transfer);
+  static size_t HeaderCallback(char* Data, size_t Size, size_t Count, void* Transfer);
 
   TCurlLimits limits_;
   bool useProxy_ = false;
@@ -109,13 +129,17 @@ class TCurlHttpClient final : public HttpClient, private TCurlPump::TTarget {
   // while a refused attempt closes silently. Kept by the client, since connections
   // outlive the transfer that opened them.
   std::set<curl_socket_t> connected_;
-  std::set<curl_socket_t> connecting_;  // opened, not yet reported connected
+  // The socket each running transfer's connection uses, so that its closing is told to
+  // that transfer; a connection kept after its transfer tells the client.
+  std::map<curl_socket_t, TTransfer*> socketUser_;
   // Declared before the multi handle: the multi handle's cleanup still reports its
   // sockets to the pump, and the share may only go once no handle uses it.
   TCurlShare share_;
   std::unique_ptr<TCurlPump> pump_;
   TCurlMulti multi_;
-  TTransfer* current_ = nullptr;
+  // Transfers in the multi handle; those ended wait in ended_ for WaitForTransfers.
+  std::list<std::unique_ptr<TTransfer>> running_;
+  std::vector<TTransfer*> ended_;
 };
 
 }  // namespace skimbrook

@@ -4,6 +4,7 @@
 #include <stdio.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <ctime>
@@ -148,8 +149,8 @@ TDownloadRun::TDownloadRun(std::unique_ptr<HttpClient> Client, TDownloadView& Vi
     ownState_ = std::make_unique<TFetchState>("");
     state_ = ownState_.get();
   }
-  client_->OnStatus = [this](const std::string& Text) { AddClientLine("Status: " + Text); };
-  client_->OnProgress = [this](std::int64_t Bytes) { ProgressReported(Bytes); };
+  // What the client tells outside a transfer: connections that close after theirs.
+  client_->OnStatus = [this](const std::string& Text) { AddLogLine("Status: " + Text); };
 }
 
 TDownloadRun::~TDownloadRun() {
@@ -163,7 +164,8 @@ void TDownloadRun::CloseClient() {
 }
 
 void TDownloadRun::QueueFeed(std::shared_ptr<TFeed> Feed) {
-  rows_.push_back({std::move(Feed), ""});
+  rows_.emplace_back();
+  rows_.back().Feed = std::move(Feed);
   const TFeed& feed = *rows_.back().Feed;
   view_.RowAdded(RowCount() - 1, feed.Title, AddressWithoutPassword(feed.XmlUrl));
 }
@@ -171,20 +173,28 @@ void TDownloadRun::QueueFeed(std::shared_ptr<TFeed> Feed) {
 void TDownloadRun::RunQueue(const std::optional<THttpProxy>& Proxy) {
   if (!client_) throw std::logic_error("download run: the client is closed");
   // A second RunQueue from an event handled while this one waits would fetch re-entrantly.
-  if (running_) throw std::logic_error("download run: already running");
-  running_ = true;
+  if (inRun_) throw std::logic_error("download run: already running");
+  inRun_ = true;
   struct TEndOfRun {
-    bool& Running;
-    ~TEndOfRun() { Running = false; }
-  } endOfRun{running_};
+    bool& InRun;
+    ~TEndOfRun() { InRun = false; }
+  } endOfRun{inRun_};
   if (Proxy) client_->SetProxy(*Proxy);
   client_->UserAgent = options_.UserAgent;
   // Rows queued while the run waits on the network are processed too.
-  for (int row = 0; row < RowCount(); ++row) {
-    if (aborted_)
-      SetStatus(row, kStatusStopped);
-    else
-      ProcessRow(row);
+  while (firstNotDone_ < RowCount()) {
+    if (!aborted_) StartTransfers();
+    if (!aborted_) FinishFetchedRows();
+    if (aborted_) {
+      StopRows();
+      break;
+    }
+    if (firstNotDone_ < RowCount()) {
+      // The first row not done is running, so a transfer is in progress to wait for.
+      if (running_ == 0) throw std::logic_error("download run: nothing to wait for");
+      client_->WaitForTransfers();
+      if (!aborted_) FinishFetchedRows();
+    }
   }
   // Written once the rows are done, stopped or not: it holds what this run learnt.
   if (!state_->Path().empty()) state_->Save();
@@ -195,20 +205,130 @@ void TDownloadRun::Abort() {
   if (client_) client_->Abort();
 }
 
-void TDownloadRun::ProcessRow(int Row) {
-  // Held here as well, so that the row's feed outlives this row even if the queue grows.
-  std::shared_ptr<TFeed> feed = rows_[Row].Feed;
-  const std::string url = feed->XmlUrl;
+// ---------------------------------------------------------------------------------------
+// Starting transfers
+
+void TDownloadRun::StartTransfers() {
+  const int limit = std::clamp(options_.Simultaneous, 1, std::max(1, client_->MaxSimultaneous()));
+  for (int row = firstNotDone_; row < RowCount() && running_ < limit && !aborted_; ++row) {
+    if (rows_[row].Stage != TStage::Queued) continue;
+    if (!rows_[row].Reached) Reach(row);
+    if (rows_[row].Stage == TStage::Queued && CanStart(row)) StartTransfer(row);
+  }
+}
+
+bool TDownloadRun::CanStart(int Row) {
+  if (runningPerHost_[HostOfUrl(rows_[Row].Next.Url)] >= kMaxPerHost) return false;
+  return heldBytes_ < kMaxHeldBytes || Row == firstNotDone_;
+}
+
+void TDownloadRun::Reach(int Row) {
+  TRow& row = rows_[Row];
+  row.Reached = true;
+  row.Url = row.Feed->XmlUrl;
   // A skipped row touches no file and sends nothing.
-  if (std::string skip = SkipStatus(state_->For(url), options_.Kind, NowUnix()); !skip.empty()) {
+  if (std::string skip = SkipStatus(state_->For(row.Url), options_.Kind, NowUnix()); !skip.empty()) {
+    row.Stage = TStage::Done;
     SetStatus(Row, skip);
     return;
   }
-  AddLogLine("Downloading " + AddressWithoutPassword(url));
-  view_.RowStarted(Row);
-  SetStatus(Row, kStatusDownloading);
+  // Conditional only while there is a document to keep.
+  const TFetchRecord& record = state_->For(row.Url);
+  row.First = {row.Url, "", ""};
+  if (FileExists(row.Feed->CacheFileName())) row.First = {row.Url, record.ETag, record.LastModified};
+  row.Next = row.First;
+}
+
+void TDownloadRun::StartTransfer(int Row) {
+  if (!rows_[Row].Started) {
+    rows_[Row].Started = true;
+    AddRowLine(Row, "Downloading " + AddressWithoutPassword(rows_[Row].Url));
+    view_.RowStarted(Row);
+    SetStatus(Row, kStatusDownloading);
+  }
+  TRow& row = rows_[Row];
+  row.Stage = TStage::Fetching;
+  row.Host = HostOfUrl(row.Next.Url);
+  ++running_;
+  ++runningPerHost_[row.Host];
+  row.Transfer = TTransferLog{true, 0, 0, -1, 0, std::chrono::steady_clock::now()};
+  THttpTransferEvents events{[this, Row](const std::string& Text) { AddClientLine(Row, "Status: " + Text); },
+                             [this, Row](std::int64_t Bytes) { ProgressReported(Row, Bytes); },
+                             [this, Row](THttpOutcome Outcome) { TransferEnded(Row, std::move(Outcome)); }};
   try {
-    FetchAndStore(Row, *feed);
+    client_->Start(row.Next, std::move(events));
+  } catch (const std::exception& error) {
+    TransferEnded(Row, {std::nullopt, error.what()});
+  }
+}
+
+void TDownloadRun::TransferEnded(int Row, THttpOutcome Outcome) {
+  --running_;
+  if (--runningPerHost_[rows_[Row].Host] == 0) runningPerHost_.erase(rows_[Row].Host);
+  EndTransferLog(Row);
+  TRow& row = rows_[Row];
+  row.Stage = TStage::Fetched;
+  if (!Outcome.Response) {
+    row.Failure = Outcome.Failure;
+    return;
+  }
+  FollowOrEnd(row, std::move(*Outcome.Response));
+  if (row.Answer && row.Stage == TStage::Fetched) heldBytes_ += row.Answer->Response.Body.size();
+}
+
+void TDownloadRun::FollowOrEnd(TRow& Row, THttpResponse Response) {
+  if (!Row.Answer) Row.Answer = TAnswer{{}, Row.Url, IsPermanentRedirect(Response.Code)};
+  TAnswer& answer = *Row.Answer;
+  answer.Response = std::move(Response);
+  if (!IsRedirect(answer.Response.Code)) return;
+  const int hop = ++Row.Hops;
+  const std::string next = answer.Response.RedirectUrl;
+  auto fail = [&Row](std::string Reason) {
+    Row.Failure = std::move(Reason);
+    Row.Answer.reset();
+  };
+  if (next.empty()) return fail(answer.Response.CodeAndPhrase());
+  if (answer.Permanent && hop == 1) Row.MovedTo = next;
+  if (!options_.FollowRedirects) return fail("moved to " + AddressWithoutPassword(next));
+  const bool secure = StartsWith(answer.FinalUrl, "https://");
+  if (!StartsWith(next, "https://") && (secure || !StartsWith(next, "http://")))
+    return fail("moved to " + AddressWithoutPassword(next) + " (not followed)");
+  if (hop > kMaxRedirects) return fail("too many redirects");
+  answer.FinalUrl = next;
+  // The validators belong to the document, wherever it now lives.
+  Row.Next = {next, Row.First.IfNoneMatch, Row.First.IfModifiedSince};
+  Row.Stage = TStage::Queued;
+}
+
+// ---------------------------------------------------------------------------------------
+// The rows' file work, in row order
+
+void TDownloadRun::FinishFetchedRows() {
+  while (firstNotDone_ < RowCount() && !aborted_) {
+    if (rows_[firstNotDone_].Stage == TStage::Fetched) FinishRow(firstNotDone_);
+    if (rows_[firstNotDone_].Stage != TStage::Done) return;
+    if (++firstNotDone_ < RowCount()) BecameFirst(firstNotDone_);
+  }
+}
+
+void TDownloadRun::BecameFirst(int Row) {
+  for (std::string& line : std::exchange(rows_[Row].PendingLog, {})) AppendLogLine(std::move(line));
+}
+
+void TDownloadRun::FinishRow(int Row) {
+  // Held here as well, so that the row's feed outlives this row even if the queue grows.
+  std::shared_ptr<TFeed> feed = rows_[Row].Feed;
+  std::optional<TAnswer> answer = std::exchange(rows_[Row].Answer, std::nullopt);
+  const std::optional<std::string> failure = rows_[Row].Failure;
+  rows_[Row].Stage = TStage::Done;
+  try {
+    if (answer) {
+      heldBytes_ -= answer->Response.Body.size();
+      ApplyAnswer(Row, *feed, *answer);
+    } else {
+      if (rows_[Row].MovedTo) state_->For(rows_[Row].Url).MovedTo = *rows_[Row].MovedTo;
+      Fail(failure.value_or("unknown error"));
+    }
   } catch (const std::exception& error) {
     // Every failure of a row ends in its status and its reason in the fetch state; the
     // log keeps only the client's events.
@@ -222,20 +342,13 @@ void TDownloadRun::ProcessRow(int Row) {
   view_.RowDetailChanged(Row, RecordSummary(state_->For(feed->XmlUrl), NowUnix()));
 }
 
-void TDownloadRun::FetchAndStore(int Row, TFeed& Feed) {
-  const std::string url = Feed.XmlUrl;
-  const std::string cacheFile = Feed.CacheFileName();
-  THttpRequest request{url, "", ""};
-  {
-    // Conditional only while there is a document to keep.
-    const TFetchRecord& record = state_->For(url);
-    if (FileExists(cacheFile)) request = {url, record.ETag, record.LastModified};
-  }
-  TAnswer answer = FetchFollowingRedirects(url, request);
-  const THttpResponse& response = answer.Response;
+void TDownloadRun::ApplyAnswer(int Row, TFeed& Feed, const TAnswer& Answer) {
+  const std::string url = rows_[Row].Url;
+  const THttpRequest& request = rows_[Row].First;
+  const THttpResponse& response = Answer.Response;
   const TUnixTime now = NowUnix();
   TFetchRecord* record = &state_->For(url);
-  record->MovedTo = answer.Permanent && answer.FinalUrl != url ? answer.FinalUrl : "";
+  record->MovedTo = Answer.Permanent && Answer.FinalUrl != url ? Answer.FinalUrl : "";
 
   const bool conditional = !request.IfNoneMatch.empty() || !request.IfModifiedSince.empty();
   if (response.Code == 304 && conditional) {
@@ -249,8 +362,8 @@ void TDownloadRun::FetchAndStore(int Row, TFeed& Feed) {
     if (TUnixTime until = RetryAfterUntil(response, now)) record->WaitUntil = until;
     Fail(response.CodeAndPhrase());
   }
-  if (answer.FinalUrl != url && answer.Permanent && IsFeedDocument(response.Body)) {
-    MoveSubscription(Feed, answer.FinalUrl, *state_);
+  if (Answer.FinalUrl != url && Answer.Permanent && IsFeedDocument(response.Body)) {
+    MoveSubscription(Feed, Answer.FinalUrl, *state_);
     record = &state_->For(Feed.XmlUrl);
   }
   StoreDownloadedText(Feed.CacheFileName(), response.Body);
@@ -263,34 +376,24 @@ void TDownloadRun::FetchAndStore(int Row, TFeed& Feed) {
   if (OnFeedApplied) OnFeedApplied(Feed);
 }
 
-TDownloadRun::TAnswer TDownloadRun::FetchFollowingRedirects(const std::string& Url,
-                                                            const THttpRequest& First) {
-  TAnswer answer{FetchOnce(First), Url, false};
-  if (!IsRedirect(answer.Response.Code)) return answer;
-  answer.Permanent = IsPermanentRedirect(answer.Response.Code);
-  for (int hop = 1;; ++hop) {
-    const std::string& next = answer.Response.RedirectUrl;
-    if (next.empty()) Fail(answer.Response.CodeAndPhrase());
-    if (answer.Permanent && hop == 1) state_->For(Url).MovedTo = next;
-    if (!options_.FollowRedirects) Fail("moved to " + AddressWithoutPassword(next));
-    const bool secure = StartsWith(answer.FinalUrl, "https://");
-    if (!StartsWith(next, "https://") && (secure || !StartsWith(next, "http://")))
-      Fail("moved to " + AddressWithoutPassword(next) + " (not followed)");
-    if (hop > kMaxRedirects) Fail("too many redirects");
-    answer.FinalUrl = next;
-    // The validators belong to the document, wherever it now lives.
-    answer.Response = FetchOnce({next, First.IfNoneMatch, First.IfModifiedSince});
-    if (!IsRedirect(answer.Response.Code)) return answer;
+void TDownloadRun::StopRows() {
+  // The client ended its transfers at Abort(); their ends are taken in, then every row
+  // not done reads "stopped", its lines joining the log in row order.
+  for (int before = running_; running_ > 0; before = running_) {
+    client_->WaitForTransfers();
+    if (running_ == before) break;
   }
-}
-
-THttpResponse TDownloadRun::FetchOnce(const THttpRequest& Request) {
-  transfer_ = TTransferLog{true, 0, 0, -1, 0, std::chrono::steady_clock::now()};
-  struct TEnd {
-    TDownloadRun& Run;
-    ~TEnd() { Run.EndTransferLog(); }
-  } end{*this};
-  return client_->Fetch(Request);
+  for (int row = firstNotDone_; row < RowCount(); ++row) {
+    BecameFirst(row);
+    if (rows_[row].Stage == TStage::Done) continue;
+    rows_[row].Stage = TStage::Done;
+    rows_[row].Answer.reset();
+    SetStatus(row, kStatusStopped);
+    if (rows_[row].Started)
+      view_.RowDetailChanged(row, RecordSummary(state_->For(rows_[row].Url), NowUnix()));
+  }
+  firstNotDone_ = RowCount();
+  heldBytes_ = 0;
 }
 
 void TDownloadRun::RowFailed(int Row, const std::string& Url, const std::string& Reason) {
@@ -301,31 +404,45 @@ void TDownloadRun::RowFailed(int Row, const std::string& Url, const std::string&
   SetStatus(Row, kStatusError);
 }
 
-void TDownloadRun::AddClientLine(const std::string& Text) {
-  if (transfer_.Active && transfer_.Lines >= kMaxClientLinesPerFeed) {
-    ++transfer_.Dropped;
+// ---------------------------------------------------------------------------------------
+// The log
+
+void TDownloadRun::AddClientLine(int Row, const std::string& Text) {
+  TTransferLog& transfer = rows_[Row].Transfer;
+  if (transfer.Active && transfer.Lines >= kMaxClientLinesPerFeed) {
+    ++transfer.Dropped;
     return;
   }
-  if (transfer_.Active) ++transfer_.Lines;
-  AddLogLine(Text);
+  if (transfer.Active) ++transfer.Lines;
+  AddRowLine(Row, Text);
 }
 
-void TDownloadRun::ProgressReported(std::int64_t Bytes) {
-  transfer_.LatestBytes = Bytes;
+void TDownloadRun::ProgressReported(int Row, std::int64_t Bytes) {
+  TTransferLog& transfer = rows_[Row].Transfer;
+  transfer.LatestBytes = Bytes;
   const auto now = std::chrono::steady_clock::now();
-  if (transfer_.Active && (Bytes - transfer_.LoggedBytes < kProgressLineBytes ||
-                           now - transfer_.LoggedAt < kProgressLineInterval))
+  if (transfer.Active &&
+      (Bytes - transfer.LoggedBytes < kProgressLineBytes || now - transfer.LoggedAt < kProgressLineInterval))
     return;
-  transfer_.LoggedBytes = Bytes;
-  transfer_.LoggedAt = now;
-  AddClientLine("Progress: " + std::to_string(Bytes));
+  transfer.LoggedBytes = Bytes;
+  transfer.LoggedAt = now;
+  AddClientLine(Row, "Progress: " + std::to_string(Bytes));
 }
 
-void TDownloadRun::EndTransferLog() {
-  TTransferLog ended = std::exchange(transfer_, TTransferLog{});
-  if (ended.Dropped > 0) AddLogLine("Log: " + std::to_string(ended.Dropped) + " lines of this feed left out");
+void TDownloadRun::EndTransferLog(int Row) {
+  TTransferLog ended = std::exchange(rows_[Row].Transfer, TTransferLog{});
+  if (ended.Dropped > 0)
+    AddRowLine(Row, "Log: " + std::to_string(ended.Dropped) + " lines of this feed left out");
   if (ended.LatestBytes >= 0 && ended.LatestBytes != ended.LoggedBytes)
-    AddLogLine("Progress: " + std::to_string(ended.LatestBytes));
+    AddRowLine(Row, "Progress: " + std::to_string(ended.LatestBytes));
+}
+
+void TDownloadRun::AddRowLine(int Row, const std::string& Text) {
+  std::string line = LogTimeStamp(std::chrono::system_clock::now()) + "   " + Text;
+  if (Row == firstNotDone_)
+    AppendLogLine(std::move(line));
+  else
+    rows_[Row].PendingLog.push_back(std::move(line));
 }
 
 void TDownloadRun::SetStatus(int Row, const std::string& Status) {
@@ -334,12 +451,31 @@ void TDownloadRun::SetStatus(int Row, const std::string& Status) {
 }
 
 void TDownloadRun::AddLogLine(const std::string& Text) {
-  log_.push_back(LogTimeStamp(std::chrono::system_clock::now()) + "   " + Text);
+  AppendLogLine(LogTimeStamp(std::chrono::system_clock::now()) + "   " + Text);
+}
+
+void TDownloadRun::AppendLogLine(std::string Line) {
+  log_.push_back(std::move(Line));
   view_.LogLineAdded(log_.back());
 }
 
 void TDownloadRun::WriteLog(const std::string& Path) const {
   WriteFileAtomic(Path, JoinLinesCRLF(log_));
+}
+
+std::string HostOfUrl(std::string_view Url) {
+  const size_t scheme = Url.find("://");
+  std::string_view rest = scheme == std::string_view::npos ? Url : Url.substr(scheme + 3);
+  rest = rest.substr(0, rest.find_first_of("/?#"));
+  if (size_t at = rest.rfind('@'); at != std::string_view::npos) rest.remove_prefix(at + 1);
+  if (rest.starts_with('['))
+    rest = rest.substr(0, rest.find(']') + 1);  // an IPv6 address keeps its brackets
+  else
+    rest = rest.substr(0, rest.find(':'));
+  std::string host(rest);
+  std::transform(host.begin(), host.end(), host.begin(),
+                 [](unsigned char C) { return static_cast<char>(std::tolower(C)); });
+  return host;
 }
 
 }  // namespace skimbrook

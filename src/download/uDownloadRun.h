@@ -1,12 +1,13 @@
-// One download run: a queue of feeds fetched one after another, each stored as the feed's
-// new cache file and merged into the feed model, with a status per feed and a
-// time-stamped log. What HTTP tells about each feed (validators, waits, failures) is kept
-// in the fetch state. The window shows it through TDownloadView.
+// One download run: a queue of feeds fetched several at a time, each stored as the feed's
+// new cache file and merged into the feed model in the queue's order, with a status per
+// feed and a time-stamped log that keeps each feed's lines together. What HTTP tells about each feed
+// (validators, waits, failures) is kept in the fetch state. The window shows it through TDownloadView.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,8 +34,17 @@ struct TRunOptions {
   // Follow up to kMaxRedirects redirects (http and https, never from https to http); a
   // chain that starts with a permanent one moves the subscription.
   bool FollowRedirects = false;
+  // Transfers at once (as many as the client can run side by side, at most); 1 fetches
+  // one feed after another.
+  int Simultaneous = 1;
 };
 inline constexpr int kMaxRedirects = 5;
+// The most transfers at once to one host, whatever Simultaneous says: a server is not
+// there for one reader alone.
+inline constexpr int kMaxPerHost = 2;
+// Answers that wait for an earlier row's transfer are held in memory; beyond this many
+// bytes of them no row but the first one not done starts a transfer.
+inline constexpr std::uint64_t kMaxHeldBytes = 128ull * 1024 * 1024;
 
 // How often the log takes a "Progress:" line of one transfer: only once this many more
 // bytes have arrived and this much time has passed since the last one, whatever sizes the
@@ -51,7 +61,8 @@ class TDownloadView {
   virtual ~TDownloadView() = default;
   // A task row was appended at position Row, with an empty status.
   virtual void RowAdded(int Row, const std::string& Title, const std::string& XmlUrl) = 0;
-  // Row is the one being worked on now: select it and keep it in view.
+  // Row's transfer has just started (of those at once, the latest): select it and keep it
+  // in view.
   virtual void RowStarted(int Row) = 0;
   virtual void RowStatusChanged(int Row, const std::string& Status) = 0;
   // A line was appended to the log (time stamp included).
@@ -79,13 +90,15 @@ class TDownloadRun {
   // Appends a task row for Feed. The run keeps Feed alive until it is destroyed, so a feed
   // taken out of the subscription list meanwhile is still safe to finish.
   void QueueFeed(std::shared_ptr<TFeed> Feed);
-  // Sends the run's requests through Proxy when one is given, then processes the rows
-  // from first to last. A row's failure marks only that row "error". Returns when every
-  // row is done, or after Abort() when the row in progress has ended. Throws
-  // std::logic_error when called again while it runs.
+  // Sends the run's requests through Proxy when one is given, then processes the rows:
+  // up to Options().Simultaneous transfers at once (kMaxPerHost to one host), each row's
+  // files and feed handled when it and every row before it have been fetched. A row's
+  // failure marks only that row "error". Returns when every row is done, or after Abort()
+  // when the transfers in progress have ended. Throws std::logic_error when called again
+  // while it runs.
   void RunQueue(const std::optional<THttpProxy>& Proxy);
-  // Ends the transfer in progress; that row and the rows not yet started read "stopped",
-  // and RunQueue returns as after its last row.
+  // Ends the transfers in progress; the rows not yet done read "stopped", and RunQueue
+  // returns as after its last row.
   void Abort();
   void Stop() { Abort(); }
 
@@ -102,7 +115,9 @@ class TDownloadRun {
   // logged. Nothing can be fetched afterwards.
   void CloseClient();
 
-  // Appends "yyyy-mm-dd hh:nn:ss:zzz   " + Text to the log, in local time. Feed addresses
+  // Appends "yyyy-mm-dd hh:nn:ss:zzz   " + Text to the log, in local time. A feed's own
+  // lines are stamped when they happen and join the log as one group, after the groups of
+  // the rows before it. Feed addresses
   // appear in it, and in the rows, without a password written in them.
   void AddLogLine(const std::string& Text);
   const std::vector<std::string>& LogLines() const { return log_; }
@@ -118,19 +133,22 @@ class TDownloadRun {
   std::function<void(TFeed& Feed)> OnFeedApplied;
 
  private:
-  struct TRow {
-    std::shared_ptr<TFeed> Feed;
-    std::string Status;
-  };
-
-  // What the log has taken of the current transfer's events.
+  // What the log has taken of a transfer's events.
   struct TTransferLog {
     bool Active = false;
-    int Lines = 0;    // client lines logged for the row
+    int Lines = 0;    // client lines logged for the transfer
     int Dropped = 0;  // client lines left out beyond kMaxClientLinesPerFeed
     std::int64_t LatestBytes = -1;
     std::int64_t LoggedBytes = 0;
     std::chrono::steady_clock::time_point LoggedAt;
+  };
+
+  // Where a row is in the run.
+  enum class TStage {
+    Queued,    // its next request waits for a free transfer
+    Fetching,  // a transfer of it is running
+    Fetched,   // its answer (or failure) waits for the rows before it
+    Done,
   };
 
   // The answer that ends a row's chain of redirects, and where it came from.
@@ -140,18 +158,52 @@ class TDownloadRun {
     bool Permanent = false;  // the chain started with a 301 or 308
   };
 
-  void ProcessRow(int Row);
-  void FetchAndStore(int Row, TFeed& Feed);
-  TAnswer FetchFollowingRedirects(const std::string& Url, const THttpRequest& First);
-  THttpResponse FetchOnce(const THttpRequest& Request);
+  struct TRow {
+    std::shared_ptr<TFeed> Feed;
+    std::string Status;
+    TStage Stage = TStage::Queued;
+    bool Reached = false;  // its request was made (or the row skipped)
+    bool Started = false;  // its first request went out
+    std::string Host;      // of its transfer in progress
+    std::string Url;       // the feed's address when it started
+    THttpRequest First;    // the first request, conditional or not
+    THttpRequest Next;     // the request to send when Stage is Queued
+    int Hops = 0;          // redirects followed
+    std::optional<TAnswer> Answer;
+    std::optional<std::string> MovedTo;  // the first hop of a permanent redirect
+    std::optional<std::string> Failure;  // why it failed, when it did before its file work
+    TTransferLog Transfer;
+    std::vector<std::string> PendingLog;  // its lines while a row before it is not done
+  };
+
+  // Starts what the limits allow, in row order.
+  void StartTransfers();
+  bool CanStart(int Row);
+  // The row has not been reached before: skips it, or prepares its first request.
+  void Reach(int Row);
+  void StartTransfer(int Row);
+  void TransferEnded(int Row, THttpOutcome Outcome);
+  // After an answer: the next hop of a redirect, or the end of the row's fetching.
+  void FollowOrEnd(TRow& Row, THttpResponse Response);
+  // Steps the rows from the first one not done: each fetched row gets its file work.
+  void FinishFetchedRows();
+  // Row is the first one not done: its kept lines join the log.
+  void BecameFirst(int Row);
+  void FinishRow(int Row);
+  void ApplyAnswer(int Row, TFeed& Feed, const TAnswer& Answer);
+  // The run was stopped: waits for the transfers to end and marks every row not done.
+  void StopRows();
   // The row's feed ended in a failure of Reason.
   void RowFailed(int Row, const std::string& Url, const std::string& Reason);
   void SetStatus(int Row, const std::string& Status);
-  // A line of the client's events, counted against the row's limit during a transfer.
-  void AddClientLine(const std::string& Text);
-  void ProgressReported(std::int64_t Bytes);
-  // Logs what the limits held back of the transfer that has just ended.
-  void EndTransferLog();
+  // A line of Row's: into the log at once while every row before it is done, else kept.
+  void AddRowLine(int Row, const std::string& Text);
+  // A line of the client's events for Row, counted against its transfer's limit.
+  void AddClientLine(int Row, const std::string& Text);
+  void ProgressReported(int Row, std::int64_t Bytes);
+  // Logs what the limits held back of Row's transfer that has just ended.
+  void EndTransferLog(int Row);
+  void AppendLogLine(std::string Line);
 
   std::unique_ptr<HttpClient> client_;
   TDownloadView& view_;
@@ -161,10 +213,16 @@ class TDownloadRun {
   int failedRows_ = 0;
   std::vector<TRow> rows_;
   std::vector<std::string> log_;
-  TTransferLog transfer_;
+  int firstNotDone_ = 0;  // rows before it are done and their lines are in the log
+  int running_ = 0;       // transfers in progress
+  std::map<std::string, int> runningPerHost_;
+  std::uint64_t heldBytes_ = 0;  // of the answers that wait for the rows before them
   bool aborted_ = false;
-  bool running_ = false;
+  bool inRun_ = false;
 };
+
+// The host of Url in lower case, without user, password or port: what kMaxPerHost counts.
+std::string HostOfUrl(std::string_view Url);
 
 // ---------------------------------------------------------------------------------------
 // The pieces of a run, open for tests.

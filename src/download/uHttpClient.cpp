@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 namespace skimbrook {
 
@@ -34,6 +35,40 @@ std::string HttpClient::Get(const std::string& Url) {
         (response.StatusLine.empty() ? "HTTP " + std::to_string(response.Code) : response.StatusLine) + ": " +
         Url);
   return std::move(response.Body);
+}
+
+void HttpClient::Start(const THttpRequest& Request, THttpTransferEvents Events) {
+  // Fetch reports through OnStatus and OnProgress: they carry this transfer's events while
+  // it runs.
+  auto status = std::exchange(OnStatus, Events.Status);
+  auto progress = std::exchange(OnProgress, Events.Progress);
+  struct TRestore {
+    HttpClient& Client;
+    decltype(status)& Status;
+    decltype(progress)& Progress;
+    ~TRestore() {
+      Client.OnStatus = std::move(Status);
+      Client.OnProgress = std::move(Progress);
+    }
+  };
+  THttpOutcome outcome;
+  {
+    const TRestore restore{*this, status, progress};
+    try {
+      outcome.Response = Fetch(Request);
+    } catch (const std::exception& error) {
+      outcome.Failure = error.what();
+    } catch (...) {
+      outcome.Failure = "unknown error";
+    }
+  }
+  ended_.emplace_back(std::move(Events.Done), std::move(outcome));
+}
+
+void HttpClient::WaitForTransfers() {
+  auto ended = std::exchange(ended_, {});
+  for (auto& [done, outcome] : ended)
+    if (done) done(std::move(outcome));
 }
 
 std::string ProductUserAgent(std::string_view HomePage) {

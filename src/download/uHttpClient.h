@@ -1,6 +1,6 @@
-// The HTTP client a download run fetches its feeds with: one GET at a time, the whole
-// (decoded) body as 8-bit text and the answer's status and headers, with status and
-// progress reported as it goes.
+// The HTTP client a download run fetches its feeds with: GETs one at a time or several side
+// by side, each giving the whole (decoded) body as 8-bit text and the answer's status and
+// headers, with status and progress reported as it goes.
 #pragma once
 
 #include <cstdint>
@@ -55,6 +55,21 @@ class THttpFailure : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// How a transfer ended: with an answer, or with the reason it has none (a THttpFailure's
+// text, or the message of any other error).
+struct THttpOutcome {
+  std::optional<THttpResponse> Response;
+  std::string Failure;
+};
+
+// What one started transfer reports, each from the event loop of the caller's wait.
+struct THttpTransferEvents {
+  std::function<void(const std::string& Text)> Status;
+  std::function<void(std::int64_t Bytes)> Progress;
+  // Called exactly once, when the transfer has ended; never from inside Start.
+  std::function<void(THttpOutcome Outcome)> Done;
+};
+
 class HttpClient {
  public:
   virtual ~HttpClient() = default;
@@ -66,8 +81,21 @@ class HttpClient {
   virtual THttpResponse Fetch(const THttpRequest& Request) = 0;
   // Sends every later request through Proxy.
   virtual void SetProxy(const THttpProxy& Proxy) = 0;
-  // Ends the transfer in progress, whose Fetch() then throws; does nothing between transfers.
+  // Ends every transfer in progress, whose Fetch() then throws or whose Done reports
+  // "stopped"; does nothing between transfers.
   virtual void Abort() = 0;
+
+  // Starts a transfer beside those in progress; its events go to Events and not to
+  // OnStatus and OnProgress. Done comes from a later WaitForTransfers. A client that cannot
+  // run transfers side by side (this default) fetches at once with Fetch and keeps Done
+  // for the next wait.
+  virtual void Start(const THttpRequest& Request, THttpTransferEvents Events);
+  // Waits, keeping the caller's event loop running, until at least one started transfer
+  // has ended, and calls the Done of every ended one; returns at once when none is
+  // outstanding.
+  virtual void WaitForTransfers();
+  // How many transfers this client runs side by side; the default Start runs one.
+  virtual int MaxSimultaneous() const { return 1; }
 
   // Fetches Url and returns its body; throws std::runtime_error also when the answer is not
   // a success (2xx), redirects included.
@@ -75,10 +103,15 @@ class HttpClient {
 
   // Sent as the User-Agent of every later request.
   std::string UserAgent = "Skimbrook/1.0";
-  // Connection events in words ("Connecting to 127.0.0.1.", "Connected.", ...).
+  // Connection events in words (of Fetch's transfer, and of connections that close after
+  // the transfer that opened them) ("Connecting to 127.0.0.1.", "Connected.", ...).
   std::function<void(const std::string& Text)> OnStatus;
   // The running count of body bytes received in the current transfer.
   std::function<void(std::int64_t Bytes)> OnProgress;
+
+ private:
+  // The default Start's transfers, done and waiting for WaitForTransfers to report them.
+  std::vector<std::pair<std::function<void(THttpOutcome)>, THttpOutcome>> ended_;
 };
 
 // The User-Agent this program sends: "Skimbrook/1.0 (+HomePage)".

@@ -15,6 +15,7 @@ class TDownloadWindowAdapter : public TDownloader {
       : window_(DownloadProxy(Settings), MainWindow) {
     options_.UserAgent = ProductUserAgent(product::kHomePage);
     options_.FollowRedirects = Settings.FollowRedirects;
+    options_.Simultaneous = Settings.SimultaneousDownloads;
     window_.SetOptions(options_);
     window_.OnFeedApplied = [this](TFeed& Feed) {
       if (OnFeedApplied) OnFeedApplied(Feed);

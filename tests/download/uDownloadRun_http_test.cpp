@@ -1,6 +1,7 @@
 // Download runs against a loopback web that acts like today's hosts: validators echoed and
 // renewed, 304 answers that touch no file, compressed bodies, a decompression bomb, a
-// server that asks to wait, fresh documents, and feeds that have moved.
+// server that asks to wait, fresh documents, feeds that have moved, and several hosts
+// answering slowly side by side.
 #include <gtest/gtest.h>
 #include <zlib.h>
 
@@ -174,6 +175,55 @@ TEST_F(FetchWorld, AMovedFeedFailsWithItsNewAddressOrMovesWithItsReadFlagsWhenFo
   EXPECT_FALSE(moved->Items(1).IsRead);
   EXPECT_EQ(state.Find(oldUrl), nullptr);
   ASSERT_NE(state.Find(moved->XmlUrl), nullptr);
+}
+
+TEST(ParallelFetchWorld, AtMostTwoAtOnceToAHostAndEveryFeedGetsItsOwnAnswerAndLines) {
+  test::TTempDir dir;
+  SetDataFolder(dir.Path());
+  std::vector<std::unique_ptr<LoopbackHttpServer>> hosts;
+  std::vector<std::shared_ptr<TFeed>> feeds;
+  for (int i = 2; i <= 5; ++i) {
+    hosts.push_back(std::make_unique<LoopbackHttpServer>("127.0.0." + std::to_string(i)));
+    for (int j = 0; j < 3; ++j) {
+      const std::string path = "/feed" + std::to_string(j) + ".xml";
+      // Each document names its own address, so that a body given to the wrong feed shows.
+      hosts.back()->ServeAfter(path, Rss({hosts.back()->Url(path)}), std::chrono::milliseconds(300));
+      feeds.push_back(std::make_shared<TFeed>("Feed", "", hosts.back()->Url(path), ""));
+    }
+  }
+  test::TRecordingView view;
+  TDownloadRun run(std::make_unique<TCurlHttpClient>(std::make_unique<test::TCurlPollPump>()), view);
+  TRunOptions options;
+  options.Simultaneous = 6;
+  run.SetOptions(options);
+  for (const auto& feed : feeds) run.QueueFeed(feed);
+  run.RunQueue(std::nullopt);
+
+  int most = 0;
+  for (const auto& host : hosts) {
+    EXPECT_LE(host->MostAnswersAtOnce(), kMaxPerHost) << host->Authority();
+    most = std::max(most, host->MostAnswersAtOnce());
+  }
+  EXPECT_EQ(most, kMaxPerHost);
+  for (int row = 0; row < run.RowCount(); ++row) {
+    EXPECT_EQ(run.RowStatus(row), "done");
+    ASSERT_EQ(feeds[row]->ItemCount(), 1);
+    EXPECT_EQ(feeds[row]->Items(0).Title, feeds[row]->XmlUrl);
+  }
+  // The groups come in row order, and a feed's connection lines name its own host.
+  std::vector<std::string> order;
+  for (const std::string& line : run.LogLines()) {
+    const std::string text = line.substr(line.find("   ") + 3);
+    if (text.starts_with("Downloading ")) order.push_back(text.substr(12));
+    if (text.starts_with("Status: Connecting to ")) {
+      ASSERT_FALSE(order.empty());
+      EXPECT_EQ(HostOfUrl(order.back()), text.substr(22, text.size() - 23)) << text;
+    }
+  }
+  std::vector<std::string> urls;
+  for (const auto& feed : feeds) urls.push_back(feed->XmlUrl);
+  EXPECT_EQ(order, urls);
+  SetDataFolder("");
 }
 
 }  // namespace

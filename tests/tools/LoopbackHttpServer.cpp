@@ -145,12 +145,13 @@ int LoopbackHttpServer::Request::HeaderCount(std::string_view Name) const {
 // ---------------------------------------------------------------------------------------
 // Start and stop
 
-LoopbackHttpServer::LoopbackHttpServer() {
-  listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (listenFd_ < 0) throw std::runtime_error("loopback server: socket failed");
+LoopbackHttpServer::LoopbackHttpServer(std::string Address) : address_(std::move(Address)) {
   sockaddr_in addr{};
   addr.sin_family = AF_INET;
-  addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (address_.rfind("127.", 0) != 0 || ::inet_pton(AF_INET, address_.c_str(), &addr.sin_addr) != 1)
+    throw std::runtime_error("loopback server: not a loopback address: " + address_);
+  listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (listenFd_ < 0) throw std::runtime_error("loopback server: socket failed");
   addr.sin_port = 0;
   socklen_t len = sizeof addr;
   if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
@@ -186,7 +187,7 @@ LoopbackHttpServer::~LoopbackHttpServer() {
 }
 
 std::string LoopbackHttpServer::Authority() const {
-  return "127.0.0.1:" + std::to_string(port_);
+  return address_ + ":" + std::to_string(port_);
 }
 
 std::string LoopbackHttpServer::Url(std::string_view Path) const {
@@ -228,15 +229,28 @@ void LoopbackHttpServer::StallAfter(const std::string& Path, std::string Body, s
   SetRoute(Path, std::move(r));
 }
 
+void LoopbackHttpServer::ServeAfter(const std::string& Path, std::string Body,
+                                    std::chrono::milliseconds Delay) {
+  SetTimedRoute(Path, TRouteKind::Delayed, std::move(Body), Delay);
+}
+int LoopbackHttpServer::MostAnswersAtOnce() const {
+  std::lock_guard lock(mutex_);
+  return mostAnswering_;
+}
+
 void LoopbackHttpServer::ServeSlowly(const std::string& Path, std::string Body,
                                      std::chrono::milliseconds Interval) {
+  SetTimedRoute(Path, TRouteKind::Slow, std::move(Body), Interval);
+}
+
+void LoopbackHttpServer::SetTimedRoute(const std::string& Path, TRouteKind Kind, std::string Body,
+                                       std::chrono::milliseconds Interval) {
   TRoute r;
-  r.Kind = TRouteKind::Slow;
+  r.Kind = Kind;
   r.Body = std::move(Body);
   r.Interval = Interval;
   SetRoute(Path, std::move(r));
 }
-
 void LoopbackHttpServer::ServeHuge(const std::string& Path, std::uint64_t Bytes, bool AnnounceLength) {
   TRoute r;
   r.Kind = TRouteKind::Huge;
@@ -396,6 +410,17 @@ bool LoopbackHttpServer::ProxyAuthorized(const Request& Req) const {
 }
 
 bool LoopbackHttpServer::Answer(int Fd, const Request& Req) {
+  {
+    std::lock_guard lock(mutex_);
+    mostAnswering_ = std::max(mostAnswering_, ++answering_);
+  }
+  struct TDone {
+    LoopbackHttpServer& Server;
+    ~TDone() {
+      std::lock_guard lock(Server.mutex_);
+      --Server.answering_;
+    }
+  } done{*this};
   if (Req.ViaProxy && !ProxyAuthorized(Req)) {
     std::string body = "proxy authentication required";
     return SendAll(Fd, StatusLineAndHeaders(407, {{"Proxy-Authenticate", "Basic realm=\"loopback\""},
@@ -423,6 +448,8 @@ bool LoopbackHttpServer::Answer(int Fd, const Request& Req) {
       return SendAll(Fd, withLength(route.Body.size()) + route.Body);
     case TRouteKind::Close:
       return false;
+    case TRouteKind::Delayed:
+      return Pause(route.Interval) && SendAll(Fd, withLength(route.Body.size()) + route.Body);
     case TRouteKind::Stall:
       HoldUntilClosed(Fd);
       return false;

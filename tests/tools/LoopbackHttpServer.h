@@ -1,4 +1,5 @@
-// A small HTTP/1.1 server for network tests: listens on 127.0.0.1 at an ephemeral port,
+// A small HTTP/1.1 server for network tests: listens on a loopback address (127.0.0.1
+// unless told another 127.x.y.z) at an ephemeral port,
 // answers from routes set per path, records every request, and can play an HTTP proxy
 // that demands Basic authentication. Standard C++ and POSIX sockets only, so that
 // sanitizer builds can use it; it runs on its own threads.
@@ -48,17 +49,18 @@ class LoopbackHttpServer {
     int HeaderCount(std::string_view Name) const;
   };
 
-  // Starts listening at once; throws std::runtime_error when it cannot.
-  LoopbackHttpServer();
+  // Starts listening on Address at once; throws std::runtime_error when it cannot or when
+  // Address is not a loopback one.
+  explicit LoopbackHttpServer(std::string Address = "127.0.0.1");
   // Closes every connection, stalled ones included, and waits for its threads.
   ~LoopbackHttpServer();
   LoopbackHttpServer(const LoopbackHttpServer&) = delete;
   LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
 
   int Port() const { return port_; }
-  // "127.0.0.1:<port>".
+  // "<address>:<port>".
   std::string Authority() const;
-  // "http://127.0.0.1:<port>" + Path.
+  // "http://<address>:<port>" + Path.
   std::string Url(std::string_view Path) const;
 
   // ---- Routes, matched against the path and query exactly ----
@@ -66,6 +68,8 @@ class LoopbackHttpServer {
   // Answers with Status, the extra Headers (Set-Cookie and the like) and Body; the
   // Content-Length header is added.
   void Serve(const std::string& Path, std::string Body, int Status = 200, std::vector<Header> Headers = {});
+  // Answers as Serve does (status 200), once Delay has passed after the request arrived.
+  void ServeAfter(const std::string& Path, std::string Body, std::chrono::milliseconds Delay);
   // Answers with a redirect to Location (301 unless Status says otherwise).
   void Redirect(const std::string& Path, const std::string& Location, int Status = 301);
   // Reads the request and then sends nothing, holding the connection open until the
@@ -111,9 +115,11 @@ class LoopbackHttpServer {
   void ClearRequests();
   // Waits until at least Count requests have arrived; false when Timeout passed first.
   bool WaitForRequests(size_t Count, std::chrono::milliseconds Timeout) const;
+  // The most requests this server was answering at one time so far.
+  int MostAnswersAtOnce() const;
 
  private:
-  enum class TRouteKind { Body, Stall, StallAfter, Slow, Huge, Close, Chunked, Endless, Repeated };
+  enum class TRouteKind { Body, Delayed, Stall, StallAfter, Slow, Huge, Close, Chunked, Endless, Repeated };
   struct TRoute {
     TRouteKind Kind = TRouteKind::Body;
     int Status = 200;
@@ -133,6 +139,9 @@ class LoopbackHttpServer {
   };
 
   void SetRoute(const std::string& Path, TRoute Route);
+  // A route of Body with Interval before it (Delayed) or between its bytes (Slow).
+  void SetTimedRoute(const std::string& Path, TRouteKind Kind, std::string Body,
+                     std::chrono::milliseconds Interval);
   void AcceptLoop();
   void ServeConnection(int Fd);
   // Answers one request; false when the connection must end afterwards.
@@ -146,6 +155,7 @@ class LoopbackHttpServer {
   void HoldUntilClosed(int Fd);
   void ReapFinishedWorkers();
 
+  std::string address_;
   int listenFd_ = -1;
   int wakePipe_[2] = {-1, -1};
   int port_ = 0;
@@ -158,6 +168,8 @@ class LoopbackHttpServer {
   std::map<std::string, TRoute> routes_;
   std::optional<std::string> proxyCredentials_;  // "Basic <base64>"
   std::vector<Request> requests_;
+  int answering_ = 0;  // requests being answered now
+  int mostAnswering_ = 0;
   std::vector<int> openFds_;
   std::vector<TWorker> workers_;
 };
