@@ -210,6 +210,9 @@ struct MainWindowAccess {
         miHelpHomePage(Window.miHelpHomePage),
         miHelpEmailSupport(Window.miHelpEmailSupport) {}
 
+  // The list box of a feed list pane that stands alone.
+  static TFeedListBox* ListOf(TFeedListPane& Pane) { return Pane.lbFeedList; }
+
   TFeedListPane& feedList;
   TItemPane& items;
   TBrowserMode& browser;
