@@ -5,9 +5,6 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QFrame>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QSplitter>
 #include <QStatusBar>
@@ -27,12 +24,12 @@
 #include "ui/fOptions.h"
 #include "ui/fProxySettings.h"
 #include "ui/fTip.h"
-#include "ui/uCaptionPanel.h"
-#include "ui/uFeedListBox.h"
-#include "ui/uFeedListDelegate.h"
+#include "ui/uBrowserMode.h"
+#include "ui/uFeedListPane.h"
 #include "ui/uFlatMenuStyle.h"
 #include "ui/uGlyphs.h"
-#include "ui/uItemListDelegate.h"
+#include "ui/uItemPane.h"
+#include "ui/uPaneLayout.h"
 #include "ui/uProduct.h"
 #include "ui/uPrompts.h"
 #include "ui/uWebBrowser.h"
@@ -45,22 +42,11 @@ namespace {
 constexpr int kDesignWidth = 612;
 constexpr int kDesignHeight = 519;
 constexpr int kMinimumHeight = 400;
-constexpr int kToolbarHeight = 34;
-constexpr int kBrowserToolbarHeight = 29;
-constexpr int kStatusBarHeight = 19;
-constexpr int kFeedListWidth = 250;
-constexpr int kTopRightHeight = 181;
-constexpr int kSplitterWidth = 2;
-constexpr int kMinimumPane = 100;
-constexpr int kWindowFontPixels = 11;
-constexpr int kSpeedButtonWidth = 120;
-constexpr int kSpeedButtonHeight = 30;
-constexpr int kBrowserButtonSize = 25;
 
-constexpr int kMarkAsReadMs = 1000;
-constexpr int kAutoDownloadMs = 3'600'000;
-
+// One of the toolbar's buttons, Left pixels from its left edge.
 QToolButton* SpeedButton(QWidget* Parent, const char* Caption, TGlyph Glyph, int Left) {
+  constexpr int kSpeedButtonWidth = 120;
+  constexpr int kSpeedButtonHeight = 30;
   auto* button = new QToolButton(Parent);
   button->setText(QString::fromLatin1(Caption));
   button->setIcon(GlyphIcon(Glyph));
@@ -78,69 +64,12 @@ QToolButton* SpeedButton(QWidget* Parent, const char* Caption, TGlyph Glyph, int
   return button;
 }
 
-QToolButton* BrowserButton(QWidget* Parent, TGlyph Glyph, const char* Hint) {
-  auto* button = new QToolButton(Parent);
-  button->setIcon(GlyphIcon(Glyph));
-  button->setIconSize(QSize(20, 20));
-  button->setAutoRaise(true);
-  button->setFocusPolicy(Qt::NoFocus);
-  button->setToolTip(QString::fromLatin1(Hint));
-  button->resize(kBrowserButtonSize, kBrowserButtonSize);
-  return button;
-}
-
-// A panel with a raised inner and lowered outer bevel, laid out by hand.
-QFrame* BevelPanel(QWidget* Parent, int Height) {
-  auto* panel = new QFrame(Parent);
-  panel->setFrameStyle(QFrame::StyledPanel | QFrame::Raised);
-  panel->setFixedHeight(Height);
-  return panel;
-}
-
-// Keeps the browser toolbar's address box stretched and its last two buttons at a fixed
-// distance from the right edge.
-class TBrowserToolbarLayout : public QObject {
- public:
-  TBrowserToolbarLayout(QFrame* Panel, QLineEdit* Address, QToolButton* Go, QToolButton* Close)
-      : QObject(Panel), panel_(Panel), address_(Address), go_(Go), close_(Close) {
-    Panel->installEventFilter(this);
-  }
-
- protected:
-  bool eventFilter(QObject* Watched, QEvent* Event) override {
-    if (Watched == panel_ && (Event->type() == QEvent::Resize || Event->type() == QEvent::Show)) Arrange();
-    return false;
-  }
-
- private:
-  void Arrange() {
-    const int width = panel_->width();
-    go_->move(width - 52, 2);
-    close_->move(width - 27, 2);
-    address_->setGeometry(104, 4, std::max(0, width - 52 - 4 - 104), 21);
-  }
-
-  QFrame* panel_;
-  QLineEdit* address_;
-  QToolButton* go_;
-  QToolButton* close_;
-};
-
-// Lays the window out now, so that sizes set before the window is first shown work on the
-// real pane sizes.
-void LayOutNow(QMainWindow& Window) {
-  if (QLayout* layout = Window.layout()) layout->activate();
-  if (QWidget* central = Window.centralWidget())
-    if (QLayout* layout = central->layout()) layout->activate();
-}
-
-// A column of widgets that fill Owner edge to edge, without gaps between them.
-QVBoxLayout* NewFlushColumn(QWidget* Owner) {
-  auto* column = new QVBoxLayout(Owner);
-  column->setContentsMargins(0, 0, 0, 0);
-  column->setSpacing(0);
-  return column;
-}
+// The panes' first sizes (the stored form or the user may change them), the window's font
+// size and the hourly download's period.
+constexpr int kFeedListWidth = 250;
+constexpr int kTopRightHeight = 181;
+constexpr int kWindowFontPixels = 11;
+constexpr int kAutoDownloadMs = 3'600'000;
 
 }  // namespace
 
@@ -201,34 +130,34 @@ void TfmMain::BuildLayout() {
 
   auto* central = new QWidget(this);
   auto* column = NewFlushColumn(central);
+  // The panes see the window as their host only.
+  TPaneHost& host = *this;
   plToolbar = BuildToolbar();
-  plBrowserToolbar = BuildBrowserToolbar();
+  browserMode_ = std::make_unique<TBrowserMode>(host, this);
   column->addWidget(plToolbar);
-  column->addWidget(plBrowserToolbar);
+  column->addWidget(browserMode_->Toolbar());
 
-  Splitter1 = new QSplitter(Qt::Horizontal, central);
-  Splitter1->setHandleWidth(kSplitterWidth);
-  Splitter1->setChildrenCollapsible(false);
+  Splitter1 = NewPaneSplitter(Qt::Horizontal, central);
   Splitter1->setOpaqueResize(true);
-  lbFeedList = new TFeedListBox(Splitter1);
-  lbFeedList->setItemDelegate(new TFeedListDelegate(lbFeedList));
-  lbFeedList->setUniformItemSizes(true);
-  lbFeedList->setMinimumWidth(kMinimumPane);
-  plRight = BuildRightPane();
-  plRight->setMinimumWidth(kMinimumPane);
-  Splitter1->addWidget(lbFeedList);
-  Splitter1->addWidget(plRight);
+  feedListPane_ = std::make_unique<TFeedListPane>(
+      host, *this, Splitter1, TFeedListPane::TDialogs{services_.Dialogs.ShowFeedInfo, services_.FetchPage});
+  itemPane_ = std::make_unique<TItemPane>(host, *this, this, services_.CreateBrowser);
+  browserMode_->SetBrowser(itemPane_->Browser());
+  Splitter1->addWidget(feedListPane_->Widget());
+  Splitter1->addWidget(itemPane_->Widget());
   Splitter1->setStretchFactor(0, 0);
   Splitter1->setStretchFactor(1, 1);
   column->addWidget(Splitter1, 1);
   setCentralWidget(central);
 
+  constexpr int kStatusBarHeight = 19;
   StatusBar = statusBar();
   StatusBar->setFixedHeight(kStatusBarHeight);
   StatusBar->setSizeGripEnabled(false);
 }
 
 QFrame* TfmMain::BuildToolbar() {
+  constexpr int kToolbarHeight = 34;
   QFrame* panel = BevelPanel(this, kToolbarHeight);
   sbAddFeed = SpeedButton(panel, "Add Feed", TGlyph::AddFeed, 2);
   sbCheckFeed = SpeedButton(panel, "Check Feed", TGlyph::CheckFeed, 122);
@@ -238,114 +167,17 @@ QFrame* TfmMain::BuildToolbar() {
   return panel;
 }
 
-QFrame* TfmMain::BuildBrowserToolbar() {
-  QFrame* panel = BevelPanel(this, kBrowserToolbarHeight);
-  sbBrowserHome = BrowserButton(panel, TGlyph::BrowserHome, "Home");
-  sbBrowserBack = BrowserButton(panel, TGlyph::BrowserBack, "Back");
-  sbBrowserForward = BrowserButton(panel, TGlyph::BrowserForward, "Forward");
-  sbBrowserRefresh = BrowserButton(panel, TGlyph::BrowserRefresh, "Refresh");
-  sbBrowserHome->move(2, 2);
-  sbBrowserBack->move(27, 2);
-  sbBrowserForward->move(52, 2);
-  sbBrowserRefresh->move(77, 2);
-  ebURL = new QLineEdit(panel);
-  ebURL->setFrame(false);
-  ebURL->setFixedHeight(21);
-  sbBrowserGo = BrowserButton(panel, TGlyph::BrowserGo, "Go");
-  sbBrowserClose = BrowserButton(panel, TGlyph::BrowserClose, "Close");
-  new TBrowserToolbarLayout(panel, ebURL, sbBrowserGo, sbBrowserClose);
-  panel->hide();
-  return panel;
-}
-
-QWidget* TfmMain::BuildRightPane() {
-  auto* right = new QWidget(this);
-  auto* rightColumn = NewFlushColumn(right);
-  Splitter2 = new QSplitter(Qt::Vertical, right);
-  Splitter2->setHandleWidth(kSplitterWidth);
-  Splitter2->setChildrenCollapsible(false);
-  rightColumn->addWidget(Splitter2);
-
-  plTopRight = new QWidget(Splitter2);
-  plTopRight->setMinimumHeight(kMinimumPane);
-  auto* top = NewFlushColumn(plTopRight);
-  plFeedTitle = new TCaptionPanel(16, 13, true, false, plTopRight);
-  plFeedLink = new TCaptionPanel(13, 11, true, true, plTopRight);
-  plFeedDescription = new QWidget(plTopRight);
-  plFeedDescription->setFixedHeight(34);
-  ApplyPanelColours(*plFeedDescription);
-  auto* descriptionBox = new QVBoxLayout(plFeedDescription);
-  descriptionBox->setContentsMargins(4, 1, 4, 1);
-  // Read-only text that cannot be selected or scrolled: a disabled memo, drawn as a label.
-  meFeedDescription = new QLabel(plFeedDescription);
-  meFeedDescription->setTextFormat(Qt::PlainText);
-  meFeedDescription->setWordWrap(true);
-  meFeedDescription->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  meFeedDescription->setMinimumWidth(1);
-  meFeedDescription->setCursor(Qt::ArrowCursor);
-  QFont descriptionFont = meFeedDescription->font();
-  descriptionFont.setPixelSize(11);
-  meFeedDescription->setFont(descriptionFont);
-  ApplyPanelColours(*meFeedDescription);
-  descriptionBox->addWidget(meFeedDescription);
-  lbItems = new QListWidget(plTopRight);
-  lbItems->setItemDelegate(new TItemListDelegate(lbItems));
-  lbItems->setUniformItemSizes(true);
-  lbItems->setSelectionMode(QAbstractItemView::SingleSelection);
-  top->addWidget(plFeedTitle);
-  top->addWidget(plFeedLink);
-  top->addWidget(plFeedDescription);
-  top->addWidget(lbItems, 1);
-
-  plBottomRight = new QWidget(Splitter2);
-  plBottomRight->setMinimumHeight(kMinimumPane);
-  auto* bottom = NewFlushColumn(plBottomRight);
-  plItemTitle = new TCaptionPanel(16, 13, true, false, plBottomRight);
-  plItemLink = new TCaptionPanel(14, 11, true, true, plBottomRight);
-  WebBrowser = services_.CreateBrowser(plBottomRight);
-  bottom->addWidget(plItemTitle);
-  bottom->addWidget(plItemLink);
-  bottom->addWidget(WebBrowser, 1);
-
-  Splitter2->addWidget(plTopRight);
-  Splitter2->addWidget(plBottomRight);
-  Splitter2->setStretchFactor(0, 0);
-  Splitter2->setStretchFactor(1, 1);
-  return right;
-}
-
 void TfmMain::BuildTimers() {
-  MarkAsReadTimer = new QTimer(this);
-  MarkAsReadTimer->setSingleShot(true);
-  MarkAsReadTimer->setInterval(kMarkAsReadMs);
   AutoDownloadTimer = new QTimer(this);
   AutoDownloadTimer->setInterval(kAutoDownloadMs);
-  connect(MarkAsReadTimer, &QTimer::timeout, this, &TfmMain::MarkAsReadTimerTimer);
   connect(AutoDownloadTimer, &QTimer::timeout, this, &TfmMain::AutoDownloadTimerTimer);
   connect(Splitter1, &QSplitter::splitterMoved, this, &TfmMain::Splitter1Moved);
-}
-
-void TfmMain::ConnectPanes() {
-  // A click on the row that is already selected counts too (the first row after start).
-  connect(lbFeedList, &QListWidget::currentRowChanged, this, &TfmMain::lbFeedListClick);
-  connect(lbFeedList, &QListWidget::clicked, this, &TfmMain::lbFeedListClick);
-  connect(lbFeedList, &TFeedListBox::RowDropped, this, &TfmMain::lbFeedListDragDrop);
-  connect(lbItems, &QListWidget::currentRowChanged, this, &TfmMain::lbItemsClick);
-  connect(plFeedLink, &TCaptionPanel::Clicked, this, &TfmMain::plFeedLinkClick);
-  connect(plItemLink, &TCaptionPanel::Clicked, this, &TfmMain::plItemLinkClick);
-  connect(WebBrowser, &TWebBrowser::BeforeNavigate2, this, &TfmMain::WebBrowserBeforeNavigate2);
-  connect(WebBrowser, &TWebBrowser::StatusTextChange, this, &TfmMain::WebBrowserStatusTextChange);
-  connect(WebBrowser, &TWebBrowser::NewWindow2, this, &TfmMain::WebBrowserNewWindow2);
-  connect(WebBrowser, &TWebBrowser::NavigationRefused, this, &TfmMain::WebBrowserNavigationRefused);
 }
 
 // ---------------------------------------------------------------------------------------
 // Start-up
 
 void TfmMain::FormCreate() {
-  navigatingInternally = false;
-  currentFeed_.reset();
-  currentItem_.reset();
   setWindowTitle(QString::fromLatin1(product::kMainCaption));
   QApplication::setApplicationName(QString::fromLatin1(product::kName));
   SetPaneSizes(kFeedListWidth, kTopRightHeight);
@@ -362,8 +194,8 @@ void TfmMain::FormCreate() {
     if (TrayAvailable()) CoolTrayIcon->show();
     RestoreForm();
     ApplyViewFlags();
-    LoadFeedList();
-    UpdateFeedAndItemView();
+    feedListPane_->LoadFeedList();
+    itemPane_->UpdateFeedAndItemView();
     ReportIgnoredSettings();
   } catch (const std::exception& error) {
     Prompts().Error(QString::fromLatin1(product::kName), ToDisplay(error.what()));
@@ -387,16 +219,14 @@ void TfmMain::RestoreForm() {
   move(settings.Left, settings.Top);
   resize(settings.Width > 0 ? settings.Width : width(), settings.Height > 0 ? settings.Height : height());
   LayOutNow(*this);
-  SetPaneSizes(settings.Splitter1 > 0 ? settings.Splitter1 : lbFeedList->width(),
-               settings.Splitter2 > 0 ? settings.Splitter2 : plTopRight->height());
+  SetPaneSizes(settings.Splitter1 > 0 ? settings.Splitter1 : feedListPane_->Width(),
+               settings.Splitter2 > 0 ? settings.Splitter2 : itemPane_->TopHeight());
 }
 
 void TfmMain::SetPaneSizes(int FeedListWidth, int TopRightHeight) {
   LayOutNow(*this);
-  const int width = Splitter1->width() - Splitter1->handleWidth();
-  Splitter1->setSizes({FeedListWidth, std::max(0, width - FeedListWidth)});
-  const int height = Splitter2->height() - Splitter2->handleWidth();
-  Splitter2->setSizes({TopRightHeight, std::max(0, height - TopRightHeight)});
+  SetFirstPaneSize(*Splitter1, FeedListWidth);
+  itemPane_->SetTopHeight(TopRightHeight);
 }
 
 void TfmMain::ApplyViewFlags() {
@@ -406,20 +236,13 @@ void TfmMain::ApplyViewFlags() {
   miViewStatusBar->setChecked(settings.ViewStatusBar);
   StatusBar->setVisible(settings.ViewStatusBar);
   miViewFeedList->setChecked(settings.ViewFeedList);
-  lbFeedList->setVisible(settings.ViewFeedList);
+  feedListPane_->SetVisible(settings.ViewFeedList);
   miViewItemContents->setChecked(settings.ViewItemContents);
   ApplyItemContentsLayout(settings.ViewItemContents);
 }
 
 void TfmMain::ApplyItemContentsLayout(bool Shown) {
-  plTopRight->show();
-  plBottomRight->setVisible(Shown);
-  halfHeightPending_ = Shown && !isVisible();
-  if (!Shown) return;
-  LayOutNow(*this);
-  const int height = plRight->height();
-  const int top = height / 2;
-  Splitter2->setSizes({top, std::max(0, height - top - Splitter2->handleWidth())});
+  itemPane_->ApplyContentsLayout(Shown);
 }
 
 bool TfmMain::TrayAvailable() const {
@@ -439,27 +262,26 @@ TSettings& TfmMain::Settings() {
 
 void TfmMain::showEvent(QShowEvent* Event) {
   QMainWindow::showEvent(Event);
-  // Pane heights settle only once the window is laid out for real.
-  if (halfHeightPending_) ApplyItemContentsLayout(true);
+  itemPane_->ApplyPendingLayout();
   // Every showing asks for the start-up actions; only the first request runs them.
   QMetaObject::invokeMethod(this, &TfmMain::StartUpActions, Qt::QueuedConnection);
   // The current item's page comes on screen now; its count starts afresh.
-  ArmMarkAsRead();
+  itemPane_->ArmMarkAsRead();
 }
 
 void TfmMain::hideEvent(QHideEvent* Event) {
   QMainWindow::hideEvent(Event);
-  if (MarkAsReadTimer) MarkAsReadTimer->stop();
+  if (itemPane_) itemPane_->StopMarkAsRead();
 }
 
 void TfmMain::changeEvent(QEvent* Event) {
   QMainWindow::changeEvent(Event);
-  if (Event->type() != QEvent::WindowStateChange || !MarkAsReadTimer) return;
+  if (Event->type() != QEvent::WindowStateChange || !itemPane_) return;
   // Minimised, the page cannot be read; restored, it counts as shown again.
   if (isMinimized())
-    MarkAsReadTimer->stop();
-  else if (!MarkAsReadTimer->isActive())
-    ArmMarkAsRead();
+    itemPane_->StopMarkAsRead();
+  else
+    itemPane_->ResumeMarkAsRead();
 }
 
 void TfmMain::StartUpActions() {
@@ -489,7 +311,7 @@ void TfmMain::AutoDownloadTimerTimer() {
 }
 
 void TfmMain::Splitter1Moved() {
-  lbFeedList->viewport()->update();
+  feedListPane_->Repaint();
 }
 
 void TfmMain::SecondCopyActivated(const QString& CommandLine) {
@@ -516,7 +338,7 @@ void TfmMain::PostItemListRefill() {
       this,
       [this] {
         refillPosted_ = false;
-        FillItemList();
+        itemPane_->FillItemList();
       },
       Qt::QueuedConnection);
 }
@@ -554,8 +376,8 @@ void TfmMain::StoreForm() {
     settings.Top = y();
     settings.Width = width();
     settings.Height = height();
-    settings.Splitter1 = lbFeedList->width();
-    settings.Splitter2 = plTopRight->height();
+    settings.Splitter1 = feedListPane_->Width();
+    settings.Splitter2 = itemPane_->TopHeight();
   }
   settings.ViewToolbar = miViewToolbar->isChecked();
   settings.ViewStatusBar = miViewStatusBar->isChecked();
@@ -566,7 +388,7 @@ void TfmMain::StoreForm() {
 void TfmMain::FormDestroy() {
   if (shutDown_) return;
   shutDown_ = true;
-  MarkAsReadTimer->stop();
+  itemPane_->StopMarkAsRead();
   AutoDownloadTimer->stop();
   // Both files are attempted even when the first fails; the first error is reported.
   std::exception_ptr firstError;

@@ -1,8 +1,7 @@
-// The main window's menus, toolbar buttons and notification-area icon, and the commands
-// that belong to no pane.
+// The main window's menus, toolbar buttons and notification-area icon, the commands that
+// belong to no pane, the one-line forwards to the panes' commands and the panes' requests.
 #include <QAction>
 #include <QFrame>
-#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -14,13 +13,21 @@
 #include "model/uRSS.h"
 #include "settings/uSettings.h"
 #include "ui/fMain.h"
-#include "ui/uFeedListBox.h"
+#include "ui/uBrowserMode.h"
+#include "ui/uFeedListPane.h"
 #include "ui/uFlatMenuStyle.h"
 #include "ui/uGlyphs.h"
+#include "ui/uItemPane.h"
 #include "ui/uProduct.h"
 #include "ui/uPrompts.h"
 
 namespace skimbrook {
+
+namespace {
+
+constexpr int kStatusNoteMs = 10'000;
+
+}  // namespace
 
 // ---------------------------------------------------------------------------------------
 // Building
@@ -73,6 +80,7 @@ void TfmMain::BuildMenus() {
   miView->addSeparator();
   miViewBrowser =
       AddMenuEntry(miView, "Browser", QKeySequence(Qt::CTRL | Qt::Key_B), &TfmMain::miViewBrowserClick);
+  browserMode_->SetMenuEntry(miViewBrowser);
   miViewFeedWebSite = AddMenuEntry(miView, "Feed Web Site", QKeySequence(Qt::CTRL | Qt::Key_W),
                                    &TfmMain::miViewFeedWebSiteClick);
   miViewFollowLink = AddMenuEntry(miView, "Follow Link", QKeySequence(Qt::CTRL | Qt::Key_L),
@@ -162,28 +170,23 @@ void TfmMain::ConnectCommands() {
   connect(sbCatchUp, &QToolButton::clicked, this, &TfmMain::sbCatchUpClick);
   connect(sbCheckAll, &QToolButton::clicked, this, &TfmMain::sbCheckAllClick);
   connect(sbClose, &QToolButton::clicked, this, &TfmMain::sbCloseClick);
-  connect(sbBrowserHome, &QToolButton::clicked, this, &TfmMain::sbBrowserHomeClick);
-  connect(sbBrowserBack, &QToolButton::clicked, this, &TfmMain::sbBrowserBackClick);
-  connect(sbBrowserForward, &QToolButton::clicked, this, &TfmMain::sbBrowserForwardClick);
-  connect(sbBrowserRefresh, &QToolButton::clicked, this, &TfmMain::sbBrowserRefreshClick);
-  connect(sbBrowserGo, &QToolButton::clicked, this, &TfmMain::sbBrowserGoClick);
-  connect(sbBrowserClose, &QToolButton::clicked, this, &TfmMain::sbBrowserCloseClick);
-  ConnectPanes();
-  KeepEnterInPages();
+  feedListPane_->Connect();
+  itemPane_->Connect();
+  browserMode_->Connect();
 }
 
 // ---------------------------------------------------------------------------------------
 // File menu
 
 void TfmMain::miFileAddFeedClick() {
-  PromptAddFeed();
+  feedListPane_->PromptAddFeed();
 }
 void TfmMain::miFileAddGroupClick() {
-  PromptAddGroup();
+  feedListPane_->PromptAddGroup();
 }
 
 void TfmMain::miFileFeedInfoClick() {
-  ShowCurrentFeedInfo();
+  feedListPane_->ShowCurrentFeedInfo();
 }
 
 void TfmMain::miFileImportClick() {
@@ -193,7 +196,7 @@ void TfmMain::miFileExportClick() {
   ExportFeeds();
 }
 void TfmMain::miFileSearchDirectoryClick() {
-  SearchDirectory();
+  browserMode_->SearchDirectory();
 }
 void TfmMain::miFileExitClick() {
   close();
@@ -211,21 +214,24 @@ void TfmMain::miViewStatusBarClick() {
 
 void TfmMain::miViewFeedListClick() {
   const bool shown = miViewFeedList->isChecked();
-  lbFeedList->setVisible(shown);
+  feedListPane_->SetVisible(shown);
   if (shown)
-    lbFeedList->setFocus();
+    feedListPane_->Focus();
   else
-    lbItems->setFocus();
+    itemPane_->FocusItems();
 }
 
 void TfmMain::miViewItemContentsClick() {
   ApplyItemContentsLayout(miViewItemContents->isChecked());
 }
 void TfmMain::miViewFeedWebSiteClick() {
-  OpenFeedWebSite();
+  browserMode_->OpenFeedWebSite();
 }
 void TfmMain::miViewFollowLinkClick() {
-  FollowItemLink();
+  browserMode_->FollowItemLink();
+}
+void TfmMain::miViewBrowserClick() {
+  browserMode_->miViewBrowserClick();
 }
 void TfmMain::miViewTipOfTheDayClick() {
   ShowTipOfTheDay();
@@ -235,13 +241,13 @@ void TfmMain::miViewTipOfTheDayClick() {
 // Tools menu
 
 void TfmMain::miToolsCatchUpFeedClick() {
-  CatchUpCurrentFeed();
+  feedListPane_->CatchUpCurrentFeed();
 }
 void TfmMain::miToolsCatchUpGroupClick() {
-  CatchUpCurrentGroup();
+  feedListPane_->CatchUpCurrentGroup();
 }
 void TfmMain::miToolsCatchUpAllClick() {
-  CatchUpAll();
+  feedListPane_->CatchUpAll();
 }
 void TfmMain::miToolsDownloadFeedClick() {
   DownloadCurrentFeed();
@@ -251,6 +257,19 @@ void TfmMain::miToolsDownloadGroupClick() {
 }
 void TfmMain::miToolsDownloadAllClick() {
   DownloadAll();
+}
+
+void TfmMain::miToolsGoClick() {
+  browserMode_->sbBrowserGoClick();
+}
+void TfmMain::miToolsReloadClick() {
+  browserMode_->sbBrowserRefreshClick();
+}
+void TfmMain::miToolsBackClick() {
+  browserMode_->sbBrowserBackClick();
+}
+void TfmMain::miToolsForwardClick() {
+  browserMode_->sbBrowserForwardClick();
 }
 
 void TfmMain::miToolsProxySettingsClick() {
@@ -279,6 +298,9 @@ QString TfmMain::AboutText() {
 void TfmMain::miHelpAboutClick() {
   Prompts().Information(QStringLiteral("Information"), AboutText());
 }
+void TfmMain::miHelpHomePageClick() {
+  browserMode_->ShowHomePage();
+}
 void TfmMain::miHelpSkimbrookHelpClick() {
   services_.Dialogs.ShowHelp(this);
 }
@@ -291,13 +313,13 @@ void TfmMain::miHelpEmailSupportClick() {
 // Toolbar and notification area
 
 void TfmMain::sbAddFeedClick() {
-  PromptAddFeed();
+  feedListPane_->PromptAddFeed();
 }
 void TfmMain::sbCheckFeedClick() {
   DownloadCurrentFeed();
 }
 void TfmMain::sbCatchUpClick() {
-  CatchUpCurrentFeed(false);
+  feedListPane_->CatchUpCurrentFeed(false);
 }
 void TfmMain::sbCheckAllClick() {
   DownloadAll();
@@ -323,6 +345,117 @@ void TfmMain::miTrayRestoreClick() {
 
 void TfmMain::miTrayExitClick() {
   close();
+}
+
+// ---------------------------------------------------------------------------------------
+// Forwards to the panes, for the callers that name the window's commands
+
+void TfmMain::AddFeed(const std::string& Url) {
+  feedListPane_->AddFeed(Url);
+}
+void TfmMain::PromptAddFeed() {
+  feedListPane_->PromptAddFeed();
+}
+void TfmMain::PromptAddGroup() {
+  feedListPane_->PromptAddGroup();
+}
+void TfmMain::miFileRemoveFeedClick() {
+  feedListPane_->miFileRemoveFeedClick();
+}
+void TfmMain::lbFeedListDragDrop(const QPoint& Position) {
+  feedListPane_->lbFeedListDragDrop(Position);
+}
+void TfmMain::CatchUpCurrentFeed(bool FocusList) {
+  feedListPane_->CatchUpCurrentFeed(FocusList);
+}
+void TfmMain::CatchUpCurrentGroup() {
+  feedListPane_->CatchUpCurrentGroup();
+}
+void TfmMain::CatchUpAll() {
+  feedListPane_->CatchUpAll();
+}
+void TfmMain::FillItemList() {
+  itemPane_->FillItemList();
+}
+void TfmMain::UpdateFeedAndItemView() {
+  itemPane_->UpdateFeedAndItemView();
+}
+void TfmMain::MarkAsReadTimerTimer() {
+  itemPane_->MarkAsReadTimerTimer();
+}
+void TfmMain::plFeedLinkClick() {
+  itemPane_->plFeedLinkClick();
+}
+void TfmMain::plItemLinkClick() {
+  itemPane_->plItemLinkClick();
+}
+void TfmMain::EnterBrowserMode(bool BlankFirst) {
+  browserMode_->EnterBrowserMode(BlankFirst);
+}
+void TfmMain::OpenFeedWebSite() {
+  browserMode_->OpenFeedWebSite();
+}
+void TfmMain::FollowItemLink() {
+  browserMode_->FollowItemLink();
+}
+
+// ---------------------------------------------------------------------------------------
+// What the panes ask of the window
+
+const std::shared_ptr<TFeed>& TfmMain::CurrentFeed() const {
+  return feedListPane_->CurrentFeed();
+}
+const std::shared_ptr<TFeedItem>& TfmMain::CurrentItem() const {
+  return itemPane_->CurrentItem();
+}
+bool TfmMain::InBrowserMode() const {
+  return browserMode_->InBrowserMode();
+}
+bool& TfmMain::NavigatingInternally() {
+  return browserMode_->NavigatingInternally();
+}
+void TfmMain::ShowStatus(const QString& Text) {
+  StatusBar->showMessage(Text);
+}
+void TfmMain::NoteStatus(const QString& Text) {
+  StatusBar->showMessage(Text, kStatusNoteMs);
+}
+void TfmMain::ReleaseItemList() {
+  itemPane_->ReleaseItemList();
+}
+
+void TfmMain::SetBrowserModeMenus(bool BrowserMode) {
+  for (QAction* disabled :
+       {miViewToolbar, miViewStatusBar, miViewFeedList, miViewItemContents, miViewFeedWebSite,
+        miViewFollowLink, miFileAddFeed, miFileRemoveFeed, miFileFeedInfo, miFileAddGroup})
+    disabled->setEnabled(!BrowserMode);
+  for (QAction* hidden : {miToolsCatchUpFeed, miToolsCatchUpGroup, miToolsCatchUpAll, miToolsCatchUpSeparator,
+                          miToolsDownloadFeed, miToolsDownloadGroup, miToolsDownloadAll})
+    hidden->setVisible(!BrowserMode);
+  for (QAction* shown : {miToolsGo, miToolsReload, miToolsBack, miToolsForward})
+    shown->setVisible(BrowserMode);
+}
+
+void TfmMain::ArrangeForBrowser(bool BrowserMode) {
+  if (BrowserMode) {
+    itemPane_->ShowBrowserOnly(true);
+    feedListPane_->SetVisible(false);
+    plToolbar->hide();
+    SetBrowserModeMenus(true);
+    // The item's page is no longer on screen.
+    itemPane_->StopMarkAsRead();
+    return;
+  }
+  itemPane_->ShowBrowserOnly(false);
+  plToolbar->setVisible(miViewToolbar->isChecked());
+  feedListPane_->SetVisible(miViewFeedList->isChecked());
+  ApplyItemContentsLayout(miViewItemContents->isChecked());
+
+  SetBrowserModeMenus(false);
+  itemPane_->FocusItems();
+  itemPane_->UpdateFeedAndItemView();
+  // The current item's page is on screen again, as if it had just been selected.
+  itemPane_->ArmMarkAsRead();
 }
 
 }  // namespace skimbrook

@@ -1,12 +1,11 @@
 // Import and export of subscription lists as OPML files, each entry chosen in the
 // import/export dialog.
 #include <QFile>
-#include <QListWidget>
 
 #include "model/uRSS.h"
 #include "ui/fImpExp.h"
 #include "ui/fMain.h"
-#include "ui/uFeedListBox.h"
+#include "ui/uFeedListPane.h"
 #include "ui/uPrompts.h"
 
 namespace skimbrook {
@@ -35,8 +34,9 @@ void TfmMain::ImportFeeds() {
   // download (which holds its own queue) are not disturbed.
   for (const int line : *ticked) {
     const TFeed& source = *chosen.Feeds(line);
-    InsertFeedRow(FeedList().Count(),
-                  std::make_shared<TFeed>(source.Title, source.HtmlUrl, source.XmlUrl, source.Description));
+    feedListPane_->InsertFeedRow(
+        FeedList().Count(),
+        std::make_shared<TFeed>(source.Title, source.HtmlUrl, source.XmlUrl, source.Description));
   }
   FeedList().SaveDefault();
 }

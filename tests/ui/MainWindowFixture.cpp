@@ -17,17 +17,17 @@ QStringList Texts(const QListWidget& List) {
 }  // namespace
 
 QStringList MainWindowTest::FeedRows() const {
-  return Texts(*window->lbFeedList);
+  return Texts(*Ui().lbFeedList);
 }
 QStringList MainWindowTest::ItemLines() const {
-  return Texts(*window->lbItems);
+  return Texts(*Ui().lbItems);
 }
 
 void MainWindowTest::ClickFeedRow(int Row) {
-  if (window->lbFeedList->currentRow() == Row)
-    emit window->lbFeedList->clicked(window->lbFeedList->model()->index(Row, 0));
+  if (Ui().lbFeedList->currentRow() == Row)
+    emit Ui().lbFeedList->clicked(Ui().lbFeedList->model()->index(Row, 0));
   else
-    window->lbFeedList->setCurrentRow(Row);
+    Ui().lbFeedList->setCurrentRow(Row);
   ProcessEvents();
 }
 

@@ -22,7 +22,10 @@
 #include "tools/QtPrinters.h"
 #include "tools/TestSupport.h"
 #include "ui/fMain.h"
+#include "ui/uBrowserMode.h"
 #include "ui/uDownloader.h"
+#include "ui/uFeedListPane.h"
+#include "ui/uItemPane.h"
 #include "ui/uPrompts.h"
 #include "ui/uWebBrowser.h"
 
@@ -126,6 +129,168 @@ class TRecordingNotifier : public TNotifier {
   QStringList Shown;
 };
 
+// The window's widgets and the browser-mode flag, which the window and its panes keep to
+// themselves, by the names they have there. Taken from a built window; its pointers stay
+// valid as long as the window.
+struct MainWindowAccess {
+  explicit MainWindowAccess(TfmMain& Window)
+      : feedList(*Window.feedListPane_),
+        items(*Window.itemPane_),
+        browser(*Window.browserMode_),
+        navigatingInternally(browser.navigatingInternally_),
+        plToolbar(Window.plToolbar),
+        sbAddFeed(Window.sbAddFeed),
+        sbCheckFeed(Window.sbCheckFeed),
+        sbCatchUp(Window.sbCatchUp),
+        sbCheckAll(Window.sbCheckAll),
+        sbClose(Window.sbClose),
+        plBrowserToolbar(browser.plBrowserToolbar),
+        sbBrowserHome(browser.sbBrowserHome),
+        sbBrowserBack(browser.sbBrowserBack),
+        sbBrowserForward(browser.sbBrowserForward),
+        sbBrowserRefresh(browser.sbBrowserRefresh),
+        ebURL(browser.ebURL),
+        sbBrowserGo(browser.sbBrowserGo),
+        sbBrowserClose(browser.sbBrowserClose),
+        StatusBar(Window.StatusBar),
+        Splitter1(Window.Splitter1),
+        lbFeedList(feedList.lbFeedList),
+        plRight(items.plRight),
+        Splitter2(items.Splitter2),
+        plTopRight(items.plTopRight),
+        plFeedTitle(items.plFeedTitle),
+        plFeedLink(items.plFeedLink),
+        meFeedDescription(items.meFeedDescription),
+        lbItems(items.lbItems),
+        plBottomRight(items.plBottomRight),
+        plItemTitle(items.plItemTitle),
+        plItemLink(items.plItemLink),
+        WebBrowser(items.WebBrowser),
+        MarkAsReadTimer(items.MarkAsReadTimer),
+        CoolTrayIcon(Window.CoolTrayIcon),
+        TrayPopupMenu(Window.TrayPopupMenu),
+        miTrayRestore(Window.miTrayRestore),
+        miTrayExit(Window.miTrayExit),
+        AutoDownloadTimer(Window.AutoDownloadTimer),
+        miFile(Window.miFile),
+        miFileAddFeed(Window.miFileAddFeed),
+        miFileAddGroup(Window.miFileAddGroup),
+        miFileRemoveFeed(Window.miFileRemoveFeed),
+        miFileFeedInfo(Window.miFileFeedInfo),
+        miFileImport(Window.miFileImport),
+        miFileExport(Window.miFileExport),
+        miFileSearchDirectory(Window.miFileSearchDirectory),
+        miFileExit(Window.miFileExit),
+        miView(Window.miView),
+        miViewToolbar(Window.miViewToolbar),
+        miViewStatusBar(Window.miViewStatusBar),
+        miViewFeedList(Window.miViewFeedList),
+        miViewItemContents(Window.miViewItemContents),
+        miViewBrowser(Window.miViewBrowser),
+        miViewFeedWebSite(Window.miViewFeedWebSite),
+        miViewFollowLink(Window.miViewFollowLink),
+        miViewTipOfTheDay(Window.miViewTipOfTheDay),
+        miTools(Window.miTools),
+        miToolsCatchUpFeed(Window.miToolsCatchUpFeed),
+        miToolsCatchUpGroup(Window.miToolsCatchUpGroup),
+        miToolsCatchUpAll(Window.miToolsCatchUpAll),
+        miToolsCatchUpSeparator(Window.miToolsCatchUpSeparator),
+        miToolsDownloadFeed(Window.miToolsDownloadFeed),
+        miToolsDownloadGroup(Window.miToolsDownloadGroup),
+        miToolsDownloadAll(Window.miToolsDownloadAll),
+        miToolsGo(Window.miToolsGo),
+        miToolsReload(Window.miToolsReload),
+        miToolsBack(Window.miToolsBack),
+        miToolsForward(Window.miToolsForward),
+        miToolsProxySettings(Window.miToolsProxySettings),
+        miToolsOptions(Window.miToolsOptions),
+        miHelp(Window.miHelp),
+        miHelpAbout(Window.miHelpAbout),
+        miHelpSkimbrookHelp(Window.miHelpSkimbrookHelp),
+        miHelpHomePage(Window.miHelpHomePage),
+        miHelpEmailSupport(Window.miHelpEmailSupport) {}
+
+  // The list box of a feed list pane that stands alone.
+  static TFeedListBox* ListOf(TFeedListPane& Pane) { return Pane.lbFeedList; }
+
+  TFeedListPane& feedList;
+  TItemPane& items;
+  TBrowserMode& browser;
+  bool& navigatingInternally;
+
+  QFrame* plToolbar;
+  QToolButton* sbAddFeed;
+  QToolButton* sbCheckFeed;
+  QToolButton* sbCatchUp;
+  QToolButton* sbCheckAll;
+  QToolButton* sbClose;
+  QFrame* plBrowserToolbar;
+  QToolButton* sbBrowserHome;
+  QToolButton* sbBrowserBack;
+  QToolButton* sbBrowserForward;
+  QToolButton* sbBrowserRefresh;
+  QLineEdit* ebURL;
+  QToolButton* sbBrowserGo;
+  QToolButton* sbBrowserClose;
+  QStatusBar* StatusBar;
+  QSplitter* Splitter1;
+  TFeedListBox* lbFeedList;
+  QWidget* plRight;
+  QSplitter* Splitter2;
+  QWidget* plTopRight;
+  TCaptionPanel* plFeedTitle;
+  TCaptionPanel* plFeedLink;
+  QLabel* meFeedDescription;
+  QListWidget* lbItems;
+  QWidget* plBottomRight;
+  TCaptionPanel* plItemTitle;
+  TCaptionPanel* plItemLink;
+  TWebBrowser* WebBrowser;
+  QTimer* MarkAsReadTimer;
+  QSystemTrayIcon* CoolTrayIcon;
+  QMenu* TrayPopupMenu;
+  QAction* miTrayRestore;
+  QAction* miTrayExit;
+  QTimer* AutoDownloadTimer;
+  QMenu* miFile;
+  QAction* miFileAddFeed;
+  QAction* miFileAddGroup;
+  QAction* miFileRemoveFeed;
+  QAction* miFileFeedInfo;
+  QAction* miFileImport;
+  QAction* miFileExport;
+  QAction* miFileSearchDirectory;
+  QAction* miFileExit;
+  QMenu* miView;
+  QAction* miViewToolbar;
+  QAction* miViewStatusBar;
+  QAction* miViewFeedList;
+  QAction* miViewItemContents;
+  QAction* miViewBrowser;
+  QAction* miViewFeedWebSite;
+  QAction* miViewFollowLink;
+  QAction* miViewTipOfTheDay;
+  QMenu* miTools;
+  QAction* miToolsCatchUpFeed;
+  QAction* miToolsCatchUpGroup;
+  QAction* miToolsCatchUpAll;
+  QAction* miToolsCatchUpSeparator;
+  QAction* miToolsDownloadFeed;
+  QAction* miToolsDownloadGroup;
+  QAction* miToolsDownloadAll;
+  QAction* miToolsGo;
+  QAction* miToolsReload;
+  QAction* miToolsBack;
+  QAction* miToolsForward;
+  QAction* miToolsProxySettings;
+  QAction* miToolsOptions;
+  QMenu* miHelp;
+  QAction* miHelpAbout;
+  QAction* miHelpSkimbrookHelp;
+  QAction* miHelpHomePage;
+  QAction* miHelpEmailSupport;
+};
+
 class MainWindowTest : public ::testing::Test {
  protected:
   MainWindowTest() { SetDataFolder(data.Path()); }
@@ -225,6 +390,9 @@ class MainWindowTest : public ::testing::Test {
     window = std::make_unique<TfmMain>(Services());
     return *window;
   }
+
+  // The open window's widgets.
+  MainWindowAccess Ui() const { return MainWindowAccess(*window); }
 
   static void ProcessEvents() {
     for (int i = 0; i < 3; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);

@@ -33,7 +33,7 @@ class BrowserModeOverTheEngine : public MainWindowTest {
   }
 
   bool Shows(const QColor& Colour) const {
-    const QImage image = window->WebBrowser->grab().toImage();
+    const QImage image = Ui().WebBrowser->grab().toImage();
     for (int y = 0; y < image.height(); y += 8)
       for (int x = 0; x < image.width(); x += 8)
         if (image.pixelColor(x, y) == Colour) return true;
@@ -42,8 +42,8 @@ class BrowserModeOverTheEngine : public MainWindowTest {
 
   // The widget of the engine that takes the mouse: the largest one inside the browser.
   QWidget* PageWidget() const {
-    QWidget* largest = window->WebBrowser;
-    for (QWidget* child : window->WebBrowser->findChildren<QWidget*>())
+    QWidget* largest = Ui().WebBrowser;
+    for (QWidget* child : Ui().WebBrowser->findChildren<QWidget*>())
       if (child->isVisible() && child->width() * child->height() > largest->width() * largest->height() / 2)
         largest = child;
     return largest;
@@ -52,7 +52,7 @@ class BrowserModeOverTheEngine : public MainWindowTest {
   // Waits until the browser has finished loading and shows Colour.
   bool Settles(const QColor& Colour) {
     return QTest::qWaitFor(
-        [&] { return window->WebBrowser->ReadyState() == TWebBrowser::Complete && Shows(Colour); }, 30000);
+        [&] { return Ui().WebBrowser->ReadyState() == TWebBrowser::Complete && Shows(Colour); }, 30000);
   }
 
   // Clicks the middle of the page, the mouse moved there first as a hand would, until Done.
@@ -80,10 +80,10 @@ class BrowserModeOverTheEngine : public MainWindowTest {
   // Presses Back and waits until the browser has gone there, or the window has left
   // browser mode.
   void PressBackAndSettle() {
-    const QString before = window->ebURL->text();
-    window->sbBrowserBack->click();
-    (void)QTest::qWaitFor([&] { return !window->InBrowserMode() || window->ebURL->text() != before; }, 10000);
-    (void)QTest::qWaitFor([&] { return window->WebBrowser->ReadyState() == TWebBrowser::Complete; }, 10000);
+    const QString before = Ui().ebURL->text();
+    Ui().sbBrowserBack->click();
+    (void)QTest::qWaitFor([&] { return !window->InBrowserMode() || Ui().ebURL->text() != before; }, 10000);
+    (void)QTest::qWaitFor([&] { return Ui().WebBrowser->ReadyState() == TWebBrowser::Complete; }, 10000);
     QTest::qWait(200);
   }
 
@@ -111,8 +111,8 @@ TEST_F(BrowserModeOverTheEngine, ALinkInAnItemPageEntersBrowserModeAndBackReturn
     (void)QTest::qWaitFor([&] { return window->InBrowserMode(); }, 500);
   }
   ASSERT_TRUE(window->InBrowserMode());
-  EXPECT_EQ(window->ebURL->text(), linked);
-  EXPECT_FALSE(window->plTopRight->isVisible());
+  EXPECT_EQ(Ui().ebURL->text(), linked);
+  EXPECT_FALSE(Ui().plTopRight->isVisible());
   ASSERT_TRUE(Settles(kLinkedColour)) << "the linked page shows";
 
   PressBackAndSettle();
@@ -121,14 +121,14 @@ TEST_F(BrowserModeOverTheEngine, ALinkInAnItemPageEntersBrowserModeAndBackReturn
 
   for (int backs = 1; window->InBrowserMode() && backs < 12; ++backs) PressBackAndSettle();
   EXPECT_FALSE(window->InBrowserMode()) << "Back at the start of the history returns to the reader view";
-  EXPECT_TRUE(window->plTopRight->isVisible());
+  EXPECT_TRUE(Ui().plTopRight->isVisible());
   EXPECT_TRUE(Settles(kItemColour)) << "the item page again";
 
   // Follow Link blanks the page first and waits for the engine before it goes on.
   window->CurrentItem()->Link = linked.toStdString();
-  window->miViewFollowLink->trigger();
+  Ui().miViewFollowLink->trigger();
   EXPECT_TRUE(window->InBrowserMode());
-  EXPECT_FALSE(window->navigatingInternally);
+  EXPECT_FALSE(Ui().navigatingInternally);
   EXPECT_TRUE(Settles(kLinkedColour));
 }
 
@@ -148,21 +148,21 @@ TEST_F(BrowserModeOverTheEngine, AnItemPageCannotLeaveByItselfAndItsLinksOpenOnl
   EXPECT_EQ(server.RequestCount(), 0u) << "the refresh was refused";
 
   ASSERT_TRUE(ClickPageUntil([&] { return window->InBrowserMode(); }));
-  EXPECT_EQ(window->ebURL->text(), QString::fromStdString(server.Url("/story/12")));
+  EXPECT_EQ(Ui().ebURL->text(), QString::fromStdString(server.Url("/story/12")));
   EXPECT_TRUE(Settles(kLinkedColour));
   ASSERT_GE(server.RequestCount(), 1u);
   EXPECT_EQ(server.Requests().front().Path, "/story/12");
 
-  window->sbBrowserClose->click();
+  Ui().sbBrowserClose->click();
   for (const char* refused : {"file:///etc/hostname", "javascript:void(0)"}) {
     SCOPED_TRACE(refused);
-    window->StatusBar->clearMessage();
+    Ui().StatusBar->clearMessage();
     ASSERT_TRUE(ShowItem(std::string("<a href='") + refused + "' " + wholePage + ">x</a>"));
     // The note, not the hovered address, which the status bar shows too.
     const QString note = RefusedAddressNote(QUrl(refused));
     ASSERT_TRUE(note.contains(QString::fromLatin1(refused).section(':', 0, 0) + ':'));
-    EXPECT_TRUE(ClickPageUntil([&] { return window->StatusBar->currentMessage() == note; }))
-        << window->StatusBar->currentMessage().toStdString();
+    EXPECT_TRUE(ClickPageUntil([&] { return Ui().StatusBar->currentMessage() == note; }))
+        << Ui().StatusBar->currentMessage().toStdString();
     EXPECT_FALSE(window->InBrowserMode());
   }
 }
@@ -176,8 +176,8 @@ TEST_F(BrowserModeOverTheEngine, EnterOnAButtonOfThePagePressesItInsteadOfGoing)
   WriteSubscriptions({{"News", "http://example.org/news"}});
   OpenWithEngine();
   window->EnterBrowserMode(true);
-  window->ebURL->setText(QString::fromStdString(server.Url("/form")));
-  window->sbBrowserGo->click();
+  Ui().ebURL->setText(QString::fromStdString(server.Url("/form")));
+  Ui().sbBrowserGo->click();
   ASSERT_TRUE(Settles(kLinkedColour));
 
   QWidget* page = PageWidget();
@@ -188,8 +188,8 @@ TEST_F(BrowserModeOverTheEngine, EnterOnAButtonOfThePagePressesItInsteadOfGoing)
   QTest::qWait(300);
   QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
   EXPECT_TRUE(QTest::qWaitFor(
-      [&] { return window->ebURL->text() == QString::fromStdString(server.Url("/searched?q=x")); }, 10000))
-      << window->ebURL->text().toStdString();
+      [&] { return Ui().ebURL->text() == QString::fromStdString(server.Url("/searched?q=x")); }, 10000))
+      << Ui().ebURL->text().toStdString();
 }
 
 }  // namespace

@@ -50,24 +50,23 @@ TEST_F(BrowserMode, ALinkClickedInAnItemPageGivesTheBrowserTheWholeRightSide) {
   OpenShown();
   ClickLinkInPage();
   ProcessEvents();
-  EXPECT_TRUE(window->miViewBrowser->isChecked());
-  EXPECT_EQ(window->ebURL->text(), "http://example.org/story");
-  EXPECT_TRUE(window->plBrowserToolbar->isVisible());
-  EXPECT_TRUE(window->plBottomRight->isVisible());
+  EXPECT_TRUE(Ui().miViewBrowser->isChecked());
+  EXPECT_EQ(Ui().ebURL->text(), "http://example.org/story");
+  EXPECT_TRUE(Ui().plBrowserToolbar->isVisible());
+  EXPECT_TRUE(Ui().plBottomRight->isVisible());
   for (QWidget* hidden :
-       {static_cast<QWidget*>(window->plItemTitle), static_cast<QWidget*>(window->plItemLink),
-        window->plTopRight, static_cast<QWidget*>(window->lbFeedList),
-        static_cast<QWidget*>(window->plToolbar)})
+       {static_cast<QWidget*>(Ui().plItemTitle), static_cast<QWidget*>(Ui().plItemLink), Ui().plTopRight,
+        static_cast<QWidget*>(Ui().lbFeedList), static_cast<QWidget*>(Ui().plToolbar)})
     EXPECT_FALSE(hidden->isVisible()) << hidden->metaObject()->className();
-  EXPECT_TRUE(window->StatusBar->isVisible()) << "the status bar keeps its visibility";
-  EXPECT_EQ(window->WebBrowser->height(), window->plRight->height());
-  EXPECT_EQ(window->WebBrowser->width(), window->centralWidget()->width());
-  EXPECT_FALSE(window->navigatingInternally);
+  EXPECT_TRUE(Ui().StatusBar->isVisible()) << "the status bar keeps its visibility";
+  EXPECT_EQ(Ui().WebBrowser->height(), Ui().plRight->height());
+  EXPECT_EQ(Ui().WebBrowser->width(), window->centralWidget()->width());
+  EXPECT_FALSE(Ui().navigatingInternally);
 }
 
 // Where each menu entry stands in each view: shown or hidden, and if shown, enabled or not.
 struct TEntryState {
-  QAction* TfmMain::*Entry;
+  QAction* MainWindowAccess::*Entry;
   const char* Name;
   bool ReaderVisible;
   bool BrowserVisible;
@@ -75,42 +74,42 @@ struct TEntryState {
 };
 
 const TEntryState kEntryStates[] = {
-    {&TfmMain::miFileAddFeed, "Add Feed", true, true, false},
-    {&TfmMain::miFileAddGroup, "Add Group", true, true, false},
-    {&TfmMain::miFileRemoveFeed, "Remove Feed/Group", true, true, false},
-    {&TfmMain::miFileFeedInfo, "Feed Info", true, true, false},
-    {&TfmMain::miFileImport, "Import", true, true, true},
-    {&TfmMain::miFileExport, "Export", true, true, true},
-    {&TfmMain::miFileSearchDirectory, "Search", true, true, true},
-    {&TfmMain::miFileExit, "Exit", true, true, true},
-    {&TfmMain::miViewToolbar, "Toolbar", true, true, false},
-    {&TfmMain::miViewStatusBar, "Status Bar", true, true, false},
-    {&TfmMain::miViewFeedList, "Feed List", true, true, false},
-    {&TfmMain::miViewItemContents, "Item Contents", true, true, false},
-    {&TfmMain::miViewBrowser, "Browser", true, true, true},
-    {&TfmMain::miViewFeedWebSite, "Feed Web Site", true, true, false},
-    {&TfmMain::miViewFollowLink, "Follow Link", true, true, false},
-    {&TfmMain::miViewTipOfTheDay, "Tip Of The Day", true, true, true},
-    {&TfmMain::miToolsCatchUpFeed, "Catch Up Feed", true, false, false},
-    {&TfmMain::miToolsCatchUpGroup, "Catch Up Group", true, false, false},
-    {&TfmMain::miToolsCatchUpAll, "Catch Up All", true, false, false},
-    {&TfmMain::miToolsCatchUpSeparator, "separator", true, false, false},
-    {&TfmMain::miToolsDownloadFeed, "Download Feed", true, false, false},
-    {&TfmMain::miToolsDownloadGroup, "Download Group", true, false, false},
-    {&TfmMain::miToolsDownloadAll, "Download All", true, false, false},
-    {&TfmMain::miToolsGo, "Go", false, true, true},
-    {&TfmMain::miToolsReload, "Reload", false, true, true},
-    {&TfmMain::miToolsBack, "Back", false, true, true},
-    {&TfmMain::miToolsForward, "Forward", false, true, true},
-    {&TfmMain::miToolsProxySettings, "Proxy Settings", true, true, true},
-    {&TfmMain::miToolsOptions, "Options", true, true, true},
-    {&TfmMain::miHelpAbout, "About", true, true, true},
-    {&TfmMain::miHelpSkimbrookHelp, "Help", true, true, true},
-    {&TfmMain::miHelpHomePage, "Home Page", true, true, true},
-    {&TfmMain::miHelpEmailSupport, "Email Support", true, true, true},
+    {&MainWindowAccess::miFileAddFeed, "Add Feed", true, true, false},
+    {&MainWindowAccess::miFileAddGroup, "Add Group", true, true, false},
+    {&MainWindowAccess::miFileRemoveFeed, "Remove Feed/Group", true, true, false},
+    {&MainWindowAccess::miFileFeedInfo, "Feed Info", true, true, false},
+    {&MainWindowAccess::miFileImport, "Import", true, true, true},
+    {&MainWindowAccess::miFileExport, "Export", true, true, true},
+    {&MainWindowAccess::miFileSearchDirectory, "Search", true, true, true},
+    {&MainWindowAccess::miFileExit, "Exit", true, true, true},
+    {&MainWindowAccess::miViewToolbar, "Toolbar", true, true, false},
+    {&MainWindowAccess::miViewStatusBar, "Status Bar", true, true, false},
+    {&MainWindowAccess::miViewFeedList, "Feed List", true, true, false},
+    {&MainWindowAccess::miViewItemContents, "Item Contents", true, true, false},
+    {&MainWindowAccess::miViewBrowser, "Browser", true, true, true},
+    {&MainWindowAccess::miViewFeedWebSite, "Feed Web Site", true, true, false},
+    {&MainWindowAccess::miViewFollowLink, "Follow Link", true, true, false},
+    {&MainWindowAccess::miViewTipOfTheDay, "Tip Of The Day", true, true, true},
+    {&MainWindowAccess::miToolsCatchUpFeed, "Catch Up Feed", true, false, false},
+    {&MainWindowAccess::miToolsCatchUpGroup, "Catch Up Group", true, false, false},
+    {&MainWindowAccess::miToolsCatchUpAll, "Catch Up All", true, false, false},
+    {&MainWindowAccess::miToolsCatchUpSeparator, "separator", true, false, false},
+    {&MainWindowAccess::miToolsDownloadFeed, "Download Feed", true, false, false},
+    {&MainWindowAccess::miToolsDownloadGroup, "Download Group", true, false, false},
+    {&MainWindowAccess::miToolsDownloadAll, "Download All", true, false, false},
+    {&MainWindowAccess::miToolsGo, "Go", false, true, true},
+    {&MainWindowAccess::miToolsReload, "Reload", false, true, true},
+    {&MainWindowAccess::miToolsBack, "Back", false, true, true},
+    {&MainWindowAccess::miToolsForward, "Forward", false, true, true},
+    {&MainWindowAccess::miToolsProxySettings, "Proxy Settings", true, true, true},
+    {&MainWindowAccess::miToolsOptions, "Options", true, true, true},
+    {&MainWindowAccess::miHelpAbout, "About", true, true, true},
+    {&MainWindowAccess::miHelpSkimbrookHelp, "Help", true, true, true},
+    {&MainWindowAccess::miHelpHomePage, "Home Page", true, true, true},
+    {&MainWindowAccess::miHelpEmailSupport, "Email Support", true, true, true},
 };
 
-void ExpectEntries(const TfmMain& Window, bool BrowserView) {
+void ExpectEntries(const MainWindowAccess& Window, bool BrowserView) {
   for (const TEntryState& state : kEntryStates) {
     const QAction* entry = Window.*state.Entry;
     const bool visible = BrowserView ? state.BrowserVisible : state.ReaderVisible;
@@ -125,31 +124,31 @@ void ExpectEntries(const TfmMain& Window, bool BrowserView) {
 
 TEST_F(BrowserMode, MenuEntriesFollowTheViewBothWaysAndAgainOnASecondEntry) {
   Open();
-  ExpectEntries(*window, false);
-  window->miViewBrowser->trigger();
-  ExpectEntries(*window, true);
+  ExpectEntries(Ui(), false);
+  Ui().miViewBrowser->trigger();
+  ExpectEntries(Ui(), true);
   ClickLinkInPage();  // entering again while in browser mode changes nothing
-  ExpectEntries(*window, true);
-  window->miViewBrowser->trigger();
+  ExpectEntries(Ui(), true);
+  Ui().miViewBrowser->trigger();
   EXPECT_FALSE(InBrowserMode());
-  ExpectEntries(*window, false);
+  ExpectEntries(Ui(), false);
 }
 
 TEST_F(BrowserMode, BrowserCommandBlanksThePageAsItsOwnNavigationThenOpensTheHomePage) {
   Open();
   QList<bool> internal;
   QObject::connect(browser, &TWebBrowser::BeforeNavigate2, window.get(),
-                   [&](const QString&, bool) { internal << window->navigatingInternally; });
-  window->miViewBrowser->trigger();
+                   [&](const QString&, bool) { internal << Ui().navigatingInternally; });
+  Ui().miViewBrowser->trigger();
   EXPECT_TRUE(InBrowserMode());
   EXPECT_EQ(browser->Navigations.mid(browser->Navigations.size() - 2), QStringList({"about:blank", kHome}));
   EXPECT_EQ(internal, QList<bool>({true, false}));
-  EXPECT_EQ(window->ebURL->text(), kHome);
-  EXPECT_FALSE(window->navigatingInternally);
+  EXPECT_EQ(Ui().ebURL->text(), kHome);
+  EXPECT_FALSE(Ui().navigatingInternally);
 
-  window->miHelpHomePage->trigger();
+  Ui().miHelpHomePage->trigger();
   EXPECT_EQ(browser->Navigations.mid(browser->Navigations.size() - 2), QStringList({"about:blank", kHome}));
-  window->sbBrowserHome->click();
+  Ui().sbBrowserHome->click();
   EXPECT_EQ(browser->Navigations.last(), kHome);
   EXPECT_TRUE(InBrowserMode());
 }
@@ -161,49 +160,49 @@ TEST_F(BrowserMode, BlankingWaitsForTheBrowserWhileTheWindowGoesOnAndThenRestore
   bool flagDuringWait = false;
   QTimer::singleShot(0, window.get(), [&] {
     ranDuringWait = true;
-    flagDuringWait = window->navigatingInternally;
+    flagDuringWait = Ui().navigatingInternally;
   });
   window->EnterBrowserMode(true);
   EXPECT_GE(browser->ReadyState(), TWebBrowser::Interactive);
   EXPECT_TRUE(ranDuringWait);
   EXPECT_TRUE(flagDuringWait);
-  EXPECT_FALSE(window->navigatingInternally);
+  EXPECT_FALSE(Ui().navigatingInternally);
 
-  window->navigatingInternally = true;
+  Ui().navigatingInternally = true;
   window->EnterBrowserMode(true);
-  EXPECT_TRUE(window->navigatingInternally) << "the flag comes back as it was";
+  EXPECT_TRUE(Ui().navigatingInternally) << "the flag comes back as it was";
 }
 
 TEST_F(BrowserMode, ABlankPageThatNeverGetsReadyDoesNotHoldUpClosingTheWindow) {
   Open();
   browser->BlankReadyAfterMs = 3'600'000;
   QTimer::singleShot(20, window.get(), [this] { window->close(); });
-  window->miHelpHomePage->trigger();
+  Ui().miHelpHomePage->trigger();
   EXPECT_TRUE(window->IsShutDown());
-  EXPECT_FALSE(window->navigatingInternally);
+  EXPECT_FALSE(Ui().navigatingInternally);
 }
 
 TEST_F(BrowserMode, BackAndForwardWalkTheHistoryAndLeaveAtItsEnds) {
   OpenShown();
   ClickLinkInPage();
   browser->EarlierPages = 1;
-  window->sbBrowserBack->click();
+  Ui().sbBrowserBack->click();
   EXPECT_TRUE(InBrowserMode());
-  EXPECT_EQ(window->ebURL->text(), "back");
-  window->sbBrowserForward->click();
+  EXPECT_EQ(Ui().ebURL->text(), "back");
+  Ui().sbBrowserForward->click();
   EXPECT_TRUE(InBrowserMode());
-  window->miToolsForward->trigger();
+  Ui().miToolsForward->trigger();
   EXPECT_FALSE(InBrowserMode()) << "no later page";
 
   ClickLinkInPage();
   const int pagesBefore = browser->Pages.size();
-  window->miToolsBack->trigger();
-  window->miToolsBack->trigger();
+  Ui().miToolsBack->trigger();
+  Ui().miToolsBack->trigger();
   EXPECT_FALSE(InBrowserMode()) << "no earlier page";
   EXPECT_TRUE(prompts.Asked().empty());
   EXPECT_EQ(browser->Pages.size(), pagesBefore + 1) << "the item's page is written again";
   EXPECT_EQ(browser->Pages.last(), "<html><p>One</p></html>");
-  EXPECT_EQ(window->focusWidget(), window->lbItems);
+  EXPECT_EQ(window->focusWidget(), Ui().lbItems);
 }
 
 struct TViewTicks {
@@ -223,20 +222,20 @@ TEST_P(LeavingBrowserMode, RestoresTheLayoutTheViewTicksDescribe) {
   OpenShown();
   ClickLinkInPage();
   ProcessEvents();
-  window->sbBrowserClose->click();
+  Ui().sbBrowserClose->click();
   ProcessEvents();
   EXPECT_FALSE(InBrowserMode());
-  EXPECT_FALSE(window->plBrowserToolbar->isVisible());
-  EXPECT_EQ(window->plToolbar->isVisible(), ticks.Toolbar);
-  EXPECT_EQ(window->lbFeedList->isVisible(), ticks.FeedList);
-  EXPECT_TRUE(window->plTopRight->isVisible());
-  EXPECT_EQ(window->plBottomRight->isVisible(), ticks.ItemContents);
-  EXPECT_TRUE(window->plItemTitle->isVisibleTo(window->plBottomRight));
-  EXPECT_TRUE(window->plItemLink->isVisibleTo(window->plBottomRight));
+  EXPECT_FALSE(Ui().plBrowserToolbar->isVisible());
+  EXPECT_EQ(Ui().plToolbar->isVisible(), ticks.Toolbar);
+  EXPECT_EQ(Ui().lbFeedList->isVisible(), ticks.FeedList);
+  EXPECT_TRUE(Ui().plTopRight->isVisible());
+  EXPECT_EQ(Ui().plBottomRight->isVisible(), ticks.ItemContents);
+  EXPECT_TRUE(Ui().plItemTitle->isVisibleTo(Ui().plBottomRight));
+  EXPECT_TRUE(Ui().plItemLink->isVisibleTo(Ui().plBottomRight));
   if (ticks.ItemContents)
-    EXPECT_NEAR(window->plTopRight->height(), window->plRight->height() / 2, 1);
+    EXPECT_NEAR(Ui().plTopRight->height(), Ui().plRight->height() / 2, 1);
   else
-    EXPECT_EQ(window->plTopRight->height(), window->Splitter2->height());
+    EXPECT_EQ(Ui().plTopRight->height(), Ui().Splitter2->height());
 }
 
 INSTANTIATE_TEST_SUITE_P(Ticks, LeavingBrowserMode,
@@ -258,18 +257,18 @@ TEST_F(BrowserMode, F5DownloadsTheFeedInTheReaderViewAndReloadsInBrowserMode) {
 
 TEST_F(BrowserMode, EnterGoesToTheTypedAddressOnlyInBrowserModeAndNotFromInsideAPage) {
   OpenShown();
-  window->lbItems->setFocus();
+  Ui().lbItems->setFocus();
   const int navigations = browser->Navigations.size();
-  QTest::keyClick(window->lbItems, Qt::Key_Return);
+  QTest::keyClick(Ui().lbItems, Qt::Key_Return);
   EXPECT_EQ(browser->Navigations.size(), navigations) << "no Go in the reader view";
 
   ClickLinkInPage();
   ProcessEvents();
-  window->ebURL->setFocus();
-  window->ebURL->setText(" example.org/typed ");
-  QTest::keyClick(window->ebURL, Qt::Key_Return);
+  Ui().ebURL->setFocus();
+  Ui().ebURL->setText(" example.org/typed ");
+  QTest::keyClick(Ui().ebURL, Qt::Key_Return);
   EXPECT_EQ(browser->Navigations.last(), " example.org/typed ") << "sent as typed";
-  EXPECT_EQ(window->ebURL->text(), " example.org/typed ");
+  EXPECT_EQ(Ui().ebURL->text(), " example.org/typed ");
 
   // A text box of the page shown: Enter is the page's.
   auto* field = new QLineEdit(browser);
@@ -296,7 +295,7 @@ TEST_P(DirectorySearch, OpensTheDirectorysSearchPageForTheKeywords) {
   Open();
   if (GetParam().Typed) prompts.Answer(GetParam().Typed);
   const QStringList before = browser->Navigations;
-  window->miFileSearchDirectory->trigger();
+  Ui().miFileSearchDirectory->trigger();
   ASSERT_EQ(prompts.Asked().size(), 1u);
   EXPECT_EQ(prompts.Asked()[0].Title, QStringLiteral("Search %1").arg(product::kDirectoryName));
   EXPECT_EQ(prompts.Asked()[0].Text, "Entry keyword(s):");
@@ -323,25 +322,25 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(BrowserMode, DirectoryEntryAndPromptNameTheDirectory) {
   Open();
-  EXPECT_TRUE(window->miFileSearchDirectory->text().contains(product::kDirectoryName));
+  EXPECT_TRUE(Ui().miFileSearchDirectory->text().contains(product::kDirectoryName));
 }
 
 TEST_F(BrowserMode, FeedWebSiteAndFollowLinkOpenTheirAddressesOrDoNothingWithoutOne) {
   OpenShown();
-  window->miViewFeedWebSite->trigger();
+  Ui().miViewFeedWebSite->trigger();
   EXPECT_TRUE(InBrowserMode());
   EXPECT_EQ(browser->Navigations.mid(browser->Navigations.size() - 2),
             QStringList({"about:blank", "http://example.org/"}));
-  window->sbBrowserClose->click();
+  Ui().sbBrowserClose->click();
   window->plItemLinkClick();
   EXPECT_TRUE(InBrowserMode());
   EXPECT_EQ(browser->Navigations.last(), "http://example.org/One");
-  window->sbBrowserClose->click();
+  Ui().sbBrowserClose->click();
 
   ClickFeedRow(1);  // a group heading: no web site, no item
   const int navigations = browser->Navigations.size();
   window->plFeedLinkClick();
-  window->miViewFollowLink->trigger();
+  Ui().miViewFollowLink->trigger();
   EXPECT_FALSE(InBrowserMode());
   EXPECT_EQ(browser->Navigations.size(), navigations);
 }
@@ -351,16 +350,16 @@ TEST_F(BrowserMode, LinksFromTheFeedResolveAgainstItsAddressAndOnlyWebOnesOpen) 
   EXPECT_EQ(browser->Bases.last(), "http://example.org/news") << "the item page's relative links too";
   const std::shared_ptr<TFeedItem> item = window->CurrentItem();
   item->Link = "/story/12";
-  window->miViewFollowLink->trigger();
+  Ui().miViewFollowLink->trigger();
   EXPECT_TRUE(InBrowserMode());
   EXPECT_EQ(browser->Navigations.last(), "http://example.org/story/12");
   EXPECT_EQ(item->Link, "/story/12") << "the stored text stays";
-  window->sbBrowserClose->click();
+  Ui().sbBrowserClose->click();
 
   window->CurrentFeed()->HtmlUrl = "about/";
   window->plFeedLinkClick();
   EXPECT_EQ(browser->Navigations.last(), "http://example.org/about/");
-  window->sbBrowserClose->click();
+  Ui().sbBrowserClose->click();
 
   // Which schemes are refused is the address rules' test; here the window's answer.
   item->Link = "file:///etc/passwd";
@@ -368,40 +367,39 @@ TEST_F(BrowserMode, LinksFromTheFeedResolveAgainstItsAddressAndOnlyWebOnesOpen) 
   window->plItemLinkClick();
   EXPECT_FALSE(InBrowserMode());
   EXPECT_EQ(browser->Navigations.size(), navigations);
-  EXPECT_EQ(window->StatusBar->currentMessage(), RefusedAddressNote(QUrl("file:///etc/passwd")));
+  EXPECT_EQ(Ui().StatusBar->currentMessage(), RefusedAddressNote(QUrl("file:///etc/passwd")));
   window->CurrentFeed()->HtmlUrl = "feed:http://example.org/other.xml";
-  window->miViewFeedWebSite->trigger();
+  Ui().miViewFeedWebSite->trigger();
   EXPECT_FALSE(InBrowserMode());
-  EXPECT_EQ(window->StatusBar->currentMessage(),
-            RefusedAddressNote(QUrl("feed:http://example.org/other.xml")));
+  EXPECT_EQ(Ui().StatusBar->currentMessage(), RefusedAddressNote(QUrl("feed:http://example.org/other.xml")));
 }
 
 TEST_F(BrowserMode, KeypadEnterActsAsEnter) {
   OpenShown();
-  window->lbItems->setFocus();
-  QTest::keyClick(window->lbItems, Qt::Key_Enter, Qt::AltModifier | Qt::KeypadModifier);
+  Ui().lbItems->setFocus();
+  QTest::keyClick(Ui().lbItems, Qt::Key_Enter, Qt::AltModifier | Qt::KeypadModifier);
   EXPECT_TRUE(events.contains("info Cached")) << "Alt+Enter: Feed Info";
   ClickLinkInPage();
   ProcessEvents();
-  window->ebURL->setFocus();
-  window->ebURL->setText("example.org/typed");
-  QTest::keyClick(window->ebURL, Qt::Key_Enter, Qt::KeypadModifier);
+  Ui().ebURL->setFocus();
+  Ui().ebURL->setText("example.org/typed");
+  QTest::keyClick(Ui().ebURL, Qt::Key_Enter, Qt::KeypadModifier);
   EXPECT_EQ(browser->Navigations.last(), "example.org/typed");
 }
 
 TEST_F(BrowserMode, StatusTextShowsInBothViewsAndNewWindowsLeaveTheModeAlone) {
   Open();
   emit browser->StatusTextChange("http://example.org/hovered");
-  EXPECT_EQ(window->StatusBar->currentMessage(), "http://example.org/hovered");
+  EXPECT_EQ(Ui().StatusBar->currentMessage(), "http://example.org/hovered");
   emit browser->NewWindow2("http://example.org/popup");
   EXPECT_FALSE(InBrowserMode());
   ClickLinkInPage();
   emit browser->StatusTextChange("http://example.org/other");
-  EXPECT_EQ(window->StatusBar->currentMessage(), "http://example.org/other");
+  EXPECT_EQ(Ui().StatusBar->currentMessage(), "http://example.org/other");
   emit browser->NewWindow2("http://example.org/popup");
   EXPECT_TRUE(InBrowserMode());
   emit browser->NavigationRefused(QUrl("javascript:alert(1)"));
-  EXPECT_TRUE(window->StatusBar->currentMessage().contains("javascript:"));
+  EXPECT_TRUE(Ui().StatusBar->currentMessage().contains("javascript:"));
 }
 
 TEST_F(BrowserMode, ARefillWhileBrowsingKeepsThePageUntilTheReaderViewReturns) {
@@ -417,21 +415,21 @@ TEST_F(BrowserMode, ARefillWhileBrowsingKeepsThePageUntilTheReaderViewReturns) {
   EXPECT_EQ(ItemLines(), QStringList({"+Fresh"}));
   EXPECT_EQ(browser->Pages.size(), pages) << "the page the user went to stays";
   EXPECT_TRUE(InBrowserMode());
-  EXPECT_FALSE(window->MarkAsReadTimer->isActive()) << "the new item's page has not been shown";
+  EXPECT_FALSE(Ui().MarkAsReadTimer->isActive()) << "the new item's page has not been shown";
   window->MarkAsReadTimerTimer();
   EXPECT_EQ(ItemLines(), QStringList({"+Fresh"}));
-  window->sbBrowserClose->click();
+  Ui().sbBrowserClose->click();
   EXPECT_EQ(browser->Pages.last(), "<html><p>Fresh</p></html>");
-  EXPECT_TRUE(window->MarkAsReadTimer->isActive()) << "shown now, as if just selected";
+  EXPECT_TRUE(Ui().MarkAsReadTimer->isActive()) << "shown now, as if just selected";
   window->MarkAsReadTimerTimer();
   EXPECT_EQ(ItemLines(), QStringList({"-Fresh"}));
 }
 
 TEST_F(BrowserMode, EnteringBrowserModeStopsTheCountOfTheItemThatWasShown) {
   OpenShown();
-  ASSERT_TRUE(window->MarkAsReadTimer->isActive());
+  ASSERT_TRUE(Ui().MarkAsReadTimer->isActive());
   ClickLinkInPage();
-  EXPECT_FALSE(window->MarkAsReadTimer->isActive());
+  EXPECT_FALSE(Ui().MarkAsReadTimer->isActive());
   window->MarkAsReadTimerTimer();
   EXPECT_EQ(ItemLines(), QStringList({"+One", "+Two"}));
 }
@@ -440,7 +438,7 @@ TEST_F(BrowserMode, ExitInBrowserModeSavesTheViewTicksNotWhatBrowserModeShows) {
   SetSetting("View", "ItemContents", "0");
   OpenShown();
   ClickLinkInPage();
-  window->miFileExit->trigger();
+  Ui().miFileExit->trigger();
   EXPECT_TRUE(window->IsShutDown());
   EXPECT_EQ(StoredSetting("View", "Toolbar"), "1");
   EXPECT_EQ(StoredSetting("View", "FeedList"), "1");

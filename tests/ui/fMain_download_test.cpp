@@ -38,13 +38,13 @@ TEST_F(Downloading, TheCurrentFeedsDownloadRebuildsTheItemListAndSelectsTheFirst
   WriteSubscriptions({{"Loop", server.Url("/feed.xml")}});
   Open();
   ClickFeedRow(0);
-  ASSERT_EQ(window->lbItems->count(), 0);
+  ASSERT_EQ(Ui().lbItems->count(), 0);
   window->DownloadCurrentFeed();
   EXPECT_EQ(ItemLines(), QStringList({"+First story (Mon, 03 May 2004 10:00:00 GMT)", "+Second story"}));
-  EXPECT_EQ(window->lbItems->currentRow(), 0);
+  EXPECT_EQ(Ui().lbItems->currentRow(), 0);
   ASSERT_NE(window->CurrentItem(), nullptr);
   EXPECT_EQ(window->CurrentItem()->Title, "First story");
-  EXPECT_EQ(window->plFeedTitle->text(), "Loopback News");
+  EXPECT_EQ(Ui().plFeedTitle->text(), "Loopback News");
   EXPECT_EQ(browser->Pages.last(), "<html><b>one</b></html>");
   EXPECT_EQ(FeedRows(), QStringList({"2 Loopback News"}));
   EXPECT_TRUE(Exists(data.File("download.log")));

@@ -28,12 +28,12 @@ TEST_F(FeedList, ClickingARowPostsTheRefillOfTheItemList) {
   WriteSubscriptions({{"News", "http://example.org/news", 2}, {"Other", "http://example.org/other"}});
   WriteCache("http://example.org/other", {"A", "*B"});
   Open();
-  window->lbFeedList->setCurrentRow(1);
+  Ui().lbFeedList->setCurrentRow(1);
   EXPECT_EQ(window->CurrentFeed()->Title, "Other");
-  EXPECT_EQ(window->lbItems->count(), 0) << "the refill is posted, not run at once";
+  EXPECT_EQ(Ui().lbItems->count(), 0) << "the refill is posted, not run at once";
   ProcessEvents();
   EXPECT_EQ(ItemLines(), QStringList({"+A", "-B"}));
-  EXPECT_EQ(window->lbItems->currentRow(), 0);
+  EXPECT_EQ(Ui().lbItems->currentRow(), 0);
 }
 
 TEST_F(FeedList, AddFeedTrimsTheAnswerSelectsTheFeedAndLeavesTheFileAlone) {
@@ -42,9 +42,9 @@ TEST_F(FeedList, AddFeedTrimsTheAnswerSelectsTheFeedAndLeavesTheFileAlone) {
   const std::string before = DefaultOpml();
   prompts.Answer(" \t http://example.org/new.xml  ");
   prompts.Answer(false);
-  window->miFileAddFeed->trigger();
+  Ui().miFileAddFeed->trigger();
   EXPECT_EQ(FeedRows(), QStringList({"0 News", "0 http://example.org/new.xml"}));
-  EXPECT_EQ(window->lbFeedList->currentRow(), 1);
+  EXPECT_EQ(Ui().lbFeedList->currentRow(), 1);
   EXPECT_EQ(window->CurrentFeed()->XmlUrl, "http://example.org/new.xml");
   EXPECT_EQ(window->CurrentFeed()->Title, "http://example.org/new.xml");
   EXPECT_EQ(prompts.Asked().at(1).Title, "Confirm");
@@ -52,7 +52,7 @@ TEST_F(FeedList, AddFeedTrimsTheAnswerSelectsTheFeedAndLeavesTheFileAlone) {
   EXPECT_TRUE(downloads.Runs.empty());
   EXPECT_EQ(DefaultOpml(), before);
   ProcessEvents();
-  EXPECT_EQ(window->plFeedTitle->text(), "http://example.org/new.xml");
+  EXPECT_EQ(Ui().plFeedTitle->text(), "http://example.org/new.xml");
 }
 
 TEST_F(FeedList, AddFeedWithDownloadNowQueuesTheNewFeed) {
@@ -90,15 +90,15 @@ TEST_F(FeedList, AddingAGroupBeforeAFeedInTheMiddleRegroupsTheFeedsAfterIt) {
   Open();
   ClickFeedRow(2);
   prompts.Answer("New Group");
-  window->miFileAddGroup->trigger();
+  Ui().miFileAddGroup->trigger();
   EXPECT_EQ(FeedRows(), QStringList({". First", "0 A", ". New Group", "0 B", "0 C", ". Second", "0 D"}));
-  EXPECT_EQ(window->lbFeedList->currentRow(), 2);
+  EXPECT_EQ(Ui().lbFeedList->currentRow(), 2);
   EXPECT_EQ(window->CurrentFeed()->Title, "New Group");
   EXPECT_EQ(window->CurrentFeed().get(), window->FeedList().Feeds(2).get())
       << "the reloaded objects are current";
   EXPECT_NE(DefaultOpml().find("New Group"), std::string::npos);
   ProcessEvents();
-  EXPECT_EQ(window->lbItems->count(), 0);
+  EXPECT_EQ(Ui().lbItems->count(), 0);
 }
 
 TEST_F(FeedList, RemovingTheLastRowSelectsTheOneBeforeAndKeepsTheEntryAliveUnhooked) {
@@ -107,11 +107,11 @@ TEST_F(FeedList, RemovingTheLastRowSelectsTheOneBeforeAndKeepsTheEntryAliveUnhoo
   ClickFeedRow(1);
   const std::shared_ptr<TFeed> removed = window->CurrentFeed();
   prompts.Answer(true);
-  window->miFileRemoveFeed->trigger();
+  Ui().miFileRemoveFeed->trigger();
   EXPECT_EQ(prompts.Asked().at(0).Title, "Warning");
   EXPECT_EQ(prompts.Asked().at(0).Text, "Are you sure you want to delete \"B\"?");
   EXPECT_EQ(FeedRows(), QStringList({"0 A"}));
-  EXPECT_EQ(window->lbFeedList->currentRow(), 0);
+  EXPECT_EQ(Ui().lbFeedList->currentRow(), 0);
   EXPECT_EQ(window->CurrentFeed()->Title, "A");
   EXPECT_FALSE(removed->OnChange) << "a download still holding it must not touch a row";
   removed->UnreadCount = 9;
@@ -124,7 +124,7 @@ TEST_F(FeedList, RemovingTheOnlyRowLeavesNoCurrentFeedAndEmptyPanes) {
   WriteCache("http://only/", {"Item"});
   Open();
   ClickFeedRow(0);
-  ASSERT_EQ(window->lbItems->count(), 1);
+  ASSERT_EQ(Ui().lbItems->count(), 1);
   prompts.Answer(false);
   window->miFileRemoveFeedClick();
   EXPECT_EQ(window->FeedList().Count(), 1) << "No keeps it";
@@ -132,12 +132,12 @@ TEST_F(FeedList, RemovingTheOnlyRowLeavesNoCurrentFeedAndEmptyPanes) {
   window->miFileRemoveFeedClick();
   ProcessEvents();
   EXPECT_EQ(window->FeedList().Count(), 0);
-  EXPECT_EQ(window->lbFeedList->count(), 0);
+  EXPECT_EQ(Ui().lbFeedList->count(), 0);
   EXPECT_EQ(window->CurrentFeed(), nullptr);
   EXPECT_EQ(window->CurrentItem(), nullptr);
-  EXPECT_EQ(window->lbItems->count(), 0);
-  EXPECT_EQ(window->plFeedTitle->text(), "");
-  EXPECT_EQ(window->plItemTitle->text(), "");
+  EXPECT_EQ(Ui().lbItems->count(), 0);
+  EXPECT_EQ(Ui().plFeedTitle->text(), "");
+  EXPECT_EQ(Ui().plItemTitle->text(), "");
   EXPECT_EQ(browser->Pages.last(), "<html></html>");
 }
 
@@ -145,7 +145,7 @@ TEST_F(FeedList, RemovingWhileTheListIsHiddenStillRemovesTheRow) {
   WriteSubscriptions({{"A", "http://a/"}, {"B", "http://b/"}, {"C", "http://c/"}});
   Open();
   ClickFeedRow(1);
-  window->miViewFeedList->trigger();
+  Ui().miViewFeedList->trigger();
   prompts.Answer(true);
   window->miFileRemoveFeedClick();
   EXPECT_EQ(FeedRows(), QStringList({"0 A", "0 C"}));
@@ -161,7 +161,7 @@ class Dragging : public MainWindowTest {
     ProcessEvents();
   }
   QPoint RowPoint(int Row) const {
-    return window->lbFeedList->visualItemRect(window->lbFeedList->item(Row)).center();
+    return Ui().lbFeedList->visualItemRect(Ui().lbFeedList->item(Row)).center();
   }
   QStringList Order() const {
     QStringList titles;
@@ -177,10 +177,10 @@ class Dragging : public MainWindowTest {
 };
 
 TEST_F(Dragging, BelowTheLastRowMovesTheEntryToTheEnd) {
-  Drag(1, QPoint(10, window->lbFeedList->viewport()->height() - 2));
+  Drag(1, QPoint(10, Ui().lbFeedList->viewport()->height() - 2));
   EXPECT_EQ(Order(), QStringList({"A", "C", "D", "B"}));
   EXPECT_EQ(FeedRows(), QStringList({"0 A", "0 C", "0 D", "0 B"}));
-  EXPECT_EQ(window->lbFeedList->currentRow(), 3);
+  EXPECT_EQ(Ui().lbFeedList->currentRow(), 3);
   EXPECT_EQ(window->CurrentFeed()->Title, "B") << "the current feed stays the same entry";
   EXPECT_NE(DefaultOpml(), "stale");
 }
@@ -188,7 +188,7 @@ TEST_F(Dragging, BelowTheLastRowMovesTheEntryToTheEnd) {
 TEST_F(Dragging, OntoARowAboveLandsBeforeItAndOntoARowBelowAfterIt) {
   Drag(3, RowPoint(1));
   EXPECT_EQ(Order(), QStringList({"A", "D", "B", "C"}));
-  EXPECT_EQ(window->lbFeedList->currentRow(), 1);
+  EXPECT_EQ(Ui().lbFeedList->currentRow(), 1);
   Drag(0, RowPoint(2));
   EXPECT_EQ(Order(), QStringList({"D", "B", "A", "C"}));
   EXPECT_EQ(FeedRows(), QStringList({"0 D", "0 B", "0 A", "0 C"}));
@@ -225,7 +225,7 @@ class CatchingUp : public MainWindowTest {
 
 TEST_F(CatchingUp, AllRightAfterStartMarksEveryCachedItemAndKeepsThem) {
   Open();
-  window->miToolsCatchUpAll->trigger();
+  Ui().miToolsCatchUpAll->trigger();
   EXPECT_EQ(FeedRows(), QStringList({"0 Loose", ". Empty Group", ". Group", "0 G1", ". Last Group", "0 L1"}));
   for (const char* url : {"http://loose/", "http://g1/", "http://l1/"}) {
     EXPECT_EQ(UnreadInCache(url), 0) << url;
@@ -244,7 +244,7 @@ TEST_F(CatchingUp, GroupOfAnEmptyHeadingTouchesNothing) {
 TEST_F(CatchingUp, GroupWithItsOnlyFeedInTheLastRow) {
   Open();
   ClickFeedRow(5);
-  window->miToolsCatchUpGroup->trigger();
+  Ui().miToolsCatchUpGroup->trigger();
   EXPECT_EQ(UnreadInCache("http://l1/"), 0);
   EXPECT_EQ(UnreadInCache("http://g1/"), 2);
   EXPECT_EQ(FeedRows().last(), "0 L1");
@@ -254,7 +254,7 @@ TEST_F(CatchingUp, FeedUpdatesTheShownLinesAndSkipsHeadings) {
   Open();
   ClickFeedRow(3);
   ASSERT_EQ(ItemLines(), QStringList({"+x", "+y"}));
-  window->sbCatchUp->click();
+  Ui().sbCatchUp->click();
   EXPECT_EQ(ItemLines(), QStringList({"-x", "-y"}));
   EXPECT_EQ(FeedRows().at(3), "0 G1");
   ClickFeedRow(2);

@@ -24,7 +24,7 @@ class FetchStateInTheWindow : public MainWindowTest {
     Fill(state.For(Url));
     state.Save();
   }
-  QListWidgetItem& Row(int Index) { return *window->lbFeedList->item(Index); }
+  QListWidgetItem& Row(int Index) { return *Ui().lbFeedList->item(Index); }
 };
 
 TEST_F(FetchStateInTheWindow, AFeedIsShownInTheEncodingItsDocumentNamed) {
@@ -40,8 +40,8 @@ TEST_F(FetchStateInTheWindow, AFeedIsShownInTheEncodingItsDocumentNamed) {
 
   EXPECT_EQ(FeedRows(), QStringList{QString::fromUtf8("1 Новости")});
   EXPECT_EQ(ItemLines(), QStringList{QString::fromUtf8("+Погода – …")});
-  EXPECT_EQ(window->plFeedTitle->text(), QString::fromUtf8("Новости"));
-  EXPECT_EQ(window->plItemTitle->text(), QString::fromUtf8("Погода – …"));
+  EXPECT_EQ(Ui().plFeedTitle->text(), QString::fromUtf8("Новости"));
+  EXPECT_EQ(Ui().plItemTitle->text(), QString::fromUtf8("Погода – …"));
 }
 
 TEST_F(FetchStateInTheWindow, AFailedFeedIsMarkedWithItsReasonAndFeedInfoMovesAMovedOne) {
@@ -63,7 +63,7 @@ TEST_F(FetchStateInTheWindow, AFailedFeedIsMarkedWithItsReasonAndFeedInfoMovesAM
   ClickFeedRow(0);
   ProcessEvents();
   useNewAddress = true;
-  window->miFileFeedInfo->trigger();
+  Ui().miFileFeedInfo->trigger();
   EXPECT_TRUE(events.contains(QString::fromStdString("reason moved to " + moved)));
   EXPECT_EQ(window->CurrentFeed()->XmlUrl, moved);
   // The cache file with its read flags went along; the list file names the new address.

@@ -56,7 +56,7 @@ TEST_F(ImportExport, ImportAppendsTheTickedEntriesAtTheEndUnreadZeroAndSavesTheL
   const QStringList lines = ItemLines();
   prompts.Answer(QString::fromStdString(ImportFile()));
   ticked = std::vector<int>{0, 1, 2};
-  window->miFileImport->trigger();
+  Ui().miFileImport->trigger();
 
   ASSERT_EQ(prompts.Asked().size(), 1u);
   EXPECT_EQ(prompts.Asked()[0].Kind, TScriptedPrompts::TKind::OpenFileName);
@@ -81,7 +81,7 @@ TEST_F(ImportExport, ImportAppendsTheTickedEntriesAtTheEndUnreadZeroAndSavesTheL
 
   EXPECT_EQ(window->CurrentFeed(), current);
   EXPECT_EQ(window->CurrentItem(), item);
-  EXPECT_EQ(window->lbFeedList->currentRow(), 0);
+  EXPECT_EQ(Ui().lbFeedList->currentRow(), 0);
   EXPECT_EQ(ItemLines(), lines);
 
   window->FeedList().Feeds(2)->UnreadCount = 5;
@@ -111,7 +111,7 @@ TEST_F(ImportExport, CancellingTheFileOrTheCheckListImportsAndSavesNothing) {
   window->ImportFeeds();
   EXPECT_EQ(shown.size(), 1);
   EXPECT_EQ(window->FeedList().Count(), 2);
-  EXPECT_EQ(window->lbFeedList->count(), 2);
+  EXPECT_EQ(Ui().lbFeedList->count(), 2);
   EXPECT_FALSE(Exists(data.File("default.opml")));
 }
 
@@ -164,7 +164,7 @@ TEST_F(ImportExport, ExportWritesTheTickedEntriesOfTheSavedListWithoutDescriptio
 
   ticked = std::vector<int>{1, 2};
   prompts.Answer(QString::fromStdString(data.File("export")));
-  window->miFileExport->trigger();
+  Ui().miFileExport->trigger();
 
   EXPECT_EQ(shown, QStringList({"Export: News, Tech, B & Co"}));
   ASSERT_EQ(prompts.Asked().size(), 1u);

@@ -55,36 +55,36 @@ TEST_F(Items, FillingShowsTheLinesSelectsTheFirstAndShowsItsPage) {
   EXPECT_EQ(ItemLines(), QStringList({"+One", "+Two", "-Three"}));
   ASSERT_NE(window->CurrentItem(), nullptr);
   EXPECT_EQ(window->CurrentItem()->Title, "One");
-  EXPECT_EQ(window->plItemTitle->text(), "One");
-  EXPECT_EQ(window->plItemLink->text(), "http://example.org/One");
-  EXPECT_EQ(window->plItemLink->cursor().shape(), Qt::PointingHandCursor);
-  EXPECT_EQ(window->plFeedTitle->text(), "Cached") << "the cache file's channel title";
-  EXPECT_EQ(window->meFeedDescription->text(), "No items yet");
+  EXPECT_EQ(Ui().plItemTitle->text(), "One");
+  EXPECT_EQ(Ui().plItemLink->text(), "http://example.org/One");
+  EXPECT_EQ(Ui().plItemLink->cursor().shape(), Qt::PointingHandCursor);
+  EXPECT_EQ(Ui().plFeedTitle->text(), "Cached") << "the cache file's channel title";
+  EXPECT_EQ(Ui().meFeedDescription->text(), "No items yet");
   EXPECT_EQ(browser->Pages.last(), "<html><p>One</p></html>");
   EXPECT_EQ(window->CurrentFeed()->UnreadCount, 2);
 }
 
 TEST_F(Items, WritingThePageStaysInTheReaderViewButShowsBlankInTheAddressBox) {
   EXPECT_EQ(browser->Navigations.last(), "about:blank");
-  EXPECT_EQ(window->ebURL->text(), "about:blank");
-  EXPECT_FALSE(window->miViewBrowser->isChecked());
-  EXPECT_FALSE(window->navigatingInternally);
+  EXPECT_EQ(Ui().ebURL->text(), "about:blank");
+  EXPECT_FALSE(Ui().miViewBrowser->isChecked());
+  EXPECT_FALSE(Ui().navigatingInternally);
 }
 
 TEST_F(Items, ANavigationTheProgramDidNotStartEntersBrowserModeButAFrameDoesNot) {
   emit browser->BeforeNavigate2("http://example.org/embedded-video", false);
-  EXPECT_FALSE(window->miViewBrowser->isChecked());
-  EXPECT_EQ(window->ebURL->text(), "about:blank");
+  EXPECT_FALSE(Ui().miViewBrowser->isChecked());
+  EXPECT_EQ(Ui().ebURL->text(), "about:blank");
   emit browser->BeforeNavigate2("http://example.org/linked", true);
-  EXPECT_TRUE(window->miViewBrowser->isChecked());
-  EXPECT_EQ(window->ebURL->text(), "http://example.org/linked");
+  EXPECT_TRUE(Ui().miViewBrowser->isChecked());
+  EXPECT_EQ(Ui().ebURL->text(), "http://example.org/linked");
 }
 
 TEST_F(Items, SelectingAnUnreadItemMarksItReadAfterTheDelay) {
   const std::string opmlBefore = DefaultOpml();
-  ASSERT_TRUE(window->MarkAsReadTimer->isActive());
-  EXPECT_EQ(window->MarkAsReadTimer->interval(), 1000);
-  EXPECT_TRUE(window->MarkAsReadTimer->isSingleShot());
+  ASSERT_TRUE(Ui().MarkAsReadTimer->isActive());
+  EXPECT_EQ(Ui().MarkAsReadTimer->interval(), 1000);
+  EXPECT_TRUE(Ui().MarkAsReadTimer->isSingleShot());
   QTest::qWait(1300);
   EXPECT_TRUE(window->CurrentItem()->IsRead);
   EXPECT_EQ(ItemLines().first(), "-One");
@@ -95,44 +95,44 @@ TEST_F(Items, SelectingAnUnreadItemMarksItReadAfterTheDelay) {
 }
 
 TEST_F(Items, AnItemCountsAsReadOnlyWhileItsPageIsOnScreen) {
-  ASSERT_TRUE(window->MarkAsReadTimer->isActive());
+  ASSERT_TRUE(Ui().MarkAsReadTimer->isActive());
   window->hide();  // as to the notification area
-  EXPECT_FALSE(window->MarkAsReadTimer->isActive());
+  EXPECT_FALSE(Ui().MarkAsReadTimer->isActive());
   window->MarkAsReadTimerTimer();
   EXPECT_FALSE(window->CurrentItem()->IsRead) << "a count that fires late finds the page hidden";
   window->FillItemList();  // the hourly download refills the list
-  EXPECT_FALSE(window->MarkAsReadTimer->isActive());
+  EXPECT_FALSE(Ui().MarkAsReadTimer->isActive());
   window->show();
-  EXPECT_TRUE(window->MarkAsReadTimer->isActive()) << "showing the window counts as selecting the item";
+  EXPECT_TRUE(Ui().MarkAsReadTimer->isActive()) << "showing the window counts as selecting the item";
 
   window->showMinimized();
   ProcessEvents();
-  EXPECT_FALSE(window->MarkAsReadTimer->isActive());
-  window->lbItems->setCurrentRow(1);
-  EXPECT_FALSE(window->MarkAsReadTimer->isActive());
+  EXPECT_FALSE(Ui().MarkAsReadTimer->isActive());
+  Ui().lbItems->setCurrentRow(1);
+  EXPECT_FALSE(Ui().MarkAsReadTimer->isActive());
   window->MarkAsReadTimerTimer();
   window->showNormal();
   ProcessEvents();
-  ASSERT_TRUE(window->MarkAsReadTimer->isActive());
+  ASSERT_TRUE(Ui().MarkAsReadTimer->isActive());
   window->MarkAsReadTimerTimer();
   EXPECT_EQ(ItemLines(), QStringList({"+One", "-Two", "-Three"}));
 }
 
 TEST_F(Items, MovingOnBeforeTheDelayLeavesTheFirstItemUnread) {
-  window->lbItems->setCurrentRow(1);
-  EXPECT_TRUE(window->MarkAsReadTimer->isActive()) << "a fresh count for the new line";
+  Ui().lbItems->setCurrentRow(1);
+  EXPECT_TRUE(Ui().MarkAsReadTimer->isActive()) << "a fresh count for the new line";
   window->MarkAsReadTimerTimer();
   EXPECT_EQ(ItemLines(), QStringList({"+One", "-Two", "-Three"}));
-  window->lbItems->setCurrentRow(2);
-  EXPECT_FALSE(window->MarkAsReadTimer->isActive()) << "a read item does not arm the timer";
+  Ui().lbItems->setCurrentRow(2);
+  EXPECT_FALSE(Ui().MarkAsReadTimer->isActive()) << "a read item does not arm the timer";
 }
 
 TEST_F(Items, AGroupHeadingShowsItsTitleAndAnEmptyPage) {
   ClickFeedRow(1);
-  EXPECT_EQ(window->lbItems->count(), 0);
-  EXPECT_EQ(window->plFeedTitle->text(), "Sports");
-  EXPECT_EQ(window->plFeedLink->cursor().shape(), Qt::ArrowCursor);
-  EXPECT_EQ(window->plItemTitle->text(), "");
+  EXPECT_EQ(Ui().lbItems->count(), 0);
+  EXPECT_EQ(Ui().plFeedTitle->text(), "Sports");
+  EXPECT_EQ(Ui().plFeedLink->cursor().shape(), Qt::ArrowCursor);
+  EXPECT_EQ(Ui().plItemTitle->text(), "");
   EXPECT_EQ(window->CurrentItem(), nullptr);
   EXPECT_EQ(browser->Pages.last(), "<html></html>");
   window->MarkAsReadTimerTimer();  // the pending count from the previous feed finds no item
@@ -147,11 +147,11 @@ TEST_F(Items, ADescriptionThatIsAWholeDocumentIsStillWrapped) {
 }
 
 TEST_F(Items, ReloadingTheListDropsTheCurrentItemAndItsPendingMark) {
-  ASSERT_TRUE(window->MarkAsReadTimer->isActive());
+  ASSERT_TRUE(Ui().MarkAsReadTimer->isActive());
   const std::shared_ptr<TFeedItem> old = window->CurrentItem();
   prompts.Answer("Group");
   window->PromptAddGroup();
-  EXPECT_FALSE(window->MarkAsReadTimer->isActive());
+  EXPECT_FALSE(Ui().MarkAsReadTimer->isActive());
   EXPECT_EQ(window->CurrentItem(), nullptr);
   EXPECT_FALSE(old->OnChange);
   EXPECT_FALSE(old->IsRead);

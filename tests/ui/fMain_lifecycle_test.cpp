@@ -32,7 +32,7 @@ TEST_F(Lifecycle, FirstStartCreatesTheDataFolderAndWritesAnEmptyList) {
   Open();
   EXPECT_TRUE(std::filesystem::is_directory(folder));
   EXPECT_EQ(ReadFile(folder + "default.opml"), kEmptyList);
-  EXPECT_EQ(window->lbFeedList->count(), 0);
+  EXPECT_EQ(Ui().lbFeedList->count(), 0);
   EXPECT_EQ(window->CurrentFeed(), nullptr);
   EXPECT_EQ(window->windowTitle(), "Skimbrook v.1.0");
   EXPECT_EQ(browser->Pages.value(0), "<html></html>");
@@ -42,13 +42,13 @@ TEST_F(Lifecycle, StartMakesTheFirstEntryCurrentAndLeavesTheItemListEmpty) {
   WriteSubscriptions({{"News", "http://example.org/news", 3}, {"Sports", ""}});
   WriteCache("http://example.org/news", {"One", "Two", "Three"});
   Open();
-  EXPECT_EQ(window->lbFeedList->currentRow(), 0);
+  EXPECT_EQ(Ui().lbFeedList->currentRow(), 0);
   ASSERT_NE(window->CurrentFeed(), nullptr);
   EXPECT_EQ(window->CurrentFeed()->Title, "News");
   EXPECT_EQ(window->CurrentFeed()->ItemCount(), -1) << "cache files are not read at start";
-  EXPECT_EQ(window->lbItems->count(), 0);
+  EXPECT_EQ(Ui().lbItems->count(), 0);
   ProcessEvents();
-  EXPECT_EQ(window->lbItems->count(), 0) << "selecting the first row at start is not a click";
+  EXPECT_EQ(Ui().lbItems->count(), 0) << "selecting the first row at start is not a click";
 }
 
 TEST_F(Lifecycle, RememberedPositionAppliesZeroEdgesButKeepsTheDesignSizeForZeroSizes) {
@@ -60,7 +60,7 @@ TEST_F(Lifecycle, RememberedPositionAppliesZeroEdgesButKeepsTheDesignSizeForZero
   EXPECT_EQ(window->pos(), QPoint(0, 0));
   EXPECT_EQ(window->size(), QSize(612, 519));
   EXPECT_EQ(window->minimumSize(), QSize(612, 400));
-  EXPECT_EQ(window->lbFeedList->width(), 250);
+  EXPECT_EQ(Ui().lbFeedList->width(), 250);
 }
 
 TEST_F(Lifecycle, RememberedSizesAndFeedListWidthAreRestored) {
@@ -73,7 +73,7 @@ TEST_F(Lifecycle, RememberedSizesAndFeedListWidthAreRestored) {
   window->show();
   ProcessEvents();
   EXPECT_EQ(window->size(), QSize(800, 600));
-  EXPECT_EQ(window->lbFeedList->width(), 180);
+  EXPECT_EQ(Ui().lbFeedList->width(), 180);
 }
 
 TEST_F(Lifecycle, ItemContentsAtStartTakeHalfTheRightPaneWhateverTheStoredHeight) {
@@ -81,8 +81,8 @@ TEST_F(Lifecycle, ItemContentsAtStartTakeHalfTheRightPaneWhateverTheStoredHeight
   Open();
   window->show();
   ProcessEvents();
-  EXPECT_TRUE(window->plBottomRight->isVisible());
-  EXPECT_NEAR(window->plTopRight->height(), window->plRight->height() / 2, 1);
+  EXPECT_TRUE(Ui().plBottomRight->isVisible());
+  EXPECT_NEAR(Ui().plTopRight->height(), Ui().plRight->height() / 2, 1);
 }
 
 TEST_F(Lifecycle, ItemContentsHiddenLetTheItemListFillTheRightPane) {
@@ -91,14 +91,14 @@ TEST_F(Lifecycle, ItemContentsHiddenLetTheItemListFillTheRightPane) {
   Open();
   window->show();
   ProcessEvents();
-  EXPECT_FALSE(window->miViewItemContents->isChecked());
-  EXPECT_FALSE(window->plBottomRight->isVisible());
-  EXPECT_FALSE(window->plToolbar->isVisible());
-  EXPECT_EQ(window->plTopRight->height(), window->Splitter2->height());
-  window->miViewItemContents->trigger();
+  EXPECT_FALSE(Ui().miViewItemContents->isChecked());
+  EXPECT_FALSE(Ui().plBottomRight->isVisible());
+  EXPECT_FALSE(Ui().plToolbar->isVisible());
+  EXPECT_EQ(Ui().plTopRight->height(), Ui().Splitter2->height());
+  Ui().miViewItemContents->trigger();
   ProcessEvents();
-  EXPECT_TRUE(window->plBottomRight->isVisible());
-  EXPECT_NEAR(window->plTopRight->height(), window->plRight->height() / 2, 1);
+  EXPECT_TRUE(Ui().plBottomRight->isVisible());
+  EXPECT_NEAR(Ui().plTopRight->height(), Ui().plRight->height() / 2, 1);
 }
 
 TEST_F(Lifecycle, StartUpActionsRunOnceInOrderAfterTheFirstShow) {
@@ -111,8 +111,8 @@ TEST_F(Lifecycle, StartUpActionsRunOnceInOrderAfterTheFirstShow) {
   window->show();
   ProcessEvents();
   EXPECT_EQ(events, QStringList({"tip", "download"}));
-  EXPECT_TRUE(window->AutoDownloadTimer->isActive());
-  EXPECT_EQ(window->AutoDownloadTimer->interval(), 3'600'000);
+  EXPECT_TRUE(Ui().AutoDownloadTimer->isActive());
+  EXPECT_EQ(Ui().AutoDownloadTimer->interval(), 3'600'000);
 
   window->sbCloseClick();
   window->miTrayRestoreClick();
@@ -129,7 +129,7 @@ TEST_F(Lifecycle, ClosingWhileTheTipIsShownSkipsTheRestOfTheStartUpActions) {
   EXPECT_EQ(events, QStringList({"tip"}));
   EXPECT_TRUE(window->IsShutDown());
   EXPECT_TRUE(downloads.Runs.empty());
-  EXPECT_FALSE(window->AutoDownloadTimer->isActive());
+  EXPECT_FALSE(Ui().AutoDownloadTimer->isActive());
 }
 
 TEST_F(Lifecycle, CloseButtonHidesToTheNotificationAreaOnlyWhenAsked) {
@@ -137,13 +137,13 @@ TEST_F(Lifecycle, CloseButtonHidesToTheNotificationAreaOnlyWhenAsked) {
   Open();
   window->show();
   ProcessEvents();
-  window->sbClose->click();
+  Ui().sbClose->click();
   EXPECT_TRUE(window->isHidden());
   window->miTrayRestoreClick();
   EXPECT_TRUE(window->isVisible());
 
   window->Settings().MinimizeToTray = false;
-  window->sbClose->click();
+  Ui().sbClose->click();
   EXPECT_TRUE(window->isVisible());
 }
 
@@ -155,7 +155,7 @@ TEST_F(Lifecycle, ExitFromTheNotificationAreaWhileHiddenSavesEverything) {
   window->resize(650, 450);
   window->sbCloseClick();
   ASSERT_TRUE(window->isHidden());
-  window->miTrayExit->trigger();
+  Ui().miTrayExit->trigger();
   EXPECT_TRUE(window->IsShutDown());
   EXPECT_EQ(StoredSetting("Form", "Width"), "650");
   EXPECT_TRUE(Exists(data.File("default.opml")));
@@ -164,15 +164,15 @@ TEST_F(Lifecycle, ExitFromTheNotificationAreaWhileHiddenSavesEverything) {
 TEST_F(Lifecycle, DialogCommandsOpenTheirDialogsAndSaveOnlyOnOk) {
   WriteSubscriptions({{"News", "http://example.org/news"}});
   Open();
-  window->miFileFeedInfo->trigger();
-  window->miHelpSkimbrookHelp->trigger();
+  Ui().miFileFeedInfo->trigger();
+  Ui().miHelpSkimbrookHelp->trigger();
   proxyAnswer = true;
-  window->miToolsProxySettings->trigger();
+  Ui().miToolsProxySettings->trigger();
   EXPECT_EQ(events, QStringList({"info News", "help", "proxy"}));
   EXPECT_EQ(StoredSetting("Proxy", "Address"), "proxy.example.org");
   prompts.Answer(true);
   window->miFileRemoveFeedClick();
-  window->miFileFeedInfo->trigger();
+  Ui().miFileFeedInfo->trigger();
   EXPECT_EQ(events.size(), 3) << "no feed, no feed info";
 }
 
@@ -181,7 +181,7 @@ TEST_F(Lifecycle, CloseButtonMinimisesWhenThereIsNoNotificationArea) {
   Open();
   window->show();
   ProcessEvents();
-  window->sbClose->click();
+  Ui().sbClose->click();
   ProcessEvents();
   EXPECT_FALSE(window->isHidden()) << "a hidden window could never come back";
   EXPECT_TRUE(window->isMinimized());
@@ -195,7 +195,7 @@ TEST_F(Lifecycle, ShutdownStoresGeometryOnlyWhenRememberedButAlwaysTheViewTicks)
   window->show();
   ProcessEvents();
   window->resize(640, 480);
-  window->miViewStatusBar->trigger();
+  Ui().miViewStatusBar->trigger();
   window->CatchUpCurrentFeed();
   QSignalSpy finished(window.get(), &TfmMain::ShutdownFinished);
   EXPECT_TRUE(window->close());
@@ -216,8 +216,8 @@ TEST_F(Lifecycle, ShutdownWithRememberFormStoresTheCurrentGeometry) {
   window->close();
   EXPECT_EQ(StoredSetting("Form", "Width"), "700");
   EXPECT_EQ(StoredSetting("Form", "Height"), "500");
-  EXPECT_EQ(StoredSetting("Form", "Splitter1"), std::to_string(window->lbFeedList->width()));
-  EXPECT_EQ(StoredSetting("Form", "Splitter2"), std::to_string(window->plTopRight->height()));
+  EXPECT_EQ(StoredSetting("Form", "Splitter1"), std::to_string(Ui().lbFeedList->width()));
+  EXPECT_EQ(StoredSetting("Form", "Splitter2"), std::to_string(Ui().plTopRight->height()));
 }
 
 // A store whose file exists but cannot be read, as the hive file store behaves then.
@@ -258,7 +258,7 @@ TEST_F(Lifecycle, SettingsOfAnotherTypeAreNamedInOneMessageAndTheStartGoesOn) {
   EXPECT_TRUE(prompts.Asked()[0].Text.contains("Form\\Height, Form\\Width"))
       << prompts.Asked()[0].Text.toStdString();
   EXPECT_EQ(window->x(), 15);
-  EXPECT_EQ(window->lbFeedList->count(), 1);
+  EXPECT_EQ(Ui().lbFeedList->count(), 1);
   window->close();
   EXPECT_EQ(StoredSetting("Form", "Width"), std::to_string(window->width())) << "saved as text again";
 }
@@ -279,15 +279,15 @@ TEST_F(Lifecycle, OptionsConfirmedSaveAndStartTheHourWhenTheTimerWasOff) {
     Settings.DownloadOnStartUp = true;
     return true;
   };
-  EXPECT_FALSE(window->AutoDownloadTimer->isActive());
-  window->miToolsOptions->trigger();
-  EXPECT_TRUE(window->AutoDownloadTimer->isActive());
+  EXPECT_FALSE(Ui().AutoDownloadTimer->isActive());
+  Ui().miToolsOptions->trigger();
+  EXPECT_TRUE(Ui().AutoDownloadTimer->isActive());
   EXPECT_EQ(StoredSetting("Options", "DownloadOnStartUp"), "1");
 
   onOptions = [](TSettings&) { return false; };
-  window->AutoDownloadTimer->stop();
-  window->miToolsOptions->trigger();
-  EXPECT_FALSE(window->AutoDownloadTimer->isActive()) << "Cancel changes nothing";
+  Ui().AutoDownloadTimer->stop();
+  Ui().miToolsOptions->trigger();
+  EXPECT_FALSE(Ui().AutoDownloadTimer->isActive()) << "Cancel changes nothing";
 }
 
 TEST_F(Lifecycle, HourlyDownloadRestartsTheHourOnlyWhenStillWanted) {
@@ -298,11 +298,11 @@ TEST_F(Lifecycle, HourlyDownloadRestartsTheHourOnlyWhenStillWanted) {
   window->AutoDownloadTimerTimer();
   ASSERT_EQ(downloads.Runs.size(), 1u);
   EXPECT_EQ(downloads.Runs[0].Queued.size(), 2u) << "headings are not queued";
-  EXPECT_TRUE(window->AutoDownloadTimer->isActive());
+  EXPECT_TRUE(Ui().AutoDownloadTimer->isActive());
 
   window->Settings().AutomaticallyDownload = false;
   window->AutoDownloadTimerTimer();
-  EXPECT_FALSE(window->AutoDownloadTimer->isActive());
+  EXPECT_FALSE(Ui().AutoDownloadTimer->isActive());
 }
 
 TEST_F(Lifecycle, ASecondDownloadDuringARunIsRefusedWithANote) {
@@ -317,7 +317,7 @@ TEST_F(Lifecycle, ASecondDownloadDuringARunIsRefusedWithANote) {
   });
   window->DownloadAll();
   EXPECT_EQ(downloads.Runs.size(), 1u);
-  EXPECT_TRUE(window->StatusBar->currentMessage().contains("already running"));
+  EXPECT_TRUE(Ui().StatusBar->currentMessage().contains("already running"));
   EXPECT_EQ(prompts.AskedTitles(), QStringList({"Information"})) << "Add Group refused without asking a name";
   EXPECT_FALSE(window->IsDownloading());
   downloads.OnRun = nullptr;
@@ -347,15 +347,15 @@ TEST_F(Lifecycle, SecondCopyWithArgumentsRefillsTheItemList) {
   Open();
   window->SecondCopyActivated("");
   ProcessEvents();
-  EXPECT_EQ(window->lbItems->count(), 0);
+  EXPECT_EQ(Ui().lbItems->count(), 0);
   window->SecondCopyActivated("--anything");
   ProcessEvents();
-  EXPECT_EQ(window->lbItems->count(), 1);
+  EXPECT_EQ(Ui().lbItems->count(), 1);
 }
 
 TEST_F(Lifecycle, AboutBoxAndSupportMail) {
   Open();
-  window->miHelpAbout->trigger();
+  Ui().miHelpAbout->trigger();
   ASSERT_EQ(prompts.Asked().size(), 1u);
   EXPECT_EQ(prompts.Asked()[0].Title, "Information");
   const QStringList lines = prompts.Asked()[0].Text.split('\n');
@@ -365,7 +365,7 @@ TEST_F(Lifecycle, AboutBoxAndSupportMail) {
   EXPECT_EQ(lines[3], "Version: 1.0");
   EXPECT_EQ(lines[4], "Build: 100");
   EXPECT_TRUE(QRegularExpression("^Release Date: \\d\\d/\\d\\d/\\d{4}$").match(lines[5]).hasMatch());
-  window->miHelpEmailSupport->trigger();
+  Ui().miHelpEmailSupport->trigger();
   EXPECT_TRUE(events.last().startsWith("mailto:"));
 }
 
@@ -387,32 +387,31 @@ TEST_F(Lifecycle, MenusHoldEveryEntryInOrderWithItsShortcut) {
   for (const QAction* action : window->menuBar()->actions()) menus << action->text();
   EXPECT_EQ(menus, QStringList({"File", "View", "Tools", "Help"}));
   EXPECT_EQ(
-      MenuEntries(*window->miFile),
+      MenuEntries(*Ui().miFile),
       QStringList({"Add Feed|Ctrl+A", "Add Group|Ctrl+G", "Remove Feed/Group|Del", "Feed Info|Alt+Return",
                    "-", "Import...", "Export...", "-", "Search Feed Directory...", "-", "Exit|Alt+F4"}));
-  EXPECT_EQ(MenuEntries(*window->miView),
+  EXPECT_EQ(MenuEntries(*Ui().miView),
             QStringList({"Toolbar", "Status Bar", "Feed List|F11", "Item Contents|F12", "-", "Browser|Ctrl+B",
                          "Feed Web Site|Ctrl+W", "Follow Link|Ctrl+L", "-", "Tip Of The Day..."}));
-  EXPECT_EQ(MenuEntries(*window->miTools),
+  EXPECT_EQ(MenuEntries(*Ui().miTools),
             QStringList({"Catch Up Feed|F2", "Catch Up Group|F3", "Catch Up All|F4", "-", "Download Feed|F5",
                          "Download Group|F6", "Download All|F7", "Go|Return", "Reload|F5", "Back", "Forward",
                          "-", "Proxy Settings...", "Options..."}));
-  EXPECT_EQ(MenuEntries(*window->miHelp),
+  EXPECT_EQ(MenuEntries(*Ui().miHelp),
             QStringList({"About", "Skimbrook Help...|F1", "-", "Home Page", "Email Support"}));
-  for (const QAction* hidden :
-       {window->miToolsGo, window->miToolsReload, window->miToolsBack, window->miToolsForward})
+  for (const QAction* hidden : {Ui().miToolsGo, Ui().miToolsReload, Ui().miToolsBack, Ui().miToolsForward})
     EXPECT_FALSE(hidden->isVisible()) << hidden->text().toStdString();
-  EXPECT_EQ(window->TrayPopupMenu->defaultAction(), window->miTrayRestore);
-  EXPECT_TRUE(window->miTrayRestore->font().bold());
+  EXPECT_EQ(Ui().TrayPopupMenu->defaultAction(), Ui().miTrayRestore);
+  EXPECT_TRUE(Ui().miTrayRestore->font().bold());
 }
 
 TEST_F(Lifecycle, ToolbarsHaveTheirDesignSizes) {
   Open();
-  const std::vector<std::pair<QToolButton*, QString>> buttons = {{window->sbAddFeed, "Add Feed"},
-                                                                 {window->sbCheckFeed, "Check Feed"},
-                                                                 {window->sbCatchUp, "Catch Up"},
-                                                                 {window->sbCheckAll, "Check All"},
-                                                                 {window->sbClose, "Close"}};
+  const std::vector<std::pair<QToolButton*, QString>> buttons = {{Ui().sbAddFeed, "Add Feed"},
+                                                                 {Ui().sbCheckFeed, "Check Feed"},
+                                                                 {Ui().sbCatchUp, "Catch Up"},
+                                                                 {Ui().sbCheckAll, "Check All"},
+                                                                 {Ui().sbClose, "Close"}};
   int left = 2;
   for (const auto& [button, caption] : buttons) {
     EXPECT_EQ(button->geometry(), QRect(left, 2, 120, 30)) << caption.toStdString();
@@ -421,18 +420,18 @@ TEST_F(Lifecycle, ToolbarsHaveTheirDesignSizes) {
     EXPECT_FALSE(button->icon().isNull());
     left += 120;
   }
-  EXPECT_EQ(window->plToolbar->height(), 34);
-  EXPECT_TRUE(window->plBrowserToolbar->isHidden());
+  EXPECT_EQ(Ui().plToolbar->height(), 34);
+  EXPECT_TRUE(Ui().plBrowserToolbar->isHidden());
   window->show();
-  window->plBrowserToolbar->show();
+  Ui().plBrowserToolbar->show();
   ProcessEvents();
-  const int width = window->plBrowserToolbar->width();
-  EXPECT_EQ(window->plBrowserToolbar->height(), 29);
-  EXPECT_EQ(window->sbBrowserGo->geometry(), QRect(width - 52, 2, 25, 25));
-  EXPECT_EQ(window->sbBrowserClose->geometry(), QRect(width - 27, 2, 25, 25));
-  EXPECT_EQ(window->sbBrowserRefresh->geometry(), QRect(77, 2, 25, 25));
-  EXPECT_EQ(window->ebURL->x(), 104);
-  EXPECT_EQ(window->ebURL->height(), 21);
+  const int width = Ui().plBrowserToolbar->width();
+  EXPECT_EQ(Ui().plBrowserToolbar->height(), 29);
+  EXPECT_EQ(Ui().sbBrowserGo->geometry(), QRect(width - 52, 2, 25, 25));
+  EXPECT_EQ(Ui().sbBrowserClose->geometry(), QRect(width - 27, 2, 25, 25));
+  EXPECT_EQ(Ui().sbBrowserRefresh->geometry(), QRect(77, 2, 25, 25));
+  EXPECT_EQ(Ui().ebURL->x(), 104);
+  EXPECT_EQ(Ui().ebURL->height(), 21);
 }
 
 }  // namespace

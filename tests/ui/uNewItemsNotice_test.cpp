@@ -66,7 +66,7 @@ class NewItemsNotification : public MainWindowTest {
   }
   QString TrayHintShown() {
     ProcessEvents();
-    return window->CoolTrayIcon->toolTip();
+    return Ui().CoolTrayIcon->toolTip();
   }
 };
 

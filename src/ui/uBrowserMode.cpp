@@ -1,0 +1,338 @@
+// The content pane's browser: the events it raises, and browser mode, in which the browser
+// takes the whole right side with an address bar above it.
+#include "ui/uBrowserMode.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QEventLoop>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QScopedValueRollback>
+#include <QTimer>
+#include <QToolButton>
+#include <functional>
+#include <stdexcept>
+#include <utility>
+
+#include "display/uDisplayText.h"
+#include "model/uRSS.h"
+#include "ui/uFeedAddress.h"
+#include "ui/uGlyphs.h"
+#include "ui/uPaneHost.h"
+#include "ui/uPaneLayout.h"
+#include "ui/uProduct.h"
+#include "ui/uPrompts.h"
+#include "ui/uWebBrowser.h"
+
+namespace skimbrook {
+
+namespace {
+
+constexpr int kBrowserToolbarHeight = 29;
+constexpr int kBrowserButtonSize = 25;
+
+// How often the wait for a blank page looks at the browser's ready state.
+constexpr int kReadyPollMs = 10;
+
+// Runs the event loop until Done answers true, or until the application quits. There is no
+// time limit: the window goes on handling everything meanwhile.
+void WaitUntil(const std::function<bool()>& Done) {
+  if (Done()) return;
+  QEventLoop loop;
+  QTimer poll;
+  poll.setInterval(kReadyPollMs);
+  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+    if (Done()) loop.quit();
+  });
+  poll.start();
+  loop.exec();
+}
+
+// Enter in a page shown by the browser belongs to the page (a focused link or button, a
+// form), not to the window's "Go", whose shortcut would otherwise take it.
+class TPageKeepsEnter : public QObject {
+ public:
+  using QObject::QObject;
+
+ protected:
+  bool eventFilter(QObject* Watched, QEvent* Event) override {
+    if (Event->type() != QEvent::ShortcutOverride) return QObject::eventFilter(Watched, Event);
+    const auto* key = static_cast<QKeyEvent*>(Event);
+    const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    if (plain && (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)) {
+      Event->accept();
+      return true;
+    }
+    return false;
+  }
+};
+
+// The keywords as the directory's search page takes them: every blank becomes "+", and the
+// few characters that would change the address itself ("%", "&", "#", "+") are
+// percent-encoded, so that "AT&T" or "c++" are searched as typed.
+std::string DirectoryQuery(const std::string& Keywords) {
+  std::string query;
+  for (const char c : Keywords) {
+    switch (c) {
+      case ' ':
+        query += '+';
+        break;
+      case '%':
+        query += "%25";
+        break;
+      case '&':
+        query += "%26";
+        break;
+      case '#':
+        query += "%23";
+        break;
+      case '+':
+        query += "%2B";
+        break;
+      default:
+        query += c;
+    }
+  }
+  return query;
+}
+
+QToolButton* BrowserButton(QWidget* Parent, TGlyph Glyph, const char* Hint) {
+  auto* button = new QToolButton(Parent);
+  button->setIcon(GlyphIcon(Glyph));
+  button->setIconSize(QSize(20, 20));
+  button->setAutoRaise(true);
+  button->setFocusPolicy(Qt::NoFocus);
+  button->setToolTip(QString::fromLatin1(Hint));
+  button->resize(kBrowserButtonSize, kBrowserButtonSize);
+  return button;
+}
+
+// Keeps the browser toolbar's address box stretched and its last two buttons at a fixed
+// distance from the right edge.
+class TBrowserToolbarLayout : public QObject {
+ public:
+  TBrowserToolbarLayout(QFrame* Panel, QLineEdit* Address, QToolButton* Go, QToolButton* Close)
+      : QObject(Panel), panel_(Panel), address_(Address), go_(Go), close_(Close) {
+    Panel->installEventFilter(this);
+  }
+
+ protected:
+  bool eventFilter(QObject* Watched, QEvent* Event) override {
+    if (Watched == panel_ && (Event->type() == QEvent::Resize || Event->type() == QEvent::Show)) Arrange();
+    return false;
+  }
+
+ private:
+  void Arrange() {
+    const int width = panel_->width();
+    go_->move(width - 52, 2);
+    close_->move(width - 27, 2);
+    address_->setGeometry(104, 4, std::max(0, width - 52 - 4 - 104), 21);
+  }
+
+  QFrame* panel_;
+  QLineEdit* address_;
+  QToolButton* go_;
+  QToolButton* close_;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------
+// Building
+
+// The bar's widgets are made once, here, in the order they are laid out.
+TBrowserMode::TBrowserMode(TPaneHost& Host, QWidget* Parent)
+    : host_(Host),
+      plBrowserToolbar(BevelPanel(Parent, kBrowserToolbarHeight)),
+      sbBrowserHome(BrowserButton(plBrowserToolbar, TGlyph::BrowserHome, "Home")),
+      sbBrowserBack(BrowserButton(plBrowserToolbar, TGlyph::BrowserBack, "Back")),
+      sbBrowserForward(BrowserButton(plBrowserToolbar, TGlyph::BrowserForward, "Forward")),
+      sbBrowserRefresh(BrowserButton(plBrowserToolbar, TGlyph::BrowserRefresh, "Refresh")),
+      ebURL(new QLineEdit(plBrowserToolbar)),
+      sbBrowserGo(BrowserButton(plBrowserToolbar, TGlyph::BrowserGo, "Go")),
+      sbBrowserClose(BrowserButton(plBrowserToolbar, TGlyph::BrowserClose, "Close")) {
+  sbBrowserHome->move(2, 2);
+  sbBrowserBack->move(27, 2);
+  sbBrowserForward->move(52, 2);
+  sbBrowserRefresh->move(77, 2);
+  ebURL->setFrame(false);
+  ebURL->setFixedHeight(21);
+  new TBrowserToolbarLayout(plBrowserToolbar, ebURL, sbBrowserGo, sbBrowserClose);
+  plBrowserToolbar->hide();
+}
+
+QWidget* TBrowserMode::Toolbar() const {
+  return plBrowserToolbar;
+}
+
+void TBrowserMode::Connect() {
+  const std::pair<QToolButton*, void (TBrowserMode::*)()> buttons[] = {
+      {sbBrowserHome, &TBrowserMode::sbBrowserHomeClick},
+      {sbBrowserBack, &TBrowserMode::sbBrowserBackClick},
+      {sbBrowserForward, &TBrowserMode::sbBrowserForwardClick},
+      {sbBrowserRefresh, &TBrowserMode::sbBrowserRefreshClick},
+      {sbBrowserGo, &TBrowserMode::sbBrowserGoClick},
+      {sbBrowserClose, &TBrowserMode::sbBrowserCloseClick}};
+  for (const auto& [button, handler] : buttons) connect(button, &QToolButton::clicked, this, handler);
+  connect(WebBrowser, &TWebBrowser::BeforeNavigate2, this, &TBrowserMode::WebBrowserBeforeNavigate2);
+  connect(WebBrowser, &TWebBrowser::StatusTextChange, this, &TBrowserMode::WebBrowserStatusTextChange);
+  connect(WebBrowser, &TWebBrowser::NewWindow2, this, &TBrowserMode::WebBrowserNewWindow2);
+  connect(WebBrowser, &TWebBrowser::NavigationRefused, this, &TBrowserMode::WebBrowserNavigationRefused);
+  KeepEnterInPages();
+}
+
+// ---------------------------------------------------------------------------------------
+// The browser's events
+
+void TBrowserMode::WebBrowserBeforeNavigate2(const QString& Url, bool MainFrame) {
+  // A frame loading inside the page (an embedded video in an item, an advertisement) is
+  // not where the user is going: it neither changes the mode nor the address box.
+  if (!MainFrame) return;
+  // A navigation the program did not start itself (a link in a page, a typed address)
+  // takes the window into browser mode; it is never cancelled.
+  if (!navigatingInternally_) EnterBrowserMode(false);
+  ebURL->setText(Url);
+}
+
+void TBrowserMode::WebBrowserStatusTextChange(const QString& Text) {
+  host_.ShowStatus(Text);
+}
+
+void TBrowserMode::WebBrowserNewWindow2(const QString&) {
+  // The browser has already handed the address to the desktop; the window stays as it is.
+}
+
+void TBrowserMode::WebBrowserNavigationRefused(const QUrl& Url) {
+  host_.ShowStatus(RefusedAddressNote(Url));
+}
+
+void TBrowserMode::KeepEnterInPages() {
+  auto* filter = new TPageKeepsEnter(this);
+  // The engine creates the widget that takes the keys when it needs one; it is caught
+  // when it gets the focus.
+  connect(qApp, &QApplication::focusChanged, this, [this, filter](QWidget*, QWidget* Now) {
+    if (Now && WebBrowser->isAncestorOf(Now)) Now->installEventFilter(filter);
+  });
+}
+
+// ---------------------------------------------------------------------------------------
+// Browser mode
+
+bool TBrowserMode::InBrowserMode() const {
+  return tick_ && tick_->isChecked();
+}
+
+void TBrowserMode::BlankBrowser() {
+  const QScopedValueRollback internal(navigatingInternally_, true);
+  WebBrowser->Navigate(QStringLiteral("about:blank"));
+  // A window that closes meanwhile ends the wait too.
+  WaitUntil([this] { return host_.IsShutDown() || WebBrowser->ReadyState() >= TWebBrowser::Interactive; });
+}
+
+void TBrowserMode::EnterBrowserMode(bool BlankFirst) {
+  if (BlankFirst) BlankBrowser();
+  tick_->setChecked(true);
+  plBrowserToolbar->show();
+  host_.ArrangeForBrowser(true);
+}
+
+void TBrowserMode::LeaveBrowserMode() {
+  tick_->setChecked(false);
+  plBrowserToolbar->hide();
+  host_.ArrangeForBrowser(false);
+}
+
+// ---------------------------------------------------------------------------------------
+// Commands that open pages
+
+void TBrowserMode::miViewBrowserClick() {
+  // The entry has already toggled its tick.
+  if (!tick_->isChecked()) {
+    LeaveBrowserMode();
+    return;
+  }
+  ShowHomePage();
+}
+
+void TBrowserMode::ShowHomePage() {
+  EnterBrowserMode(true);
+  WebBrowser->Navigate(QString::fromLatin1(product::kHomePage));
+}
+
+void TBrowserMode::OpenFeedAddress(const std::string& Address) {
+  // Resolved first: the blank page's wait runs the event loop, which may replace the
+  // current feed.
+  const QUrl address =
+      ResolveFeedAddress(Address, FeedBaseUrl(host_.CurrentFeed() ? host_.CurrentFeed()->XmlUrl : ""));
+  if (!IsWebAddress(address)) {
+    host_.ShowStatus(RefusedAddressNote(address));
+    return;
+  }
+  EnterBrowserMode(true);
+  WebBrowser->Navigate(address.toString(QUrl::FullyEncoded));
+}
+
+void TBrowserMode::OpenFeedWebSite() {
+  const std::shared_ptr<TFeed>& feed = host_.CurrentFeed();
+  if (!feed || feed->HtmlUrl.empty()) return;
+  OpenFeedAddress(feed->HtmlUrl);
+}
+
+void TBrowserMode::FollowItemLink() {
+  const std::shared_ptr<TFeedItem>& item = host_.CurrentItem();
+  if (!item || item->Link.empty()) return;
+  OpenFeedAddress(item->Link);
+}
+
+void TBrowserMode::SearchDirectory() {
+  const QString answer =
+      host_.Prompts().InputBox(QStringLiteral("Search %1").arg(QString::fromLatin1(product::kDirectoryName)),
+                               QStringLiteral("Entry keyword(s):"), QString());
+  const std::string keywords = Trim(FromDisplay(answer));
+  if (keywords.empty()) return;
+  EnterBrowserMode(true);
+  const std::string address = std::string("http://") + product::kDirectoryHost +
+                              product::kDirectorySearchPath + DirectoryQuery(keywords);
+  WebBrowser->Navigate(ToDisplay(address));
+}
+
+// ---------------------------------------------------------------------------------------
+// The browser toolbar and the Tools menu's browser entries
+
+void TBrowserMode::sbBrowserHomeClick() {
+  WebBrowser->Navigate(QString::fromLatin1(product::kHomePage));
+}
+
+void TBrowserMode::sbBrowserGoClick() {
+  // The address goes as typed: the browser makes what sense of it it can.
+  WebBrowser->Navigate(ebURL->text());
+}
+
+void TBrowserMode::sbBrowserRefreshClick() {
+  WebBrowser->Refresh();
+}
+
+void TBrowserMode::sbBrowserCloseClick() {
+  LeaveBrowserMode();
+}
+
+void TBrowserMode::sbBrowserBackClick() {
+  // No earlier page: the history starts where the reader view was left.
+  try {
+    WebBrowser->GoBack();
+  } catch (const std::runtime_error&) {
+    LeaveBrowserMode();
+  }
+}
+
+void TBrowserMode::sbBrowserForwardClick() {
+  try {
+    WebBrowser->GoForward();
+  } catch (const std::runtime_error&) {
+    LeaveBrowserMode();
+  }
+}
+
+}  // namespace skimbrook

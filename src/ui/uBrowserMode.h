@@ -1,0 +1,98 @@
+// Browser mode: the content page's browser takes the whole right side, with an address bar
+// above it. This class owns that bar, handles the browser's events and enters and leaves
+// the mode; the window lays its other panes out for it.
+#pragma once
+
+#include <QObject>
+#include <string>
+
+class QAction;
+class QFrame;
+class QLineEdit;
+class QString;
+class QToolButton;
+class QUrl;
+class QWidget;
+
+namespace skimbrook {
+
+class TPaneHost;
+class TWebBrowser;
+
+namespace test {
+struct MainWindowAccess;
+}
+
+class TBrowserMode : public QObject {
+ public:
+  // Builds the address bar inside Parent (hidden).
+  TBrowserMode(TPaneHost& Host, QWidget* Parent);
+
+  // The address bar, for the window's layout.
+  QWidget* Toolbar() const;
+  // The content page's browser, which the mode shares with the item pane; before Connect.
+  void SetBrowser(TWebBrowser& Browser) { WebBrowser = &Browser; }
+  // The menu entry whose tick says whether the mode is on.
+  void SetMenuEntry(QAction* Entry) { tick_ = Entry; }
+  // Connects the browser's events; once the window is built.
+  void Connect();
+  bool InBrowserMode() const;
+  // True while the program itself drives the browser, so that its navigations do not
+  // switch to browser mode.
+  bool& NavigatingInternally() { return navigatingInternally_; }
+
+  void EnterBrowserMode(bool BlankFirst);
+  void LeaveBrowserMode();
+  // The menu entry's tick has changed: enters the mode on the home page, or leaves it.
+  void miViewBrowserClick();
+  // Browser mode on the program's home page.
+  void ShowHomePage();
+  // Opens an address that comes from the current feed (an item's Link, the feed's
+  // HtmlUrl) in browser mode: resolved against the feed's XmlUrl, and only when it is a web
+  // address; anything else is refused with a status-bar note.
+  void OpenFeedAddress(const std::string& Address);
+  // The current feed's web site, or the current item's link, in browser mode.
+  void OpenFeedWebSite();
+  void FollowItemLink();
+  void SearchDirectory();
+
+  // ---- The browser's events ----
+  // Before every navigation of the content pane's browser.
+  void WebBrowserBeforeNavigate2(const QString& Url, bool MainFrame);
+  void WebBrowserStatusTextChange(const QString& Text);
+  void WebBrowserNewWindow2(const QString& Url);
+  // A link of an item page that is not a web address was clicked and not followed.
+  void WebBrowserNavigationRefused(const QUrl& Url);
+
+  // ---- The address bar ----
+  void sbBrowserHomeClick();
+  void sbBrowserBackClick();
+  void sbBrowserForwardClick();
+  void sbBrowserRefreshClick();
+  void sbBrowserGoClick();
+  void sbBrowserCloseClick();
+
+ private:
+  friend struct test::MainWindowAccess;
+
+  // Navigates to about:blank as the program's own navigation and waits until it is ready.
+  void BlankBrowser();
+  void KeepEnterInPages();
+
+  TPaneHost& host_;
+  // The address bar.
+  QFrame* const plBrowserToolbar;
+  QToolButton* const sbBrowserHome;
+  QToolButton* const sbBrowserBack;
+  QToolButton* const sbBrowserForward;
+  QToolButton* const sbBrowserRefresh;
+  QLineEdit* const ebURL;
+  QToolButton* const sbBrowserGo;
+  QToolButton* const sbBrowserClose;
+  // The content page's browser (the item pane's) and the menu entry whose tick is the mode.
+  TWebBrowser* WebBrowser = nullptr;
+  QAction* tick_ = nullptr;
+  bool navigatingInternally_ = false;
+};
+
+}  // namespace skimbrook

@@ -1,0 +1,292 @@
+// The feed list pane: one row per entry of the subscription list, and the commands that
+// add, remove, reorder and catch up entries.
+#include "ui/uFeedListPane.h"
+
+#include <QListWidget>
+#include <QMainWindow>
+#include <QSignalBlocker>
+
+#include "display/uDisplayText.h"
+#include "download/uDownloadRun.h"
+#include "model/uRSS.h"
+#include "shell/uFeedLink.h"
+#include "ui/uBulkUpdate.h"
+#include "ui/uDownloader.h"
+#include "ui/uFeedListBox.h"
+#include "ui/uFeedListDelegate.h"
+#include "ui/uListRules.h"
+#include "ui/uPaneHost.h"
+#include "ui/uPaneLayout.h"
+#include "ui/uPrompts.h"
+
+namespace skimbrook {
+
+// ---------------------------------------------------------------------------------------
+// Building
+
+TFeedListPane::TFeedListPane(TPaneHost& Host, QMainWindow& Window, QWidget* Parent, TDialogs Dialogs)
+    : host_(Host), window_(Window), dialogs_(std::move(Dialogs)) {
+  lbFeedList = new TFeedListBox(Parent);
+  lbFeedList->setItemDelegate(new TFeedListDelegate(lbFeedList));
+  lbFeedList->setUniformItemSizes(true);
+  lbFeedList->setMinimumWidth(kMinimumPane);
+}
+
+void TFeedListPane::Connect() {
+  // A click on the row that is already selected counts too (the first row after start).
+  connect(lbFeedList, &QListWidget::currentRowChanged, this, &TFeedListPane::lbFeedListClick);
+  connect(lbFeedList, &QListWidget::clicked, this, &TFeedListPane::lbFeedListClick);
+  connect(lbFeedList, &TFeedListBox::RowDropped, this, &TFeedListPane::lbFeedListDragDrop);
+}
+
+QWidget* TFeedListPane::Widget() const {
+  return lbFeedList;
+}
+int TFeedListPane::SelectedRow() const {
+  return lbFeedList->currentRow();
+}
+int TFeedListPane::Width() const {
+  return lbFeedList->width();
+}
+void TFeedListPane::SetVisible(bool Visible) {
+  lbFeedList->setVisible(Visible);
+}
+void TFeedListPane::Focus() {
+  lbFeedList->setFocus();
+}
+void TFeedListPane::Repaint() {
+  lbFeedList->viewport()->update();
+}
+
+// ---------------------------------------------------------------------------------------
+// Rows
+
+void TFeedListPane::UpdateFeedRow(int Index, TFeed& Feed) {
+  if (QListWidgetItem* row = lbFeedList->item(Index)) {
+    const TFetchRecord* record = Feed.XmlUrl.empty() ? nullptr : host_.FetchState().Find(Feed.XmlUrl);
+    row->setText(FeedRowText(Feed, record ? record->Encoding : std::string()));
+    const bool failed = record && !record->LastFailure.empty();
+    row->setData(TFeedListDelegate::kFailedRole, failed);
+    row->setToolTip(failed ? FailureTooltip(*record) : QString());
+  }
+  host_.PostTrayHintUpdate();
+}
+
+void TFeedListPane::HookFeed(TFeed& Feed) {
+  Feed.OnChange = [this](int Index, TFeed& Changed) { UpdateFeedRow(Index, Changed); };
+}
+
+// Selects a row without it counting as the user's click.
+void TFeedListPane::SelectFeedRow(int Row) {
+  const QSignalBlocker blocker(lbFeedList);
+  lbFeedList->setCurrentRow(Row);
+}
+
+void TFeedListPane::FocusFeedListIfVisible() {
+  if (lbFeedList->isVisibleTo(&window_)) lbFeedList->setFocus();
+}
+
+void TFeedListPane::ReportDamagedSubscriptionFile() {
+  const std::string& copy = host_.FeedList().DamagedCopyPath();
+  if (copy.empty()) return;
+  host_.Prompts().Information(
+      QStringLiteral("Information"),
+      QStringLiteral("The subscription list default.opml could not be read completely.\n"
+                     "An unchanged copy of it was kept as:\n%1")
+          .arg(ToDisplay(copy)));
+}
+
+void TFeedListPane::LoadFeedList() {
+  // Nothing may keep pointing at the entries and items that the reload replaces.
+  host_.ReleaseItemList();
+  currentFeed_.reset();
+
+  std::exception_ptr loadError;
+  try {
+    host_.FeedList().LoadDefault();
+  } catch (...) {
+    loadError = std::current_exception();
+  }
+  ReportDamagedSubscriptionFile();
+
+  {
+    // Rows always mirror the list, also when the file could not be read.
+    const TBulkUpdate bulk(*lbFeedList);
+    const QSignalBlocker blocker(lbFeedList);
+    lbFeedList->clear();
+    for (int i = 0; i < host_.FeedList().Count(); ++i) {
+      lbFeedList->addItem(QString());
+      TFeed& feed = *host_.FeedList().Feeds(i);
+      HookFeed(feed);
+      feed.Changed();
+    }
+    if (host_.FeedList().Count() > 0) {
+      lbFeedList->setCurrentRow(0);
+      currentFeed_ = host_.FeedList().Feeds(0);
+    }
+  }
+  if (loadError) std::rethrow_exception(loadError);
+  host_.FeedList().SaveDefault();
+}
+
+// ---------------------------------------------------------------------------------------
+// Selecting, adding, removing, moving
+
+void TFeedListPane::lbFeedListClick() {
+  if (currentFeed_ && currentFeed_->ItemCount() != -1) UnhookItems(*currentFeed_);
+  const int row = lbFeedList->currentRow();
+  currentFeed_ = row >= 0 && row < host_.FeedList().Count() ? host_.FeedList().Feeds(row) : nullptr;
+  host_.PostItemListRefill();
+}
+
+void TFeedListPane::InsertFeedRow(int Row, const std::shared_ptr<TFeed>& Feed) {
+  host_.FeedList().Insert(Feed, Row);
+  {
+    const QSignalBlocker blocker(lbFeedList);
+    lbFeedList->insertItem(Row, QString());
+  }
+  HookFeed(*Feed);
+  Feed->Changed();
+}
+
+void TFeedListPane::AddFeed(const std::string& Url) {
+  const int row = host_.FeedList().Count();
+  InsertFeedRow(row, std::make_shared<TFeed>(Url, std::string(), Url, std::string()));
+  SelectFeedRow(row);
+  lbFeedListClick();
+  if (host_.Prompts().Confirm(QStringLiteral("Confirm"), QStringLiteral("Download feed now?")))
+    host_.DownloadCurrentFeed();
+}
+
+void TFeedListPane::PromptAddFeed() {
+  const QString answer =
+      host_.Prompts().InputBox(QStringLiteral("Add Feed"), QStringLiteral("XML URL:"), QString());
+  std::string url = Trim(FromDisplay(answer));
+  if (url.empty()) return;
+  // A browser's feed: forms, as skimbrook-addfeed takes them.
+  if (QString::fromStdString(url).startsWith(QLatin1String("feed"), Qt::CaseInsensitive)) {
+    const QString web = FeedAddressFromLink(QString::fromStdString(url));
+    if (!web.isEmpty()) url = FromDisplay(web);
+  }
+  const TPageFetch fetch = dialogs_.FetchPage ? dialogs_.FetchPage : [this](const std::string& Address) {
+    return FetchPageForDiscovery(host_.Settings(), Address);
+  };
+  url = FeedToSubscribe(url, fetch, host_.Prompts());
+  if (!url.empty()) AddFeed(url);
+}
+
+void TFeedListPane::PromptAddGroup() {
+  if (host_.IsDownloading()) {
+    // Adding a group reloads every entry, which the running download still holds.
+    host_.Prompts().Information(QStringLiteral("Information"),
+                                QStringLiteral("A group cannot be added while feeds are being downloaded."));
+    return;
+  }
+  const QString answer =
+      host_.Prompts().InputBox(QStringLiteral("Add Group"), QStringLiteral("Group Name:"), QString());
+  if (answer.isEmpty()) return;
+  auto heading = std::make_shared<TFeed>();
+  heading->Title = FromDisplay(answer);
+
+  const int selected = lbFeedList->currentRow();
+  const int row = selected < 0 ? host_.FeedList().Count() : selected;
+  InsertFeedRow(row, heading);
+  host_.FeedList().SaveDefault();
+  LoadFeedList();
+  SelectFeedRow(row);
+  lbFeedListClick();
+}
+
+void TFeedListPane::miFileRemoveFeedClick() {
+  if (!currentFeed_) return;
+  const QString question = QStringLiteral("Are you sure you want to delete \"%1\"?")
+                               .arg(ToDisplayTitle(currentFeed_->Title, host_.EncodingOf(*currentFeed_)));
+  if (!host_.Prompts().Warning(QStringLiteral("Warning"), question)) return;
+  const int row = lbFeedList->currentRow();
+  if (row < 0 || row >= host_.FeedList().Count()) return;
+
+  // A download that still holds the entry finishes with it; no row follows it any more.
+  const std::shared_ptr<TFeed> removed = host_.FeedList().Delete(row);
+  removed->OnChange = nullptr;
+  FocusFeedListIfVisible();
+  {
+    const QSignalBlocker blocker(lbFeedList);
+    delete lbFeedList->takeItem(row);
+  }
+  host_.PostTrayHintUpdate();
+  SelectFeedRow(std::min(row, lbFeedList->count() - 1));
+  lbFeedListClick();
+}
+
+void TFeedListPane::ShowCurrentFeedInfo() {
+  const std::shared_ptr<TFeed> feed = currentFeed_;
+  if (!feed) return;
+  const std::string url = feed->XmlUrl;
+  if (!dialogs_.ShowFeedInfo(*feed, url.empty() ? nullptr : host_.FetchState().Find(url), &window_)) return;
+  // Asked again: a run that the hourly timer started while the dialog was open may have
+  // changed or moved the record.
+  const TFetchRecord* record = url.empty() || feed->XmlUrl != url ? nullptr : host_.FetchState().Find(url);
+  if (!record || record->MovedTo.empty()) return;
+  if (host_.IsDownloading()) {
+    host_.NoteStatus(QStringLiteral("A download is running; use the new address when it has finished."));
+    return;
+  }
+  const std::string target = record->MovedTo;
+  MoveSubscription(*feed, target, host_.FetchState());
+  host_.FetchState().Save();
+  host_.FeedList().SaveDefault();
+  host_.NoteStatus(QStringLiteral("The feed now comes from %1.").arg(ToDisplay(target)));
+}
+
+void TFeedListPane::lbFeedListDragDrop(const QPoint& Position) {
+  const int source = lbFeedList->currentRow();
+  if (source < 0 || source >= host_.FeedList().Count()) return;
+  QListWidgetItem* targetRow = lbFeedList->itemAt(Position);
+  const int target = targetRow ? lbFeedList->row(targetRow) : -1;
+  const QString text = lbFeedList->item(source)->text();
+
+  const QSignalBlocker blocker(lbFeedList);
+  delete lbFeedList->takeItem(source);
+  std::shared_ptr<TFeed> entry = host_.FeedList().Delete(source);
+  if (target < 0) {
+    lbFeedList->addItem(text);
+    host_.FeedList().Add(std::move(entry));
+    lbFeedList->setCurrentRow(lbFeedList->count() - 1);
+  } else {
+    lbFeedList->insertItem(target, text);
+    host_.FeedList().Insert(std::move(entry), target);
+    lbFeedList->setCurrentRow(target);
+  }
+  host_.FeedList().SaveDefault();
+}
+
+// ---------------------------------------------------------------------------------------
+// Catching up
+
+void TFeedListPane::CatchUpFeed(TFeed& Feed) {
+  if (Feed.ItemCount() == -1) Feed.LoadCache();
+  Feed.CatchUp();
+}
+
+void TFeedListPane::CatchUpCurrentFeed(bool FocusList) {
+  if (currentFeed_ && !currentFeed_->XmlUrl.empty()) CatchUpFeed(*currentFeed_);
+  if (FocusList) FocusFeedListIfVisible();
+}
+
+void TFeedListPane::CatchUpCurrentGroup() {
+  const int selected = lbFeedList->currentRow();
+  if (selected < 0) return;
+  const TRowRange range = GroupRange(host_.FeedList(), selected);
+  for (int i = range.First; i < range.Last; ++i) CatchUpFeed(*host_.FeedList().Feeds(i));
+  FocusFeedListIfVisible();
+}
+
+void TFeedListPane::CatchUpAll() {
+  for (int i = 0; i < host_.FeedList().Count(); ++i) {
+    TFeed& feed = *host_.FeedList().Feeds(i);
+    if (!feed.XmlUrl.empty()) CatchUpFeed(feed);
+  }
+  FocusFeedListIfVisible();
+}
+
+}  // namespace skimbrook

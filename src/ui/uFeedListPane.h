@@ -1,0 +1,95 @@
+// The feed list pane: one row per entry of the subscription list, the current entry, and
+// the commands on entries that are about the list (add, remove, reorder, catch up).
+#pragma once
+
+#include <QObject>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "download/uFetchState.h"
+#include "ui/uAddFeedDiscovery.h"
+
+class QMainWindow;
+class QPoint;
+class QWidget;
+
+namespace skimbrook {
+
+class TFeed;
+class TFeedListBox;
+class TPaneHost;
+
+namespace test {
+struct MainWindowAccess;
+}
+
+class TFeedListPane : public QObject {
+ public:
+  // What the pane opens outside itself; the window's services.
+  struct TDialogs {
+    // True when the user chose "Use the new address" of a feed that has moved.
+    std::function<bool(const TFeed& Feed, const TFetchRecord* Record, QWidget* Parent)> ShowFeedInfo;
+    // Fetches a typed address for Add Feed; empty means over HTTP with the program's proxy.
+    TPageFetch FetchPage;
+  };
+
+  // Builds the list box inside Parent; Window is the main window the pane sits in.
+  TFeedListPane(TPaneHost& Host, QMainWindow& Window, QWidget* Parent, TDialogs Dialogs);
+
+  // The list box, for the window's layout.
+  QWidget* Widget() const;
+  // Connects the list box's events; once the window is built.
+  void Connect();
+  // The entry whose details the right-hand panes show (a feed or a group heading), or none.
+  const std::shared_ptr<TFeed>& CurrentFeed() const { return currentFeed_; }
+  // The selected row, or -1.
+  int SelectedRow() const;
+  int Width() const;
+  void SetVisible(bool Visible);
+  // Gives the list the keyboard focus.
+  void Focus();
+  // Redraws the rows (their text is cut to the pane's width).
+  void Repaint();
+
+  // Reads default.opml, rebuilds every row, makes the first entry current and writes the
+  // file back.
+  void LoadFeedList();
+  // The model's observer of every entry: rewrites row Index.
+  void UpdateFeedRow(int Index, TFeed& Feed);
+  // Puts Feed into the list at Row (Count() appends) with its row, hooked and drawn.
+  void InsertFeedRow(int Row, const std::shared_ptr<TFeed>& Feed);
+  // The selected row's entry becomes the current feed; its items are shown when the
+  // posted refill runs.
+  void lbFeedListClick();
+  // Moves the selected row to the row at Position, or to the end below the last row.
+  void lbFeedListDragDrop(const QPoint& Position);
+  // Subscribes to Url, selects it and offers to download it now.
+  void AddFeed(const std::string& Url);
+  void PromptAddFeed();
+  void PromptAddGroup();
+  void miFileRemoveFeedClick();
+  // Feed Info of the current feed; its "Use the new address" moves the subscription.
+  void ShowCurrentFeedInfo();
+  // Marks every item of the current feed read; FocusList gives the feed list the focus.
+  void CatchUpCurrentFeed(bool FocusList = true);
+  void CatchUpCurrentGroup();
+  void CatchUpAll();
+
+ private:
+  friend struct test::MainWindowAccess;
+
+  void SelectFeedRow(int Row);
+  void HookFeed(TFeed& Feed);
+  void FocusFeedListIfVisible();
+  void CatchUpFeed(TFeed& Feed);
+  void ReportDamagedSubscriptionFile();
+
+  TPaneHost& host_;
+  QMainWindow& window_;
+  TDialogs dialogs_;
+  TFeedListBox* lbFeedList = nullptr;
+  std::shared_ptr<TFeed> currentFeed_;
+};
+
+}  // namespace skimbrook

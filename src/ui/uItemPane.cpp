@@ -1,0 +1,301 @@
+// The right-hand panes: the current feed's heading panels and item list, the current item's
+// heading panels and its page in the browser, and marking items read after a delay.
+#include "ui/uItemPane.h"
+
+#include <QLabel>
+#include <QListWidget>
+#include <QMainWindow>
+#include <QScopedValueRollback>
+#include <QSignalBlocker>
+#include <QSplitter>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include "display/uDisplayText.h"
+#include "model/uRSS.h"
+#include "ui/uBulkUpdate.h"
+#include "ui/uCaptionPanel.h"
+#include "ui/uFeedAddress.h"
+#include "ui/uItemListDelegate.h"
+#include "ui/uListRules.h"
+#include "ui/uPaneHost.h"
+#include "ui/uPaneLayout.h"
+#include "ui/uWebBrowser.h"
+
+namespace skimbrook {
+
+namespace {
+
+constexpr int kMarkAsReadMs = 1000;
+
+}  // namespace
+
+void UnhookItems(TFeed& Feed) {
+  for (int i = 0; i < Feed.ItemCount(); ++i) Feed.Items(i).OnChange = nullptr;
+}
+
+// ---------------------------------------------------------------------------------------
+// Building and layout
+
+TItemPane::TItemPane(TPaneHost& Host, QMainWindow& Window, QWidget* Parent,
+                     const std::function<TWebBrowser*(QWidget* Parent)>& CreateBrowser)
+    : host_(Host), window_(Window) {
+  BuildPane(Parent, CreateBrowser);
+  MarkAsReadTimer = new QTimer(this);
+  MarkAsReadTimer->setSingleShot(true);
+  MarkAsReadTimer->setInterval(kMarkAsReadMs);
+  connect(MarkAsReadTimer, &QTimer::timeout, this, &TItemPane::MarkAsReadTimerTimer);
+}
+
+void TItemPane::BuildPane(QWidget* Parent,
+                          const std::function<TWebBrowser*(QWidget* Parent)>& CreateBrowser) {
+  plRight = new QWidget(Parent);
+  plRight->setMinimumWidth(kMinimumPane);
+  QWidget* right = plRight;
+  auto* rightColumn = NewFlushColumn(right);
+  Splitter2 = NewPaneSplitter(Qt::Vertical, right);
+  rightColumn->addWidget(Splitter2);
+
+  plTopRight = new QWidget(Splitter2);
+  plTopRight->setMinimumHeight(kMinimumPane);
+  auto* top = NewFlushColumn(plTopRight);
+  plFeedTitle = new TCaptionPanel(16, 13, true, false, plTopRight);
+  plFeedLink = new TCaptionPanel(13, 11, true, true, plTopRight);
+  auto* plFeedDescription = new QWidget(plTopRight);
+  plFeedDescription->setFixedHeight(34);
+  ApplyPanelColours(*plFeedDescription);
+  auto* descriptionBox = new QVBoxLayout(plFeedDescription);
+  descriptionBox->setContentsMargins(4, 1, 4, 1);
+  // Read-only text that cannot be selected or scrolled: a disabled memo, drawn as a label.
+  meFeedDescription = new QLabel(plFeedDescription);
+  meFeedDescription->setTextFormat(Qt::PlainText);
+  meFeedDescription->setWordWrap(true);
+  meFeedDescription->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  meFeedDescription->setMinimumWidth(1);
+  meFeedDescription->setCursor(Qt::ArrowCursor);
+  QFont descriptionFont = meFeedDescription->font();
+  descriptionFont.setPixelSize(11);
+  meFeedDescription->setFont(descriptionFont);
+  ApplyPanelColours(*meFeedDescription);
+  descriptionBox->addWidget(meFeedDescription);
+  lbItems = new QListWidget(plTopRight);
+  lbItems->setItemDelegate(new TItemListDelegate(lbItems));
+  lbItems->setUniformItemSizes(true);
+  lbItems->setSelectionMode(QAbstractItemView::SingleSelection);
+  top->addWidget(plFeedTitle);
+  top->addWidget(plFeedLink);
+  top->addWidget(plFeedDescription);
+  top->addWidget(lbItems, 1);
+
+  plBottomRight = new QWidget(Splitter2);
+  plBottomRight->setMinimumHeight(kMinimumPane);
+  auto* bottom = NewFlushColumn(plBottomRight);
+  plItemTitle = new TCaptionPanel(16, 13, true, false, plBottomRight);
+  plItemLink = new TCaptionPanel(14, 11, true, true, plBottomRight);
+  WebBrowser = CreateBrowser(plBottomRight);
+  bottom->addWidget(plItemTitle);
+  bottom->addWidget(plItemLink);
+  bottom->addWidget(WebBrowser, 1);
+
+  Splitter2->addWidget(plTopRight);
+  Splitter2->addWidget(plBottomRight);
+  Splitter2->setStretchFactor(0, 0);
+  Splitter2->setStretchFactor(1, 1);
+}
+
+void TItemPane::Connect() {
+  connect(lbItems, &QListWidget::currentRowChanged, this, &TItemPane::lbItemsClick);
+  connect(plFeedLink, &TCaptionPanel::Clicked, this, &TItemPane::plFeedLinkClick);
+  connect(plItemLink, &TCaptionPanel::Clicked, this, &TItemPane::plItemLinkClick);
+}
+
+void TItemPane::ApplyContentsLayout(bool Shown) {
+  plTopRight->show();
+  plBottomRight->setVisible(Shown);
+  halfHeightPending_ = Shown && !window_.isVisible();
+  if (!Shown) return;
+  LayOutNow(window_);
+  const int height = plRight->height();
+  const int top = height / 2;
+  Splitter2->setSizes({top, std::max(0, height - top - Splitter2->handleWidth())});
+}
+
+void TItemPane::ApplyPendingLayout() {
+  // Pane heights settle only once the window is laid out for real.
+  if (halfHeightPending_) ApplyContentsLayout(true);
+}
+
+int TItemPane::TopHeight() const {
+  return plTopRight->height();
+}
+
+void TItemPane::SetTopHeight(int Height) {
+  SetFirstPaneSize(*Splitter2, Height);
+}
+
+void TItemPane::ShowBrowserOnly(bool BrowserOnly) {
+  if (BrowserOnly) {
+    plBottomRight->show();
+    plItemTitle->hide();
+    plItemLink->hide();
+    // Hiding a pane hides its splitter handle with it.
+    plTopRight->hide();
+    halfHeightPending_ = false;
+  } else {
+    plItemLink->show();
+    plItemTitle->show();
+  }
+}
+
+void TItemPane::FocusItems() {
+  lbItems->setFocus();
+}
+
+// ---------------------------------------------------------------------------------------
+// Items
+
+void TItemPane::ClearItemLines() {
+  const QSignalBlocker blocker(lbItems);
+  lbItems->clear();
+}
+
+void TItemPane::ReleaseItemList() {
+  MarkAsReadTimer->stop();
+  currentItem_.reset();
+  if (const std::shared_ptr<TFeed>& feed = host_.CurrentFeed()) UnhookItems(*feed);
+  ClearItemLines();
+}
+
+void TItemPane::FillItemList() {
+  currentItem_.reset();
+  if (!host_.CurrentFeed()) {
+    ClearItemLines();
+    UpdateFeedAndItemView();
+    return;
+  }
+  // Held here so that a nested event loop cannot take the feed away while it is filled.
+  const std::shared_ptr<TFeed> feed = host_.CurrentFeed();
+  if (feed->XmlUrl.empty()) {
+    ClearItemLines();
+  } else {
+    // The earlier feed's lines go first, so that a cache file that cannot be read leaves
+    // no lines of another feed behind.
+    ClearItemLines();
+    if (feed->ItemCount() == -1) feed->LoadCache();
+    {
+      const QSignalBlocker blocker(lbItems);
+      const TBulkUpdate bulk(*lbItems);
+      for (int i = 0; i < feed->ItemCount(); ++i) {
+        lbItems->addItem(QString());
+        TFeedItem& item = feed->Items(i);
+        item.OnChange = [this](int Index, TFeedItem& Changed) { ItemLineChanged(Index, Changed); };
+        item.Changed();
+      }
+    }
+    if (lbItems->count() > 0) {
+      const QSignalBlocker blocker(lbItems);
+      lbItems->setCurrentRow(0);
+    }
+    if (lbItems->count() > 0) lbItemsClick();
+  }
+  feed->UnreadCount = feed->CountUnread();
+  UpdateFeedAndItemView();
+}
+
+void TItemPane::ItemLineChanged(int Index, TFeedItem& Item) {
+  if (QListWidgetItem* line = lbItems->item(Index))
+    line->setText(
+        ItemLineText(Item, host_.CurrentFeed() ? host_.EncodingOf(*host_.CurrentFeed()) : std::string()));
+}
+
+void TItemPane::lbItemsClick() {
+  MarkAsReadTimer->stop();
+  const int row = lbItems->currentRow();
+  const std::shared_ptr<TFeed>& feed = host_.CurrentFeed();
+  if (feed && row >= 0 && row < feed->ItemCount())
+    currentItem_ = feed->ItemPtr(row);
+  else
+    currentItem_.reset();
+  UpdateFeedAndItemView();
+  ArmMarkAsRead();
+}
+
+bool TItemPane::ItemPageOnScreen() const {
+  return !host_.InBrowserMode() && window_.isVisible() && !window_.isMinimized();
+}
+
+void TItemPane::StopMarkAsRead() {
+  MarkAsReadTimer->stop();
+}
+
+void TItemPane::ResumeMarkAsRead() {
+  if (!MarkAsReadTimer->isActive()) ArmMarkAsRead();
+}
+
+void TItemPane::ArmMarkAsRead() {
+  MarkAsReadTimer->stop();
+  // An item counts as read only once its page has been seen: a refill in browser mode or
+  // in a hidden window waits until the page is shown.
+  if (currentItem_ && !currentItem_->IsRead && ItemPageOnScreen()) MarkAsReadTimer->start();
+}
+
+void TItemPane::MarkAsReadTimerTimer() {
+  MarkAsReadTimer->stop();
+  if (!ItemPageOnScreen()) return;
+  if (const std::shared_ptr<TFeedItem> item = currentItem_) item->SetRead(true);
+}
+
+QString TItemPane::ContentPage(const TFeedItem* Item, const std::string& Encoding) {
+  // Decoded here, so the engine gets characters and never guesses the bytes' encoding.
+  return QStringLiteral("<html>") + (Item ? ToDisplay(Item->Description, Encoding) : QString()) +
+         QStringLiteral("</html>");
+}
+
+void TItemPane::WriteContentPage(TWebBrowser& Browser, const QString& Page, const QUrl& BaseUrl) {
+  try {
+    Browser.Navigate(QStringLiteral("about:blank"));
+    Browser.LoadFromText(Page, BaseUrl);
+  } catch (...) {
+    // The pane keeps what it showed; a page that cannot be written is not worth a message.
+  }
+}
+
+void TItemPane::UpdateFeedAndItemView() {
+  const std::shared_ptr<TFeed> current = host_.CurrentFeed();
+  const std::string& encoding = current ? host_.EncodingOf(*current) : std::string();
+  if (const TFeed* feed = current.get()) {
+    plFeedTitle->SetCaption(ToDisplayTitle(feed->Title, encoding));
+    plFeedLink->SetCaption(ToDisplay(feed->HtmlUrl, encoding), !feed->HtmlUrl.empty());
+    meFeedDescription->setText(ToDisplay(feed->Description, encoding));
+  } else {
+    plFeedTitle->SetCaption(QString());
+    plFeedLink->SetCaption(QString());
+    meFeedDescription->clear();
+  }
+
+  // Back to the earlier value at the end, also on an error: a call nested in a blank-page
+  // wait must not end the wait's own internal navigation.
+  const QScopedValueRollback internal(host_.NavigatingInternally(), true);
+  const std::shared_ptr<TFeedItem> item = currentItem_;
+  if (item) {
+    plItemTitle->SetCaption(ToDisplayTitle(item->Title, encoding));
+    plItemLink->SetCaption(ToDisplay(item->Link, encoding), !item->Link.empty());
+  } else {
+    plItemTitle->SetCaption(QString());
+    plItemLink->SetCaption(QString());
+  }
+  // In browser mode the pane shows the page the user went to; a refill (after a download,
+  // say) must not replace it. Leaving browser mode writes the item's page.
+  // Relative links of the page point into the feed's site, as they do in the feed.
+  const QUrl base = current ? FeedBaseUrl(current->XmlUrl) : QUrl();
+  if (!host_.InBrowserMode()) WriteContentPage(*WebBrowser, ContentPage(item.get(), encoding), base);
+}
+
+void TItemPane::plFeedLinkClick() {
+  host_.OpenFeedWebSite();
+}
+void TItemPane::plItemLinkClick() {
+  host_.FollowItemLink();
+}
+
+}  // namespace skimbrook

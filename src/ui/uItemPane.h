@@ -1,0 +1,122 @@
+// The item pane: the right-hand side of the reader view. Above, the current feed's heading
+// panels and its item list; below, the current item's heading panels and its page in the
+// browser. It owns the current item and marks it read once its page has been seen a second.
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <string>
+
+class QLabel;
+class QListWidget;
+class QMainWindow;
+class QSplitter;
+class QTimer;
+class QUrl;
+class QWidget;
+
+namespace skimbrook {
+
+class TCaptionPanel;
+class TFeed;
+class TFeedItem;
+class TPaneHost;
+class TWebBrowser;
+
+namespace test {
+struct MainWindowAccess;
+}
+
+class TItemPane : public QObject {
+ public:
+  // Builds the pane inside Parent, its browser made by CreateBrowser; Window is the main
+  // window the pane sits in.
+  TItemPane(TPaneHost& Host, QMainWindow& Window, QWidget* Parent,
+            const std::function<TWebBrowser*(QWidget* Parent)>& CreateBrowser);
+
+  // The whole pane, for the window's layout.
+  QWidget* Widget() const { return plRight; }
+  // The content page's browser, which browser mode drives too.
+  TWebBrowser& Browser() const { return *WebBrowser; }
+  // Connects the lists' and panels' events; once the window is built.
+  void Connect();
+  // The item shown in the content page, always one of the current feed's, or none.
+  const std::shared_ptr<TFeedItem>& CurrentItem() const { return currentItem_; }
+
+  // ---- Layout ----
+  // Shows the item contents (upper half the pane's height) or hides them (the upper half
+  // fills the pane).
+  void ApplyContentsLayout(bool Shown);
+  // Applies a half-height layout that was asked for before the window was laid out.
+  void ApplyPendingLayout();
+  // Height of the feed's half, for the stored form.
+  int TopHeight() const;
+  void SetTopHeight(int Height);
+  // Browser mode: only the browser shows. Off: the reader view's panels come back (the
+  // halves' sizes are ApplyContentsLayout's).
+  void ShowBrowserOnly(bool BrowserOnly);
+  void FocusItems();
+
+  // ---- Items ----
+  // Shows the current feed's items (loading them first when needed) and selects the first.
+  void FillItemList();
+  // Drops the current item, stops the mark-as-read timer and unhooks the item list.
+  void ReleaseItemList();
+  // The model's observer of the current feed's items: rewrites line Index.
+  void ItemLineChanged(int Index, TFeedItem& Item);
+  // The selected line's item becomes current; an unread one arms the mark-as-read timer.
+  void lbItemsClick();
+  // Fills the five heading panels and writes the current item's page.
+  void UpdateFeedAndItemView();
+  void plFeedLinkClick();
+  void plItemLinkClick();
+
+  // ---- Marking read ----
+  // Marks the current item read, if its page is still on screen.
+  void MarkAsReadTimerTimer();
+  // A fresh one-second count for the current item when it is unread and on screen.
+  void ArmMarkAsRead();
+  void StopMarkAsRead();
+  // Arms the count again unless it is running (a window restored from minimised).
+  void ResumeMarkAsRead();
+
+  // The page of an item: its description between "<html>" and "</html>".
+  static QString ContentPage(const TFeedItem* Item, const std::string& Encoding = {});
+  // Loads Page into Browser, its relative addresses resolving against BaseUrl; errors are
+  // dropped and the pane keeps what it showed.
+  static void WriteContentPage(TWebBrowser& Browser, const QString& Page, const QUrl& BaseUrl);
+
+ private:
+  friend struct test::MainWindowAccess;
+
+  void BuildPane(QWidget* Parent, const std::function<TWebBrowser*(QWidget* Parent)>& CreateBrowser);
+  // True while the current item's page can be seen: the reader view of a window that is
+  // shown (not hidden to the notification area, not minimised).
+  bool ItemPageOnScreen() const;
+  void ClearItemLines();
+
+  TPaneHost& host_;
+  QMainWindow& window_;
+  // The feed's half: its heading panels and its item list.
+  QWidget* plTopRight = nullptr;
+  TCaptionPanel* plFeedTitle = nullptr;
+  TCaptionPanel* plFeedLink = nullptr;
+  QLabel* meFeedDescription = nullptr;
+  QListWidget* lbItems = nullptr;
+  // The item's half: the current item, its panels and page, and its mark-as-read count.
+  std::shared_ptr<TFeedItem> currentItem_;
+  QWidget* plBottomRight = nullptr;
+  TCaptionPanel* plItemTitle = nullptr;
+  TCaptionPanel* plItemLink = nullptr;
+  TWebBrowser* WebBrowser = nullptr;
+  QTimer* MarkAsReadTimer = nullptr;
+  // The whole pane and its splitter; a half-height layout asked for before the window was
+  // laid out for real waits for it.
+  bool halfHeightPending_ = false;
+  QWidget* plRight = nullptr;
+  QSplitter* Splitter2 = nullptr;
+};
+
+}  // namespace skimbrook

@@ -1,0 +1,64 @@
+// What the main window's panes may ask of the window: the shared state of the run and the
+// few requests that cross from one pane to another. A pane sees this and its own widgets,
+// never the window's other widgets or state.
+#pragma once
+
+#include <memory>
+#include <string>
+
+class QString;
+
+namespace skimbrook {
+
+class TFeed;
+class TFeedItem;
+class TFeedList;
+class TFetchState;
+class TPrompts;
+class TSettings;
+
+class TPaneHost {
+ public:
+  virtual ~TPaneHost() = default;
+
+  // ---- Shared state ----
+  virtual TSettings& Settings() = 0;
+  virtual TFeedList& FeedList() = 0;
+  virtual TFetchState& FetchState() = 0;
+  virtual TPrompts& Prompts() = 0;
+  // The encoding a feed's document named when it was last downloaded, or empty.
+  virtual const std::string& EncodingOf(const TFeed& Feed) const = 0;
+  // The entry the feed list has selected (a feed or a group heading), or none.
+  virtual const std::shared_ptr<TFeed>& CurrentFeed() const = 0;
+  // The item the item list has selected, or none.
+  virtual const std::shared_ptr<TFeedItem>& CurrentItem() const = 0;
+  virtual bool IsDownloading() const = 0;
+  virtual bool IsShutDown() const = 0;
+  virtual bool InBrowserMode() const = 0;
+  // Set while the program itself drives the browser, so that its navigations do not
+  // switch to browser mode.
+  virtual bool& NavigatingInternally() = 0;
+
+  // ---- The status bar ----
+  // Shows Text until the next message.
+  virtual void ShowStatus(const QString& Text) = 0;
+  // Shows Text for a few seconds.
+  virtual void NoteStatus(const QString& Text) = 0;
+
+  // ---- Requests to the other panes ----
+  // Asks for the item list's refill once the events already waiting have been handled.
+  virtual void PostItemListRefill() = 0;
+  virtual void PostTrayHintUpdate() = 0;
+  // Drops the current item, stops the mark-as-read timer and unhooks the item list.
+  virtual void ReleaseItemList() = 0;
+  virtual void DownloadCurrentFeed() = 0;
+  virtual void OpenFeedWebSite() = 0;
+  virtual void FollowItemLink() = 0;
+  // Lays the other panes and the menus out for browser mode or for the reader view.
+  virtual void ArrangeForBrowser(bool BrowserMode) = 0;
+};
+
+// Stops the items of Feed from reporting their changes to the item list.
+void UnhookItems(TFeed& Feed);
+
+}  // namespace skimbrook

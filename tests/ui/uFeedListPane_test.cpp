@@ -1,0 +1,138 @@
+// The feed list pane on its own, under a host that records what the pane asks of it: the
+// requests that the item pane and the download runs depend on.
+#include <QListWidget>
+#include <QMainWindow>
+#include <stdexcept>
+
+#include "MainWindowFixture.h"
+#include "ui/uFeedListBox.h"
+#include "ui/uPaneHost.h"
+
+namespace skimbrook::test {
+
+namespace {
+
+class TRecordingHost : public TPaneHost {
+ public:
+  explicit TRecordingHost(const std::string& StatePath) : state(StatePath) {}
+
+  TSettings& Settings() override { throw std::logic_error("the pane needs no settings here"); }
+  TFeedList& FeedList() override { return list; }
+  TFetchState& FetchState() override { return state; }
+  TPrompts& Prompts() override { return prompts; }
+  const std::string& EncodingOf(const TFeed&) const override { return noEncoding; }
+  const std::shared_ptr<TFeed>& CurrentFeed() const override { return pane->CurrentFeed(); }
+  const std::shared_ptr<TFeedItem>& CurrentItem() const override { return noItem; }
+  bool IsDownloading() const override { return downloading; }
+  bool IsShutDown() const override { return false; }
+  bool InBrowserMode() const override { return false; }
+  bool& NavigatingInternally() override { return navigating; }
+  void ShowStatus(const QString& Text) override { requests << "status " + Text; }
+  void NoteStatus(const QString& Text) override { requests << "note " + Text; }
+  void PostItemListRefill() override { requests << "refill"; }
+  void PostTrayHintUpdate() override { ++trayHints; }
+  void ReleaseItemList() override {
+    // The item pane unhooks the items of the feed that is current when it is asked.
+    requests << QString::fromStdString("release " + (CurrentFeed() ? CurrentFeed()->Title : "none"));
+  }
+  void DownloadCurrentFeed() override {
+    requests << QString::fromStdString("download " + CurrentFeed()->Title);
+  }
+  void OpenFeedWebSite() override {}
+  void FollowItemLink() override {}
+  void ArrangeForBrowser(bool) override {}
+
+  TFeedList list;
+  TFetchState state;
+  TScriptedPrompts prompts;
+  TFeedListPane* pane = nullptr;
+  QStringList requests;
+  int trayHints = 0;
+  bool downloading = false;
+  bool navigating = false;
+  std::string noEncoding;
+  std::shared_ptr<TFeedItem> noItem;
+};
+
+class FeedListPane : public ::testing::Test {
+ protected:
+  FeedListPane() {
+    SetDataFolder(data.Path());
+    TFeedList saved;
+    for (const char* title : {"News", "Sport", "Weather"})
+      saved.Add(std::make_shared<TFeed>(title, "", std::string("http://example.org/") + title, ""));
+    saved.SaveDefault();
+    host.pane = &pane;
+    pane.Connect();
+    pane.LoadFeedList();
+    host.requests.clear();
+  }
+  ~FeedListPane() override { SetDataFolder(""); }
+
+  QStringList Rows() {
+    QStringList rows;
+    for (int i = 0; i < List().count(); ++i) rows << List().item(i)->text();
+    return rows;
+  }
+
+  TFeedListBox& List() { return *MainWindowAccess::ListOf(pane); }
+
+  TTempDir data;
+  TRecordingHost host{data.File("fetch-state.json")};
+  QMainWindow window;
+  TFeedListPane pane{host, window, &window, {}};
+};
+
+TEST_F(FeedListPane, AReloadReleasesTheItemListWhileTheOldEntryIsStillCurrent) {
+  ASSERT_EQ(pane.CurrentFeed()->Title, "News");
+  const std::shared_ptr<TFeed> before = pane.CurrentFeed();
+  pane.LoadFeedList();
+  EXPECT_EQ(host.requests, QStringList({"release News"}));
+  EXPECT_NE(pane.CurrentFeed(), before) << "the reload's entries replace the old ones";
+  EXPECT_EQ(pane.CurrentFeed()->Title, "News");
+  EXPECT_EQ(Rows(), QStringList({"0 News", "0 Sport", "0 Weather"}));
+  EXPECT_GT(host.trayHints, 0) << "every row drawn asks for the tray hint";
+}
+
+TEST_F(FeedListPane, ASelectedRowBecomesCurrentUnhooksTheOldItemsAndPostsARefill) {
+  TFeed& news = *pane.CurrentFeed();
+  news.AddItem(std::make_shared<TFeedItem>());
+  news.Items(0).OnChange = [](int, TFeedItem&) {};
+  List().setCurrentRow(2);
+  EXPECT_EQ(pane.CurrentFeed()->Title, "Weather");
+  EXPECT_FALSE(news.Items(0).OnChange) << "the old feed's items no longer reach the item list";
+  EXPECT_EQ(host.requests, QStringList({"refill"}));
+}
+
+TEST_F(FeedListPane, AnAddedFeedIsDownloadedThroughTheHostOnlyWhenTheUserSaysSo) {
+  host.prompts.Answer(false);
+  pane.AddFeed("http://example.org/first");
+  host.prompts.Answer(true);
+  pane.AddFeed("http://example.org/second");
+  EXPECT_EQ(host.requests, QStringList({"refill", "refill", "download http://example.org/second"}));
+  EXPECT_EQ(pane.SelectedRow(), 4);
+  EXPECT_EQ(host.list.Count(), 5);
+}
+
+TEST_F(FeedListPane, NoGroupIsAddedWhileTheHostDownloads) {
+  host.downloading = true;
+  pane.PromptAddGroup();
+  EXPECT_EQ(host.prompts.AskedTitles(), QStringList({"Information"}));
+  EXPECT_EQ(host.list.Count(), 3);
+  EXPECT_TRUE(host.requests.isEmpty()) << "nothing was reloaded or released";
+}
+
+TEST_F(FeedListPane, ADroppedRowMovesItsEntryInTheListAndTheSavedFile) {
+  List().setCurrentRow(0);
+  pane.lbFeedListDragDrop(QPoint(-1, -1));
+  EXPECT_EQ(Rows(), QStringList({"0 Sport", "0 Weather", "0 News"}));
+  TFeedList saved;
+  saved.LoadDefault();
+  ASSERT_EQ(saved.Count(), 3);
+  EXPECT_EQ(saved.Feeds(2)->Title, "News");
+  EXPECT_EQ(pane.SelectedRow(), 2);
+}
+
+}  // namespace
+
+}  // namespace skimbrook::test
