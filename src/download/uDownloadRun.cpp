@@ -217,8 +217,9 @@ void TDownloadRun::StartTransfers() {
   }
 }
 
-bool TDownloadRun::CanStart(int Row) {
-  if (runningPerHost_[HostOfUrl(rows_[Row].Next.Url)] >= kMaxPerHost) return false;
+bool TDownloadRun::CanStart(int Row) const {
+  const auto host = runningPerHost_.find(HostOfUrl(rows_[Row].Next.Url));
+  if (host != runningPerHost_.end() && host->second >= kMaxPerHost) return false;
   return heldBytes_ < kMaxHeldBytes || Row == firstNotDone_;
 }
 
@@ -255,8 +256,11 @@ void TDownloadRun::StartTransfer(int Row) {
   THttpTransferEvents events{[this, Row](const std::string& Text) { AddClientLine(Row, "Status: " + Text); },
                              [this, Row](std::int64_t Bytes) { ProgressReported(Row, Bytes); },
                              [this, Row](THttpOutcome Outcome) { TransferEnded(Row, std::move(Outcome)); }};
+  // A copy: a client that fetches inside Start runs the event loop, in which rows may be
+  // queued and rows_ grow.
+  const THttpRequest request = row.Next;
   try {
-    client_->Start(row.Next, std::move(events));
+    client_->Start(request, std::move(events));
   } catch (const std::exception& error) {
     TransferEnded(Row, {std::nullopt, error.what()});
   }

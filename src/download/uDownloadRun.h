@@ -178,7 +178,7 @@ class TDownloadRun {
 
   // Starts what the limits allow, in row order.
   void StartTransfers();
-  bool CanStart(int Row);
+  bool CanStart(int Row) const;
   // The row has not been reached before: skips it, or prepares its first request.
   void Reach(int Row);
   void StartTransfer(int Row);
