@@ -220,7 +220,7 @@ void TDownloadRun::StartTransfers() {
 bool TDownloadRun::CanStart(int Row) const {
   const auto host = runningPerHost_.find(HostOfUrl(rows_[Row].Next.Url));
   if (host != runningPerHost_.end() && host->second >= kMaxPerHost) return false;
-  return heldBytes_ < kMaxHeldBytes || Row == firstNotDone_;
+  return heldBytes_ < options_.MaxHeldBytes || Row == firstNotDone_;
 }
 
 void TDownloadRun::Reach(int Row) {

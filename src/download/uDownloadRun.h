@@ -37,14 +37,14 @@ struct TRunOptions {
   // Transfers at once (as many as the client can run side by side, at most); 1 fetches
   // one feed after another.
   int Simultaneous = 1;
+  // Answers that wait for an earlier row's transfer are held in memory; beyond this many
+  // bytes of them no row but the first one not done starts a transfer.
+  std::uint64_t MaxHeldBytes = 128ull * 1024 * 1024;
 };
 inline constexpr int kMaxRedirects = 5;
 // The most transfers at once to one host, whatever Simultaneous says: a server is not
 // there for one reader alone.
 inline constexpr int kMaxPerHost = 2;
-// Answers that wait for an earlier row's transfer are held in memory; beyond this many
-// bytes of them no row but the first one not done starts a transfer.
-inline constexpr std::uint64_t kMaxHeldBytes = 128ull * 1024 * 1024;
 
 // How often the log takes a "Progress:" line of one transfer: only once this many more
 // bytes have arrived and this much time has passed since the last one, whatever sizes the

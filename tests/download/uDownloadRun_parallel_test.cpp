@@ -28,6 +28,7 @@ class TParallelClient : public HttpClient {
 
   std::vector<THeld> Held;
   std::vector<std::string> Started;  // addresses, in the order started
+  std::vector<std::string> Trace;    // "start <address>" and "end <address>", in order
   std::map<std::string, int> MostPerHost;
   int MostAtOnce = 0;
   int Aborts = 0;
@@ -45,6 +46,7 @@ class TParallelClient : public HttpClient {
 
   void Start(const THttpRequest& Request, THttpTransferEvents Events) override {
     Started.push_back(Request.Url);
+    Trace.push_back("start " + Request.Url);
     Held.push_back({Request, std::move(Events)});
     MostAtOnce = std::max(MostAtOnce, static_cast<int>(Held.size()));
     const std::string host = HostOfUrl(Request.Url);
@@ -63,6 +65,7 @@ class TParallelClient : public HttpClient {
     const size_t pick = Pick(Held);
     THeld held = std::move(Held[pick]);
     Held.erase(Held.begin() + static_cast<std::ptrdiff_t>(pick));
+    Trace.push_back("end " + held.Request.Url);
     held.Events.Status("Connected to " + held.Request.Url + ".");
     held.Events.Done({THttpResponse{200, "HTTP/1.1 200 OK", {}, Rss({held.Request.Url}), ""}, ""});
   }
@@ -93,9 +96,10 @@ class ParallelRunTest : public ::testing::Test {
       }
     return urls;
   }
-  void Run(int Simultaneous) {
+  void Run(int Simultaneous, std::uint64_t MaxHeldBytes = TRunOptions().MaxHeldBytes) {
     TRunOptions options;
     options.Simultaneous = Simultaneous;
+    options.MaxHeldBytes = MaxHeldBytes;
     run->SetOptions(options);
     run->RunQueue(std::nullopt);
   }
@@ -175,6 +179,17 @@ TEST_F(ParallelRunTest, StopWithTransfersInFlightMarksEveryRowNotDoneStopped) {
   // Nothing was written for the rows that did not get their file work.
   for (size_t row = 1; row < urls.size(); ++row)
     EXPECT_FALSE(FileExists(run->RowFeed(int(row))->CacheFileName()));
+}
+
+TEST_F(ParallelRunTest, AnswersHeldForAnEarlierRowStopNewTransfersBeyondTheirLimit) {
+  const auto urls = QueueByHost({"a.example", "b.example", "c.example", "d.example"}, 1);
+  // One byte held is already too much: while the second row's answer waits for the first
+  // row, nothing new starts.
+  Run(2, 1);
+  EXPECT_EQ(client->Trace, (std::vector<std::string>{"start " + urls[0], "start " + urls[1], "end " + urls[1],
+                                                     "end " + urls[0], "start " + urls[2], "start " + urls[3],
+                                                     "end " + urls[3], "end " + urls[2]}));
+  EXPECT_EQ(applied, urls);
 }
 
 TEST(HostOfUrl, IsTheLowerCaseHostWithoutUserOrPort) {
