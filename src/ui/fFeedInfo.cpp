@@ -5,12 +5,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include <QDateTime>
-
 #include "display/uDisplayText.h"
 #include "download/uFetchState.h"
 #include "model/uRSS.h"
 #include "ui/fDialogSupport.h"
+#include "ui/uListRules.h"
 
 namespace skimbrook {
 
@@ -47,10 +46,6 @@ TfmFeedInfo::TfmFeedInfo(QWidget* Parent) : QDialog(Parent) {
 }
 
 namespace {
-
-QString LocalTime(TUnixTime Time) {
-  return QDateTime::fromSecsSinceEpoch(Time).toString(QStringLiteral("yyyy-MM-dd hh:mm"));
-}
 
 QStringList DownloadLines(const TFetchRecord& Record) {
   QStringList lines;

@@ -29,13 +29,9 @@ QString ItemLineText(const TFeedItem& Item, const std::string& Encoding) {
   return line;
 }
 
-namespace {
-
-QString LocalTime(TUnixTime Time) {
+QString LocalTime(std::int64_t Time) {
   return QDateTime::fromSecsSinceEpoch(Time).toString(QStringLiteral("yyyy-MM-dd hh:mm"));
 }
-
-}  // namespace
 
 QString FailureTooltip(const TFetchRecord& Record) {
   QString text = QStringLiteral("Last download failed: %1").arg(ToDisplay(Record.LastFailure));

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <cstdint>
 #include <string>
 
 namespace skimbrook {
@@ -19,6 +20,9 @@ QString FeedRowText(const TFeed& Feed, const std::string& Encoding = {});
 // "+" (unread) or "-" (read), the title, and " (date)" when the item has a date; in the
 // feed's Encoding.
 QString ItemLineText(const TFeedItem& Item, const std::string& Encoding = {});
+// A time of the fetch state (seconds since 1970) as the window shows it: "yyyy-MM-dd
+// hh:mm", local time.
+QString LocalTime(std::int64_t Time);
 // The tooltip of a feed whose last download failed: the reason with its time, and the
 // last success.
 QString FailureTooltip(const TFetchRecord& Record);
