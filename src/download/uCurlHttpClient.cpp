@@ -207,8 +207,11 @@ void TCurlHttpClient::Start(const THttpRequest& Request, THttpTransferEvents Eve
 
 void TCurlHttpClient::WaitForTransfers() {
   while (ended_.empty() && !running_.empty()) pump_->Wait();
-  // Reported outside the pump's events, so that Done may take its time or start more.
-  for (TTransfer* ended : std::exchange(ended_, {})) {
+  // Reported outside the pump's events, so that Done may take its time or start more; one
+  // at a time, so that a Done that throws leaves the others to the next wait.
+  while (!ended_.empty()) {
+    TTransfer* ended = ended_.front();
+    ended_.erase(ended_.begin());
     auto it =
         std::find_if(running_.begin(), running_.end(), [ended](const auto& t) { return t.get() == ended; });
     std::unique_ptr<TTransfer> transfer = std::move(*it);
