@@ -29,21 +29,6 @@ void InitialiseCurlOnce() {
   });
 }
 
-// The host part of Url, or Url itself when libcurl cannot parse it.
-std::string HostOf(const std::string& Url) {
-  std::string host = Url;
-  if (CURLU* parsed = curl_url()) {
-    char* part = nullptr;
-    if (curl_url_set(parsed, CURLUPART_URL, Url.c_str(), CURLU_NON_SUPPORT_SCHEME) == CURLUE_OK &&
-        curl_url_get(parsed, CURLUPART_HOST, &part, 0) == CURLUE_OK) {
-      host = part;
-    }
-    curl_free(part);
-    curl_url_cleanup(parsed);
-  }
-  return host;
-}
-
 std::string AddressText(const curl_sockaddr& Address) {
   char text[INET6_ADDRSTRLEN] = "";
   if (Address.family == AF_INET)
@@ -168,11 +153,11 @@ TCurlEasy TCurlHttpClient::NewEasyHandle(const THttpRequest& Request, TTransfer&
     CheckEasy(
         curl_easy_setopt(h, CURLOPT_PROXYAUTH, proxy_.BasicAuthentication ? CURLAUTH_BASIC : CURLAUTH_ANY));
     Transfer.ResolveHost =
-        HostOf(proxy_.Host.find("://") == std::string::npos ? "http://" + proxy_.Host : proxy_.Host);
+        HostOfUrl(proxy_.Host.find("://") == std::string::npos ? "http://" + proxy_.Host : proxy_.Host);
   } else {
     // Requests go direct, whatever proxy the environment names.
     CheckEasy(curl_easy_setopt(h, CURLOPT_PROXY, ""));
-    Transfer.ResolveHost = HostOf(Url);
+    Transfer.ResolveHost = HostOfUrl(Url);
   }
 
   // The transfer's own events carry the transfer; a connection's closing carries the client,

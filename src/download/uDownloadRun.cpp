@@ -26,6 +26,14 @@ bool RenameUnlessTargetExists(const std::string& From, const std::string& To) {
   return !FileExists(To) && std::rename(From.c_str(), To.c_str()) == 0;
 }
 
+// What kMaxPerHost counts transfers by: the host of Url, letter case aside.
+std::string HostKey(const std::string& Url) {
+  std::string host = HostOfUrl(Url);
+  std::transform(host.begin(), host.end(), host.begin(),
+                 [](unsigned char C) { return static_cast<char>(std::tolower(C)); });
+  return host;
+}
+
 bool IsRedirect(long Code) {
   return Code == 301 || Code == 302 || Code == 303 || Code == 307 || Code == 308;
 }
@@ -218,7 +226,7 @@ void TDownloadRun::StartTransfers() {
 }
 
 bool TDownloadRun::CanStart(int Row) const {
-  const auto host = runningPerHost_.find(HostOfUrl(rows_[Row].Next.Url));
+  const auto host = runningPerHost_.find(HostKey(rows_[Row].Next.Url));
   if (host != runningPerHost_.end() && host->second >= kMaxPerHost) return false;
   return heldBytes_ < options_.MaxHeldBytes || Row == firstNotDone_;
 }
@@ -249,7 +257,7 @@ void TDownloadRun::StartTransfer(int Row) {
   }
   TRow& row = rows_[Row];
   row.Stage = TStage::Fetching;
-  row.Host = HostOfUrl(row.Next.Url);
+  row.Host = HostKey(row.Next.Url);
   ++running_;
   ++runningPerHost_[row.Host];
   row.Transfer = TTransferLog{true, 0, 0, -1, 0, std::chrono::steady_clock::now()};
@@ -465,21 +473,6 @@ void TDownloadRun::AppendLogLine(std::string Line) {
 
 void TDownloadRun::WriteLog(const std::string& Path) const {
   WriteFileAtomic(Path, JoinLinesCRLF(log_));
-}
-
-std::string HostOfUrl(std::string_view Url) {
-  const size_t scheme = Url.find("://");
-  std::string_view rest = scheme == std::string_view::npos ? Url : Url.substr(scheme + 3);
-  rest = rest.substr(0, rest.find_first_of("/?#"));
-  if (size_t at = rest.rfind('@'); at != std::string_view::npos) rest.remove_prefix(at + 1);
-  if (rest.starts_with('['))
-    rest = rest.substr(0, rest.find(']') + 1);  // an IPv6 address keeps its brackets
-  else
-    rest = rest.substr(0, rest.find(':'));
-  std::string host(rest);
-  std::transform(host.begin(), host.end(), host.begin(),
-                 [](unsigned char C) { return static_cast<char>(std::tolower(C)); });
-  return host;
 }
 
 }  // namespace skimbrook

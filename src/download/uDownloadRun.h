@@ -221,9 +221,6 @@ class TDownloadRun {
   bool inRun_ = false;
 };
 
-// The host of Url in lower case, without user, password or port: what kMaxPerHost counts.
-std::string HostOfUrl(std::string_view Url);
-
 // ---------------------------------------------------------------------------------------
 // The pieces of a run, open for tests.
 

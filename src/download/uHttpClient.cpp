@@ -1,24 +1,16 @@
 #include "download/uHttpClient.h"
 
-#include <algorithm>
-#include <cctype>
+#include <curl/curl.h>
+
 #include <utility>
+
+#include "model/uRSS_internal.h"
 
 namespace skimbrook {
 
-namespace {
-
-bool SameLetters(std::string_view A, std::string_view B) {
-  return A.size() == B.size() && std::equal(A.begin(), A.end(), B.begin(), [](char X, char Y) {
-           return std::tolower(static_cast<unsigned char>(X)) == std::tolower(static_cast<unsigned char>(Y));
-         });
-}
-
-}  // namespace
-
 std::optional<std::string> THttpResponse::Header(std::string_view Name) const {
   for (const auto& [name, value] : Headers)
-    if (SameLetters(name, Name)) return value;
+    if (SameText(name, Name)) return value;
   return std::nullopt;
 }
 
@@ -69,6 +61,21 @@ void HttpClient::WaitForTransfers() {
   auto ended = std::exchange(ended_, {});
   for (auto& [done, outcome] : ended)
     if (done) done(std::move(outcome));
+}
+
+std::string HostOfUrl(const std::string& Url) {
+  std::string host = Url;
+  if (CURLU* parsed = curl_url()) {
+    char* part = nullptr;
+    if (curl_url_set(parsed, CURLUPART_URL, Url.c_str(), CURLU_NON_SUPPORT_SCHEME | CURLU_GUESS_SCHEME) ==
+            CURLUE_OK &&
+        curl_url_get(parsed, CURLUPART_HOST, &part, 0) == CURLUE_OK) {
+      host = part;
+    }
+    curl_free(part);
+    curl_url_cleanup(parsed);
+  }
+  return host;
 }
 
 std::string ProductUserAgent(std::string_view HomePage) {

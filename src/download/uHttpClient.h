@@ -114,6 +114,10 @@ class HttpClient {
   std::vector<std::pair<std::function<void(THttpOutcome)>, THttpOutcome>> ended_;
 };
 
+// The host part of Url as written, without user, password or port ("[::1]" keeps its
+// brackets); Url itself when it cannot be read as an address.
+std::string HostOfUrl(const std::string& Url);
+
 // The User-Agent this program sends: "Skimbrook/1.0 (+HomePage)".
 std::string ProductUserAgent(std::string_view HomePage);
 

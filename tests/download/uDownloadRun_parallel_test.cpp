@@ -192,12 +192,18 @@ TEST_F(ParallelRunTest, AnswersHeldForAnEarlierRowStopNewTransfersBeyondTheirLim
   EXPECT_EQ(applied, urls);
 }
 
-TEST(HostOfUrl, IsTheLowerCaseHostWithoutUserOrPort) {
-  EXPECT_EQ(HostOfUrl("http://Example.COM/feed"), "example.com");
+TEST(HostOfUrl, IsTheHostWithoutUserOrPort) {
   EXPECT_EQ(HostOfUrl("https://user:pw@example.com:8080/x?y#z"), "example.com");
   EXPECT_EQ(HostOfUrl("http://[::1]:8080/feed"), "[::1]");
   EXPECT_EQ(HostOfUrl("http://127.0.0.2:80"), "127.0.0.2");
   EXPECT_EQ(HostOfUrl("example.com/feed"), "example.com");
+  EXPECT_EQ(HostOfUrl("not an address"), "not an address");
+}
+
+TEST_F(ParallelRunTest, HostsDifferingOnlyInLetterCaseCountAsOne) {
+  QueueByHost({"a.example", "A.EXAMPLE", "a.Example"}, 1);
+  Run(6);
+  EXPECT_EQ(client->MostAtOnce, kMaxPerHost);
 }
 
 }  // namespace
