@@ -69,7 +69,7 @@ TfmDownload::TfmDownload(std::optional<THttpProxy> Proxy, QWidget* MainWindow,
 
   StopButton = new QPushButton("Stop", this);
   StopButton->setEnabled(false);
-  connect(StopButton, &QPushButton::clicked, this, &TfmDownload::Stop);
+  connect(StopButton, &QPushButton::clicked, this, &TfmDownload::Abort);
 
   auto* bottom = new QHBoxLayout;
   bottom->setContentsMargins(0, 0, 4, 2);

@@ -37,14 +37,13 @@ class TfmDownload : public QWidget, private TDownloadView {
   // Appends a task row for Feed (title, XML URL, empty status). Only feeds with an XML URL
   // belong here; the window keeps Feed alive until it is destroyed.
   void QueueFeed(std::shared_ptr<TFeed> Feed);
-  // Shows the window (not modal), fetches and stores every queued feed in turn, and
-  // returns when all rows are done. The event loop keeps running meanwhile.
+  // Shows the window (not modal), fetches and stores the queued feeds (several at once, as
+  // the run's options say), and returns when all rows are done. The event loop keeps
+  // running meanwhile.
   void RunQueue();
-  // Stops the transfer in progress and skips the rows not yet started; RunQueue then
-  // returns. Used when the main window is closed during a run.
+  // Stops the transfers in progress; the rows not yet done read "stopped" and RunQueue then
+  // returns. The "Stop" button, and the main window's closing during a run.
   void Abort();
-  // Stop: the same as Abort, from the window's button.
-  void Stop() { Abort(); }
   // How the run fetches and where it keeps what it learns; set before RunQueue.
   void SetOptions(TRunOptions Options) { run_->SetOptions(std::move(Options)); }
   // Call before queueing: the task rows show titles in each feed's encoding.

@@ -100,7 +100,6 @@ class TDownloadRun {
   // Ends the transfers in progress; the rows not yet done read "stopped", and RunQueue
   // returns as after its last row.
   void Abort();
-  void Stop() { Abort(); }
 
   void SetOptions(TRunOptions Options) { options_ = std::move(Options); }
   const TRunOptions& Options() const { return options_; }

@@ -25,7 +25,7 @@ class TDownloader {
   virtual void QueueFeed(std::shared_ptr<TFeed> Feed) = 0;
   // Shows the run and returns when every queued feed is done.
   virtual void RunQueue() = 0;
-  // Stops the transfer in progress; RunQueue then returns soon.
+  // Stops the transfers in progress; RunQueue then returns soon.
   virtual void Abort() = 0;
   // Where the run reads and keeps what it learns about each feed; set before RunQueue.
   virtual void SetFetchState(TFetchState& /*State*/) {}
