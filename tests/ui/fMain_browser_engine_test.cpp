@@ -56,15 +56,15 @@ class BrowserModeOverTheEngine : public MainWindowTest {
   }
 
   // Clicks the middle of the page, the mouse moved there first as a hand would, until Done.
+  // The engine may replace the page's widget during any wait, so it is taken anew after each.
   bool ClickPageUntil(const std::function<bool()>& Done) {
-    QWidget* page = PageWidget();
     for (int tries = 0; tries < 20; ++tries) {
       // A move the page sees as one: from elsewhere onto the middle.
-      const QPoint middle = page->rect().center() + QPoint(tries % 7, 0);
-      QTest::mouseMove(page, middle - QPoint(20, 20));
-      QTest::mouseMove(page, middle);
+      const QPoint middle = PageWidget()->rect().center() + QPoint(tries % 7, 0);
+      QTest::mouseMove(PageWidget(), middle - QPoint(20, 20));
+      QTest::mouseMove(PageWidget(), middle);
       QTest::qWait(100);
-      QTest::mouseClick(page, Qt::LeftButton, {}, middle);
+      QTest::mouseClick(PageWidget(), Qt::LeftButton, {}, middle);
       if (QTest::qWaitFor(Done, 500)) return true;
     }
     return false;
@@ -180,13 +180,16 @@ TEST_F(BrowserModeOverTheEngine, EnterOnAButtonOfThePagePressesItInsteadOfGoing)
   Ui().sbBrowserGo->click();
   ASSERT_TRUE(Settles(kLinkedColour));
 
-  QWidget* page = PageWidget();
-  QTest::mouseClick(page, Qt::LeftButton, {}, QPoint(page->width() / 2, 50));
+  QTest::mouseClick(PageWidget(), Qt::LeftButton, {}, QPoint(PageWidget()->width() / 2, 50));
   QTest::qWait(300);
-  // The keyboard's way to the page's button.
-  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+  // The keyboard's way to the page's button; the widget with the focus is taken after
+  // each wait, as the engine may have replaced it.
+  const auto focused = [this] {
+    return QApplication::focusWidget() ? QApplication::focusWidget() : PageWidget();
+  };
+  QTest::keyClick(focused(), Qt::Key_Tab);
   QTest::qWait(300);
-  QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+  QTest::keyClick(focused(), Qt::Key_Return);
   EXPECT_TRUE(QTest::qWaitFor(
       [&] { return Ui().ebURL->text() == QString::fromStdString(server.Url("/searched?q=x")); }, 10000))
       << Ui().ebURL->text().toStdString();

@@ -98,15 +98,19 @@ class WebEngineBrowser : public ::testing::Test {
 
   // A user's click in the middle of the page, with the mouse moved there first as a hand
   // would; repeated until Done, since the engine may take a moment before it takes input.
+  // The engine may replace its input widget during any wait, so the target is taken anew
+  // after every one and never used once it is gone.
   bool ClickUntil(const std::function<bool()>& Done) {
     for (int tries = 0; tries < 10; ++tries) {
-      QWidget* target = View()->focusProxy() ? View()->focusProxy() : browser;
+      const auto target = [this]() -> QWidget* {
+        return View()->focusProxy() ? View()->focusProxy() : static_cast<QWidget*>(browser);
+      };
       // A move the page sees as one: from elsewhere onto the middle.
-      const QPoint middle = target->rect().center() + QPoint(tries % 7, 0);
-      QTest::mouseMove(target, middle - QPoint(20, 20));
-      QTest::mouseMove(target, middle);
+      const QPoint middle = target()->rect().center() + QPoint(tries % 7, 0);
+      QTest::mouseMove(target(), middle - QPoint(20, 20));
+      QTest::mouseMove(target(), middle);
       QTest::qWait(200);
-      QTest::mouseClick(target, Qt::LeftButton, {}, middle);
+      QTest::mouseClick(target(), Qt::LeftButton, {}, middle);
       if (QTest::qWaitFor(Done, 1000)) return true;
     }
     return false;
