@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <stdio.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
@@ -107,7 +108,13 @@ void StoreDownloadedText(const std::string& CacheFile, std::string_view Text) {
   const std::string backup = CacheFile + ".bak";
   // An existing backup still holds read flags that a failed merge did not carry over, so
   // it is never replaced; the current cache file is then simply overwritten.
-  bool movedAside = FileExists(CacheFile) && RenameUnlessTargetExists(CacheFile, backup);
+  bool linked = false;
+  bool movedAside = false;
+  if (FileExists(CacheFile) && !FileExists(backup)) {
+    linked = ::link(CacheFile.c_str(), backup.c_str()) == 0;
+    // A file system without hard links: the old file is moved aside instead.
+    if (!linked && errno != EEXIST) movedAside = RenameUnlessTargetExists(CacheFile, backup);
+  }
   try {
     WriteFileAtomicFrom(CacheFile, [Text](TFileSink& Sink) {
       ForEachDownloadedLine(Text, [&Sink](std::string_view Line) {
@@ -116,22 +123,16 @@ void StoreDownloadedText(const std::string& CacheFile, std::string_view Text) {
       });
     });
   } catch (...) {
+    if (linked) ::unlink(backup.c_str());
     if (movedAside) std::rename(backup.c_str(), CacheFile.c_str());
     throw;
   }
 }
 
-std::string AddressWithoutPassword(std::string_view Url) {
-  // The user information ends at the last '@' of the authority, which ends at the first
-  // '/', '?' or '#' after the scheme; an address without a scheme starts with it.
-  const size_t scheme = Url.find("://");
-  const size_t authority = scheme == std::string_view::npos ? 0 : scheme + 3;
-  const size_t authorityEnd = std::min(Url.find_first_of("/?#", authority), Url.size());
-  const size_t at = Url.substr(0, authorityEnd).rfind('@');
-  if (at == std::string_view::npos || at < authority) return std::string(Url);
-  const size_t colon = Url.substr(0, at).find(':', authority);
-  if (colon == std::string_view::npos || colon + 1 == at) return std::string(Url);
-  return std::string(Url.substr(0, colon + 1)) + "***" + std::string(Url.substr(at));
+std::string NotAFeedReason(const std::string& Body) {
+  // The stored text would end at the NUL and lose the rest of the document.
+  if (Body.find('\0') != std::string::npos) return "holds a NUL byte";
+  return IsFeedDocument(Body) ? std::string() : "not a feed";
 }
 
 std::string LogTimeStamp(std::chrono::system_clock::time_point Time) {
@@ -243,6 +244,7 @@ void TDownloadRun::Reach(int Row) {
   }
   // Conditional only while there is a document to keep.
   const TFetchRecord& record = state_->For(row.Url);
+  row.Feed->AdoptOldCacheFile();
   row.First = {row.Url, "", ""};
   if (FileExists(row.Feed->CacheFileName())) row.First = {row.Url, record.ETag, record.LastModified};
   row.Next = row.First;
@@ -289,7 +291,7 @@ void TDownloadRun::TransferEnded(int Row, THttpOutcome Outcome) {
 }
 
 void TDownloadRun::FollowOrEnd(TRow& Row, THttpResponse Response) {
-  if (!Row.Answer) Row.Answer = TAnswer{{}, Row.Url, IsPermanentRedirect(Response.Code)};
+  if (!Row.Answer) Row.Answer = TAnswer{{}, Row.Url, {}, true};
   TAnswer& answer = *Row.Answer;
   answer.Response = std::move(Response);
   if (!IsRedirect(answer.Response.Code)) return;
@@ -300,7 +302,13 @@ void TDownloadRun::FollowOrEnd(TRow& Row, THttpResponse Response) {
     Row.Answer.reset();
   };
   if (next.empty()) return fail(answer.Response.CodeAndPhrase());
-  if (answer.Permanent && hop == 1) Row.MovedTo = next;
+  // The subscription moves only as far as the permanent hops go: a temporary hop after
+  // them names a place the feed may leave again.
+  answer.OnlyPermanent = answer.OnlyPermanent && IsPermanentRedirect(answer.Response.Code);
+  if (answer.OnlyPermanent) {
+    answer.MovedUrl = next;
+    Row.MovedTo = next;
+  }
   if (!options_.FollowRedirects) return fail("moved to " + AddressWithoutPassword(next));
   const bool secure = StartsWith(answer.FinalUrl, "https://");
   if (!StartsWith(next, "https://") && (secure || !StartsWith(next, "http://")))
@@ -360,7 +368,8 @@ void TDownloadRun::ApplyAnswer(int Row, TFeed& Feed, const TAnswer& Answer) {
   const THttpResponse& response = Answer.Response;
   const TUnixTime now = NowUnix();
   TFetchRecord* record = &state_->For(url);
-  record->MovedTo = Answer.Permanent && Answer.FinalUrl != url ? Answer.FinalUrl : "";
+  const bool moved = !Answer.MovedUrl.empty() && Answer.MovedUrl != url;
+  record->MovedTo = moved ? Answer.MovedUrl : "";
 
   const bool conditional = !request.IfNoneMatch.empty() || !request.IfModifiedSince.empty();
   if (response.Code == 304 && conditional) {
@@ -374,10 +383,15 @@ void TDownloadRun::ApplyAnswer(int Row, TFeed& Feed, const TAnswer& Answer) {
     if (TUnixTime until = RetryAfterUntil(response, now)) record->WaitUntil = until;
     Fail(response.CodeAndPhrase());
   }
-  if (Answer.FinalUrl != url && Answer.Permanent && IsFeedDocument(response.Body)) {
-    MoveSubscription(Feed, Answer.FinalUrl, *state_);
+  // Only a document that reads as a feed replaces the cache file; anything else leaves the
+  // cache file, its backup and every read flag as they were.
+  if (const std::string notAFeed = NotAFeedReason(response.Body); !notAFeed.empty()) Fail(notAFeed);
+  if (moved) {
+    MoveSubscription(Feed, Answer.MovedUrl, *state_);
     record = &state_->For(Feed.XmlUrl);
+    AddRowLine(Row, AddressWithoutPassword(url) + " moved to " + AddressWithoutPassword(Feed.XmlUrl));
   }
+  Feed.AdoptOldCacheFile();
   StoreDownloadedText(Feed.CacheFileName(), response.Body);
   TakeValidators(*record, response, now);
   record->Encoding = DocumentEncoding(response.Body, response.Header("Content-Type"));

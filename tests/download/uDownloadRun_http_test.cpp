@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "base/uFiles.h"
@@ -175,6 +176,71 @@ TEST_F(FetchWorld, AMovedFeedFailsWithItsNewAddressOrMovesWithItsReadFlagsWhenFo
   EXPECT_FALSE(moved->Items(1).IsRead);
   EXPECT_EQ(state.Find(oldUrl), nullptr);
   ASSERT_NE(state.Find(moved->XmlUrl), nullptr);
+}
+
+TEST_F(FetchWorld, AnAnswerThatIsNoFeedFailsItsRowAndKeepsTheCacheAndEveryReadFlag) {
+  struct TCase {
+    const char* Name;
+    std::string Body;
+    const char* Reason;
+  };
+  std::string withNul = Rss({"One", "Two"});
+  withNul.insert(withNul.find("<title>") + 7, std::string("Bad\0Title", 9));
+  const TCase cases[] = {
+      {"NUL byte", withNul, "holds a NUL byte"},
+      {"HTML page", "<!DOCTYPE html><html><body><p>Moved</p></body></html>", "not a feed"},
+      {"empty body", "", "not a feed"},
+      {"line feeds only", std::string(1 << 20, '\n'), "not a feed"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    server.Serve("/feed.xml", Rss({"One", "Two", "Three"}));
+    auto feed = Feed("/feed.xml");
+    ASSERT_EQ(RunOnce({feed}), std::vector<std::string>{"done"});
+    feed->Items(0).SetRead(true);
+    feed->Items(2).SetRead(true);
+    feed->SaveCache();
+    const std::string cache = ReadFile(feed->CacheFileName());
+
+    server.Serve("/feed.xml", c.Body);
+    EXPECT_EQ(RunOnce({feed}), std::vector<std::string>{"error"});
+    EXPECT_EQ(state.For(feed->XmlUrl).LastFailure, c.Reason);
+    EXPECT_EQ(ReadFile(feed->CacheFileName()), cache);
+    EXPECT_FALSE(FileExists(feed->CacheFileName() + ".bak"));
+
+    server.Serve("/feed.xml", Rss({"One", "Two", "Three"}));
+    EXPECT_EQ(RunOnce({feed}), std::vector<std::string>{"done"});
+    ASSERT_EQ(feed->ItemCount(), 3);
+    EXPECT_EQ(feed->CountUnread(), 1);
+    std::remove(feed->CacheFileName().c_str());
+  }
+}
+
+TEST_F(FetchWorld, AChainMovesTheFeedOnlyAsFarAsItsPermanentHopsAndSaysSo) {
+  server.Serve("/for-now.xml", Rss({"One"}));
+  server.Redirect("/old.xml", server.Url("/new.xml"), 301);
+  server.Redirect("/new.xml", server.Url("/for-now.xml"), 302);
+  auto feed = Feed("/old.xml");
+  test::TRecordingView view;
+  TDownloadRun run(std::make_unique<TCurlHttpClient>(std::make_unique<test::TCurlPollPump>()), view);
+  run.SetFetchState(state);
+  TRunOptions follow;
+  follow.FollowRedirects = true;
+  run.SetOptions(follow);
+  run.QueueFeed(feed);
+  run.RunQueue(std::nullopt);
+  EXPECT_EQ(run.RowStatus(0), "done");
+  EXPECT_EQ(feed->XmlUrl, server.Url("/new.xml"));
+  ASSERT_EQ(feed->ItemCount(), 1);
+  const std::string movedLine = server.Url("/old.xml") + " moved to " + server.Url("/new.xml");
+  EXPECT_TRUE(std::any_of(run.LogLines().begin(), run.LogLines().end(),
+                          [&](const std::string& Line) { return Line.ends_with(movedLine); }));
+
+  // A temporary hop first moves nothing.
+  server.Redirect("/elsewhere.xml", server.Url("/for-now.xml"), 302);
+  auto visiting = Feed("/elsewhere.xml");
+  EXPECT_EQ(RunOnce({visiting}, follow), std::vector<std::string>{"done"});
+  EXPECT_EQ(visiting->XmlUrl, server.Url("/elsewhere.xml"));
 }
 
 TEST(ParallelFetchWorld, AtMostTwoAtOnceToAHostAndEveryFeedGetsItsOwnAnswerAndLines) {

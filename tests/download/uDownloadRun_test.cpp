@@ -211,27 +211,23 @@ TEST_F(DownloadRunTest, AFailedFetchMarksOnlyItsRowAndLeavesTheFilesAlone) {
   EXPECT_EQ(good->ItemCount(), 1);
 }
 
-TEST_F(DownloadRunTest, ADocumentThatIsNotAFeedIsStoredButItsRowEndsInError) {
-  auto feed = AddFeed("http://a.example/page.html");
-  Answer(feed->XmlUrl, "<html>\n<body/>\n</html>");
+TEST_F(DownloadRunTest, ADocumentThatIsNotAFeedIsNeverStoredAndItsRowEndsInError) {
+  auto page = AddFeed("http://a.example/page.html");
+  auto empty = AddFeed("http://a.example/empty.xml");
+  Answer(page->XmlUrl, "<html>\n<body/>\n</html>");
+  Answer(empty->XmlUrl, "");
   bool applied = false;
   run->OnFeedApplied = [&](TFeed&) { applied = true; };
-  run->QueueFeed(feed);
+  run->QueueFeed(page);
+  run->QueueFeed(empty);
 
   Run();
 
-  EXPECT_EQ(ReadFile(Cache(feed->XmlUrl)), "<html>\r\n<body/>\r\n</html>\r\n");
-  EXPECT_EQ(view.Events.back(), "status 0 error");
-  EXPECT_EQ(view.Events.at(view.Events.size() - 2), "status 0 done");
+  EXPECT_FALSE(FileExists(Cache(page->XmlUrl)));
+  EXPECT_FALSE(FileExists(Cache(empty->XmlUrl)));
+  EXPECT_EQ(run->RowStatus(0), "error");
+  EXPECT_EQ(run->RowStatus(1), "error");
   EXPECT_FALSE(applied);
-}
-
-TEST_F(DownloadRunTest, AnEmptyBodyGivesAnEmptyCacheFile) {
-  auto feed = AddFeed("http://a.example/empty.xml");
-  Answer(feed->XmlUrl, "");
-  run->QueueFeed(feed);
-  Run();
-  EXPECT_EQ(ReadFile(Cache(feed->XmlUrl)), "");
 }
 
 TEST_F(DownloadRunTest, FeedsSharingACacheFileAreStoredInRowOrder) {
