@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <filesystem>
 #include <stdexcept>
 
 namespace skimbrook {
@@ -200,6 +201,17 @@ void WritePrivateFileAtomic(const std::string& Path, std::string_view Bytes) {
 
 void WriteFileAtomicFrom(const std::string& Path, const std::function<void(TFileSink& Sink)>& Produce) {
   WriteAtomically(Path, Produce, {0666, false});
+}
+
+void CreatePrivateFolder(const std::string& Folder) {
+  std::string path = Folder;
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  std::error_code ignored;
+  if (path.empty() || std::filesystem::exists(path, ignored)) return;
+  const size_t parent = path.rfind('/');
+  if (parent != std::string::npos && parent > 0)
+    std::filesystem::create_directories(path.substr(0, parent), ignored);
+  ::mkdir(path.c_str(), 0700);
 }
 
 void RemoveLeftoverTemporaryFiles(const std::string& Folder) {

@@ -65,6 +65,11 @@ class TFileSink {
 // failure would and goes on to the caller.
 void WriteFileAtomicFrom(const std::string& Path, const std::function<void(TFileSink& Sink)>& Produce);
 
+// Creates Folder and the folders above it that are missing; Folder itself, when created
+// here, is mode 0700 (it will hold the user's subscriptions). An existing folder keeps its
+// mode. Failures are left to the first write into it, which names the cause.
+void CreatePrivateFolder(const std::string& Folder);
+
 // Removes the temporary files that atomic writes into Folder left behind when the program
 // was killed half-way (names ending in ".tmp-" and six letters or digits). Other files,
 // and temporary files that cannot be removed, are left as they are.

@@ -185,12 +185,27 @@ std::string StableHash(std::string_view Text) {
   return digits;
 }
 
+// The cache file name made from Address's letters and digits.
+std::string CacheFileNameOf(const std::string& Address) {
+  std::string letters = AlphaNumOnly(Address);
+  if (letters.size() > kFittingLetters) letters = letters.substr(0, kKeptLetters) + "-" + StableHash(Address);
+  return DataFolder() + letters + ".xml";
+}
+
 }  // namespace
 
 std::string TFeed::CacheFileName() const {
-  std::string letters = AlphaNumOnly(XmlUrl);
-  if (letters.size() > kFittingLetters) letters = letters.substr(0, kKeptLetters) + "-" + StableHash(XmlUrl);
-  return DataFolder() + letters + ".xml";
+  // A password written in the address never names a file.
+  return CacheFileNameOf(AddressWithoutCredentials(XmlUrl));
+}
+
+void TFeed::AdoptOldCacheFile() const {
+  const std::string old = CacheFileNameOf(XmlUrl);
+  const std::string current = CacheFileName();
+  if (old == current || !FileExists(old) || FileExists(current)) return;
+  if (std::rename(old.c_str(), current.c_str()) != 0) return;
+  if (FileExists(old + ".bak") && !FileExists(current + ".bak"))
+    std::rename((old + ".bak").c_str(), (current + ".bak").c_str());
 }
 
 void TFeed::SaveToFile(const std::string& Path) const {
@@ -198,8 +213,14 @@ void TFeed::SaveToFile(const std::string& Path) const {
 }
 
 void TFeed::LoadCache() {
-  std::string path = CacheFileName();
-  if (FileExists(path)) LoadFromFile(path);
+  AdoptOldCacheFile();
+  const std::string path = CacheFileName();
+  const std::string backup = path + ".bak";
+  // A run cut short between moving the cache file aside and writing the new one.
+  if (!FileExists(path) && FileExists(backup)) std::rename(backup.c_str(), path.c_str());
+  if (!FileExists(path)) return;
+  LoadFromFile(path);
+  if (FileExists(backup)) TakeFlagsFromBackup(backup);
 }
 
 void TFeed::SaveCache() const {
@@ -207,17 +228,19 @@ void TFeed::SaveCache() const {
 }
 
 void TFeed::ApplyDownload() {
+  // Loading the cache file takes the flags from the backup the download left beside it.
   LoadCache();
-  std::string backup = CacheFileName() + ".bak";
-  if (!FileExists(backup)) return;
-  // A backup that cannot even be opened is left alone (the error goes to the download);
+}
+
+void TFeed::TakeFlagsFromBackup(const std::string& Backup) {
+  // A backup that cannot even be opened is left alone (the error goes to the caller);
   // one whose content is not a feed would block every later merge, so it goes.
-  std::string backupBytes = ReadFileBytes(backup);
+  std::string backupBytes = ReadFileBytes(Backup);
   TFeed previous;
   try {
     LoadFeedFromString(previous, std::move(backupBytes));
   } catch (const std::exception&) {
-    RemoveFile(backup);
+    RemoveFile(Backup);
     return;
   }
   // The last namesake in the backup decides, as IsReadByTitle does, in one pass.
@@ -230,7 +253,7 @@ void TFeed::ApplyDownload() {
   }
   UnreadCount = CountUnread();
   SaveCache();
-  RemoveFile(backup);
+  RemoveFile(Backup);
 }
 
 void TFeed::Changed() {
@@ -344,7 +367,8 @@ void TFeedList::SaveDefault() const {
   if (defaultHeldBack_)
     throw std::runtime_error(
         "The subscription list default.opml could not be read, so it is left unchanged.");
-  SaveToFile(DataFolder() + "default.opml");
+  // The addresses may carry passwords: the file is the user's alone.
+  WritePrivateFileAtomic(DataFolder() + "default.opml", JoinLinesCRLF(OpmlLines(*this)));
 }
 
 }  // namespace skimbrook

@@ -1,6 +1,7 @@
 // The subscription list as OPML: one writer and one reader for default.opml and for the
 // files the user imports and exports. Groups are one level deep and positional: a
 // heading (an entry without xmlUrl) stands for the feeds that follow it.
+#include <algorithm>
 #include <charconv>
 #include <climits>
 
@@ -14,12 +15,25 @@ namespace {
 
 const char* const kGroupClose = "    </outline>";
 
-// Appends Name="Value" with the value escaped, after a blank.
+// A control character XML cannot hold, not even as a reference.
+bool IsForbiddenInXml(char C) {
+  const auto code = static_cast<unsigned char>(C);
+  return code < 0x20 && C != '\t' && C != '\n' && C != '\r';
+}
+
+// Appends Name="Value" with the value escaped, after a blank. Control characters XML cannot
+// hold (a title may have brought one as "&#1;") are left out, so the file stays XML.
 void AppendAttribute(std::string& Line, std::string_view Name, std::string_view Value) {
   Line += ' ';
   Line += Name;
   Line += "=\"";
-  AppendXmlEscaped(Line, Value);
+  if (std::any_of(Value.begin(), Value.end(), IsForbiddenInXml)) {
+    std::string kept(Value);
+    std::erase_if(kept, IsForbiddenInXml);
+    AppendXmlEscaped(Line, kept);
+  } else {
+    AppendXmlEscaped(Line, Value);
+  }
   Line += '"';
 }
 

@@ -140,6 +140,18 @@ TEST_F(WriteFileAtomicTest, LeftoverTemporaryFilesOfAtomicWritesAreRemovedAndNot
   RemoveLeftoverTemporaryFiles(dir.File("no such folder"));
 }
 
+TEST_F(WriteFileAtomicTest, ADataFolderIsCreatedForItsOwnerAlone) {
+  const std::string folder = dir.Path() + "a/b/data/";
+  CreatePrivateFolder(folder);
+  struct stat st {};
+  ASSERT_EQ(::stat(folder.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  ::chmod(folder.c_str(), 0750);
+  CreatePrivateFolder(folder);  // an existing folder keeps its mode
+  ASSERT_EQ(::stat(folder.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0750u);
+}
+
 TEST_F(WriteFileAtomicTest, MissingFolderRaisesWithPath) {
   std::string path = dir.File("no/such/folder/x.xml");
   EXPECT_THROW(WriteFileAtomic(path, "x"), std::runtime_error);

@@ -194,5 +194,26 @@ TEST_F(DataFolderTest, FailedWriteLeavesTheOldCacheFileAndSubscriptionFileIntact
   EXPECT_EQ(test::ReadFile(InData("default.opml")), oldOpml);
 }
 
+TEST_F(ApplyDownloadTest, ABackupLeftByAnInterruptedRunGivesItsFlagsBackAtTheNextLoad) {
+  // Cut short after the new document was stored: the backup still holds the flags.
+  test::WriteFile(Backup(), RssWithTitles({"*Read", "Unread"}));
+  test::WriteFile(Cache(), RssWithTitles({"Read", "Unread", "New"}));
+  TFeed restarted("f", "", feed->XmlUrl, "");
+  restarted.LoadCache();
+  ASSERT_EQ(restarted.ItemCount(), 3);
+  EXPECT_TRUE(restarted.Items(0).IsRead);
+  EXPECT_EQ(restarted.UnreadCount, 2);
+  EXPECT_FALSE(FileExists(Backup()));
+
+  // Cut short between moving the cache file aside and writing the new one.
+  ASSERT_EQ(std::rename(Cache().c_str(), Backup().c_str()), 0);
+  TFeed again("f", "", feed->XmlUrl, "");
+  again.LoadCache();
+  ASSERT_EQ(again.ItemCount(), 3);
+  EXPECT_TRUE(again.Items(0).IsRead);
+  EXPECT_TRUE(FileExists(Cache()));
+  EXPECT_FALSE(FileExists(Backup()));
+}
+
 }  // namespace
 }  // namespace skimbrook

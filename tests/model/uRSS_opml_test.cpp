@@ -1,6 +1,7 @@
 // The subscription list as OPML: the exact bytes written, what reads back, how any
 // outline tree becomes a flat list of feeds and headings, and the damaged default file.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -59,6 +60,21 @@ TEST_F(DataFolderTest, SubscriptionFileIsWrittenByteForByte) {
   empty.SaveToFile(InData("empty.opml"));
   EXPECT_EQ(test::ReadFile(InData("empty.opml")),
             "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\r\n<opml>\r\n  <body>\r\n  </body>\r\n</opml>\r\n");
+}
+
+TEST_F(DataFolderTest, TheSubscriptionFileIsWellFormedWhateverATitleHoldsAndIsTheUsersAlone) {
+  TFeedList list;
+  list.Add(MakeFeed(std::string("Bell\x07 and\x01 tab\tend"), "http://example.com/feed"));
+  list.SaveDefault();
+  struct stat st {};
+  ASSERT_EQ(::stat(InData("default.opml").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  const std::string written = test::ReadFile(InData("default.opml"));
+  EXPECT_NE(written.find("title=\"Bell and tab\tend\""), std::string::npos) << written;
+  TFeedList read;
+  read.LoadDefault();
+  EXPECT_TRUE(read.LastParseError().empty());
+  EXPECT_EQ(read.Count(), 1);
 }
 
 TEST_F(DataFolderTest, SubscriptionFileReadsBackToTheSameList) {
