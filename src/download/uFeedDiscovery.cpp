@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <set>
 
 namespace skimbrook {
 
@@ -108,8 +109,8 @@ bool LooksLikeHtmlPage(std::string_view Body, std::string_view ContentType) {
 std::vector<TLinkedFeed> FindLinkedFeeds(std::string_view Html, const std::string& PageUrl) {
   constexpr int kOptions = HTML_PARSE_RECOVER | HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET;
   std::unique_ptr<xmlDoc, TDocRelease> doc(
-      htmlReadMemory(Html.data(), static_cast<int>(std::min<size_t>(Html.size(), 64u << 20)), PageUrl.c_str(),
-                     nullptr, kOptions));
+      htmlReadMemory(Html.data(), static_cast<int>(std::min(Html.size(), kMaxDiscoveryPageBytes)),
+                     PageUrl.c_str(), nullptr, kOptions));
   std::vector<TLinkedFeed> feeds;
   if (!doc) return feeds;
   xmlNode* root = xmlDocGetRootElement(doc.get());
@@ -121,14 +122,15 @@ std::vector<TLinkedFeed> FindLinkedFeeds(std::string_view Html, const std::strin
       break;
     }
   }
-  for (xmlNode* node = root; node; node = NextInDocument(node)) {
+  std::set<std::string> seen;
+  for (xmlNode* node = root; node && feeds.size() < kMaxLinkedFeeds; node = NextInDocument(node)) {
     if (!IsElement(node, "link") || !HasToken(Attribute(node, "rel"), "alternate")) continue;
     const std::string type = MediaType(Attribute(node, "type"));
     const std::string href = Attribute(node, "href");
     if (!IsFeedType(type) || href.empty()) continue;
     const std::string url = ResolveAddress(base, href);
     if (url.empty() || !IsWebAddress(url)) continue;
-    if (std::any_of(feeds.begin(), feeds.end(), [&](const TLinkedFeed& f) { return f.Url == url; })) continue;
+    if (!seen.insert(url).second) continue;
     feeds.push_back({Attribute(node, "title"), url, type});
   }
   return feeds;

@@ -22,8 +22,15 @@ struct TLinkedFeed {
 // space, a byte order mark and comments) with "<!DOCTYPE html" or "<html".
 bool LooksLikeHtmlPage(std::string_view Body, std::string_view ContentType);
 
+// The most feeds one page is taken to offer: the first ones on the page. A page that links
+// thousands is not asking a person to choose among them.
+inline constexpr size_t kMaxLinkedFeeds = 30;
+// The most bytes of a page read for its feeds; a page's head comes first.
+inline constexpr size_t kMaxDiscoveryPageBytes = 2u << 20;
+
 // The feeds Html (the page at PageUrl) links as alternates of type application/rss+xml,
-// application/atom+xml or application/rdf+xml, in page order, each address once. Relative
+// application/atom+xml or application/rdf+xml, in page order, each address once, at most
+// kMaxLinkedFeeds of them, from the first kMaxDiscoveryPageBytes of the page. Relative
 // addresses are resolved against the page's <base href> or PageUrl; only http and https
 // addresses are kept. Reads any HTML a web site may send, however broken.
 std::vector<TLinkedFeed> FindLinkedFeeds(std::string_view Html, const std::string& PageUrl);

@@ -37,6 +37,17 @@ TEST(FeedDiscovery, APageBaseWinsAndAPageWithoutFeedsGivesNone) {
   EXPECT_TRUE(FindLinkedFeeds(std::string(100000, '<'), "http://example.org/").empty());
 }
 
+TEST(FeedDiscovery, APageOfAHundredThousandLinksOffersItsFirstFewFeeds) {
+  std::string page = "<html><head>";
+  for (int i = 0; i < 100000; ++i)
+    page += "<link rel=alternate type=application/rss+xml href=/f" + std::to_string(i % 50000) + ">";
+  page += "</head></html>";
+  const auto feeds = FindLinkedFeeds(page, "http://example.org/");
+  ASSERT_EQ(feeds.size(), kMaxLinkedFeeds);
+  EXPECT_EQ(feeds.front().Url, "http://example.org/f0");
+  EXPECT_EQ(feeds.back().Url, "http://example.org/f" + std::to_string(kMaxLinkedFeeds - 1));
+}
+
 TEST(FeedDiscovery, TellsAPageFromAFeed) {
   EXPECT_TRUE(LooksLikeHtmlPage("<rss/>", "text/html; charset=utf-8"));
   EXPECT_FALSE(LooksLikeHtmlPage("<!DOCTYPE html>", "application/rss+xml"));
