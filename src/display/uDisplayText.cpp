@@ -1,5 +1,7 @@
 #include "display/uDisplayText.h"
 
+#include "model/uRSS.h"
+
 #include <QByteArray>
 #include <QStringDecoder>
 #include <algorithm>
@@ -218,8 +220,36 @@ QString ToDisplay(std::string_view Bytes, std::string_view Encoding) {
   return MixedToDisplay(Bytes);
 }
 
+namespace {
+
+bool IsDirectionalFormatting(QChar C) {
+  const char16_t code = C.unicode();
+  return (code >= 0x202A && code <= 0x202E) || (code >= 0x2066 && code <= 0x2069);
+}
+
+}  // namespace
+
 QString ToDisplayTitle(std::string_view Bytes, std::string_view Encoding) {
-  return ShowReferences(ToDisplay(Bytes, Encoding));
+  // A title that is (or holds) an address may carry a password: a new feed is named by
+  // its address until its first download.
+  const bool mayHoldAddress = Bytes.find("://") != std::string_view::npos;
+  QString title = ShowReferences(mayHoldAddress ? ToDisplay(AddressWithoutPassword(Bytes), Encoding)
+                                                : ToDisplay(Bytes, Encoding));
+  // After the references: "&#x202E;" is one of them.
+  title.removeIf(IsDirectionalFormatting);
+  return title;
+}
+
+QString ToDisplayAddress(std::string_view Url, std::string_view Encoding) {
+  return ToDisplay(AddressWithoutPassword(Url), Encoding);
+}
+
+QString PlainAsRichText(const QString& Text) {
+  QString escaped = Text.toHtmlEscaped();
+  escaped.replace(QLatin1Char('\n'), QStringLiteral("<br>"));
+  // "<qt>" makes Qt take the text as rich text whatever it holds, so the escapes show as
+  // the characters they stand for.
+  return QStringLiteral("<qt>") + escaped + QStringLiteral("</qt>");
 }
 
 std::string FromDisplay(const QString& Text) {

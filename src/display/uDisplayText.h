@@ -21,9 +21,22 @@ QString ToDisplay(std::string_view Bytes, std::string_view Encoding = {});
 // ToDisplay, then the character references still written in a title are shown as their
 // characters: decimal and hexadecimal references of any valid code point (128 to 159 read
 // as Windows-1252, as browsers do) and HTML's named references. A reference that names no
-// character (&#0;, &#99999999;, &bogus;) stays as written.
+// character (&#0;, &#99999999;, &bogus;) stays as written. Directional formatting
+// characters (U+202A to U+202E, U+2066 to U+2069) are left out, so that no title can show
+// its letters in another order than they are stored ("Safe exe.jpg" for "Safe gpj.exe"
+// reversed), and a password in an address written as the title is shown as "***".
 QString ToDisplayTitle(std::string_view Bytes, std::string_view Encoding = {});
 // Display text to bytes, as UTF-8.
 std::string FromDisplay(const QString& Text);
+
+// An address as the screen shows it: decoded like ToDisplay, with "***" in place of a
+// password written in it.
+QString ToDisplayAddress(std::string_view Url, std::string_view Encoding = {});
+
+// Text from outside (a server, a feed, a page, an OPML file) is never read as Qt's rich
+// text: labels and message boxes that show it are set to Qt::PlainText, and a widget that
+// takes rich text only (a tooltip) gets it through PlainAsRichText, which escapes every
+// markup character and keeps the line breaks.
+QString PlainAsRichText(const QString& Text);
 
 }  // namespace skimbrook

@@ -147,7 +147,7 @@ void TfmDownload::TabSetChange(int Index) {
 void TfmDownload::RowAdded(int Row, const std::string& Title, const std::string& XmlUrl) {
   const TFetchRecord* record = state_ ? state_->Find(run_->RowFeed(Row)->XmlUrl) : nullptr;
   const std::string encoding = record ? record->Encoding : std::string();
-  new QTreeWidgetItem(ListView, {ToDisplayTitle(Title, encoding), ToDisplay(XmlUrl), QString()});
+  new QTreeWidgetItem(ListView, {ToDisplayTitle(Title, encoding), ToDisplayAddress(XmlUrl), QString()});
 }
 
 void TfmDownload::RowStarted(int Row) {
@@ -166,7 +166,7 @@ void TfmDownload::RowStatusChanged(int Row, const std::string& Status) {
 }
 
 void TfmDownload::RowDetailChanged(int Row, const std::string& Detail) {
-  ListView->topLevelItem(Row)->setToolTip(kColumnStatus, ToDisplay(Detail));
+  ListView->topLevelItem(Row)->setToolTip(kColumnStatus, PlainAsRichText(ToDisplay(Detail)));
 }
 
 void TfmDownload::LogLineAdded(const std::string& Line) {

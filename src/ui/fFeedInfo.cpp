@@ -54,7 +54,7 @@ QStringList DownloadLines(const TFetchRecord& Record) {
   if (!Record.LastFailure.empty())
     lines << QStringLiteral("Last download failed: %1 (%2)")
                  .arg(ToDisplay(Record.LastFailure), LocalTime(Record.LastFailureTime));
-  if (!Record.MovedTo.empty()) lines << QStringLiteral("Moved to: %1").arg(ToDisplay(Record.MovedTo));
+  if (!Record.MovedTo.empty()) lines << QStringLiteral("Moved to: %1").arg(ToDisplayAddress(Record.MovedTo));
   return lines;
 }
 
@@ -67,6 +67,7 @@ constexpr int kStateWidth = 370;
 void TfmFeedInfo::ShowRecord(const TFetchRecord& Record) {
   lbDownloadState = new QLabel(DownloadLines(Record).join(QLatin1Char('\n')), this);
   lbDownloadState->setObjectName(QStringLiteral("lbDownloadState"));
+  lbDownloadState->setTextFormat(Qt::PlainText);  // a server's reason is never markup
   lbDownloadState->setTextInteractionFlags(Qt::TextSelectableByMouse);
   lbDownloadState->setWordWrap(true);  // a long address wraps instead of being cut
   const int textHeight = lbDownloadState->heightForWidth(kStateWidth);
@@ -90,8 +91,8 @@ bool ShowFeedInfo(const TFeed& Feed, const TFetchRecord* Record, QWidget* Parent
   TfmFeedInfo Form(Parent);
   const std::string& encoding = Record ? Record->Encoding : std::string();
   Form.ebFeedTitle->setText(ToDisplayTitle(Feed.Title, encoding));
-  Form.ebFeedHtmlLink->setText(ToDisplay(Feed.HtmlUrl, encoding));
-  Form.ebFeedXmlLink->setText(ToDisplay(Feed.XmlUrl));
+  Form.ebFeedHtmlLink->setText(ToDisplayAddress(Feed.HtmlUrl, encoding));
+  Form.ebFeedXmlLink->setText(ToDisplayAddress(Feed.XmlUrl));
   if (Record) Form.ShowRecord(*Record);
   return Form.exec() == TfmFeedInfo::kUseNewAddress;
 }

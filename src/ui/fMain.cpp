@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "base/uFiles.h"
 #include "display/uDisplayText.h"
 #include "model/uRSS.h"
 #include "settings/uSettings.h"
@@ -184,8 +185,7 @@ void TfmMain::FormCreate() {
   // Whether another copy runs is settled by the program's entry before this window exists,
   // so that a second copy never builds a window at all.
   try {
-    std::error_code ignored;
-    std::filesystem::create_directories(DataFolder(), ignored);
+    CreatePrivateFolder(DataFolder());
     settings_ =
         std::make_unique<TSettings>(*services_.Registry, services_.ExecutablePath, services_.PagesFolder);
     // A damaged state file is copied aside and ignored: it holds nothing a feed needs to be

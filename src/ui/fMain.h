@@ -292,6 +292,9 @@ class TfmMain : public QMainWindow, private TPaneHost {
   void RunDownload(const std::vector<std::shared_ptr<TFeed>>& Feeds, TRunKind Kind);
   // "3 of 12 feeds could not be downloaded; ..." in the status bar after a run with failures.
   void ReportFailedFeeds(int Failed, int Queued);
+  // The status bar names each feed of the run that moved to a new address, and where.
+  void ReportMovedFeeds(const std::vector<std::shared_ptr<TFeed>>& Feeds,
+                        const std::vector<std::string>& AddressesBefore, bool AfterFailures);
   // One desktop notification when a run that started by itself brought new unread items
   // and the user is not working in this window.
   void AnnounceNewItems(const TUnreadSnapshot& Before, bool StartedByItself);

@@ -1,8 +1,10 @@
 // The download runs the window starts: one feed, a group, all feeds, and what a run reports
 // when it ends (failures in the status bar, new items as a desktop notification).
 #include <QStatusBar>
+#include <QStringList>
 #include <QTimer>
 
+#include "display/uDisplayText.h"
 #include "model/uRSS.h"
 #include "settings/uSettings.h"
 #include "ui/fMain.h"
@@ -41,11 +43,14 @@ void TfmMain::RunDownload(const std::vector<std::shared_ptr<TFeed>>& Feeds, TRun
   activeRun_ = run.get();
   const TActiveRun active{*this};
   const TUnreadSnapshot before(FeedList());
+  std::vector<std::string> addressesBefore;
+  for (const auto& feed : Feeds) addressesBefore.push_back(feed->XmlUrl);
   const bool startedByItself = runStartedByItself_;
   run->RunQueue();
   if (shutDown_) return;
   AnnounceNewItems(before, startedByItself);
   ReportFailedFeeds(run->FailedRows(), static_cast<int>(Feeds.size()));
+  ReportMovedFeeds(Feeds, addressesBefore, run->FailedRows() > 0);
   // The rows' failure marks follow the reasons the run kept.
   for (int i = 0; i < FeedList().Count(); ++i) feedListPane_->UpdateFeedRow(i, *FeedList().Feeds(i));
 }
@@ -57,6 +62,21 @@ void TfmMain::ReportFailedFeeds(int Failed, int Queued) {
                              .arg(Failed)
                              .arg(Queued)
                              .arg(Queued == 1 ? QStringLiteral("feed") : QStringLiteral("feeds")));
+}
+
+void TfmMain::ReportMovedFeeds(const std::vector<std::shared_ptr<TFeed>>& Feeds,
+                               const std::vector<std::string>& AddressesBefore, bool AfterFailures) {
+  QStringList moves;
+  for (size_t i = 0; i < Feeds.size(); ++i) {
+    const TFeed& feed = *Feeds[i];
+    if (feed.XmlUrl == AddressesBefore[i]) continue;
+    moves << QStringLiteral("%1 moved to %2.")
+                 .arg(ToDisplayTitle(feed.Title, EncodingOf(feed)), ToDisplayAddress(feed.XmlUrl));
+  }
+  if (moves.isEmpty()) return;
+  // After the failures, if any: both stay until the next message.
+  const QString failures = AfterFailures ? StatusBar->currentMessage() + QStringLiteral("  ") : QString();
+  StatusBar->showMessage(failures + moves.join(QStringLiteral("  ")));
 }
 
 void TfmMain::AnnounceNewItems(const TUnreadSnapshot& Before, bool StartedByItself) {

@@ -31,14 +31,27 @@ void TfmMain::ImportFeeds() {
   if (!ticked || shutDown_) return;
 
   // Entries go to the end of the list, so that rows, the current feed and a running
-  // download (which holds its own queue) are not disturbed.
+  // download (which holds its own queue) are not disturbed. An entry whose address is no
+  // web address (a local file, a script) is left out.
+  int refused = 0;
   for (const int line : *ticked) {
     const TFeed& source = *chosen.Feeds(line);
+    if (!source.XmlUrl.empty() && !FeedAddressProblem(source.XmlUrl).empty()) {
+      ++refused;
+      continue;
+    }
     feedListPane_->InsertFeedRow(
         FeedList().Count(),
         std::make_shared<TFeed>(source.Title, source.HtmlUrl, source.XmlUrl, source.Description));
   }
   FeedList().SaveDefault();
+  if (refused > 0)
+    Prompts().Information(
+        QStringLiteral("Import"),
+        QStringLiteral("%1 of the chosen entries %2 left out: only http and https addresses of "
+                       "at most 8 KiB without control characters can be subscribed to.")
+            .arg(refused)
+            .arg(refused == 1 ? QStringLiteral("was") : QStringLiteral("were")));
 }
 
 void TfmMain::ExportFeeds() {

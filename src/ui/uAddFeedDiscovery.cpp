@@ -15,7 +15,7 @@ QString TitleOf(const TLinkedFeed& Feed) {
 }
 
 QString Address(const TLinkedFeed& Feed) {
-  return ToDisplay(Feed.Url, "utf-8");
+  return ToDisplayAddress(Feed.Url, "utf-8");
 }
 
 std::string AskAboutOne(const TLinkedFeed& Feed, TPrompts& Prompts) {
@@ -41,6 +41,7 @@ std::string AskAboutSeveral(const std::vector<TLinkedFeed>& Feeds, TPrompts& Pro
 
 std::string FeedToSubscribe(const std::string& Typed, const TPageFetch& Fetch, TPrompts& Prompts) {
   const std::optional<TFetchedPage> page = Fetch ? Fetch(Typed) : std::nullopt;
+  if (page && page->Cancelled) return {};
   if (!page || !LooksLikeHtmlPage(page->Body, page->ContentType)) return Typed;
   const std::vector<TLinkedFeed> feeds = FindLinkedFeeds(page->Body, page->Url.empty() ? Typed : page->Url);
   if (feeds.empty()) return Typed;

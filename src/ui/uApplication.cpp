@@ -5,6 +5,7 @@
 
 #include "display/uDisplayText.h"
 #include "ui/uProduct.h"
+#include "ui/uPrompts.h"
 
 namespace skimbrook {
 
@@ -29,7 +30,9 @@ void TApplication::ReportError(const QString& Message) {
     OnError(Message);
     return;
   }
-  QMessageBox::critical(activeWindow(), QString::fromLatin1(product::kName), Message);
+  // An error's text may quote a server or a file.
+  ShowPlainMessageBox(activeWindow(), QMessageBox::Critical, QString::fromLatin1(product::kName), Message,
+                      QMessageBox::Ok);
 }
 
 }  // namespace skimbrook

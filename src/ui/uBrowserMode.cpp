@@ -193,11 +193,12 @@ void TBrowserMode::WebBrowserBeforeNavigate2(const QString& Url, bool MainFrame)
   // A navigation the program did not start itself (a link in a page, a typed address)
   // takes the window into browser mode; it is never cancelled.
   if (!navigatingInternally_) EnterBrowserMode(false);
-  ebURL->setText(Url);
+  shownUrl_ = Url;
+  ebURL->setText(ToDisplayAddress(FromDisplay(Url)));
 }
 
 void TBrowserMode::WebBrowserStatusTextChange(const QString& Text) {
-  host_.ShowStatus(Text);
+  host_.ShowStatus(ToDisplayAddress(FromDisplay(Text)));
 }
 
 void TBrowserMode::WebBrowserNewWindow2(const QString&) {
@@ -306,8 +307,11 @@ void TBrowserMode::sbBrowserHomeClick() {
 }
 
 void TBrowserMode::sbBrowserGoClick() {
-  // The address goes as typed: the browser makes what sense of it it can.
-  WebBrowser->Navigate(ebURL->text());
+  // The address goes as typed: the browser makes what sense of it it can. The address
+  // shown with its password masked stands for the address itself.
+  const QString typed = ebURL->text();
+  const bool unchanged = !shownUrl_.isEmpty() && typed == ToDisplayAddress(FromDisplay(shownUrl_));
+  WebBrowser->Navigate(unchanged ? shownUrl_ : typed);
 }
 
 void TBrowserMode::sbBrowserRefreshClick() {

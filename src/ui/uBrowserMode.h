@@ -93,6 +93,8 @@ class TBrowserMode : public QObject {
   TWebBrowser* WebBrowser = nullptr;
   QAction* tick_ = nullptr;
   bool navigatingInternally_ = false;
+  // The address of the page shown, as the browser gave it (ebURL shows it masked).
+  QString shownUrl_;
 };
 
 }  // namespace skimbrook

@@ -1,7 +1,13 @@
 #include "ui/uDownloader.h"
 
+#include <QProgressDialog>
+#include <QTimer>
+
+#include "display/uDisplayText.h"
 #include "download/fDownload.h"
+#include "download/uCurlHttpClient.h"
 #include "download/uCurlQtPump.h"
+#include "download/uFeedDiscovery.h"
 #include "settings/uSettings.h"
 #include "ui/uProduct.h"
 
@@ -38,16 +44,37 @@ class TDownloadWindowAdapter : public TDownloader {
 
 }  // namespace
 
-std::optional<TFetchedPage> FetchPageForDiscovery(const TSettings& Settings, const std::string& Url) {
+std::optional<TFetchedPage> FetchPageForDiscovery(const TSettings& Settings, const std::string& Url,
+                                                  QWidget* Parent) {
   if (!Url.starts_with("http://") && !Url.starts_with("https://")) return std::nullopt;
-  std::unique_ptr<HttpClient> client = NewQtHttpClient();
+  // A look at a page, not a download: a page is read up to a few megabytes and for a few
+  // seconds at most, and the user can stop it at any time.
+  TCurlLimits limits;
+  limits.MaxBodyBytes = kMaxDiscoveryPageBytes;
+  limits.ReadTimeout = std::chrono::seconds(10);
+  limits.TotalTimeout = std::chrono::seconds(20);
+  std::unique_ptr<HttpClient> client = NewQtHttpClient(limits);
   client->UserAgent = ProductUserAgent(product::kHomePage);
   if (std::optional<THttpProxy> proxy = DownloadProxy(Settings)) client->SetProxy(*proxy);
+
+  QProgressDialog progress(QStringLiteral("Looking for feeds at %1...").arg(ToDisplayAddress(Url)),
+                           QStringLiteral("Cancel"), 0, 0, Parent);
+  progress.setObjectName(QStringLiteral("dlgDiscoveryProgress"));
+  progress.setWindowTitle(QStringLiteral("Add Feed"));
+  progress.setWindowModality(Qt::WindowModal);
+  // A quick answer shows no window; a slow one shows it, Cancel included, soon.
+  QTimer::singleShot(std::chrono::milliseconds(300), &progress, &QWidget::show);
+  bool cancelled = false;
+  QObject::connect(&progress, &QProgressDialog::canceled, [&client, &cancelled] {
+    cancelled = true;
+    client->Abort();
+  });
   try {
     THttpResponse answer = client->Fetch({Url, {}, {}});
     if (answer.Code < 200 || answer.Code > 299) return std::nullopt;
     return TFetchedPage{std::move(answer.Body), answer.Header("Content-Type").value_or(""), Url};
   } catch (const std::exception&) {
+    if (cancelled) return TFetchedPage{{}, {}, Url, true};
     return std::nullopt;  // the typed address is then added as it is
   }
 }

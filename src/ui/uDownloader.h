@@ -47,8 +47,11 @@ using TDownloaderFactory =
 std::optional<THttpProxy> DownloadProxy(const TSettings& Settings);
 
 // The page at Url for Add Feed's look at a typed address: fetched with the program's client
-// and proxy (its status lines go nowhere); none unless the answer is a success.
-std::optional<TFetchedPage> FetchPageForDiscovery(const TSettings& Settings, const std::string& Url);
+// and proxy (its status lines go nowhere), at most kMaxDiscoveryPageBytes of it and for
+// seconds, while a window over Parent offers Cancel; none unless the answer is a success,
+// and a page marked Cancelled when the user stopped it.
+std::optional<TFetchedPage> FetchPageForDiscovery(const TSettings& Settings, const std::string& Url,
+                                                  QWidget* Parent = nullptr);
 
 // The run over the download window.
 std::unique_ptr<TDownloader> CreateDownloadWindow(const TSettings& Settings, QWidget* MainWindow);

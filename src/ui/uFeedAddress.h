@@ -19,4 +19,10 @@ bool IsWebAddress(const QUrl& Url);
 // The status-bar note for an address that was not opened; it names the address's scheme.
 QString RefusedAddressNote(const QUrl& Url);
 
+// What a user, a browser or a script asks to subscribe to, as the subscription list takes
+// it: surrounding blanks dropped, a browser's feed: form turned into its web address.
+// Throws std::runtime_error, whose text says why, for anything but an http or https
+// address of at most 8 KiB without control characters.
+std::string SubscriptionAddress(const std::string& Asked);
+
 }  // namespace skimbrook

@@ -9,9 +9,9 @@
 #include "display/uDisplayText.h"
 #include "download/uDownloadRun.h"
 #include "model/uRSS.h"
-#include "shell/uFeedLink.h"
 #include "ui/uBulkUpdate.h"
 #include "ui/uDownloader.h"
+#include "ui/uFeedAddress.h"
 #include "ui/uFeedListBox.h"
 #include "ui/uFeedListDelegate.h"
 #include "ui/uListRules.h"
@@ -67,7 +67,7 @@ void TFeedListPane::UpdateFeedRow(int Index, TFeed& Feed) {
     row->setText(FeedRowText(Feed, record ? record->Encoding : std::string()));
     const bool failed = record && !record->LastFailure.empty();
     row->setData(TFeedListDelegate::kFailedRole, failed);
-    row->setToolTip(failed ? FailureTooltip(*record) : QString());
+    row->setToolTip(failed ? PlainAsRichText(FailureTooltip(*record)) : QString());
   }
   host_.PostTrayHintUpdate();
 }
@@ -149,9 +149,12 @@ void TFeedListPane::InsertFeedRow(int Row, const std::shared_ptr<TFeed>& Feed) {
   Feed->Changed();
 }
 
-void TFeedListPane::AddFeed(const std::string& Url) {
+void TFeedListPane::AddFeed(const std::string& Asked) {
+  // Whoever asks (a script over D-Bus included) gets the reason of a refusal; nothing is
+  // added then.
+  const std::string url = SubscriptionAddress(Asked);
   const int row = host_.FeedList().Count();
-  InsertFeedRow(row, std::make_shared<TFeed>(Url, std::string(), Url, std::string()));
+  InsertFeedRow(row, std::make_shared<TFeed>(url, std::string(), url, std::string()));
   SelectFeedRow(row);
   lbFeedListClick();
   if (host_.Prompts().Confirm(QStringLiteral("Confirm"), QStringLiteral("Download feed now?")))
@@ -161,15 +164,17 @@ void TFeedListPane::AddFeed(const std::string& Url) {
 void TFeedListPane::PromptAddFeed() {
   const QString answer =
       host_.Prompts().InputBox(QStringLiteral("Add Feed"), QStringLiteral("XML URL:"), QString());
-  std::string url = Trim(FromDisplay(answer));
-  if (url.empty()) return;
-  // A browser's feed: forms, as skimbrook-addfeed takes them.
-  if (QString::fromStdString(url).startsWith(QLatin1String("feed"), Qt::CaseInsensitive)) {
-    const QString web = FeedAddressFromLink(QString::fromStdString(url));
-    if (!web.isEmpty()) url = FromDisplay(web);
+  if (Trim(FromDisplay(answer)).empty()) return;
+  // A browser's feed: forms are taken as skimbrook-addfeed takes them.
+  std::string url;
+  try {
+    url = SubscriptionAddress(FromDisplay(answer));
+  } catch (const std::runtime_error& refused) {
+    host_.Prompts().Error(QStringLiteral("Add Feed"), ToDisplay(refused.what()));
+    return;
   }
   const TPageFetch fetch = dialogs_.FetchPage ? dialogs_.FetchPage : [this](const std::string& Address) {
-    return FetchPageForDiscovery(host_.Settings(), Address);
+    return FetchPageForDiscovery(host_.Settings(), Address, &window_);
   };
   url = FeedToSubscribe(url, fetch, host_.Prompts());
   if (!url.empty()) AddFeed(url);
@@ -235,7 +240,7 @@ void TFeedListPane::ShowCurrentFeedInfo() {
   MoveSubscription(*feed, target, host_.FetchState());
   host_.FetchState().Save();
   host_.FeedList().SaveDefault();
-  host_.NoteStatus(QStringLiteral("The feed now comes from %1.").arg(ToDisplay(target)));
+  host_.NoteStatus(QStringLiteral("The feed now comes from %1.").arg(ToDisplayAddress(target)));
 }
 
 void TFeedListPane::lbFeedListDragDrop(const QPoint& Position) {

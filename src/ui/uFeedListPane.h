@@ -64,8 +64,10 @@ class TFeedListPane : public QObject {
   void lbFeedListClick();
   // Moves the selected row to the row at Position, or to the end below the last row.
   void lbFeedListDragDrop(const QPoint& Position);
-  // Subscribes to Url, selects it and offers to download it now.
-  void AddFeed(const std::string& Url);
+  // Subscribes to the address Asked names (see SubscriptionAddress), selects it and offers
+  // to download it now. Throws std::runtime_error with the reason when Asked names no
+  // address the list takes; nothing is added then.
+  void AddFeed(const std::string& Asked);
   void PromptAddFeed();
   void PromptAddGroup();
   void miFileRemoveFeedClick();

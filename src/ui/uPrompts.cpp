@@ -57,22 +57,30 @@ QString QtFileFilter(const QString& Filter) {
 // ---------------------------------------------------------------------------------------
 // Message boxes and dialogs
 
+QMessageBox::StandardButton ShowPlainMessageBox(QWidget* Parent, QMessageBox::Icon Icon, const QString& Title,
+                                                const QString& Text, QMessageBox::StandardButtons Buttons) {
+  QMessageBox box(Icon, Title, Text, Buttons, Parent);
+  box.setTextFormat(Qt::PlainText);
+  if (Buttons & QMessageBox::Yes) box.setDefaultButton(QMessageBox::Yes);
+  return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
 bool TQtPrompts::Confirm(const QString& Title, const QString& Text) {
-  return QMessageBox::question(parent_, Title, Text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
-         QMessageBox::Yes;
+  return ShowPlainMessageBox(parent_, QMessageBox::Question, Title, Text,
+                             QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 bool TQtPrompts::Warning(const QString& Title, const QString& Text) {
-  return QMessageBox::warning(parent_, Title, Text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
-         QMessageBox::Yes;
+  return ShowPlainMessageBox(parent_, QMessageBox::Warning, Title, Text,
+                             QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
 void TQtPrompts::Information(const QString& Title, const QString& Text) {
-  QMessageBox::information(parent_, Title, Text, QMessageBox::Ok);
+  ShowPlainMessageBox(parent_, QMessageBox::Information, Title, Text, QMessageBox::Ok);
 }
 
 void TQtPrompts::Error(const QString& Title, const QString& Text) {
-  QMessageBox::critical(parent_, Title, Text, QMessageBox::Ok);
+  ShowPlainMessageBox(parent_, QMessageBox::Critical, Title, Text, QMessageBox::Ok);
 }
 
 QString TQtPrompts::InputBox(const QString& Caption, const QString& Prompt, const QString& Default) {

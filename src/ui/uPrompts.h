@@ -2,6 +2,7 @@
 // driven by a script in tests and by message boxes and file dialogs otherwise.
 #pragma once
 
+#include <QMessageBox>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
@@ -42,6 +43,11 @@ class TPrompts {
 // parenthesised part at the end of Name is replaced, and "*.*" is "*", every file); a filter
 // without "|" is already in Qt's form and returned as it is.
 QString QtFileFilter(const QString& Filter);
+
+// A modal message box that shows Text as plain text, whatever markup it holds (its text may
+// come from a server or a feed); Yes is the default button when there is one.
+QMessageBox::StandardButton ShowPlainMessageBox(QWidget* Parent, QMessageBox::Icon Icon, const QString& Title,
+                                                const QString& Text, QMessageBox::StandardButtons Buttons);
 
 // Message boxes, input dialogs and file dialogs, owned by Parent (which may change).
 class TQtPrompts : public TPrompts {

@@ -1,8 +1,14 @@
 // A download of the current feed through the real download window from a loopback server.
+#include <QApplication>
 #include <QListWidget>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTimer>
 #include <filesystem>
 
 #include "MainWindowFixture.h"
+#include "settings/uMemoryRegistry.h"
+#include "settings/uSettings.h"
 #include "tools/LoopbackHttpServer.h"
 #include "ui/uCaptionPanel.h"
 #include "ui/uDownloader.h"
@@ -32,6 +38,29 @@ class Downloading : public MainWindowTest {
   std::filesystem::path workingFolder;
   LoopbackHttpServer server;
 };
+
+TEST(DiscoveryFetch, APageThatDripsCanBeCancelledAndAnOversizedOneIsNotRead) {
+  LoopbackHttpServer server;
+  server.ServeSlowly("/drip", std::string(10000, 'x'), std::chrono::milliseconds(200));
+  server.ServeHuge("/huge", 3u << 20);
+  TMemoryRegistry store;
+  const TSettings settings(store, "/usr/bin/skimbrook");
+  int polls = 0;
+  QTimer canceller;
+  QObject::connect(&canceller, &QTimer::timeout, [&] {
+    ++polls;
+    for (QWidget* widget : QApplication::topLevelWidgets())
+      if (auto* progress = qobject_cast<QProgressDialog*>(widget); progress && progress->isVisible())
+        if (auto* cancel = progress->findChild<QPushButton*>()) cancel->click();
+  });
+  canceller.start(100);
+  const auto dripping = FetchPageForDiscovery(settings, server.Url("/drip"));
+  canceller.stop();
+  ASSERT_TRUE(dripping.has_value());
+  EXPECT_TRUE(dripping->Cancelled);
+  EXPECT_LT(polls, 50) << "the look ended soon after Cancel, long before the page would have";
+  EXPECT_FALSE(FetchPageForDiscovery(settings, server.Url("/huge")).has_value());
+}
 
 TEST_F(Downloading, TheCurrentFeedsDownloadRebuildsTheItemListAndSelectsTheFirstItem) {
   server.Serve("/feed.xml", kFeed);

@@ -68,5 +68,25 @@ TEST(AddFeedDiscovery, TheTypedAddressStaysWhenItIsAFeedAPageWithoutFeedsOrNothi
   EXPECT_TRUE(prompts.Asked().empty());
 }
 
+TEST(AddFeedDiscovery, ALinkTitleWithMarkupIsShownAsWrittenAndACancelledLookSubscribesToNothing) {
+  const std::string spoof =
+      "<html><head><link rel=\"alternate\" type=\"application/rss+xml\" href=\"http://127.0.0.9/evil\" "
+      "title=\"BBC News at https://feeds.bbci.co.uk/news/rss.xml?&lt;!--\"></head></html>";
+  TScriptedPrompts prompts;
+  prompts.Answer(false);
+  EXPECT_EQ(FeedToSubscribe(kSite, Serving(spoof), prompts), "");
+  ASSERT_EQ(prompts.Asked().size(), 1u);
+  EXPECT_EQ(prompts.Asked()[0].Text,
+            QStringLiteral("Subscribe to BBC News at https://feeds.bbci.co.uk/news/rss.xml?<!-- at "
+                           "http://127.0.0.9/evil?"));
+
+  const TPageFetch cancelled = [](const std::string& Url) {
+    return std::optional<TFetchedPage>({{}, {}, Url, true});
+  };
+  TScriptedPrompts untouched;
+  EXPECT_EQ(FeedToSubscribe(kSite, cancelled, untouched), "");
+  EXPECT_TRUE(untouched.Asked().empty());
+}
+
 }  // namespace
 }  // namespace skimbrook

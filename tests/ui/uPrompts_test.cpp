@@ -1,8 +1,14 @@
 // The scripted prompts that window tests answer through.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QMessageBox>
+#include <QTextDocument>
+#include <QTimer>
+
 #include "tools/QtPrinters.h"
 
+#include "display/uDisplayText.h"
 #include "ui/uPrompts.h"
 
 namespace skimbrook::test {
@@ -35,6 +41,32 @@ TEST(ScriptedPrompts, AnAnswerOfTheWrongKindIsAnError) {
   TScriptedPrompts prompts;
   prompts.Answer("text");
   EXPECT_THROW(prompts.Confirm("Confirm", "?"), std::logic_error);
+}
+
+TEST(PlainMessageBox, ShowsMarkupAsTheCharactersItIsMadeOf) {
+  Qt::TextFormat shown = Qt::RichText;
+  QString text;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    shown = box->textFormat();
+    text = box->text();
+    box->done(QMessageBox::No);
+  });
+  const QString markup =
+      QStringLiteral("Subscribe to <b>BBC</b><!-- at http://evil/ --> <img src=\"file:///x\">?");
+  EXPECT_EQ(ShowPlainMessageBox(nullptr, QMessageBox::Question, QStringLiteral("Add Feed"), markup,
+                                QMessageBox::Yes | QMessageBox::No),
+            QMessageBox::No);
+  EXPECT_EQ(shown, Qt::PlainText);
+  EXPECT_EQ(text, markup);
+}
+
+TEST(PlainMessageBox, ATooltipTakesEscapedTextThatReadsBackAsWritten) {
+  const QString text = QStringLiteral("<b>bold</b> &amp; <a href='x'>link</a>\nsecond line");
+  QTextDocument document;
+  document.setHtml(PlainAsRichText(text));
+  EXPECT_EQ(document.toPlainText(), text);
 }
 
 }  // namespace
