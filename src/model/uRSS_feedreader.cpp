@@ -240,7 +240,7 @@ std::string SerializeElement(const TmoxXMLNode2& E) {
   std::string out;
   out.reserve(E.Text.size() + 2 * E.Name.size() + 64);
   // The start tag; true when the element has content and so an end tag to come.
-  auto open = [&out](const TmoxXMLNode2& Element, size_t) {
+  auto open = [&out](const TmoxXMLNode2& Element, size_t Depth) {
     out += '\r';
     out += '<';
     out += Element.Name;
@@ -253,16 +253,19 @@ std::string SerializeElement(const TmoxXMLNode2& E) {
     }
     if (Element.Nodes.Count() == 0 && Element.Text.empty()) {
       out += "/>";
+      // A child's text after it follows it in the parent's content; E's own is not E's.
+      if (Depth > 0) out += Element.TextAfter;
       return false;
     }
     out += '>';
     out += Element.Text;
     return true;
   };
-  auto close = [&out](const TmoxXMLNode2& Element, size_t) {
+  auto close = [&out](const TmoxXMLNode2& Element, size_t Depth) {
     out += "</";
     out += Element.Name;
     out += ">\r";
+    if (Depth > 0) out += Element.TextAfter;
   };
   WalkTree(E, open, close);
   return out;

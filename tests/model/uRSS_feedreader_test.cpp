@@ -346,9 +346,10 @@ TmoxXMLParser2& Parsed(TmoxXMLParser2& Document, const std::string& Text) {
 TEST(SerializeElement, WritesAttributesAsStoredTextBeforeChildrenAndEmptyElementsShort) {
   TmoxXMLParser2 document;
   Parsed(document,
-         "<content type=\"html\" title=\"it's &amp; more\">lead<a href='x'/>lost tail<b>bold</b></content>");
-  EXPECT_EQ(SerializeElement(document),
-            "\r<content type='html' title='it's &amp; more'>lead\r<a href='x'/>\r<b>bold</b>\r</content>\r");
+         "<content type=\"html\" title=\"it's &amp; more\">lead<a href='x'/> tail <b>bold</b></content>");
+  EXPECT_EQ(
+      SerializeElement(document),
+      "\r<content type='html' title='it's &amp; more'>lead\r<a href='x'/>tail\r<b>bold</b>\r</content>\r");
   Parsed(document, "<empty/>");
   EXPECT_EQ(SerializeElement(document), "\r<empty/>");
 }

@@ -48,6 +48,8 @@ std::string TreesDiffer(const TmoxXMLParser2& Document, const TRefElement& Root)
     const std::string where = "element " + std::to_string(visited++);
     std::string difference = Differ(where + " name", element->Name, reference->Name);
     if (difference.empty()) difference = Differ(where + " text", element->Text, reference->Text);
+    if (difference.empty())
+      difference = Differ(where + " text after", element->TextAfter, reference->TextAfter);
     if (difference.empty()) difference = AttributesDiffer(where, *element, reference->Attributes);
     if (difference.empty() && element->Nodes.Count() != static_cast<int>(reference->Children.size()))
       difference = where + ": " + std::to_string(element->Nodes.Count()) + " children instead of " +

@@ -76,14 +76,18 @@ class TReferenceScan {
   void Run() {
     for (;;) {
       bool empty = false;
+      const size_t from = position_;
       position_ = Find("<", s_, position_);
       if (position_ == 0) throw TScanFailure{"Missing <"};
+      if (ended_ != nullptr) ended_->TextAfter = TrimBytes(Bytes(s_, from, position_ - 1));
+      ended_ = nullptr;
       const size_t q = Find(">", s_, position_);
       if (q == 0) throw TScanFailure{"Missing >"};
       std::string tag = Bytes(s_, position_ + 1, q - 1);
       if (!tag.empty() && tag[0] == '/') {
         position_ = q + 1;
         if (open_.empty()) throw TScanFailure{"End tag without an open element"};
+        ended_ = open_.back();
         open_.pop_back();
         if (open_.empty()) return;
         continue;
@@ -111,6 +115,7 @@ class TReferenceScan {
       }
       if (empty) {
         if (open_.empty()) return;
+        ended_ = element;
         continue;
       }
       ReadText(*element);
@@ -140,6 +145,7 @@ class TReferenceScan {
   size_t position_;
   TRefElement& root_;
   std::vector<TRefElement*> open_;
+  TRefElement* ended_ = nullptr;  // the child that ended last, waiting for its text after
 };
 
 std::string Value(const std::vector<std::pair<std::string, std::string>>& Attributes,
@@ -210,7 +216,10 @@ void SerializeElement(std::string& Out, const TRefElement& Element) {
     return;
   }
   Out += ">" + Element.Text;
-  for (const auto& child : Element.Children) SerializeElement(Out, *child);
+  for (const auto& child : Element.Children) {
+    SerializeElement(Out, *child);
+    Out += child->TextAfter;
+  }
   Out += "</" + Element.Name + ">\r";
 }
 
