@@ -276,6 +276,7 @@ void Walk(const TRefElement& Element, std::vector<TRefEntry>& Entries) {
   for (const auto& child : Element.Children) {
     TRefEntry entry;
     entry.Title = Decoded(Value(child->Attributes, "title"));
+    if (entry.Title.empty()) entry.Title = Decoded(Value(child->Attributes, "text"));
     entry.HtmlUrl = Decoded(Value(child->Attributes, "htmlUrl"));
     if (entry.HtmlUrl.empty()) entry.HtmlUrl = Decoded(Value(child->Attributes, "htmlurl"));
     entry.XmlUrl = Decoded(Value(child->Attributes, "xmlUrl"));
