@@ -119,6 +119,18 @@ std::string FeedDifference(const std::string& Source) {
     if (difference.empty())
       difference = Differ(where + " description", item.Description, expected.Description);
     if (difference.empty()) difference = Differ(where + " date", item.PubDate, expected.PubDate);
+    if (difference.empty()) difference = Differ(where + " guid", item.Guid, expected.Guid);
+    if (difference.empty() && item.Enclosures.size() != expected.Enclosures.size())
+      difference = where + ": " + std::to_string(item.Enclosures.size()) + " enclosures instead of " +
+                   std::to_string(expected.Enclosures.size());
+    for (size_t e = 0; difference.empty() && e < item.Enclosures.size(); ++e) {
+      const std::string which = where + " enclosure " + std::to_string(e);
+      difference = Differ(which + " url", item.Enclosures[e].Url, expected.Enclosures[e].Url);
+      if (difference.empty())
+        difference = Differ(which + " type", item.Enclosures[e].Type, expected.Enclosures[e].Type);
+      if (difference.empty())
+        difference = Differ(which + " length", item.Enclosures[e].Length, expected.Enclosures[e].Length);
+    }
     if (difference.empty() && item.IsRead != expected.IsRead) difference = where + ": read flag differs";
     if (!difference.empty()) return difference;
   }

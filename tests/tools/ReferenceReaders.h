@@ -33,8 +33,13 @@ TRefDocument ReferenceParse(const std::string& Source);
 // The tree as Xml writes it, cut after Limit bytes.
 std::string ReferenceXml(const TRefDocument& Document, size_t Limit = std::string::npos);
 
+struct TRefEnclosure {
+  std::string Url, Type, Length;
+};
+
 struct TRefItem {
-  std::string Title, Link, Description, PubDate;
+  std::string Title, Link, Description, PubDate, Guid;
+  std::vector<TRefEnclosure> Enclosures;
   bool IsRead = false;
 };
 
