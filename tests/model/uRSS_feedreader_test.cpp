@@ -383,6 +383,15 @@ INSTANTIATE_TEST_SUITE_P(
                   "<entry><content src='http://c/'/><summary>S</summary></entry>", "kept", "", "S", ""},
         TAtomCase{"EmptyContentAloneIsWrittenWhole", "<entry><summary></summary><content/></entry>", "kept",
                   "", "<content/>", ""},
+        TAtomCase{
+            "XhtmlContentKeepsTheTextAfterEachInlineElement",
+            "<entry><content type='xhtml'><div><p>The <a href='http://i/'>interface</a> is a bit low level, "
+            "but workable:</p></div></content></entry>",
+            "kept", "",
+            "<content type='xhtml'>\r<div>\r<p>The\r<a href='http://i/'>interface</a>\ris a bit low level, "
+            "but "
+            "workable:</p>\r</div>\r</content>",
+            ""},
         TAtomCase{"XhtmlSummaryIsItsTextWithoutMarkup",
                   "<entry><summary type='xhtml'><div>Less: <em>&amp;lt;</em> and "
                   "<b>more</b></div></summary></entry>",
