@@ -16,6 +16,7 @@
 
 #include "model/uRSS.h"
 #include "model/uRSS_internal.h"
+#include "xml/moxStrings.h"
 #include "xml/moxTreeWalk.h"
 
 namespace skimbrook {
@@ -30,7 +31,7 @@ struct TFeedField {
 
 // The text of an element of Atom's type "xhtml" without its markup: its own text and
 // that of every element below it, each followed by the text after it, in document
-// order. The pieces are trimmed in the tree, so each tag counts as a word break and the
+// order. Each piece is trimmed, as Text is, so each tag counts as a word break and the
 // pieces are joined by one space.
 std::string TextWithoutMarkup(const TmoxXMLNode2& Element) {
   std::string text;
@@ -46,9 +47,15 @@ std::string TextWithoutMarkup(const TmoxXMLNode2& Element) {
         return true;
       },
       [&add](const TmoxXMLNode2& Inner, size_t Depth) {
-        if (Depth > 0) add(Inner.TextAfter);
+        if (Depth > 0) add(Trimmed(Inner.TextAfter));
       });
   return text;
+}
+
+// A quick test before the comparisons: the names of the elements that describe files
+// start with one of these letters (enclosure, link, media:content, media:group).
+bool MayDescribeAFile(std::string_view Name) {
+  return !Name.empty() && (Name[0] == 'e' || Name[0] == 'l' || Name[0] == 'm');
 }
 
 bool IsXhtml(const TmoxXMLNode2& Element) {
@@ -194,8 +201,8 @@ std::shared_ptr<TFeedItem> TFeedReader::ReadRssItem(const TmoxXMLNode2& Element)
   item->IsRead = SameText(Element.GetAttribute("isRead"), "True");
   std::array<const TmoxXMLNode2*, kNames.size()> child{};
   for (const auto& node : Element.Nodes) {
-    if (ReadEnclosure(*node, *item)) continue;
     const std::string_view name = node->Name;
+    if (MayDescribeAFile(name) && ReadEnclosure(*node, *item)) continue;
     for (size_t i = 0; i < kNames.size(); ++i) {
       if (name == kNames[i]) {
         if (!child[i]) child[i] = node.get();
@@ -299,8 +306,8 @@ std::shared_ptr<TFeedItem> TFeedReader::ReadAtomEntry(const TmoxXMLNode2& Elemen
   for (const auto& node : Element.Nodes) {
     // An enclosure link still counts as a link: the first link of an entry without an
     // alternate one names its page, whatever it is.
-    ReadEnclosure(*node, *item);
     const std::string_view name = node->Name;
+    if (MayDescribeAFile(name)) ReadEnclosure(*node, *item);
     for (size_t i = 0; i < kNames.size(); ++i) {
       if (name == kNames[i]) {
         if (!child[i]) child[i] = node.get();
@@ -368,7 +375,7 @@ std::string SerializeElement(const TmoxXMLNode2& E) {
     if (Element.Nodes.Count() == 0 && Element.Text.empty()) {
       out += "/>";
       // A child's text after it follows it in the parent's content; E's own is not E's.
-      if (Depth > 0) out += Element.TextAfter;
+      if (Depth > 0) out += Trimmed(Element.TextAfter);
       return false;
     }
     out += '>';
@@ -379,7 +386,7 @@ std::string SerializeElement(const TmoxXMLNode2& E) {
     out += "</";
     out += Element.Name;
     out += ">\r";
-    if (Depth > 0) out += Element.TextAfter;
+    if (Depth > 0) out += Trimmed(Element.TextAfter);
   };
   WalkTree(E, open, close);
   return out;

@@ -180,9 +180,9 @@ class TmoxXMLNode2 {
 
   TmoxXMLString Name;  // exactly as written in the start tag, prefix included
   TmoxXMLString Text;  // trimmed text before the first child tag, or the first CDATA section
-  // The trimmed text between this element's end and the next tag, which belongs to the
-  // parent's content (mixed content: "<p>The <a>link</a> works</p>" keeps "works" here,
-  // on the a element). Empty on the root.
+  // The bytes between this element's end and the next tag, as written (blanks included,
+  // not trimmed as Text is): the parent's content that follows this element, as in
+  // "<p>The <a>link</a> works</p>", where a keeps " works". Empty on the root.
   TmoxXMLString TextAfter;
   TmoxXMLParser2* Document = nullptr;  // the document that created the element; none on the root
   TmoxXMLNode2* Parent = nullptr;      // the enclosing element; none on the root

@@ -227,9 +227,9 @@ bool TElementScan::Run() {
       return Fail(kMissingLessThan);
     }
     if (ended_ != nullptr) {
-      // The text after a child, up to the next tag, is part of its parent's content.
-      TAccess::Refer(ended_->TextAfter,
-                     Trimmed(std::string_view(cursor_, static_cast<size_t>(less - cursor_))));
+      // The text after a child, up to the next tag, is part of its parent's content. It is
+      // kept as written: trimming it here would cost every end tag of every document.
+      TAccess::Refer(ended_->TextAfter, std::string_view(cursor_, static_cast<size_t>(less - cursor_)));
       ended_ = nullptr;
     }
     cursor_ = less;

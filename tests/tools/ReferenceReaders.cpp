@@ -79,7 +79,7 @@ class TReferenceScan {
       const size_t from = position_;
       position_ = Find("<", s_, position_);
       if (position_ == 0) throw TScanFailure{"Missing <"};
-      if (ended_ != nullptr) ended_->TextAfter = TrimBytes(Bytes(s_, from, position_ - 1));
+      if (ended_ != nullptr) ended_->TextAfter = Bytes(s_, from, position_ - 1);
       ended_ = nullptr;
       const size_t q = Find(">", s_, position_);
       if (q == 0) throw TScanFailure{"Missing >"};
@@ -218,7 +218,7 @@ void SerializeElement(std::string& Out, const TRefElement& Element) {
   Out += ">" + Element.Text;
   for (const auto& child : Element.Children) {
     SerializeElement(Out, *child);
-    Out += child->TextAfter;
+    Out += TrimBytes(child->TextAfter);
   }
   Out += "</" + Element.Name + ">\r";
 }
@@ -229,7 +229,7 @@ void CollectText(const TRefElement& Element, std::vector<std::string>& Pieces) {
   Pieces.push_back(Element.Text);
   for (const auto& child : Element.Children) {
     CollectText(*child, Pieces);
-    Pieces.push_back(child->TextAfter);
+    Pieces.push_back(TrimBytes(child->TextAfter));
   }
 }
 

@@ -15,7 +15,7 @@ namespace skimbrook::test {
 struct TRefElement {
   std::string Name;
   std::string Text;
-  std::string TextAfter;  // the trimmed text between its end and the parent's next tag
+  std::string TextAfter;  // the bytes between its end and the parent's next tag
   std::vector<std::pair<std::string, std::string>> Attributes;  // name, value
   std::vector<std::unique_ptr<TRefElement>> Children;
 };

@@ -183,17 +183,18 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         TMixedCase{"InlineElementsInAParagraph",
                    "<p>The <a href='x'>interface</a> is <em>a bit</em> low level,<br/> but workable:</p>",
-                   {"p:The|", "a:interface|is", "em:a bit|low level,", "br:|but workable:"}},
-        TMixedCase{"BlanksBetweenElementsLeaveNoText",
+                   {"p:The|", "a:interface| is ", "em:a bit| low level,", "br:| but workable:"}},
+        TMixedCase{"BlanksBetweenElementsAreKeptAsWritten",
                    "<item>\r\n  <title>T</title>\r\n  <link>L</link>\r\n</item>\r\ntrailing",
-                   {"item:|", "title:T|", "link:L|"}},
+                   {"item:|", "title:T|\r\n  ", "link:L|\r\n"}},
         TMixedCase{"NestedElementsKeepTheirOwnTexts", "<a><b>1<c>2</c>3</b>4</a>", {"a:|", "b:1|4", "c:2|3"}},
         TMixedCase{"TextAfterStopsAtACommentAndWhatFollowsItIsSkipped",
                    "<a><b/> kept <!-- c --> skipped</a>",
-                   {"a:|", "b:|kept"}},
+                   {"a:|", "b:| kept "}},
         TMixedCase{
-            "CdataAfterAChildIsSkippedAsBefore", "<a><b/>more <![CDATA[1 > 0]]></a>", {"a:|", "b:|more"}},
-        TMixedCase{"ReferencesStayUndecoded", "<a><b/> &amp;amp; </a>", {"a:|", "b:|&amp;amp;"}},
+            "CdataAfterAChildIsSkippedAsBefore", "<a><b/>more <![CDATA[1 > 0]]></a>", {"a:|", "b:|more "}},
+        TMixedCase{
+            "ReferencesStayUndecodedAndBlanksStay", "<a><b/> &amp;amp; </a>", {"a:|", "b:| &amp;amp; "}},
         TMixedCase{"TextAfterTheRootIsNotKept", "<a>x</a> after", {"a:x|"}},
         TMixedCase{"TextCutOffBeforeTheNextTagIsNotKept", "<a><b/> cut", {"a:|", "b:|"}}),
     [](const auto& info) { return std::string(info.param.Rule); });
