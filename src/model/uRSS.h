@@ -59,6 +59,16 @@ class TFeed;
 // the memory of millions of objects.
 inline constexpr int kMaxFeedItems = 100000;
 
+// A file an item carries (a podcast's audio, a video): its address, media type and size
+// in bytes, each as the document wrote it, decoded and trimmed; empty when not given.
+struct TEnclosure {
+  std::string Url;
+  std::string Type;
+  std::string Length;
+
+  friend bool operator==(const TEnclosure&, const TEnclosure&) = default;
+};
+
 // One item (article) of a feed.
 class TFeedItem {
  public:
@@ -66,6 +76,8 @@ class TFeedItem {
   std::string Link;
   std::string Description;
   std::string PubDate;  // as the document gave it, trimmed; never parsed
+  std::string Guid;     // the document's identifier of the item (RSS guid, Atom id); may be empty
+  std::vector<TEnclosure> Enclosures;  // in document order, one per address
   bool IsRead = false;
   TFeed* Feed = nullptr;  // the owning feed, not owned; none once the feed is gone
   // The observer: (position of the item in its feed, the item).

@@ -1,5 +1,6 @@
 // Writing a feed's cache file in the program's own form: an RSS 2.0 document in which
-// read items carry isRead="true", titles and descriptions in CDATA sections.
+// read items carry isRead="true", titles and descriptions in CDATA sections, and items
+// keep their guid and enclosures as RSS 2.0 writes them.
 #include <algorithm>
 
 #include "model/uRSS.h"
@@ -38,12 +39,36 @@ std::string EscapedLine(std::string_view Open, const std::string& Text, std::str
   return line;
 }
 
+// An RSS 2.0 enclosure element; type and length only when known.
+std::string EnclosureLine(const TEnclosure& Enclosure) {
+  std::string line = "      <enclosure url=\"";
+  AppendXmlEscaped(line, Enclosure.Url);
+  line += '"';
+  if (!Enclosure.Length.empty()) {
+    line += " length=\"";
+    AppendXmlEscaped(line, Enclosure.Length);
+    line += '"';
+  }
+  if (!Enclosure.Type.empty()) {
+    line += " type=\"";
+    AppendXmlEscaped(line, Enclosure.Type);
+    line += '"';
+  }
+  line += " />";
+  return line;
+}
+
 void AddItemLines(std::vector<std::string>& Lines, const TFeedItem& Item) {
   Lines.push_back(Item.IsRead ? "    <item isRead=\"true\">" : "    <item>");
   Lines.push_back(CDataLine("      <title>", Item.Title, "</title>"));
   Lines.push_back(EscapedLine("      <link>", Item.Link, "</link>"));
   Lines.push_back(CDataLine("      <description>", Item.Description, "</description>"));
   if (!Item.PubDate.empty()) Lines.push_back(EscapedLine("      <pubDate>", Item.PubDate, "</pubDate>"));
+  // The identifier and the files only when the item has them, so that an item without
+  // them keeps the lines it always had. The identifier is never taken for an address.
+  if (!Item.Guid.empty())
+    Lines.push_back(EscapedLine("      <guid isPermaLink=\"false\">", Item.Guid, "</guid>"));
+  for (const TEnclosure& enclosure : Item.Enclosures) Lines.push_back(EnclosureLine(enclosure));
   Lines.push_back("    </item>");
 }
 

@@ -16,38 +16,57 @@
 
 #include "model/uRSS.h"
 #include "model/uRSS_internal.h"
+#include "xml/moxStrings.h"
 #include "xml/moxTreeWalk.h"
 
 namespace skimbrook {
 
 namespace {
 
-// The first direct child of Element for each of Names (exact comparison), in one pass
-// over the children instead of one per name.
-template <size_t N>
-std::array<const TmoxXMLNode2*, N> FirstChildrenNamed(const TmoxXMLNode2& Element,
-                                                      const std::array<std::string_view, N>& Names) {
-  std::array<const TmoxXMLNode2*, N> found{};
-  size_t missing = N;
-  for (const auto& child : Element.Nodes) {
-    const std::string_view name = child->Name;
-    for (size_t i = 0; i < N; ++i) {
-      if (!found[i] && name == Names[i]) {
-        found[i] = child.get();
-        --missing;
-        break;
-      }
-    }
-    if (missing == 0) break;
-  }
-  return found;
-}
-
 // A field of the feed itself, taken from the first element that supplies it.
 struct TFeedField {
   bool Found = false;
   std::string Value;
 };
+
+// The text of an element of Atom's type "xhtml" without its markup: its own text and
+// that of every element below it, each followed by the text after it, in document
+// order. Each piece is trimmed, as Text is, so each tag counts as a word break and the
+// pieces are joined by one space.
+std::string TextWithoutMarkup(const TmoxXMLNode2& Element) {
+  std::string text;
+  auto add = [&text](std::string_view Piece) {
+    if (Piece.empty()) return;
+    if (!text.empty()) text += ' ';
+    text += Piece;
+  };
+  WalkTree(
+      Element,
+      [&add](const TmoxXMLNode2& Inner, size_t) {
+        add(Inner.Text);
+        return true;
+      },
+      [&add](const TmoxXMLNode2& Inner, size_t Depth) {
+        if (Depth > 0) add(Trimmed(Inner.TextAfter));
+      });
+  return text;
+}
+
+// A quick test before the comparisons: the names of the elements that describe files
+// start with one of these letters (enclosure, link, media:content, media:group).
+bool MayDescribeAFile(std::string_view Name) {
+  return !Name.empty() && (Name[0] == 'e' || Name[0] == 'l' || Name[0] == 'm');
+}
+
+bool IsXhtml(const TmoxXMLNode2& Element) {
+  return Element.GetAttribute("type") == "xhtml";
+}
+
+// An Atom link that names the page of its entry or feed: rel "alternate", or no rel.
+bool IsAlternateLink(const TmoxXMLNode2& Link) {
+  const std::string_view rel = Link.GetAttribute("rel");
+  return rel.empty() || rel == "alternate";
+}
 
 }  // namespace
 
@@ -73,6 +92,14 @@ class TFeedReader final : public TmoxXMLElementHandler {
   // The item read from Element.
   std::shared_ptr<TFeedItem> ReadRssItem(const TmoxXMLNode2& Element);
   std::shared_ptr<TFeedItem> ReadAtomEntry(const TmoxXMLNode2& Element);
+  // Adds the enclosure that Element (a child of an item or entry) describes, if any:
+  // RSS enclosure, Atom link rel="enclosure", Media RSS media:content, also inside a
+  // media:group. Returns false when Element is none of these.
+  bool ReadEnclosure(const TmoxXMLNode2& Element, TFeedItem& Item);
+  void AddEnclosure(const TmoxXMLNode2& Element, std::string_view UrlName, std::string_view LengthName,
+                    TFeedItem& Item);
+  // Out := Trim(XmlUnescape(the attribute Name of Element)); empty when it is absent.
+  void DecodeAttribute(const TmoxXMLNode2& Element, std::string_view Name, std::string& Out);
   // Adds the finished Item to the end of Items as an item of the feed.
   void Keep(std::vector<std::shared_ptr<TFeedItem>>& Items, std::shared_ptr<TFeedItem> Item);
   // True once kMaxFeedItems items have been kept: later ones are not even read.
@@ -86,6 +113,9 @@ class TFeedReader final : public TmoxXMLElementHandler {
   const TmoxXMLNode2* channel_ = nullptr;  // the channel while it is open
   TFeedField title_, htmlUrl_, description_;
   bool atomLinkSeen_ = false;
+  // The first Atom link of the feed that is its web page (alternate or without rel, of
+  // type text/html or without type); it wins over the first link's text/html rule.
+  TFeedField atomPageUrl_;
   std::vector<std::shared_ptr<TFeedItem>> rootItems_;     // items of the document element
   std::vector<std::shared_ptr<TFeedItem>> channelItems_;  // items of the channel
   int unread_ = 0;                                        // unread items of both lists
@@ -164,12 +194,22 @@ TmoxXMLElementHandler::TAfterEnd TFeedReader::RssElementEnded(const TmoxXMLNode2
 }
 
 std::shared_ptr<TFeedItem> TFeedReader::ReadRssItem(const TmoxXMLNode2& Element) {
-  static constexpr std::array<std::string_view, 6> kNames = {"title",           "link",    "description",
-                                                             "content:encoded", "dc:date", "pubDate"};
-  enum { kTitle, kLink, kDescription, kContent, kDcDate, kPubDate };
+  static constexpr std::array<std::string_view, 7> kNames = {
+      "title", "link", "description", "content:encoded", "dc:date", "pubDate", "guid"};
+  enum { kTitle, kLink, kDescription, kContent, kDcDate, kPubDate, kGuid };
   auto item = std::make_shared<TFeedItem>();
   item->IsRead = SameText(Element.GetAttribute("isRead"), "True");
-  const auto child = FirstChildrenNamed(Element, kNames);
+  std::array<const TmoxXMLNode2*, kNames.size()> child{};
+  for (const auto& node : Element.Nodes) {
+    const std::string_view name = node->Name;
+    if (MayDescribeAFile(name) && ReadEnclosure(*node, *item)) continue;
+    for (size_t i = 0; i < kNames.size(); ++i) {
+      if (name == kNames[i]) {
+        if (!child[i]) child[i] = node.get();
+        break;
+      }
+    }
+  }
   if (child[kTitle]) decoder_.DecodeTitle(child[kTitle]->Text, item->Title);
   if (child[kLink]) decoder_.Decode(child[kLink]->Text, item->Link);
   // content:encoded wins whenever it is there, even empty; pubDate wins over dc:date.
@@ -179,7 +219,48 @@ std::shared_ptr<TFeedItem> TFeedReader::ReadRssItem(const TmoxXMLNode2& Element)
     decoder_.Decode(description->Text, item->Description);
   if (const TmoxXMLNode2* date = child[kPubDate] ? child[kPubDate] : child[kDcDate])
     decoder_.Decode(date->Text, item->PubDate);
+  if (child[kGuid]) decoder_.Decode(child[kGuid]->Text, item->Guid);
   return item;
+}
+
+void TFeedReader::DecodeAttribute(const TmoxXMLNode2& Element, std::string_view Name, std::string& Out) {
+  const int index = Element.AttributeIndex(Name);
+  if (index >= 0)
+    decoder_.Decode(Element.Attributes[index].Value, Out);
+  else
+    Out.clear();
+}
+
+bool TFeedReader::ReadEnclosure(const TmoxXMLNode2& Element, TFeedItem& Item) {
+  const std::string_view name = Element.Name;
+  if (name == "enclosure" && dialect_ == TDialect::Rss) {
+    AddEnclosure(Element, "url", "length", Item);
+  } else if (name == "link" && dialect_ == TDialect::Atom) {
+    if (Element.GetAttribute("rel") != "enclosure") return false;
+    AddEnclosure(Element, "href", "length", Item);
+  } else if (name == "media:content") {
+    AddEnclosure(Element, "url", "fileSize", Item);
+  } else if (name == "media:group") {
+    for (const auto& member : Element.Nodes)
+      if (member->Name == "media:content") AddEnclosure(*member, "url", "fileSize", Item);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+void TFeedReader::AddEnclosure(const TmoxXMLNode2& Element, std::string_view UrlName,
+                               std::string_view LengthName, TFeedItem& Item) {
+  TEnclosure enclosure;
+  DecodeAttribute(Element, UrlName, enclosure.Url);
+  // A file without an address cannot be fetched, and a podcast often names the same file
+  // twice (enclosure and media:content): the first mention stands for it.
+  if (enclosure.Url.empty()) return;
+  for (const TEnclosure& known : Item.Enclosures)
+    if (known.Url == enclosure.Url) return;
+  DecodeAttribute(Element, "type", enclosure.Type);
+  DecodeAttribute(Element, LengthName, enclosure.Length);
+  Item.Enclosures.push_back(std::move(enclosure));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -191,36 +272,73 @@ TmoxXMLElementHandler::TAfterEnd TFeedReader::AtomElementEnded(const TmoxXMLNode
   if (SameText(name, "entry")) {
     if (!Full()) Keep(rootItems_, ReadAtomEntry(Element));
   } else if (name == "title") {
+    if (!title_.Found && IsXhtml(Element)) {
+      title_.Found = true;
+      decoder_.Decode(TextWithoutMarkup(Element), title_.Value);
+    }
     TakeFirst(title_, Element, decoder_);
-  } else if (name == "link" && !atomLinkSeen_) {
-    // Only the first link is looked at, and only a text/html one names the web site.
-    atomLinkSeen_ = true;
-    if (Element.GetAttribute("type") == "text/html") {
-      htmlUrl_.Found = true;
-      const int href = Element.AttributeIndex("href");
-      if (href >= 0) decoder_.Decode(Element.Attributes[href].Value, htmlUrl_.Value);
+  } else if (name == "link") {
+    // The web site is the first alternate link of type text/html or without type. A feed
+    // without one keeps the older rule: its first link, when that is of type text/html.
+    const std::string_view type = Element.GetAttribute("type");
+    if (!atomPageUrl_.Found && IsAlternateLink(Element) && (type.empty() || type == "text/html")) {
+      atomPageUrl_.Found = true;
+      DecodeAttribute(Element, "href", atomPageUrl_.Value);
+    }
+    if (!atomLinkSeen_) {
+      atomLinkSeen_ = true;
+      if (type == "text/html") {
+        htmlUrl_.Found = true;
+        DecodeAttribute(Element, "href", htmlUrl_.Value);
+      }
     }
   }
   return TAfterEnd::Drop;
 }
 
 std::shared_ptr<TFeedItem> TFeedReader::ReadAtomEntry(const TmoxXMLNode2& Element) {
-  static constexpr std::array<std::string_view, 6> kNames = {"title",    "link",    "issued",
-                                                             "modified", "summary", "content"};
-  enum { kTitle, kLink, kIssued, kModified, kSummary, kContent };
+  static constexpr std::array<std::string_view, 9> kNames = {
+      "title", "issued", "modified", "published", "updated", "summary", "content", "id", "link"};
+  enum { kTitle, kIssued, kModified, kPublished, kUpdated, kSummary, kContent, kId, kLink };
   auto item = std::make_shared<TFeedItem>();
-  const auto child = FirstChildrenNamed(Element, kNames);
-  if (child[kTitle]) decoder_.DecodeTitle(child[kTitle]->Text, item->Title);
-  if (child[kLink]) {
-    const int href = child[kLink]->AttributeIndex("href");
-    if (href >= 0) decoder_.Decode(child[kLink]->Attributes[href].Value, item->Link);
+  std::array<const TmoxXMLNode2*, kNames.size()> child{};
+  const TmoxXMLNode2* alternate = nullptr;
+  for (const auto& node : Element.Nodes) {
+    // An enclosure link still counts as a link: the first link of an entry without an
+    // alternate one names its page, whatever it is.
+    const std::string_view name = node->Name;
+    if (MayDescribeAFile(name)) ReadEnclosure(*node, *item);
+    for (size_t i = 0; i < kNames.size(); ++i) {
+      if (name == kNames[i]) {
+        if (!child[i]) child[i] = node.get();
+        break;
+      }
+    }
+    if (name == "link" && !alternate && IsAlternateLink(*node)) alternate = node.get();
   }
-  if (const TmoxXMLNode2* date = child[kModified] ? child[kModified] : child[kIssued])
-    decoder_.Decode(date->Text, item->PubDate);
-  if (child[kSummary]) decoder_.Decode(child[kSummary]->Text, item->Description);
-  // The content element is kept whole, wrapper included; a summary wins over it.
-  if (child[kContent] && item->Description.empty())
-    decoder_.Decode(SerializeElement(*child[kContent]), item->Description);
+  if (const TmoxXMLNode2* title = child[kTitle])
+    decoder_.DecodeTitle(IsXhtml(*title) ? std::string_view(TextWithoutMarkup(*title)) : title->Text.View(),
+                         item->Title);
+  // The entry's page: its alternate link, else its first link of any kind.
+  if (const TmoxXMLNode2* link = alternate ? alternate : child[kLink])
+    DecodeAttribute(*link, "href", item->Link);
+  // Atom 0.3's dates (modified over issued), else Atom 1.0's (published over updated).
+  const TmoxXMLNode2* date = child[kModified] ? child[kModified] : child[kIssued];
+  if (!date) date = child[kPublished] ? child[kPublished] : child[kUpdated];
+  if (date) decoder_.Decode(date->Text, item->PubDate);
+  if (child[kId]) decoder_.Decode(child[kId]->Text, item->Guid);
+  // Content with something in it wins over the summary, as content:encoded does over
+  // description; it is kept whole, wrapper included. An empty content element counts only
+  // when there is nothing else.
+  const TmoxXMLNode2* const content = child[kContent];
+  if (content && (!content->Text.empty() || content->Nodes.Count() > 0)) {
+    decoder_.Decode(SerializeElement(*content), item->Description);
+    return item;
+  }
+  if (const TmoxXMLNode2* summary = child[kSummary])
+    decoder_.Decode(IsXhtml(*summary) ? std::string_view(TextWithoutMarkup(*summary)) : summary->Text.View(),
+                    item->Description);
+  if (content && item->Description.empty()) decoder_.Decode(SerializeElement(*content), item->Description);
   return item;
 }
 
@@ -231,7 +349,10 @@ void TFeedReader::ApplyTo() {
     throw std::runtime_error("1: unrecognized feed format");
   if (dialect_ == TDialect::Rss && !channelFound_) throw std::runtime_error("2: <channel> not found");
   if (title_.Found) feed_.Title = std::move(title_.Value);
-  if (htmlUrl_.Found) feed_.HtmlUrl = std::move(htmlUrl_.Value);
+  if (atomPageUrl_.Found)
+    feed_.HtmlUrl = std::move(atomPageUrl_.Value);
+  else if (htmlUrl_.Found)
+    feed_.HtmlUrl = std::move(htmlUrl_.Value);
   if (description_.Found) feed_.Description = std::move(description_.Value);
   feed_.AdoptItems(std::move(rootItems_), std::move(channelItems_), unread_);
 }
@@ -240,7 +361,7 @@ std::string SerializeElement(const TmoxXMLNode2& E) {
   std::string out;
   out.reserve(E.Text.size() + 2 * E.Name.size() + 64);
   // The start tag; true when the element has content and so an end tag to come.
-  auto open = [&out](const TmoxXMLNode2& Element, size_t) {
+  auto open = [&out](const TmoxXMLNode2& Element, size_t Depth) {
     out += '\r';
     out += '<';
     out += Element.Name;
@@ -253,16 +374,19 @@ std::string SerializeElement(const TmoxXMLNode2& E) {
     }
     if (Element.Nodes.Count() == 0 && Element.Text.empty()) {
       out += "/>";
+      // A child's text after it follows it in the parent's content; E's own is not E's.
+      if (Depth > 0) out += Trimmed(Element.TextAfter);
       return false;
     }
     out += '>';
     out += Element.Text;
     return true;
   };
-  auto close = [&out](const TmoxXMLNode2& Element, size_t) {
+  auto close = [&out](const TmoxXMLNode2& Element, size_t Depth) {
     out += "</";
     out += Element.Name;
     out += ">\r";
+    if (Depth > 0) out += Trimmed(Element.TextAfter);
   };
   WalkTree(E, open, close);
   return out;

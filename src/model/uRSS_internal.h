@@ -19,8 +19,9 @@ void LoadFeedFromString(TFeed& Feed, std::string Source);
 void LoadFeedListFromString(TFeedList& List, std::string Source);
 
 // The element E written back as markup: CR, start tag with its attributes as stored
-// (values in apostrophes), its text, its children, end tag, CR; "/>" for an element
-// without text and children. Works without recursion at any depth.
+// (values in apostrophes), its text, then each child followed by the text after it
+// (trimmed, as the text is), end tag, CR; "/>" for an element without text and
+// children. Works without recursion at any depth.
 std::string SerializeElement(const TmoxXMLNode2& E);
 
 // The lines of the feed's cache file in the program's own form (each to be ended by CR LF).

@@ -84,6 +84,7 @@ struct TOutlineAttributes {
   const TmoxXMLString* XmlUrlLower = nullptr;
   const TmoxXMLString* Description = nullptr;
   const TmoxXMLString* UnreadCount = nullptr;
+  const TmoxXMLString* Text = nullptr;
 
   // One pass over the attributes instead of a search per name.
   explicit TOutlineAttributes(const TmoxXMLNode2& Outline) {
@@ -104,6 +105,8 @@ struct TOutlineAttributes {
         slot = &Description;
       else if (name == "unreadCount")
         slot = &UnreadCount;
+      else if (name == "text")
+        slot = &Text;
       if (slot != nullptr && *slot == nullptr) *slot = &attribute->Value;
     }
   }
@@ -121,6 +124,8 @@ std::shared_ptr<TFeed> EntryFromOutline(const TmoxXMLNode2& Outline, TFieldDecod
   const TOutlineAttributes attributes(Outline);
   auto feed = std::make_shared<TFeed>();
   Read(attributes.Title, Decoder, feed->Title);
+  // OPML 2.0 names every outline by its text; title is optional there.
+  if (feed->Title.empty()) Read(attributes.Text, Decoder, feed->Title);
   Read(attributes.HtmlUrl, Decoder, feed->HtmlUrl);
   if (feed->HtmlUrl.empty()) Read(attributes.HtmlUrlLower, Decoder, feed->HtmlUrl);
   Read(attributes.XmlUrl, Decoder, feed->XmlUrl);

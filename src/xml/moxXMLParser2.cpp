@@ -220,10 +220,11 @@ std::unique_ptr<TmoxXMLAttribute2> TAccess::CopyToHeap(const TmoxXMLAttribute2& 
 
 namespace {
 
-// Copies the name, text and attributes of From into To.
+// Copies the name, texts and attributes of From into To.
 void CopyElementContent(const TmoxXMLNode2& From, TmoxXMLNode2& To) {
   To.Name.assign(From.Name);
   To.Text.assign(From.Text);
+  To.TextAfter.assign(From.TextAfter);
   for (const auto& attribute : From.Attributes) To.Attributes.Add(TAccess::CopyToHeap(*attribute));
 }
 

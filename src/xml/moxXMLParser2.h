@@ -1,7 +1,7 @@
 // A small forward-scanning XML parser: one file becomes a tree of elements, each with a
-// name, a text and named attributes. It is deliberately not a conforming XML processor:
-// no entity decoding, no namespaces, no character-set conversion, end tags not matched
-// by name, and a syntax error stops the scan while keeping the tree built so far.
+// name, a text, the text that follows it in its parent, and named attributes. It is deliberately not a
+// conforming XML processor: no entity decoding, no namespaces, no character-set conversion, end tags not
+// matched by name, and a syntax error stops the scan while keeping the tree built so far.
 #pragma once
 
 #include <cstddef>
@@ -178,8 +178,12 @@ class TmoxXMLNode2 {
   TmoxXMLNode2(const TmoxXMLNode2&) = delete;
   TmoxXMLNode2& operator=(const TmoxXMLNode2&) = delete;
 
-  TmoxXMLString Name;                  // exactly as written in the start tag, prefix included
-  TmoxXMLString Text;                  // trimmed text before the first child tag, or the first CDATA section
+  TmoxXMLString Name;  // exactly as written in the start tag, prefix included
+  TmoxXMLString Text;  // trimmed text before the first child tag, or the first CDATA section
+  // The bytes between this element's end and the next tag, as written (blanks included,
+  // not trimmed as Text is): the parent's content that follows this element, as in
+  // "<p>The <a>link</a> works</p>", where a keeps " works". Empty on the root.
+  TmoxXMLString TextAfter;
   TmoxXMLParser2* Document = nullptr;  // the document that created the element; none on the root
   TmoxXMLNode2* Parent = nullptr;      // the enclosing element; none on the root
   TmoxXMLNodeList2<TmoxXMLNode2> Nodes;
@@ -205,7 +209,11 @@ class TmoxXMLNode2 {
   friend struct TmoxXMLTreeAccess;
   // An element of Arena: its texts and lists take their memory from there.
   explicit TmoxXMLNode2(TTreeArena& Arena) noexcept
-      : Name(TmoxXMLString::TArenaTag{}), Text(TmoxXMLString::TArenaTag{}), Nodes(Arena), Attributes(Arena) {}
+      : Name(TmoxXMLString::TArenaTag{}),
+        Text(TmoxXMLString::TArenaTag{}),
+        TextAfter(TmoxXMLString::TArenaTag{}),
+        Nodes(Arena),
+        Attributes(Arena) {}
 };
 
 // Receives the elements of a document while it is parsed, for readers that need one

@@ -193,6 +193,7 @@ class TElementScan {
   void Started(TmoxXMLNode2& Element) {
     if (handler_) handler_->ElementStarted(Element);
   }
+  // The handler hears that Element has ended; a child it keeps waits for its text after.
   void Ended(TmoxXMLNode2& Element, const TTreeArena::TMark& Mark);
 
   const char* const begin_;
@@ -209,6 +210,9 @@ class TElementScan {
   std::vector<TmoxXMLNode2*> pending_;
   // The element being started, until the handler has heard of it.
   TmoxXMLNode2* starting_ = nullptr;
+  // The child that has just ended, still in the tree, until the next tag gives the end
+  // of its text after.
+  TmoxXMLNode2* ended_ = nullptr;
   TTreeArena::TMark startingMark_;
   TAttributeCollector::TScratch attributes_;  // reused for every tag that has attributes
   std::string error_;
@@ -221,6 +225,12 @@ bool TElementScan::Run() {
     if (less == nullptr) {
       lost_ = true;
       return Fail(kMissingLessThan);
+    }
+    if (ended_ != nullptr) {
+      // The text after a child, up to the next tag, is part of its parent's content. It is
+      // kept as written: trimming it here would cost every end tag of every document.
+      TAccess::Refer(ended_->TextAfter, std::string_view(cursor_, static_cast<size_t>(less - cursor_)));
+      ended_ = nullptr;
     }
     cursor_ = less;
     const char* const greater = finder_.Next(less + 1, kGreater);
@@ -331,17 +341,20 @@ void TElementScan::CloseInnermost() {
     pending_.resize(first);
   }
   open_.pop_back();
+  TTreeArena::TMark mark;
   if (handler_) {
-    const TTreeArena::TMark mark = openMarks_.back();
+    mark = openMarks_.back();
     openMarks_.pop_back();
-    Ended(element, mark);
   }
+  Ended(element, mark);
 }
 
 void TElementScan::Ended(TmoxXMLNode2& Element, const TTreeArena::TMark& Mark) {
+  ended_ = &Element == &document_ ? nullptr : &Element;
   if (handler_ == nullptr) return;
   if (handler_->ElementEnded(Element) != TmoxXMLElementHandler::TAfterEnd::Drop) return;
   if (&Element == &document_) return;
+  ended_ = nullptr;
   // The element is the last child waiting for its parent, and everything the parse
   // allocated since it was created belongs to its subtree; the arena keeps it all when
   // the tree was changed meanwhile.

@@ -62,6 +62,38 @@ TEST_F(DataFolderTest, CacheFileReadsBackWithFlagsLinksDatesAndBrackets) {
   }
 }
 
+// The lines of an item's guid and files, and that they come back as they went.
+TEST_F(DataFolderTest, GuidAndEnclosuresAreWrittenAfterTheOtherLinesAndReadBack) {
+  auto written = TwoItemFeed();
+  TFeedItem& item = written->Items(1);
+  item.Guid = "urn:x?a=1&b=<2>";
+  item.Enclosures = {{"http://cdn.example/a.mp3?x=1&y=2", "audio/mpeg", "24986239"},
+                     {"http://cdn.example/caf\xe9.pdf", "", ""},
+                     {"http://cdn.example/c.ogg", "audio/ogg", ""}};
+  const std::vector<std::string> lines = CacheFileLines(*written);
+  const std::vector<std::string> itemLines(lines.end() - 11, lines.end() - 3);
+  EXPECT_EQ(itemLines,
+            (std::vector<std::string>{
+                "    <item>", "      <title><![CDATA[R\xe9sum\xe9 ]]&gt; tricks]]></title>",
+                "      <link>http://example.com/2</link>", "      <description><![CDATA[]]></description>",
+                "      <guid isPermaLink=\"false\">urn:x?a=1&amp;b=&lt;2&gt;</guid>",
+                "      <enclosure url=\"http://cdn.example/a.mp3?x=1&amp;y=2\" length=\"24986239\" "
+                "type=\"audio/mpeg\" />",
+                "      <enclosure url=\"http://cdn.example/caf&#233;.pdf\" />",
+                "      <enclosure url=\"http://cdn.example/c.ogg\" type=\"audio/ogg\" />"}));
+
+  written->SaveCache();
+  TFeed read("", "", written->XmlUrl, "");
+  read.LoadCache();
+  ASSERT_EQ(read.ItemCount(), 2);
+  EXPECT_EQ(read.Items(1).Guid, item.Guid);
+  EXPECT_EQ(read.Items(1).Enclosures, item.Enclosures);
+  EXPECT_EQ(read.Items(0).Guid, "");
+  EXPECT_TRUE(read.Items(0).Enclosures.empty());
+  EXPECT_EQ(JoinLinesCRLF(CacheFileLines(read)), JoinLinesCRLF(lines))
+      << "a second write gives the same bytes";
+}
+
 struct TLossCase {
   std::string InMemory;
   std::string ReadBack;

@@ -6,10 +6,12 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "model/uFeedDate.h"
 #include "model/uRSS.h"
 #include "tools/TestSupport.h"
 
@@ -101,6 +103,78 @@ TEST(OpmlCorpus, FeedServiceExportsGiveTheirGroupsAndFeeds) {
   EXPECT_EQ(newsblur.Feeds(8)->HtmlUrl, "tag:blog.golang.org,2013:blog.golang.org");
   EXPECT_TRUE(newsblur.LastParseError().empty());
 }
+
+// What the reader gives for one aspect of a real document.
+struct TCorpusCase {
+  const char* Name;
+  std::string File;  // under feedparser/tests/wellformed/
+  std::function<std::string(const TFeed&)> Aspect;
+  std::string Expected;
+};
+
+void PrintTo(const TCorpusCase& Case, std::ostream* Out) {
+  *Out << Case.File;
+}
+
+std::string FirstItem(const TFeed& Feed, std::string TFeedItem::*Field) {
+  return Feed.ItemCount() > 0 ? Feed.Items(0).*Field : "(no item)";
+}
+
+std::string EnclosuresOf(const TFeed& Feed) {
+  std::string text;
+  for (int i = 0; i < Feed.ItemCount(); ++i)
+    for (const TEnclosure& enclosure : Feed.Items(i).Enclosures)
+      text += "[" + enclosure.Url + " " + enclosure.Type + " " + enclosure.Length + "]";
+  return text;
+}
+
+// The first item's date as the moment it names, in seconds since 1970.
+std::string FirstDateMoment(const TFeed& Feed) {
+  const auto moment = ParseFeedDate(FirstItem(Feed, &TFeedItem::PubDate));
+  return moment ? std::to_string(moment->time_since_epoch().count()) : "none";
+}
+
+class CorpusDocument : public ::testing::TestWithParam<TCorpusCase> {};
+
+TEST_P(CorpusDocument, GivesWhatItsFormNeeds) {
+  const std::string root = CorpusRoot();
+  if (root.empty()) GTEST_SKIP() << "the shared corpus is not on this machine";
+  TFeed feed;
+  feed.LoadFromFile(root + "feedparser/tests/wellformed/" + GetParam().File);
+  EXPECT_EQ(GetParam().Aspect(feed), GetParam().Expected);
+}
+
+const auto kLink = [](const TFeed& Feed) { return FirstItem(Feed, &TFeedItem::Link); };
+const auto kDescription = [](const TFeed& Feed) { return FirstItem(Feed, &TFeedItem::Description); };
+const auto kGuid = [](const TFeed& Feed) { return FirstItem(Feed, &TFeedItem::Guid); };
+const auto kDate = [](const TFeed& Feed) { return FirstItem(Feed, &TFeedItem::PubDate); };
+
+INSTANTIATE_TEST_SUITE_P(
+    Feedparser, CorpusDocument,
+    ::testing::Values(
+        TCorpusCase{"XhtmlFeedTitleIsItsText", "atom10/feed_title_inline_markup_2.xml",
+                    [](const TFeed& Feed) { return Feed.Title; }, "History of the <blink> tag"},
+        TCorpusCase{"XhtmlSummaryIsItsText", "atom10/entry_summary_inline_markup_2.xml", kDescription,
+                    "History of the <blink> tag"},
+        TCorpusCase{"FeedPageIsTheAlternateLinkAfterTwoOthers", "namespace/atomthreadingwithentry.xml",
+                    [](const TFeed& Feed) { return Feed.HtmlUrl; },
+                    "http://salmon-test.blogspot.com/2009/10/test-post.html"},
+        TCorpusCase{"EntryLinkIsTheAlternateAfterEditAndSelf", "namespace/atomthreadingwithentry.xml", kLink,
+                    "http://salmon-test.blogspot.com/2009/10/"
+                    "test-post.html?showComment=1260320342544#c4788628857625737701"},
+        TCorpusCase{"EntryWithPublishedAndUpdatedGivesPublished", "namespace/atomthreadingwithentry.xml",
+                    kDate, "2009-12-08T16:59:02.544-08:00"},
+        TCorpusCase{"EntryIdIsTheGuid", "namespace/atomthreadingwithentry.xml", kGuid,
+                    "tag:blogger.com,1999:blog-893591374313312737.post-4788628857625737701"},
+        TCorpusCase{"AtomEnclosure", "atom10/entry_link_rel_enclosure.xml", EnclosuresOf,
+                    "[http://www.example.com/ text/html ]"},
+        TCorpusCase{"RssEnclosures", "rss/item_enclosure_multiple.xml", EnclosuresOf,
+                    "[http://example.com/1 image/jpeg 100000][http://example.com/2 image/gif 200000]"},
+        TCorpusCase{"Rfc822Date", "rss/item_pubDate_map_updated_parsed.xml", FirstDateMoment, "1072986501"},
+        TCorpusCase{"DublinCoreDate", "rss/item_dc_date_parsed.xml", FirstDateMoment, "1072865695"},
+        TCorpusCase{"DateWithFractionAndOffset", "namespace/atomthreadingwithentry.xml", FirstDateMoment,
+                    "1260320342"}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
 
 }  // namespace
 }  // namespace skimbrook

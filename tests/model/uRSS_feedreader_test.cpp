@@ -89,24 +89,33 @@ INSTANTIATE_TEST_SUITE_P(
                   {{"Swallows return", "http://meadow.example.com/1", "First swallows seen over the pond.",
                     "2024-04-12T18:00:00+01:00"},
                    {"Hare at dawn", "http://meadow.example.com/2", "", "2024-04-13T05:40:00+01:00"}}},
-        TFeedFile{"atom03.xml",
-                  "Lantern Street Journal",
-                  "http://lantern.example.org/?from=atom&v=0.3",
-                  "previous description",
-                  {{"Lamps relit", "http://lantern.example.org/2004/06/lamps",
-                    "The lamps on Lantern Street burn again.", "2004-06-01T19:30:00Z"},
-                   {"Only content", "http://lantern.example.org/audio/1.mp3",
-                    "<content type='text/html' mode='escaped'><p>Hi</p></content>", "2004-06-02T19:00:00Z"}}},
+        TFeedFile{
+            "atom03.xml",
+            "Lantern Street Journal",
+            "http://lantern.example.org/?from=atom&v=0.3",
+            "previous description",
+            {{"Lamps relit", "http://lantern.example.org/2004/06/lamps",
+              "<content type='text/html' mode='escaped'><p>Long text</p></content>", "2004-06-01T19:30:00Z"},
+             {"Only content", "http://lantern.example.org/2004/06/only",
+              "<content type='text/html' mode='escaped'><p>Hi</p></content>", "2004-06-02T19:00:00Z"}}},
         TFeedFile{"atom10.xml",
                   "Quarry Road Notes",
-                  "previous link",
+                  "https://quarry.example.com/",
                   "previous description",
                   {{"Gravel & sand", "https://quarry.example.com/gravel",
                     "<content type='xhtml'>\r<div "
                     "xmlns='http://www.w3.org/1999/xhtml'>\r<p>Loads\r<b>moved</b>\r</p>"
                     "\r\r<br/></div>\r</content>",
-                    ""},
-                   {"Quiet week", "https://quarry.example.com/quiet", "Nothing moved.", ""}}},
+                    "2024-05-19T10:00:00Z"},
+                   {"Quiet week", "https://quarry.example.com/quiet",
+                    "<content type='html'><p>The content wins</p></content>", ""}}},
+        TFeedFile{"podcast.xml",
+                  "Tidewater Talks",
+                  "https://tidewater.example.fm/",
+                  "Conversations by the estuary",
+                  {{"Episode 2: Salt marshes", "https://tidewater.example.fm/2", "",
+                    "Tue, 12 Mar 2024 06:00:00 +0000"},
+                   {"Episode 1: Mudflats", "https://tidewater.example.fm/1", "", ""}}},
         TFeedFile{"truncated.xml",
                   "Cut Short",
                   "http://cut.example.com/",
@@ -141,6 +150,47 @@ INSTANTIATE_TEST_SUITE_P(
         if (!isalnum(static_cast<unsigned char>(c))) c = '_';
       return name;
     });
+
+struct TItemFiles {
+  std::string File;
+  int Item;
+  std::string Guid;
+  std::vector<TEnclosure> Enclosures;
+};
+
+void PrintTo(const TItemFiles& Case, std::ostream* Out) {
+  *Out << Case.File << " item " << Case.Item;
+}
+
+class ItemFiles : public ::testing::TestWithParam<TItemFiles> {};
+
+// The identifier and the files of an item: RSS enclosure and guid, Atom link
+// rel="enclosure" and id, Media RSS media:content (alone or in a media:group); a file
+// named twice is kept once, a file without an address not at all.
+TEST_P(ItemFiles, GiveTheItemsGuidAndEnclosures) {
+  const TItemFiles& c = GetParam();
+  TFeed feed;
+  feed.LoadFromFile(test::DataPath("feeds/" + c.File));
+  ASSERT_GT(feed.ItemCount(), c.Item);
+  EXPECT_EQ(feed.Items(c.Item).Guid, c.Guid);
+  EXPECT_EQ(feed.Items(c.Item).Enclosures, c.Enclosures);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Fixtures, ItemFiles,
+    ::testing::Values(
+        TItemFiles{"podcast.xml",
+                   0,
+                   "tidewater-0002",
+                   {{"https://cdn.example.fm/ep2.mp3?src=feed&x=1", "audio/mpeg", "24986239"},
+                    {"https://cdn.example.fm/ep2.ogg", "audio/ogg", "19000000"}}},
+        TItemFiles{"podcast.xml",
+                   1,
+                   "https://tidewater.example.fm/1",
+                   {{"https://cdn.example.fm/ep1.mp3", "audio/mpeg", ""},
+                    {"https://cdn.example.fm/ep1-notes.pdf", "application/pdf", "5120"}}},
+        TItemFiles{"atom03.xml", 1, "", {{"http://lantern.example.org/audio/1.mp3", "audio/mpeg", ""}}},
+        TItemFiles{"rss20-content.xml", 1, "", {}}));
 
 // ---------------------------------------------------------------------------------------
 // Rules of the mapping, each on a small document.
@@ -261,24 +311,83 @@ TEST(FeedReader, MissingChannelElementsKeepThePreviousValues) {
   EXPECT_EQ(feed.ItemCount(), 0) << "a document without items is a valid empty feed";
 }
 
-TEST(FeedReader, AtomFeedLinkCountsOnlyWhenTheFirstLinkIsExactlyTextHtml) {
-  for (const char* link : {"<link href='http://a/'/>", "<link type='TEXT/HTML' href='http://a/'/>",
-                           "<link type='application/atom+xml' href='http://self/'/><link type='text/html' "
-                           "href='http://a/'/>"}) {
-    TFeed feed("", "kept", "", "");
-    LoadFeedFromString(feed, std::string("<feed>") + link + "</feed>");
-    EXPECT_EQ(feed.HtmlUrl, "kept") << link;
-  }
-  auto feed = Read("<feed><link type='text/html' href=' http://a/?x=1&amp;amp;y=2 '/></feed>");
-  EXPECT_EQ(feed->HtmlUrl, "http://a/?x=1&y=2");
+struct TAtomCase {
+  const char* Rule;
+  std::string Content;  // of the feed element
+  std::string HtmlUrl;  // "kept" when the feed keeps its previous one
+  std::string Link, Description, PubDate;
+};
+
+void PrintTo(const TAtomCase& Case, std::ostream* Out) {
+  *Out << Case.Rule;
 }
 
-TEST(FeedReader, AtomEntryWithEmptySummaryTakesTheContentAndOnlyIssuedOrModifiedDates) {
-  auto feed = Read("<feed><entry><summary></summary><content/><published>2024</published></entry></feed>");
-  ASSERT_EQ(feed->ItemCount(), 1);
-  EXPECT_EQ(feed->Items(0).Description, "<content/>");
-  EXPECT_EQ(feed->Items(0).PubDate, "");
+class AtomRules : public ::testing::TestWithParam<TAtomCase> {};
+
+// Atom 1.0 and 0.3 side by side: the feed's web page, and the link, description and date
+// of its one entry.
+TEST_P(AtomRules, ChooseTheFeedPageAndTheEntrysFields) {
+  const TAtomCase& c = GetParam();
+  TFeed feed("", "kept", "", "");
+  LoadFeedFromString(feed, "<feed>" + c.Content + "</feed>");
+  EXPECT_EQ(feed.HtmlUrl, c.HtmlUrl);
+  if (c.Content.find("<entry>") == std::string::npos) return;
+  ASSERT_EQ(feed.ItemCount(), 1);
+  EXPECT_EQ(feed.Items(0).Link, c.Link);
+  EXPECT_EQ(feed.Items(0).Description, c.Description);
+  EXPECT_EQ(feed.Items(0).PubDate, c.PubDate);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, AtomRules,
+    ::testing::Values(
+        TAtomCase{"PageIsTheFirstAlternateHtmlLinkAfterASelfLink",
+                  "<link rel='self' type='application/atom+xml' href='http://self/'/>"
+                  "<link rel='alternate' type='application/pdf' href='http://pdf/'/>"
+                  "<link rel='alternate' type='text/html' href=' http://a/?x=1&amp;amp;y=2 '/>"
+                  "<link href='http://later/'/>",
+                  "http://a/?x=1&y=2", "", "", ""},
+        TAtomCase{"WithoutAPageTheFirstTextHtmlLinkStillCounts",
+                  "<link rel='self' type='text/html' href='http://first/'/><link rel='x' href='http://no/'/>",
+                  "http://first/", "", "", ""},
+        TAtomCase{"TypeAndRelCompareExactly",
+                  "<link rel='self' href='http://self/'/><link type='TEXT/HTML' href='http://upper/'/>"
+                  "<link rel='Alternate' href='http://cap/'/>",
+                  "kept", "", "", ""},
+        TAtomCase{"EntryLinkIsTheAlternateOneWhateverItsPlace",
+                  "<entry><link rel='enclosure' href='http://e.mp3'/><link rel='related' href='http://r/'/>"
+                  "<link href='http://page/'/><link rel='alternate' href='http://later/'/></entry>",
+                  "kept", "http://page/", "", ""},
+        TAtomCase{"EntryWithoutAlternateLinkTakesItsFirstLink",
+                  "<entry><link rel='enclosure' href='http://e.mp3'/><link rel='related' "
+                  "href='http://r/'/></entry>",
+                  "kept", "http://e.mp3", "", ""},
+        TAtomCase{"DatesOfAtom03WinOverThoseOfAtom10",
+                  "<entry><published>P</published><issued>I</issued><updated>U</updated></entry>", "kept", "",
+                  "", "I"},
+        TAtomCase{"PublishedWinsOverUpdated", "<entry><updated>U</updated><published> P </published></entry>",
+                  "kept", "", "", "P"},
+        TAtomCase{"ContentWithTextWinsOverSummary",
+                  "<entry><summary>S</summary><content type='html'>&lt;p&gt;C&lt;/p&gt;</content></entry>",
+                  "kept", "", "<content type='html'><p>C</p></content>", ""},
+        TAtomCase{"ContentElsewhereLeavesTheSummary",
+                  "<entry><content src='http://c/'/><summary>S</summary></entry>", "kept", "", "S", ""},
+        TAtomCase{"EmptyContentAloneIsWrittenWhole", "<entry><summary></summary><content/></entry>", "kept",
+                  "", "<content/>", ""},
+        TAtomCase{
+            "XhtmlContentKeepsTheTextAfterEachInlineElement",
+            "<entry><content type='xhtml'><div><p>The <a href='http://i/'>interface</a> is a bit low level, "
+            "but workable:</p></div></content></entry>",
+            "kept", "",
+            "<content type='xhtml'>\r<div>\r<p>The\r<a href='http://i/'>interface</a>\ris a bit low level, "
+            "but "
+            "workable:</p>\r</div>\r</content>",
+            ""},
+        TAtomCase{"XhtmlSummaryIsItsTextWithoutMarkup",
+                  "<entry><summary type='xhtml'><div>Less: <em>&amp;lt;</em> and "
+                  "<b>more</b></div></summary></entry>",
+                  "kept", "", "Less: < and more", ""}),
+    [](const auto& Info) { return std::string(Info.param.Rule); });
 
 TEST(FeedReader, MalformedDeclarationPassesTheParsersErrorOnUnchanged) {
   TFeed feed;
@@ -346,9 +455,10 @@ TmoxXMLParser2& Parsed(TmoxXMLParser2& Document, const std::string& Text) {
 TEST(SerializeElement, WritesAttributesAsStoredTextBeforeChildrenAndEmptyElementsShort) {
   TmoxXMLParser2 document;
   Parsed(document,
-         "<content type=\"html\" title=\"it's &amp; more\">lead<a href='x'/>lost tail<b>bold</b></content>");
-  EXPECT_EQ(SerializeElement(document),
-            "\r<content type='html' title='it's &amp; more'>lead\r<a href='x'/>\r<b>bold</b>\r</content>\r");
+         "<content type=\"html\" title=\"it's &amp; more\">lead<a href='x'/> tail <b>bold</b></content>");
+  EXPECT_EQ(
+      SerializeElement(document),
+      "\r<content type='html' title='it's &amp; more'>lead\r<a href='x'/>tail\r<b>bold</b>\r</content>\r");
   Parsed(document, "<empty/>");
   EXPECT_EQ(SerializeElement(document), "\r<empty/>");
 }
@@ -365,6 +475,28 @@ TEST(SerializeElement, AMillionNestedElementsDoNotExhaustTheStack) {
   // "<content>" and "</content>" around kDepth - 1 of "\r<d>...</d>\r" and the innermost "\r<d/>".
   EXPECT_EQ(description.size(), 19 + static_cast<size_t>(kDepth - 1) * 9 + 5);
   EXPECT_EQ(description.substr(0, 12), "<content>\r<d");
+}
+
+TEST(SerializeElement, AMillionNestedElementsWithTextAfterEachAreReadWithoutRecursion) {
+  constexpr size_t kDepth = 1'000'000;
+  std::string document = "<feed><entry><title type='xhtml'>";
+  document.reserve(kDepth * 9 + 100);
+  for (size_t i = 0; i < kDepth; ++i) document += "<d>a";
+  for (size_t i = 0; i < kDepth; ++i) document += "</d>b";
+  document += "</title><content>";
+  for (size_t i = 0; i < kDepth; ++i) document += "<d>a";
+  for (size_t i = 0; i < kDepth; ++i) document += "</d>b";
+  auto feed = Read(document);
+  ASSERT_EQ(feed->ItemCount(), 1);
+  const std::string& title = feed->Items(0).Title;
+  ASSERT_EQ(title.size(), 4 * kDepth - 1);
+  EXPECT_EQ(title.substr(0, 4), "a a ");
+  EXPECT_EQ(title.substr(title.size() - 3), "b b");
+  // "<content>", "\r<d>a" kDepth times, "</d>\rb" kDepth times but the last "b", which no
+  // tag follows, then "</content>".
+  const std::string& description = feed->Items(0).Description;
+  EXPECT_EQ(description.size(), 9 + 5 * kDepth + 6 * kDepth - 1 + 10);
+  EXPECT_TRUE(description.ends_with("</d>\rb</d>\r</content>"));
 }
 
 }  // namespace

@@ -132,7 +132,12 @@ INSTANTIATE_TEST_SUITE_P(
             "<outline xmlUrl=\"c\" unreadCount=\"99999999999\"/><outline xmlUrl=\"d\" unreadCount=\"+7\"/>"
             "<outline xmlUrl=\"e\" unreadCount=\" 5\"/><outline xmlUrl=\"f\" unreadCount=\"\"/>",
             {"|a|||-2", "|b|||0", "|c|||0", "|d|||7", "|e|||0", "|f|||0"}},
-        TOutlineCase{"TextAttributeIsNotATitle", "<outline text=\"Only text\" xmlUrl=\"u\"/>", {"|u|||0"}},
+        TOutlineCase{
+            "TextNamesAnOutlineWithoutTitleHeadingsIncluded",
+            "<outline text=\"Only text\" xmlUrl=\"u\"/><outline title=\"\" text=\"Empty &amp;amp; title\" "
+            "xmlUrl=\"v\"/><outline title=\"Title\" text=\"not this\" xmlUrl=\"w\"/>"
+            "<outline text=\" Group \"><outline text=\"In group\" xmlUrl=\"x\"/></outline>",
+            {"Only text|u|||0", "Empty & title|v|||0", "Title|w|||0", "Group||||0", "In group|x|||0"}},
         TOutlineCase{
             "DeepNestingIsFlattenedDepthFirst",
             "<outline title=\"G\"><outline title=\"Sub\"><outline title=\"f1\" xmlUrl=\"1\"/></outline>"

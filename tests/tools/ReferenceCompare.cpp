@@ -48,6 +48,8 @@ std::string TreesDiffer(const TmoxXMLParser2& Document, const TRefElement& Root)
     const std::string where = "element " + std::to_string(visited++);
     std::string difference = Differ(where + " name", element->Name, reference->Name);
     if (difference.empty()) difference = Differ(where + " text", element->Text, reference->Text);
+    if (difference.empty())
+      difference = Differ(where + " text after", element->TextAfter, reference->TextAfter);
     if (difference.empty()) difference = AttributesDiffer(where, *element, reference->Attributes);
     if (difference.empty() && element->Nodes.Count() != static_cast<int>(reference->Children.size()))
       difference = where + ": " + std::to_string(element->Nodes.Count()) + " children instead of " +
@@ -117,6 +119,18 @@ std::string FeedDifference(const std::string& Source) {
     if (difference.empty())
       difference = Differ(where + " description", item.Description, expected.Description);
     if (difference.empty()) difference = Differ(where + " date", item.PubDate, expected.PubDate);
+    if (difference.empty()) difference = Differ(where + " guid", item.Guid, expected.Guid);
+    if (difference.empty() && item.Enclosures.size() != expected.Enclosures.size())
+      difference = where + ": " + std::to_string(item.Enclosures.size()) + " enclosures instead of " +
+                   std::to_string(expected.Enclosures.size());
+    for (size_t e = 0; difference.empty() && e < item.Enclosures.size(); ++e) {
+      const std::string which = where + " enclosure " + std::to_string(e);
+      difference = Differ(which + " url", item.Enclosures[e].Url, expected.Enclosures[e].Url);
+      if (difference.empty())
+        difference = Differ(which + " type", item.Enclosures[e].Type, expected.Enclosures[e].Type);
+      if (difference.empty())
+        difference = Differ(which + " length", item.Enclosures[e].Length, expected.Enclosures[e].Length);
+    }
     if (difference.empty() && item.IsRead != expected.IsRead) difference = where + ": read flag differs";
     if (!difference.empty()) return difference;
   }

@@ -76,14 +76,18 @@ class TReferenceScan {
   void Run() {
     for (;;) {
       bool empty = false;
+      const size_t from = position_;
       position_ = Find("<", s_, position_);
       if (position_ == 0) throw TScanFailure{"Missing <"};
+      if (ended_ != nullptr) ended_->TextAfter = Bytes(s_, from, position_ - 1);
+      ended_ = nullptr;
       const size_t q = Find(">", s_, position_);
       if (q == 0) throw TScanFailure{"Missing >"};
       std::string tag = Bytes(s_, position_ + 1, q - 1);
       if (!tag.empty() && tag[0] == '/') {
         position_ = q + 1;
         if (open_.empty()) throw TScanFailure{"End tag without an open element"};
+        ended_ = open_.back();
         open_.pop_back();
         if (open_.empty()) return;
         continue;
@@ -111,6 +115,7 @@ class TReferenceScan {
       }
       if (empty) {
         if (open_.empty()) return;
+        ended_ = element;
         continue;
       }
       ReadText(*element);
@@ -140,6 +145,7 @@ class TReferenceScan {
   size_t position_;
   TRefElement& root_;
   std::vector<TRefElement*> open_;
+  TRefElement* ended_ = nullptr;  // the child that ended last, waiting for its text after
 };
 
 std::string Value(const std::vector<std::pair<std::string, std::string>>& Attributes,
@@ -210,8 +216,69 @@ void SerializeElement(std::string& Out, const TRefElement& Element) {
     return;
   }
   Out += ">" + Element.Text;
-  for (const auto& child : Element.Children) SerializeElement(Out, *child);
+  for (const auto& child : Element.Children) {
+    SerializeElement(Out, *child);
+    Out += TrimBytes(child->TextAfter);
+  }
   Out += "</" + Element.Name + ">\r";
+}
+
+// The texts of Element and of everything below it, each child's text after it following
+// the child, joined by single blanks.
+void CollectText(const TRefElement& Element, std::vector<std::string>& Pieces) {
+  Pieces.push_back(Element.Text);
+  for (const auto& child : Element.Children) {
+    CollectText(*child, Pieces);
+    Pieces.push_back(TrimBytes(child->TextAfter));
+  }
+}
+
+std::string TextWithoutMarkup(const TRefElement& Element) {
+  std::vector<std::string> pieces;
+  CollectText(Element, pieces);
+  std::string text;
+  for (const std::string& piece : pieces) {
+    if (piece.empty()) continue;
+    if (!text.empty()) text += " ";
+    text += piece;
+  }
+  return text;
+}
+
+// Text, or for an element of type xhtml its text without markup.
+std::string AtomText(const TRefElement& Element) {
+  return Value(Element.Attributes, "type") == "xhtml" ? TextWithoutMarkup(Element) : Element.Text;
+}
+
+void AddEnclosure(std::vector<TRefEnclosure>& Enclosures, const TRefElement& Element,
+                  const std::string& UrlName, const std::string& LengthName) {
+  TRefEnclosure enclosure{Decoded(Value(Element.Attributes, UrlName)),
+                          Decoded(Value(Element.Attributes, "type")),
+                          Decoded(Value(Element.Attributes, LengthName))};
+  if (enclosure.Url.empty()) return;
+  for (const auto& known : Enclosures)
+    if (known.Url == enclosure.Url) return;
+  Enclosures.push_back(enclosure);
+}
+
+// The enclosures among the children of an item or entry, in document order.
+std::vector<TRefEnclosure> Enclosures(const TRefElement& Element, bool Atom) {
+  std::vector<TRefEnclosure> enclosures;
+  for (const auto& child : Element.Children) {
+    if (!Atom && child->Name == "enclosure") AddEnclosure(enclosures, *child, "url", "length");
+    if (Atom && child->Name == "link" && Value(child->Attributes, "rel") == "enclosure")
+      AddEnclosure(enclosures, *child, "href", "length");
+    if (child->Name == "media:content") AddEnclosure(enclosures, *child, "url", "fileSize");
+    if (child->Name == "media:group")
+      for (const auto& member : child->Children)
+        if (member->Name == "media:content") AddEnclosure(enclosures, *member, "url", "fileSize");
+  }
+  return enclosures;
+}
+
+bool IsAlternate(const TRefElement& Link) {
+  const std::string rel = Value(Link.Attributes, "rel");
+  return rel.empty() || rel == "alternate";
 }
 
 TRefItem RssItem(const TRefElement& Element) {
@@ -223,24 +290,47 @@ TRefItem RssItem(const TRefElement& Element) {
   if (auto* e = FirstChild(Element, "content:encoded")) item.Description = Decoded(e->Text);
   if (auto* e = FirstChild(Element, "dc:date")) item.PubDate = Decoded(e->Text);
   if (auto* e = FirstChild(Element, "pubDate")) item.PubDate = Decoded(e->Text);
+  if (auto* e = FirstChild(Element, "guid")) item.Guid = Decoded(e->Text);
+  item.Enclosures = Enclosures(Element, false);
   return item;
 }
 
 TRefItem AtomEntry(const TRefElement& Element) {
   TRefItem item;
-  if (auto* e = FirstChild(Element, "title")) item.Title = DecodedTitle(e->Text);
-  if (auto* e = FirstChild(Element, "link")) {
-    const std::string* href = FindValue(e->Attributes, "href");
-    item.Link = href ? Decoded(*href) : "";
+  if (auto* e = FirstChild(Element, "title")) item.Title = DecodedTitle(AtomText(*e));
+  const TRefElement* link = nullptr;
+  for (const auto& child : Element.Children)
+    if (child->Name == "link" && IsAlternate(*child)) {
+      link = child.get();
+      break;
+    }
+  if (!link) link = FirstChild(Element, "link");
+  if (link) item.Link = Decoded(Value(link->Attributes, "href"));
+  const TRefElement* issued = FirstChild(Element, "issued");
+  const TRefElement* modified = FirstChild(Element, "modified");
+  if (issued) item.PubDate = Decoded(issued->Text);
+  if (modified) item.PubDate = Decoded(modified->Text);
+  if (!issued && !modified) {
+    if (auto* e = FirstChild(Element, "published"))
+      item.PubDate = Decoded(e->Text);
+    else if (auto* e = FirstChild(Element, "updated"))
+      item.PubDate = Decoded(e->Text);
   }
-  if (auto* e = FirstChild(Element, "issued")) item.PubDate = Decoded(e->Text);
-  if (auto* e = FirstChild(Element, "modified")) item.PubDate = Decoded(e->Text);
-  if (auto* e = FirstChild(Element, "summary")) item.Description = Decoded(e->Text);
-  if (auto* e = FirstChild(Element, "content"); e && item.Description.empty()) {
+  if (auto* e = FirstChild(Element, "id")) item.Guid = Decoded(e->Text);
+  const TRefElement* content = FirstChild(Element, "content");
+  if (content && (!content->Text.empty() || !content->Children.empty())) {
     std::string serialized;
-    SerializeElement(serialized, *e);
+    SerializeElement(serialized, *content);
     item.Description = Decoded(serialized);
+  } else {
+    if (auto* e = FirstChild(Element, "summary")) item.Description = Decoded(AtomText(*e));
+    if (content && item.Description.empty()) {
+      std::string serialized;
+      SerializeElement(serialized, *content);
+      item.Description = Decoded(serialized);
+    }
   }
+  item.Enclosures = Enclosures(Element, true);
   return item;
 }
 
@@ -267,6 +357,7 @@ void Walk(const TRefElement& Element, std::vector<TRefEntry>& Entries) {
   for (const auto& child : Element.Children) {
     TRefEntry entry;
     entry.Title = Decoded(Value(child->Attributes, "title"));
+    if (entry.Title.empty()) entry.Title = Decoded(Value(child->Attributes, "text"));
     entry.HtmlUrl = Decoded(Value(child->Attributes, "htmlUrl"));
     if (entry.HtmlUrl.empty()) entry.HtmlUrl = Decoded(Value(child->Attributes, "htmlurl"));
     entry.XmlUrl = Decoded(Value(child->Attributes, "xmlUrl"));
@@ -343,8 +434,16 @@ TRefFeed ReferenceReadFeed(const std::string& Source) {
       for (const auto& child : parent->Children)
         if (SameTextIgnoringCase(child->Name, "item")) feed.Items.push_back(RssItem(*child));
   } else if (SameTextIgnoringCase(root.Name, "feed")) {
-    if (auto* e = FirstChild(root, "title")) feed.Title = Decoded(e->Text);
-    if (auto* e = FirstChild(root, "link"); e && Value(e->Attributes, "type") == "text/html") {
+    if (auto* e = FirstChild(root, "title")) feed.Title = Decoded(AtomText(*e));
+    for (const auto& child : root.Children) {
+      const std::string type = Value(child->Attributes, "type");
+      if (child->Name == "link" && IsAlternate(*child) && (type.empty() || type == "text/html")) {
+        feed.HtmlUrl = Decoded(Value(child->Attributes, "href"));
+        break;
+      }
+    }
+    if (auto* e = FirstChild(root, "link");
+        !feed.HtmlUrl && e && Value(e->Attributes, "type") == "text/html") {
       const std::string* href = FindValue(e->Attributes, "href");
       feed.HtmlUrl = href ? Decoded(*href) : "";
     }

@@ -15,6 +15,7 @@ namespace skimbrook::test {
 struct TRefElement {
   std::string Name;
   std::string Text;
+  std::string TextAfter;  // the bytes between its end and the parent's next tag
   std::vector<std::pair<std::string, std::string>> Attributes;  // name, value
   std::vector<std::unique_ptr<TRefElement>> Children;
 };
@@ -32,8 +33,13 @@ TRefDocument ReferenceParse(const std::string& Source);
 // The tree as Xml writes it, cut after Limit bytes.
 std::string ReferenceXml(const TRefDocument& Document, size_t Limit = std::string::npos);
 
+struct TRefEnclosure {
+  std::string Url, Type, Length;
+};
+
 struct TRefItem {
-  std::string Title, Link, Description, PubDate;
+  std::string Title, Link, Description, PubDate, Guid;
+  std::vector<TRefEnclosure> Enclosures;
   bool IsRead = false;
 };
 

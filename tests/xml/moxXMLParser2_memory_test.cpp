@@ -179,6 +179,20 @@ TEST(HandlerTest, DroppedElementsLeaveTheTreeWithTheirSubtrees) {
             "</rss>");
 }
 
+TEST(HandlerTest, TextAfterADroppedElementGoesNowhereAndNeighboursKeepTheirs) {
+  TRecorder recorder("x");
+  TmoxXMLParser2 doc;
+  doc.LoadFromString("<p>a<b>1</b>after b<x>2</x>after x<c/>after c</p>", recorder);
+  ASSERT_EQ(doc.Nodes.Count(), 2);
+  EXPECT_EQ(doc.Nodes[0].TextAfter, "after b");
+  EXPECT_EQ(doc.Nodes[1].Name, "c");
+  EXPECT_EQ(doc.Nodes[1].TextAfter, "after c");
+  // A copy taken out of the tree keeps its text after.
+  const auto taken = doc.Nodes.TakeAll();
+  doc.LoadFromString("<other/>");
+  EXPECT_EQ(taken[0]->TextAfter, "after b");
+}
+
 TEST(HandlerTest, AfterAnErrorEveryElementNotYetEndedEndsInnermostFirst) {
   TRecorder recorder("c");
   TmoxXMLParser2 doc;

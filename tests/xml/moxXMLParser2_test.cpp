@@ -107,7 +107,8 @@ INSTANTIATE_TEST_SUITE_P(
                   "a",
                   "<p>Hi &amp; <b>you</b></p>",
                   0},
-        TTreeCase{"TextAfterAChildIsLost", "<a> first <b/> second </a>", {}, "a", "first", 1},
+        TTreeCase{
+            "TextIsOnlyWhatStandsBeforeTheFirstChild", "<a> first <b/> second </a>", {}, "a", "first", 1},
         TTreeCase{
             "CommentEndsAtItsFirstGreaterThan", "<a><b>1</b><!-- x > y --><c>2</c></a>", {1}, "c", "2", 0},
         TTreeCase{"SecondCdataIsSkippedToItsFirstGreaterThan",
@@ -148,6 +149,54 @@ INSTANTIATE_TEST_SUITE_P(
                   0},
         TTreeCase{"EndTagNamesAreNotCompared", "<a><b>x</zzz><c/></a>", {1}, "c", "", 0},
         TTreeCase{"TrimmedTagBeforeSlashStillStartsWithItsName", "<a><br   /><c/></a>", {0}, "br", "", 0}),
+    [](const auto& info) { return std::string(info.param.Rule); });
+
+// Every element in document order as "name:Text|TextAfter".
+std::vector<std::string> TextsInOrder(const TmoxXMLNode2& Root) {
+  std::vector<std::string> texts;
+  std::vector<const TmoxXMLNode2*> pending{&Root};
+  while (!pending.empty()) {
+    const TmoxXMLNode2* node = pending.back();
+    pending.pop_back();
+    texts.push_back(std::string(node->Name) + ":" + std::string(node->Text) + "|" +
+                    std::string(node->TextAfter));
+    for (int i = node->Nodes.Count() - 1; i >= 0; --i) pending.push_back(&node->Nodes[i]);
+  }
+  return texts;
+}
+
+struct TMixedCase {
+  const char* Rule;
+  std::string Source;
+  std::vector<std::string> Texts;  // as TextsInOrder gives them
+};
+
+class MixedContentTest : public ::testing::TestWithParam<TMixedCase> {};
+
+TEST_P(MixedContentTest, KeepsTheTextAfterEachChildOnTheChild) {
+  auto doc = Load(GetParam().Source);
+  EXPECT_EQ(TextsInOrder(*doc), GetParam().Texts);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, MixedContentTest,
+    ::testing::Values(
+        TMixedCase{"InlineElementsInAParagraph",
+                   "<p>The <a href='x'>interface</a> is <em>a bit</em> low level,<br/> but workable:</p>",
+                   {"p:The|", "a:interface| is ", "em:a bit| low level,", "br:| but workable:"}},
+        TMixedCase{"BlanksBetweenElementsAreKeptAsWritten",
+                   "<item>\r\n  <title>T</title>\r\n  <link>L</link>\r\n</item>\r\ntrailing",
+                   {"item:|", "title:T|\r\n  ", "link:L|\r\n"}},
+        TMixedCase{"NestedElementsKeepTheirOwnTexts", "<a><b>1<c>2</c>3</b>4</a>", {"a:|", "b:1|4", "c:2|3"}},
+        TMixedCase{"TextAfterStopsAtACommentAndWhatFollowsItIsSkipped",
+                   "<a><b/> kept <!-- c --> skipped</a>",
+                   {"a:|", "b:| kept "}},
+        TMixedCase{
+            "CdataAfterAChildIsSkippedAsBefore", "<a><b/>more <![CDATA[1 > 0]]></a>", {"a:|", "b:|more "}},
+        TMixedCase{
+            "ReferencesStayUndecodedAndBlanksStay", "<a><b/> &amp;amp; </a>", {"a:|", "b:| &amp;amp; "}},
+        TMixedCase{"TextAfterTheRootIsNotKept", "<a>x</a> after", {"a:x|"}},
+        TMixedCase{"TextCutOffBeforeTheNextTagIsNotKept", "<a><b/> cut", {"a:|", "b:|"}}),
     [](const auto& info) { return std::string(info.param.Rule); });
 
 struct TAttributeCase {
