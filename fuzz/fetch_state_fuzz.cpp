@@ -18,15 +18,20 @@ using skimbrook::TFetchState;
 
 namespace {
 
-// One folder for the whole run, in memory when /dev/shm is there: every input writes files.
+// One folder for the whole run, in memory when /dev/shm is there (every input writes files),
+// removed when the run ends.
 const std::string& Folder() {
-  static const std::string folder = [] {
+  struct TFolder {
+    std::string Path;
+    ~TFolder() { std::filesystem::remove_all(Path); }
+  };
+  static const TFolder folder = [] {
     std::string pattern =
         std::string(::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + "/fetch-state-fuzz-XXXXXX";
     if (!::mkdtemp(pattern.data())) std::abort();
-    return pattern + "/";
+    return TFolder{pattern + "/"};
   }();
-  return folder;
+  return folder.Path;
 }
 
 // Removes what the last input left: the state and its damaged copies.
