@@ -248,7 +248,7 @@ std::string KeepDamagedCopy(const std::string& Path) {
   std::string copy = base;
   for (int n = 2; FileExists(copy) && ReadFileBytes(copy) != bytes; ++n)
     copy = base + "-" + std::to_string(n);
-  if (!FileExists(copy)) WriteFileAtomic(copy, bytes);
+  if (!FileExists(copy)) WritePrivateFileAtomic(copy, bytes);
   return copy;
 }
 

@@ -78,7 +78,8 @@ void RemoveLeftoverTemporaryFiles(const std::string& Folder);
 // Copies the file at Path, which could not be read as what it should hold, to
 // Path + ".damaged-YYYYMMDD-HHMMSS" (local time) before anything can overwrite it, and returns
 // the copy's path. A second damaged copy within the same second gets "-2", "-3", ...
-// unless it holds the same bytes as the first.
+// unless it holds the same bytes as the first. The copy is readable by its owner only,
+// whatever the file's mode: what it holds cannot be told apart from secrets.
 std::string KeepDamagedCopy(const std::string& Path);
 
 // Each line followed by CR LF, the last one included: the line format of every file the

@@ -1,8 +1,15 @@
 #include "download/uFetchState.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <nlohmann/json.hpp>
 
-#include <stdexcept>
+#include <cerrno>
+#include <optional>
+#include <string_view>
+#include <system_error>
 #include <utility>
 
 #include "base/uFiles.h"
@@ -100,6 +107,68 @@ void WriteRecord(const TFetchRecord& Record, json& Entry) {
   }
 }
 
+// The file's bytes, or nothing when it holds more than Limit of them. The size is looked at
+// before anything is read, and no more than that size is read should the file grow meanwhile.
+std::optional<std::string> ReadAtMost(const std::string& Path, std::size_t Limit) {
+  const int fd = ::open(Path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw std::system_error(errno, std::generic_category(), "Cannot open file \"" + Path + "\"");
+  struct TCloser {
+    int Fd;
+    ~TCloser() { ::close(Fd); }
+  } closer{fd};
+  struct stat status {};
+  if (::fstat(fd, &status) != 0)
+    throw std::system_error(errno, std::generic_category(), "Cannot read file \"" + Path + "\"");
+  if (status.st_size < 0 || static_cast<std::uintmax_t>(status.st_size) > Limit) return std::nullopt;
+  std::string bytes(static_cast<std::size_t>(status.st_size), '\0');
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+    if (n == 0) break;
+    if (n > 0) {
+      done += static_cast<std::size_t>(n);
+    } else if (errno != EINTR) {
+      throw std::system_error(errno, std::generic_category(), "Cannot read file \"" + Path + "\"");
+    }
+  }
+  bytes.resize(done);
+  return bytes;
+}
+
+// True when Text nests arrays and objects deeper than Limit, found by counting brackets
+// outside strings, one byte at a time (nothing recurses). For any text the JSON reader
+// accepts, this is exactly the depth it would build; other texts are refused by it anyway.
+bool NestedDeeperThan(std::string_view Text, int Limit) {
+  int depth = 0;
+  bool inString = false;
+  for (std::size_t i = 0; i < Text.size(); ++i) {
+    const char c = Text[i];
+    if (inString) {
+      if (c == '\\')
+        ++i;  // the escaped character cannot end the string
+      else if (c == '"')
+        inString = false;
+    } else if (c == '"') {
+      inString = true;
+    } else if (c == '[' || c == '{') {
+      if (++depth > Limit) return true;
+    } else if (c == ']' || c == '}') {
+      --depth;
+    }
+  }
+  return false;
+}
+
+// The record of each feed into Feeds, the object that holds the entries: set fields replace
+// what was there, empty ones go, and an entry that was not an object becomes one.
+void WriteRecords(const std::map<std::string, TFetchRecord>& Records, json& Feeds) {
+  for (const auto& [url, record] : Records) {
+    json& entry = Feeds[BytesToJson(url)];
+    if (!entry.is_object()) entry = json::object();
+    WriteRecord(record, entry);
+  }
+}
+
 }  // namespace
 
 // The whole document as read: entries and fields this program does not know stay in it.
@@ -119,7 +188,12 @@ std::string TFetchState::Load() {
   records_.clear();
   unknown_->Document = json::object();
   if (!FileExists(path_)) return {};
-  json document = json::parse(ReadFileBytes(path_), nullptr, false);
+  json document;
+  {
+    const std::optional<std::string> text = ReadAtMost(path_, kMaxFileBytes);
+    if (!text || NestedDeeperThan(*text, kMaxDepth)) return KeepDamagedCopy(path_);
+    document = json::parse(*text, nullptr, false);
+  }
   const bool usable = document.is_object() && (!document.contains(kFeeds) || document[kFeeds].is_object());
   if (!usable) return KeepDamagedCopy(path_);
   if (auto feeds = document.find(kFeeds); feeds != document.end()) {
@@ -131,16 +205,22 @@ std::string TFetchState::Load() {
 }
 
 void TFetchState::Save() const {
-  json document = unknown_->Document;
+  // The records go into the document as read rather than into a copy of it: the fields they
+  // replace there are theirs anyway, and a large document is not held twice.
+  json& document = unknown_->Document;
   json& feeds = document[kFeeds];
   if (!feeds.is_object()) feeds = json::object();
-  for (const auto& [url, record] : records_) {
-    json& entry = feeds[BytesToJson(url)];
-    if (!entry.is_object()) entry = json::object();
-    WriteRecord(record, entry);
-  }
+  WriteRecords(records_, feeds);
   document["version"] = 1;
-  WriteFileAtomic(path_, document.dump(1) + "\n");
+  // Without indentation, the text grows little beyond what was read (numbers may be
+  // written longer than they were); indentation would repeat once per level for each value.
+  std::string text = document.dump();
+  if (text.size() >= kMaxFileBytes) {
+    json known = {{kFeeds, json::object()}, {"version", 1}};
+    WriteRecords(records_, known[kFeeds]);
+    text = known.dump();
+  }
+  WritePrivateFileAtomic(path_, text + "\n");
 }
 
 TFetchRecord& TFetchState::For(const std::string& XmlUrl) {
@@ -164,6 +244,18 @@ void TFetchState::Rename(const std::string& From, const std::string& To) {
   json moved = std::move(*old);
   feeds.erase(old);
   feeds[BytesToJson(To)] = std::move(moved);
+}
+
+void TFetchState::KeepOnly(const std::set<std::string>& XmlUrls) {
+  std::erase_if(records_, [&XmlUrls](const auto& Record) { return !XmlUrls.contains(Record.first); });
+  auto feeds = unknown_->Document.find(kFeeds);
+  if (feeds == unknown_->Document.end() || !feeds->is_object()) return;
+  for (auto entry = feeds->begin(); entry != feeds->end();) {
+    if (XmlUrls.contains(JsonToBytes(entry.key())))
+      ++entry;
+    else
+      entry = feeds->erase(entry);
+  }
 }
 
 }  // namespace skimbrook

@@ -5,9 +5,11 @@
 // needed to read a cache file: deleting it loses nothing but the next request's validators.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 
 namespace skimbrook {
@@ -48,12 +50,21 @@ class TFetchState {
   // The state in the data folder: DataFolder() + "fetch-state.json".
   static std::string DefaultPath();
 
+  // A file larger than this is not read.
+  static constexpr std::size_t kMaxFileBytes = 8 * 1024 * 1024;
+  // Arrays and objects nested deeper than this (the document itself is level 1) are not
+  // read: what is kept is copied and written by functions that recurse once per level.
+  static constexpr int kMaxDepth = 64;
+
   // Reads the file. A missing file gives an empty state. A damaged one is copied aside
   // (Path + ".damaged-YYYYMMDD-HHMMSS") and ignored; the copy's path is returned then, and
-  // an empty text otherwise.
+  // an empty text otherwise. A file over kMaxFileBytes or nested deeper than kMaxDepth, one
+  // that is not an object, and one whose "feeds" is not an object count as damaged.
   std::string Load();
-  // Writes the file atomically, with every entry and field it read that this program does
-  // not know kept as it was.
+  // Writes the file atomically and readable by its owner only (it holds feed addresses),
+  // with every entry and field it read that this program does not know kept as it was;
+  // should that make the file larger than kMaxFileBytes, only what this program knows is
+  // written, so that the file always reads back.
   void Save() const;
 
   // The record of XmlUrl, created empty when there is none.
@@ -62,6 +73,10 @@ class TFetchState {
   const TFetchRecord* Find(const std::string& XmlUrl) const;
   // The record of From becomes that of To (a feed that moved); nothing when From has none.
   void Rename(const std::string& From, const std::string& To);
+  // Drops the records, and the entries this program does not know, of every feed whose
+  // address is not among XmlUrls (the subscribed feeds), so that the file does not keep
+  // feeds that are gone.
+  void KeepOnly(const std::set<std::string>& XmlUrls);
 
   const std::string& Path() const { return path_; }
 

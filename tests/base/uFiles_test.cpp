@@ -97,6 +97,17 @@ TEST_F(WriteFileAtomicTest, APrivateFileIsOwnerOnlyFromItsTemporaryFileOnWhateve
   EXPECT_EQ(ReadFileBytes(path), "password");
 }
 
+TEST_F(WriteFileAtomicTest, ADamagedCopyIsOwnerOnly) {
+  std::string path = dir.File("default.opml");
+  WriteFileAtomic(path, "<opml");
+  ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+  const std::string copy = KeepDamagedCopy(path);
+  struct stat st {};
+  ASSERT_EQ(::stat(copy.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u);
+  EXPECT_EQ(ReadFileBytes(copy), "<opml");
+}
+
 TEST_F(WriteFileAtomicTest, AProducedFileGetsItsPiecesInOrderOrNothingWhenProducingFails) {
   std::string path = dir.File("feed.xml");
   const std::string large(200 * 1024, 'L');

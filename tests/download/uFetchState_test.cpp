@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
+#include <utility>
 
 #include "tools/TestSupport.h"
 
@@ -65,10 +68,10 @@ TEST_F(FetchStateTest, KeepsEntriesAndFieldsItDoesNotKnow) {
   state.Save();
 
   const std::string text = ReadFile(Path());
-  EXPECT_NE(text.find(R"("comment": "by a later version")"), std::string::npos) << text;
-  EXPECT_NE(text.find(R"("colour": "blue")"), std::string::npos) << text;
+  EXPECT_NE(text.find(R"("comment":"by a later version")"), std::string::npos) << text;
+  EXPECT_NE(text.find(R"("colour":"blue")"), std::string::npos) << text;
   EXPECT_NE(text.find(R"("future")"), std::string::npos) << text;
-  EXPECT_NE(text.find(R"("etag": "\"2\"")"), std::string::npos) << text;
+  EXPECT_NE(text.find(R"("etag":"\"2\"")"), std::string::npos) << text;
 }
 
 TEST_F(FetchStateTest, ClearedFieldsLeaveTheFile) {
@@ -80,9 +83,32 @@ TEST_F(FetchStateTest, ClearedFieldsLeaveTheFile) {
   EXPECT_EQ(ReadFile(Path()).find("etag"), std::string::npos);
 }
 
-TEST_F(FetchStateTest, ADamagedFileIsCopiedAsideAndIgnored) {
-  for (const char* damaged : {"{\"feeds\": {\"http://a/\": ", "[1, 2]", "{\"feeds\": 7}", "\xff\xfe"}) {
-    SCOPED_TRACE(damaged);
+// A document nested Levels deep: an object holding Key's arrays, one in the other.
+std::string Nested(int Levels, const std::string& Key) {
+  const auto arrays = static_cast<size_t>(Levels - 1);
+  return "{\"" + Key + "\": " + std::string(arrays, '[') + std::string(arrays, ']') + "}";
+}
+
+TEST_F(FetchStateTest, ADamagedTooLargeTooDeepOrMisshapenFileIsCopiedAsideAndIgnored) {
+  const std::string deepEntry =
+      R"({"feeds": {"http://a/": {"x": )" + std::string(100'000, '[') + std::string(100'000, ']') + "}}}";
+  std::string tooLarge = R"({"feeds": {}})";
+  tooLarge.resize(TFetchState::kMaxFileBytes + 1, ' ');
+  const std::pair<const char*, std::string> cases[] = {
+      {"cut short", "{\"feeds\": {\"http://a/\": "},
+      {"an array", "[1, 2]"},
+      {"a text", "\"feeds\""},
+      {"feeds a number", "{\"feeds\": 7}"},
+      {"feeds an array", "{\"feeds\": [{\"http://a/\": {}}]}"},
+      {"not UTF-8", "\xff\xfe"},
+      {"100,000 arrays in an entry", deepEntry},
+      {"one byte over the size", tooLarge},
+      {"one level too deep", Nested(TFetchState::kMaxDepth + 1, "x")},
+      // A scan that took the backslash before the quote for an escape would see no brackets.
+      {"too deep after a key ending in a backslash", Nested(TFetchState::kMaxDepth + 1, "x\\\\")},
+  };
+  for (const auto& [name, damaged] : cases) {
+    SCOPED_TRACE(name);
     std::filesystem::remove_all(dir.Path());
     std::filesystem::create_directories(dir.Path());
     WriteFile(Path(), damaged);
@@ -90,7 +116,7 @@ TEST_F(FetchStateTest, ADamagedFileIsCopiedAsideAndIgnored) {
     const std::string copy = state.Load();
     ASSERT_NE(copy, "");
     EXPECT_EQ(copy.rfind(Path() + ".damaged-", 0), 0u) << copy;
-    EXPECT_EQ(ReadFile(copy), damaged);
+    EXPECT_TRUE(ReadFile(copy) == damaged);
     EXPECT_EQ(state.Find("http://a/"), nullptr);
     state.For("http://a/").ETag = "\"x\"";
     state.Save();
@@ -98,6 +124,66 @@ TEST_F(FetchStateTest, ADamagedFileIsCopiedAsideAndIgnored) {
     EXPECT_EQ(again.Load(), "");
     EXPECT_EQ(again.Find("http://a/")->ETag, "\"x\"");
   }
+}
+
+TEST_F(FetchStateTest, AFileAtTheDepthLimitIsKeptWhole) {
+  // Brackets inside texts, after an escaped quote too, are not nesting.
+  const std::string brackets = "\\\"" + std::string(100, '[');
+  const std::string deep =
+      std::string(TFetchState::kMaxDepth - 3, '[') + std::string(TFetchState::kMaxDepth - 3, ']');
+  WriteFile(Path(), R"({"feeds": {"http://a/": {"etag": "\"1\"", "note": ")" + brackets + R"(", "deep": )" +
+                        deep + "}}}");
+  for (int pass = 0; pass < 2; ++pass) {
+    TFetchState state(Path());
+    ASSERT_EQ(state.Load(), "") << "pass " << pass;
+    EXPECT_EQ(state.Find("http://a/")->ETag, "\"1\"");
+    state.Save();
+    const std::string text = ReadFile(Path());
+    EXPECT_NE(text.find(deep), std::string::npos) << text;
+    EXPECT_NE(text.find(brackets), std::string::npos) << text;
+  }
+}
+
+TEST_F(FetchStateTest, WhatIsSavedAlwaysReadsBack) {
+  // Each "1e9" is written "1000000000.0": the unknown part would grow past the size limit.
+  std::string numbers = R"({"numbers": [0)";
+  while (numbers.size() < TFetchState::kMaxFileBytes - 16) numbers += ",1e9";
+  WriteFile(Path(), numbers + "]}");
+  TFetchState state(Path());
+  ASSERT_EQ(state.Load(), "");
+  state.For("http://a/").ETag = "\"e\"";
+  state.Save();
+  TFetchState again(Path());
+  ASSERT_EQ(again.Load(), "");
+  EXPECT_EQ(again.Find("http://a/")->ETag, "\"e\"");
+  EXPECT_EQ(ReadFile(Path()).find("numbers"), std::string::npos);
+}
+
+TEST_F(FetchStateTest, OnlySubscribedFeedsAreKeptAndTheFileIsOwnerOnly) {
+  WriteFile(
+      Path(),
+      R"({"feeds": {"http://a/": {"etag": "\"a\"", "colour": "red"}, "http://gone/": {"etag": "\"g\""},)"
+      R"("http://\u00e9/": {"colour": "blue"}, "http://unknown-gone/": [1]}})");
+  ASSERT_EQ(::chmod(Path().c_str(), 0644), 0);
+  TFetchState state(Path());
+  ASSERT_EQ(state.Load(), "");
+  state.For("http://new-gone/").ETag = "\"n\"";
+  state.KeepOnly({"http://a/", "http://\xe9/", "http://never-fetched/"});
+  EXPECT_EQ(state.Find("http://gone/"), nullptr);
+  EXPECT_EQ(state.Find("http://new-gone/"), nullptr);
+  EXPECT_EQ(state.Find("http://never-fetched/"), nullptr);
+  state.Save();
+  const std::string text = ReadFile(Path());
+  EXPECT_EQ(text.find("gone"), std::string::npos) << text;
+  EXPECT_NE(text.find(R"("colour":"red")"), std::string::npos) << text;
+  EXPECT_NE(text.find(R"("colour":"blue")"), std::string::npos) << text;
+  struct stat status {};
+  ASSERT_EQ(::stat(Path().c_str(), &status), 0);
+  EXPECT_EQ(status.st_mode & 0777, 0600u);
+  TFetchState again(Path());
+  ASSERT_EQ(again.Load(), "");
+  EXPECT_EQ(again.Find("http://a/")->ETag, "\"a\"");
+  EXPECT_NE(again.Find("http://\xe9/"), nullptr);
 }
 
 TEST_F(FetchStateTest, RenameMovesTheRecordWithWhatItDoesNotKnow) {
@@ -113,7 +199,7 @@ TEST_F(FetchStateTest, RenameMovesTheRecordWithWhatItDoesNotKnow) {
   state.Save();
   const std::string text = ReadFile(Path());
   EXPECT_EQ(text.find("http://old/"), std::string::npos) << text;
-  EXPECT_NE(text.find(R"("colour": "red")"), std::string::npos) << text;
+  EXPECT_NE(text.find(R"("colour":"red")"), std::string::npos) << text;
 }
 
 }  // namespace
