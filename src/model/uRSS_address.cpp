@@ -29,9 +29,8 @@ TUserInfo FindUserInfo(std::string_view Url) {
 
 bool StartsWithNoCase(std::string_view Text, std::string_view Prefix) {
   return Text.size() >= Prefix.size() &&
-         std::equal(Prefix.begin(), Prefix.end(), Text.begin(), [](char Lower, char C) {
-           return (C >= 'A' && C <= 'Z' ? C - 'A' + 'a' : C) == Lower;
-         });
+         std::equal(Prefix.begin(), Prefix.end(), Text.begin(),
+                    [](char Lower, char C) { return (C >= 'A' && C <= 'Z' ? C - 'A' + 'a' : C) == Lower; });
 }
 
 }  // namespace
@@ -53,7 +52,8 @@ std::string AddressWithoutCredentials(std::string_view Url) {
 std::string FeedAddressProblem(std::string_view Url) {
   if (Url.size() > kMaxFeedAddressBytes)
     return "The address is longer than " + std::to_string(kMaxFeedAddressBytes / 1024) + " KiB.";
-  if (std::any_of(Url.begin(), Url.end(), [](char C) { return static_cast<unsigned char>(C) < 0x20 || C == 0x7F; }))
+  if (std::any_of(Url.begin(), Url.end(),
+                  [](char C) { return static_cast<unsigned char>(C) < 0x20 || C == 0x7F; }))
     return "The address holds a control character.";
   size_t hostStart = 0;
   if (StartsWithNoCase(Url, "http://"))

@@ -3,6 +3,7 @@
 #include <QStatusBar>
 #include <QStringList>
 #include <QTimer>
+#include <set>
 
 #include "display/uDisplayText.h"
 #include "model/uRSS.h"
@@ -26,6 +27,11 @@ bool TfmMain::DownloadRefused() {
 void TfmMain::RunDownload(const std::vector<std::shared_ptr<TFeed>>& Feeds, TRunKind Kind) {
   if (DownloadRefused()) return;
   std::unique_ptr<TDownloader> run = services_.CreateDownload(Settings(), this);
+  // The run saves the state at its end: without the feeds no longer subscribed to.
+  std::set<std::string> subscribed;
+  for (int i = 0; i < FeedList().Count(); ++i)
+    if (!FeedList().Feeds(i)->XmlUrl.empty()) subscribed.insert(FeedList().Feeds(i)->XmlUrl);
+  fetchState_.KeepOnly(subscribed);
   run->SetFetchState(fetchState_);
   run->SetKind(Kind);
   run->OnFeedApplied = [this](TFeed& Feed) {

@@ -80,6 +80,20 @@ TEST_F(Downloading, TheCurrentFeedsDownloadRebuildsTheItemListAndSelectsTheFirst
   EXPECT_FALSE(window->IsDownloading());
 }
 
+TEST_F(Downloading, TheStateSavedAfterARunHoldsOnlyTheSubscribedFeeds) {
+  server.Serve("/feed.xml", kFeed);
+  WriteSubscriptions({{"Loop", server.Url("/feed.xml")}});
+  WriteFile(
+      data.File("fetch-state.json"),
+      R"({"feeds":{"http://gone.example/rss":{"etag":"\"x\""},"http://gone.example/b":{"future":[1]}}})");
+  Open();
+  ClickFeedRow(0);
+  window->DownloadCurrentFeed();
+  const std::string saved = ReadFile(data.File("fetch-state.json"));
+  EXPECT_EQ(saved.find("gone.example"), std::string::npos) << saved;
+  EXPECT_NE(saved.find("/feed.xml"), std::string::npos) << saved;
+}
+
 TEST(DownloadProxy, IsGivenOnlyWithUseProxyAndCarriesTheCredentialsEitherWay) {
   TMemoryRegistry registry;
   TSettings settings(registry, "/nonexistent/skimbrook");
