@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Start-up time of the program with 10,000 subscriptions against an empty list: the time
-# from starting the process until its main window is first shown (the program reports that
+# Start-up time of the program with 10,000 subscriptions against an empty list and against
+# the floor, a bare Qt window of the same shape (bench/gui/bare_window.cpp): the time from
+# starting the process until its main window is first shown (the program reports that
 # moment when SKIMBROOK_EXIT_AFTER_SHOW is set, then closes the ordinary way). Runs
-# offscreen; prints the median of several runs for each list and their ratio.
+# offscreen; prints the median of several runs for each and their ratios.
 #   bench/run-startup.sh [runs] [program]
 set -euo pipefail
 # A bus of its own: on the user's bus a running Skimbrook would take the timed starts over.
@@ -14,8 +15,8 @@ if [ ! -x "$program" ]; then
   echo "run-startup: $program not found; build it first (scripts/build.sh)" >&2
   exit 1
 fi
-work="$(mktemp -d)"
-trap 'rm -rf "$work"' EXIT
+source bench/release-build.sh
+bare="$(release_build bare_window gui)"
 
 # A data folder holding a default.opml with Count feeds, a group heading before every 100.
 make_list() {
@@ -71,9 +72,23 @@ measure() {
   printf '%s\n' "${times[@]}" | median
 }
 
+# The floor: the bare window, timed the same way.
+measure_bare() {
+  local times=() started shown
+  for _ in $(seq "$runs"); do
+    started=$(date +%s%3N)
+    shown=$(QT_QPA_PLATFORM=offscreen "$bare" | awk '/^shown-at-ms/ {print $2}')
+    times+=("$((shown - started))")
+  done
+  printf '%s\n' "${times[@]}" | median
+}
+
+floor=$(measure_bare)
 empty=$(measure empty 0)
 large=$(measure large 10000)
 echo "start-up until the window is shown (median of $runs runs, offscreen):"
+echo "  bare Qt window:       ${floor} ms"
 echo "  empty list:          ${empty} ms"
 echo "  10,000 subscriptions: ${large} ms"
-awk -v a="$large" -v b="$empty" 'BEGIN { printf "  ratio:               %.2f\n", (b > 0 ? a / b : 0) }'
+awk -v a="$large" -v b="$empty" 'BEGIN { printf "  10,000 / empty:       %.2f\n", (b > 0 ? a / b : 0) }'
+awk -v a="$large" -v b="$floor" 'BEGIN { printf "  10,000 / bare window: %.2f\n", (b > 0 ? a / b : 0) }'

@@ -6,6 +6,8 @@
 #include <QDesktopServices>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QShowEvent>
+#include <QTimer>
 #include <QUuid>
 #include <QVBoxLayout>
 #include <QWebEngineHistory>
@@ -250,9 +252,47 @@ class TUserInputWatch : public QObject {
 
 class TWebEngineBrowser : public TWebBrowser {
  public:
+  // The engine (its view, its page and the processes behind them) starts once the window
+  // has been painted for the first time, so that the window appears without waiting for
+  // it. What is asked of the browser before then (the first item page) waits and is done
+  // as the engine starts.
   explicit TWebEngineBrowser(QWidget* Parent) : TWebBrowser(Parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+  }
+
+ protected:
+  void showEvent(QShowEvent* Event) override {
+    TWebBrowser::showEvent(Event);
+    if (shown_) return;
+    shown_ = true;
+    window()->installEventFilter(this);
+    // Should no paint come (a platform that paints nothing), the engine starts all the same.
+    QTimer::singleShot(kEngineStartLatestMs, this, [this] { StartEngine(); });
+  }
+
+  bool eventFilter(QObject* Watched, QEvent* Event) override {
+    if (Watched == window() && (Event->type() == QEvent::UpdateRequest || Event->type() == QEvent::Paint)) {
+      window()->removeEventFilter(this);
+      // Queued behind the paint being handled.
+      QTimer::singleShot(0, this, [this] { StartEngine(); });
+    }
+    return TWebBrowser::eventFilter(Watched, Event);
+  }
+
+ private:
+  static constexpr int kEngineStartLatestMs = 500;
+
+  void StartEngine() {
+    if (page_) return;
+    window()->removeEventFilter(this);
+    Engine();
+    if (auto pending = std::exchange(pending_, nullptr)) pending();
+  }
+
+  // The page, with its view and engine started on first need.
+  TPage& Engine() {
+    if (page_) return *page_;
     view_ = new QWebEngineView(this);
     QWebEngineProfile* profile = QWebEngineProfile::defaultProfile();
     PageSchemeHandler(profile);
@@ -263,7 +303,7 @@ class TWebEngineBrowser : public TWebBrowser {
     hooks.Refused = [this](const QUrl& Url) { emit NavigationRefused(Url); };
     page_ = new TPage(profile, view_, std::move(hooks));
     view_->setPage(page_);
-    layout->addWidget(view_);
+    layout()->addWidget(view_);
     new TUserInputWatch(view_, page_, &hovered_);
 
     connect(page_, &QWebEnginePage::loadStarted, this, &TWebEngineBrowser::PageLoadStarted);
@@ -271,36 +311,50 @@ class TWebEngineBrowser : public TWebBrowser {
     connect(page_, &QWebEnginePage::loadFinished, this, &TWebEngineBrowser::PageLoadFinished);
     connect(page_, &QWebEnginePage::linkHovered, this, &TWebEngineBrowser::PageLinkHovered);
     connect(page_, &QWebEnginePage::newWindowRequested, this, &TWebEngineBrowser::PageNewWindowRequested);
+    return *page_;
   }
 
+ public:
   void Navigate(const QString& Url) override {
     const QUrl url = Url.trimmed().isEmpty() ? QUrl(Url) : QUrl::fromUserInput(Url);
     // The engine does not ask before loading about:blank, so the event comes from here.
     if (url.toString() == QLatin1String("about:blank")) emit BeforeNavigate2(url.toString(), true);
     readyState_ = Loading;
+    if (!page_) {
+      pending_ = [this, url] { page_->setUrl(url); };
+      return;
+    }
     page_->setUrl(url);
   }
 
   void GoBack() override {
-    if (!page_->history()->canGoBack()) throw std::runtime_error("There is no earlier page.");
+    if (!page_ || !page_->history()->canGoBack()) throw std::runtime_error("There is no earlier page.");
     page_->history()->back();
   }
 
   void GoForward() override {
-    if (!page_->history()->canGoForward()) throw std::runtime_error("There is no later page.");
+    if (!page_ || !page_->history()->canGoForward()) throw std::runtime_error("There is no later page.");
     page_->history()->forward();
   }
 
-  void Refresh() override { page_->triggerAction(QWebEnginePage::Reload); }
+  void Refresh() override {
+    if (page_) page_->triggerAction(QWebEnginePage::Reload);
+  }
 
   TReadyState ReadyState() const override { return readyState_; }
 
   void LoadFromText(const QString& Html, const QUrl& BaseUrl) override {
+    if (!page_) {
+      readyState_ = Loading;
+      pending_ = [this, Html, BaseUrl] { LoadFromText(Html, BaseUrl); };
+      return;
+    }
     // A byte order mark makes the engine read the bytes as UTF-8 whatever the page says.
     QByteArray bytes("\xEF\xBB\xBF");
     bytes += PageHead(BaseUrl).toUtf8();
     bytes += Html.toUtf8();
-    const QUrl url = PageSchemeHandler(page_->profile()).Store(std::move(bytes));
+    TPage& page = Engine();
+    const QUrl url = PageSchemeHandler(page.profile()).Store(std::move(bytes));
     page_->settings()->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
     page_->ExpectOwnLoad(url);
     hovered_.clear();
@@ -331,6 +385,9 @@ class TWebEngineBrowser : public TWebBrowser {
 
   QWebEngineView* view_ = nullptr;
   TPage* page_ = nullptr;
+  bool shown_ = false;
+  // The last page asked for before the engine started.
+  std::function<void()> pending_;
   TReadyState readyState_ = Uninitialized;
   // The address of the link under the mouse, or empty.
   QUrl hovered_;

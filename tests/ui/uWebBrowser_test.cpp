@@ -271,6 +271,19 @@ TEST_F(WebEngineBrowser, AClickedLinkIsFollowedOnlyToAWebAddressAndRelativeOnesR
   EXPECT_EQ(Asked(), QStringList({"/story/12", "/feeds/story/13", "/story/14"}));
 }
 
+TEST(WebEngineStart, TheEngineStartsOnceItsWindowIsPaintedAndThenShowsThePageAskedForBefore) {
+  QWidget window;
+  window.resize(200, 150);
+  TWebBrowser* browser = CreateWebEngineBrowser(&window);
+  browser->setGeometry(0, 0, 200, 150);
+  browser->LoadFromText(QStringLiteral("<html><body style='background:#00ff00'></body></html>"), QUrl());
+  EXPECT_EQ(browser->findChild<QWebEngineView*>(), nullptr) << "no engine before the window is shown";
+  EXPECT_EQ(browser->ReadyState(), TWebBrowser::Loading);
+  window.show();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return browser->ReadyState() == TWebBrowser::Complete; }, 20000));
+  EXPECT_NE(browser->findChild<QWebEngineView*>(), nullptr);
+}
+
 TEST_F(WebEngineBrowser, AFiveMegabytePageShows) {
   const QString filler = QString("<p>%1</p>").arg(QString(5 * 1024 * 1024, QLatin1Char('w')));
   browser->LoadFromText("<html><body style='margin:0'><div style='background:#0000ff;height:80px'></div>" +
