@@ -15,7 +15,8 @@
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QMainWindow window;
-  for (const char* menu : {"&File", "&View", "&Tools", "&Help"}) window.menuBar()->addMenu(QString::fromLatin1(menu));
+  for (const char* menu : {"&File", "&View", "&Tools", "&Help"})
+    window.menuBar()->addMenu(QString::fromLatin1(menu));
   auto* splitter = new QSplitter(&window);
   splitter->addWidget(new QListWidget);
   splitter->addWidget(new QListWidget);

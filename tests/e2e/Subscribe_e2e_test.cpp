@@ -131,6 +131,20 @@ TEST_F(DesktopSession, AFeedLinkIsSubscribedDownloadedAndASecondStartBringsTheWi
   ASSERT_TRUE(WaitForExit(script, 60000));
   EXPECT_EQ(script.exitCode(), 0) << script.readAllStandardError().toStdString();
 
+  // What is no web address is refused over the bus with its reason; nothing is asked or added.
+  for (const QString& refused :
+       {QStringLiteral("javascript:alert(1)"), QStringLiteral("file:///etc/passwd"),
+        QStringLiteral("data:text/xml,<rss/>"), QStringLiteral("http://a.example/x\ny"),
+        QStringLiteral("http://a.example/") + QString(9000, QLatin1Char('a'))}) {
+    QProcess call;
+    Start(call, "gdbus",
+          {"call", "--session", "--timeout", "30", "--dest", "org.skimbrook.Skimbrook", "--object-path",
+           "/org/skimbrook/Popup", "--method", "org.skimbrook.IExpInt.AddFeed", refused});
+    ASSERT_TRUE(WaitForExit(call, 60000));
+    EXPECT_NE(call.exitCode(), 0) << refused.left(40).toStdString();
+    EXPECT_TRUE(call.readAllStandardError().contains("org.skimbrook.IExpInt.Error.Failed"));
+  }
+
   // Another window has the focus; a second start gives it back to Skimbrook and ends.
   Start(eyes_, "xeyes", {});
   desktop_.XDoTool({"windowfocus", "--sync", desktop_.WindowNamed("xeyes")});
@@ -151,6 +165,7 @@ TEST_F(DesktopSession, AFeedLinkIsSubscribedDownloadedAndASecondStartBringsTheWi
   EXPECT_EQ(program_.exitCode(), 0);
   const QString list = Read(data + "default.opml");
   EXPECT_EQ(list.count("xmlUrl=\"" + QString::fromStdString(url) + "\""), 2) << list.toStdString();
+  EXPECT_EQ(list.count("xmlUrl="), 2) << list.toStdString();
   EXPECT_TRUE(list.contains("unreadCount=\"3\"")) << list.toStdString();
   EXPECT_TRUE(QFileInfo::exists(cache));
 }
