@@ -352,8 +352,7 @@ void TfmMain::closeEvent(QCloseEvent* Event) {
     return;
   }
   if (activeRun_) {
-    // The run's nested event loop is still on the stack; let it unwind first. The command
-    // that started it closes the window again once it has returned.
+    // The run stops first; its end closes the window again.
     closeAfterRun_ = true;
     activeRun_->Abort();
     Event->ignore();
