@@ -363,6 +363,8 @@ void TfmMain::closeEvent(QCloseEvent* Event) {
   } catch (const std::exception& error) {
     Prompts().Error(QString::fromLatin1(product::kName), ToDisplay(error.what()));
   }
+  // A blank page still getting ready is waited for no longer.
+  browserMode_->StopWaiting();
   Event->accept();
   if (CoolTrayIcon) CoolTrayIcon->hide();
   emit ShutdownFinished();

@@ -43,7 +43,10 @@ class TFakeWebBrowser : public TWebBrowser {
     Navigations << Url;
     if (BlankReadyAfterMs >= 0 && Url == QLatin1String("about:blank")) {
       State = Loading;
-      QTimer::singleShot(BlankReadyAfterMs, this, [this] { State = Interactive; });
+      QTimer::singleShot(BlankReadyAfterMs, this, [this] {
+        State = Interactive;
+        emit ReadyStateChanged();
+      });
     }
     emit BeforeNavigate2(Url, true);
   }
