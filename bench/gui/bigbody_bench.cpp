@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "download/QtRunSupport.h"
 #include "download/fDownload.h"
 #include "support/ScratchFolder.h"
 #include "tools/LoopbackHttpServer.h"
@@ -65,7 +66,7 @@ int RunChild(int argc, char** argv, const std::string& Url) {
     ticker.start(10);
     QElapsedTimer clock;
     clock.start();
-    window.RunQueue();
+    test::RunUntilFinished(window);
     runMs = clock.elapsed();
     // The time from the last tick to the end of the run counts as a gap too.
     if (ticked) longest = std::max(longest, sinceTick.elapsed());

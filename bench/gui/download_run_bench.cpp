@@ -11,6 +11,7 @@
 #include <memory>
 #include <vector>
 
+#include "download/QtRunSupport.h"
 #include "download/fDownload.h"
 #include "download/uCurlQtPump.h"
 #include "support/ScratchFolder.h"
@@ -58,7 +59,7 @@ class TRunOf200 {
     options.Simultaneous = Simultaneous;
     window.SetOptions(options);
     for (int i = 0; i < kFeeds; ++i) window.QueueFeed(list_.Feeds(i));
-    window.RunQueue();
+    test::RunUntilFinished(window);
     int failed = 0;
     for (int i = 0; i < kFeeds; ++i) failed += window.Run().RowStatus(i) != "done";
     return failed;
@@ -139,7 +140,7 @@ void BM_LongestTimerGapDuringStalledFetch(benchmark::State& State) {
       sinceTick.restart();
     });
     ticker.start(10);
-    window.RunQueue();
+    test::RunUntilFinished(window);
   }
   State.counters["longest_gap_ms"] = static_cast<double>(longest);
   State.counters["ticks"] = ticks;

@@ -87,6 +87,10 @@ TfmDownload::TfmDownload(std::optional<THttpProxy> Proxy, QWidget* MainWindow,
   run_->OnFeedApplied = [this](TFeed& Feed) {
     if (OnFeedApplied) OnFeedApplied(Feed);
   };
+  run_->OnFinished = [this] {
+    StopButton->setEnabled(false);
+    if (OnFinished) OnFinished();
+  };
   CentreOn(MainWindow);
 }
 
@@ -118,13 +122,15 @@ void TfmDownload::QueueFeed(std::shared_ptr<TFeed> Feed) {
   run_->QueueFeed(std::move(Feed));
 }
 
+void TfmDownload::Start() {
+  show();
+  StopButton->setEnabled(true);
+  run_->Start(proxy_);
+}
+
 void TfmDownload::RunQueue() {
   show();
   StopButton->setEnabled(true);
-  struct TEnd {
-    QPushButton* Button;
-    ~TEnd() { Button->setEnabled(false); }
-  } end{StopButton};
   run_->RunQueue(proxy_);
 }
 

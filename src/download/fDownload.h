@@ -37,13 +37,18 @@ class TfmDownload : public QWidget, private TDownloadView {
   // Appends a task row for Feed (title, XML URL, empty status). Only feeds with an XML URL
   // belong here; the window keeps Feed alive until it is destroyed.
   void QueueFeed(std::shared_ptr<TFeed> Feed);
-  // Shows the window (not modal), fetches and stores the queued feeds (several at once, as
-  // the run's options say), and returns when all rows are done. The event loop keeps
-  // running meanwhile.
+  // Shows the window (not modal) and starts fetching and storing the queued feeds (several
+  // at once, as the run's options say); returns at once. OnFinished is called when all
+  // rows are done; it must not destroy the window.
+  void Start();
+  // Start, then waits for the client until the run has finished: for clients that are
+  // waited on (tests), never for the program's own.
   void RunQueue();
-  // Stops the transfers in progress; the rows not yet done read "stopped" and RunQueue then
-  // returns. The "Stop" button, and the main window's closing during a run.
+  // Stops the transfers in progress; the rows not yet done read "stopped" and the run
+  // finishes. The "Stop" button, and the main window's closing during a run.
   void Abort();
+  bool Running() const { return run_->Running(); }
+  std::function<void()> OnFinished;
   // How the run fetches and where it keeps what it learns; set before RunQueue.
   void SetOptions(TRunOptions Options) { run_->SetOptions(std::move(Options)); }
   // Call before queueing: the task rows show titles in each feed's encoding.

@@ -192,6 +192,10 @@ void TCurlHttpClient::Start(const THttpRequest& Request, THttpTransferEvents Eve
 
 void TCurlHttpClient::WaitForTransfers() {
   while (ended_.empty() && !running_.empty()) pump_->Wait();
+  ReportEndedTransfers();
+}
+
+void TCurlHttpClient::ReportEndedTransfers() {
   // Reported outside the pump's events, so that Done may take its time or start more; one
   // at a time, so that a Done that throws leaves the others to the next wait.
   while (!ended_.empty()) {

@@ -32,6 +32,9 @@ class TCurlPump {
     virtual void TimerExpired() = 0;
     // The timer set by SetWatchdog has run out.
     virtual void WatchdogExpired() = 0;
+    // Wake() was called by a pump that is not waited on: the ended transfers are to be
+    // reported now, from the event loop, outside the event that ended them.
+    virtual void Woken() = 0;
   };
 
   virtual ~TCurlPump() = default;
@@ -45,9 +48,11 @@ class TCurlPump {
   virtual void SetTimer(long Ms) = 0;
   // Replaces the client's own timer, with the same rules as SetTimer.
   virtual void SetWatchdog(long Ms) = 0;
-  // Runs the event loop until Wake() is called from one of its events.
+  // Runs the event loop until Wake() is called from one of its events. A pump driven by
+  // the program's main loop is never waited on and throws std::logic_error.
   virtual void Wait() = 0;
-  // Makes the running Wait() return once the current event has been handled.
+  // Makes the running Wait() return once the current event has been handled; a pump that
+  // is not waited on calls its target's Woken() from the loop instead.
   virtual void Wake() = 0;
 };
 
@@ -92,6 +97,9 @@ class TCurlHttpClient final : public HttpClient, private TCurlPump::TTarget {
   void SocketReady(curl_socket_t Socket, int CurlEvents) override;
   void TimerExpired() override;
   void WatchdogExpired() override;
+  void Woken() override { ReportEndedTransfers(); }
+  // Calls the Done of every ended transfer, one at a time.
+  void ReportEndedTransfers();
 
   TCurlEasy NewEasyHandle(const THttpRequest& Request, TTransfer& Transfer);
   // The failure a finished transfer ended in, or nothing when it completed.

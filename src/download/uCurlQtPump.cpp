@@ -1,7 +1,8 @@
 #include "download/uCurlQtPump.h"
 
-#include <QEventLoop>
 #include <QSocketNotifier>
+
+#include <stdexcept>
 
 namespace skimbrook {
 
@@ -18,6 +19,9 @@ TCurlQtPump::TCurlQtPump() {
   watchdog_.setSingleShot(true);
   connect(&timer_, &QTimer::timeout, this, &TCurlQtPump::TimerFired);
   connect(&watchdog_, &QTimer::timeout, this, &TCurlQtPump::WatchdogFired);
+  wake_.setSingleShot(true);
+  wake_.setInterval(0);
+  connect(&wake_, &QTimer::timeout, this, &TCurlQtPump::WakeFired);
 }
 
 TCurlQtPump::~TCurlQtPump() = default;
@@ -69,22 +73,19 @@ void TCurlQtPump::SetWatchdog(long Ms) {
 }
 
 void TCurlQtPump::Wait() {
-  QEventLoop loop;
-  struct TRestore {
-    QEventLoop*& Slot;
-    QEventLoop* Outer;
-    ~TRestore() { Slot = Outer; }
-  } restore{loop_, loop_};
-  loop_ = &loop;
-  loop.exec();
+  throw std::logic_error("the main loop's HTTP client is never waited on");
 }
 
 void TCurlQtPump::Wake() {
-  if (loop_) loop_->quit();
+  wake_.start();
 }
 
 void TCurlQtPump::TimerFired() {
   if (target_) target_->TimerExpired();
+}
+
+void TCurlQtPump::WakeFired() {
+  if (target_) target_->Woken();
 }
 
 void TCurlQtPump::WatchdogFired() {

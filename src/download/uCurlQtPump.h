@@ -1,6 +1,7 @@
 // Drives libcurl from the Qt event loop: one socket notifier per watched direction of a
-// socket and one single-shot timer, so that a fetch waits inside a nested event loop in
-// which windows repaint and take clicks, and nothing polls.
+// socket and one single-shot timer. Nothing waits and nothing polls: transfers advance on
+// the main loop's events, and an ended transfer is reported from a zero-time timer, so
+// that windows repaint and take clicks throughout.
 #pragma once
 
 #include <QObject>
@@ -11,7 +12,6 @@
 
 #include "download/uCurlHttpClient.h"
 
-class QEventLoop;
 class QSocketNotifier;
 
 namespace skimbrook {
@@ -43,15 +43,18 @@ class TCurlQtPump final : public QObject, public TCurlPump {
   TNotifier NewNotifier(curl_socket_t Socket, bool ForWriting);
   void TimerFired();
   void WatchdogFired();
+  void WakeFired();
 
   TTarget* target_ = nullptr;
   std::map<curl_socket_t, TWatch> sockets_;
   QTimer timer_;
   QTimer watchdog_;
-  QEventLoop* loop_ = nullptr;
+  QTimer wake_;
 };
 
-// The program's HTTP client: libcurl driven by the Qt event loop.
+// The program's HTTP client: libcurl driven by the Qt event loop. Its transfers are
+// started with Start and report through their Done; Fetch and WaitForTransfers, which
+// would wait, are not for it.
 std::unique_ptr<HttpClient> NewQtHttpClient(TCurlLimits Limits = {});
 
 }  // namespace skimbrook

@@ -177,41 +177,61 @@ void TDownloadRun::QueueFeed(std::shared_ptr<TFeed> Feed) {
   rows_.back().Feed = std::move(Feed);
   const TFeed& feed = *rows_.back().Feed;
   view_.RowAdded(RowCount() - 1, feed.Title, AddressWithoutPassword(feed.XmlUrl));
+  // A row queued while the run goes is fetched by it too.
+  Advance();
+}
+
+void TDownloadRun::Start(const std::optional<THttpProxy>& Proxy) {
+  if (!client_) throw std::logic_error("download run: the client is closed");
+  if (inRun_) throw std::logic_error("download run: already running");
+  inRun_ = true;
+  if (Proxy) client_->SetProxy(*Proxy);
+  client_->UserAgent = options_.UserAgent;
+  Advance();
 }
 
 void TDownloadRun::RunQueue(const std::optional<THttpProxy>& Proxy) {
-  if (!client_) throw std::logic_error("download run: the client is closed");
-  // A second RunQueue from an event handled while this one waits would fetch re-entrantly.
-  if (inRun_) throw std::logic_error("download run: already running");
-  inRun_ = true;
-  struct TEndOfRun {
-    bool& InRun;
-    ~TEndOfRun() { InRun = false; }
-  } endOfRun{inRun_};
-  if (Proxy) client_->SetProxy(*Proxy);
-  client_->UserAgent = options_.UserAgent;
-  // Rows queued while the run waits on the network are processed too.
-  while (firstNotDone_ < RowCount()) {
-    if (!aborted_) StartTransfers();
-    if (!aborted_) FinishFetchedRows();
-    if (aborted_) {
-      StopRows();
-      break;
-    }
-    if (firstNotDone_ < RowCount()) {
-      // The first row not done is running, so a transfer is in progress to wait for.
-      if (running_ == 0) throw std::logic_error("download run: nothing to wait for");
-      client_->WaitForTransfers();
-      if (!aborted_) FinishFetchedRows();
-    }
+  Start(Proxy);
+  while (inRun_) {
+    // The first row not done is running, so a transfer is in progress to wait for.
+    if (running_ == 0) throw std::logic_error("download run: nothing to wait for");
+    client_->WaitForTransfers();
   }
+}
+
+void TDownloadRun::Advance() {
+  // A transfer that fails inside Start ends at once and comes back here: the outer call
+  // goes on with what it changed.
+  if (!inRun_ || advancing_) return;
+  advancing_ = true;
+  for (;;) {
+    const int doneBefore = firstNotDone_, runningBefore = running_;
+    // The file work of what has arrived first, as a user may read a feed before the next
+    // transfer starts.
+    if (!aborted_) FinishFetchedRows();
+    if (!aborted_) StartTransfers();
+    // Rows skipped on the way are done at once.
+    if (!aborted_) FinishFetchedRows();
+    if (firstNotDone_ == doneBefore && running_ == runningBefore) break;
+  }
+  advancing_ = false;
+  // Stopped: once the transfers in progress have ended, every row not done reads "stopped".
+  if (aborted_ && running_ == 0) StopRows();
+  if (firstNotDone_ >= RowCount() && running_ == 0) End();
+}
+
+void TDownloadRun::End() {
+  inRun_ = false;
   // Written once the rows are done, stopped or not: it holds what this run learnt.
   if (!state_->Path().empty()) state_->Save();
+  if (OnFinished) OnFinished();
 }
 
 void TDownloadRun::Abort() {
   aborted_ = true;
   if (client_) client_->Abort();
+  // A run with no transfer in progress stops at once.
+  Advance();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -284,10 +304,11 @@ void TDownloadRun::TransferEnded(int Row, THttpOutcome Outcome) {
   row.Stage = TStage::Fetched;
   if (!Outcome.Response) {
     row.Failure = Outcome.Failure;
-    return;
+  } else {
+    FollowOrEnd(row, std::move(*Outcome.Response));
+    if (row.Answer && row.Stage == TStage::Fetched) heldBytes_ += row.Answer->Response.Body.size();
   }
-  FollowOrEnd(row, std::move(*Outcome.Response));
-  if (row.Answer && row.Stage == TStage::Fetched) heldBytes_ += row.Answer->Response.Body.size();
+  Advance();
 }
 
 void TDownloadRun::FollowOrEnd(TRow& Row, THttpResponse Response) {
@@ -403,12 +424,8 @@ void TDownloadRun::ApplyAnswer(int Row, TFeed& Feed, const TAnswer& Answer) {
 }
 
 void TDownloadRun::StopRows() {
-  // The client ended its transfers at Abort(); their ends are taken in, then every row
-  // not done reads "stopped", its lines joining the log in row order.
-  for (int before = running_; running_ > 0; before = running_) {
-    client_->WaitForTransfers();
-    if (running_ == before) break;
-  }
+  // Every transfer has ended: every row not done reads "stopped", its lines joining the
+  // log in row order.
   for (int row = firstNotDone_; row < RowCount(); ++row) {
     BecameFirst(row);
     if (rows_[row].Stage == TStage::Done) continue;

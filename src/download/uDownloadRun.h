@@ -90,16 +90,25 @@ class TDownloadRun {
   // Appends a task row for Feed. The run keeps Feed alive until it is destroyed, so a feed
   // taken out of the subscription list meanwhile is still safe to finish.
   void QueueFeed(std::shared_ptr<TFeed> Feed);
-  // Sends the run's requests through Proxy when one is given, then processes the rows:
-  // up to Options().Simultaneous transfers at once (kMaxPerHost to one host), each row's
-  // files and feed handled when it and every row before it have been fetched. A row's
-  // failure marks only that row "error". Returns when every row is done, or after Abort()
-  // when the transfers in progress have ended. Throws std::logic_error when called again
-  // while it runs.
+  // Sends the run's requests through Proxy when one is given and starts processing the
+  // rows: up to Options().Simultaneous transfers at once (kMaxPerHost to one host), each
+  // row's files and feed handled when it and every row before it have been fetched. A
+  // row's failure marks only that row "error". Returns at once; the run advances as the
+  // client reports its transfers, and OnFinished is called when every row is done, or after
+  // Abort() once the transfers in progress have ended (perhaps before Start returns).
+  // Throws std::logic_error when the run has already started.
+  void Start(const std::optional<THttpProxy>& Proxy);
+  // Start, then waits for the client's transfers until the run has finished: for clients
+  // that are waited on (tests, tools), never for the program's own.
   void RunQueue(const std::optional<THttpProxy>& Proxy);
-  // Ends the transfers in progress; the rows not yet done read "stopped", and RunQueue
-  // returns as after its last row.
+  // Ends the transfers in progress; the rows not yet done read "stopped", and the run
+  // finishes once the transfers have ended.
   void Abort();
+  // Between Start and the end of the run.
+  bool Running() const { return inRun_; }
+  // Called once when the run has finished. It must not destroy the run: it is called from
+  // inside the run's and the client's own functions.
+  std::function<void()> OnFinished;
 
   void SetOptions(TRunOptions Options) { options_ = std::move(Options); }
   const TRunOptions& Options() const { return options_; }
@@ -187,6 +196,10 @@ class TDownloadRun {
   void TransferEnded(int Row, THttpOutcome Outcome);
   // After an answer: the next hop of a redirect, or the end of the row's fetching.
   void FollowOrEnd(TRow& Row, THttpResponse Response);
+  // Starts what can start and gives every fetched row its file work, in row order, until
+  // nothing changes; ends the run when every row is done.
+  void Advance();
+  void End();
   // Steps the rows from the first one not done: each fetched row gets its file work.
   void FinishFetchedRows();
   // Row is the first one not done: its kept lines join the log.
@@ -221,6 +234,7 @@ class TDownloadRun {
   std::uint64_t heldBytes_ = 0;  // of the answers that wait for the rows before them
   bool aborted_ = false;
   bool inRun_ = false;
+  bool advancing_ = false;
 };
 
 // ---------------------------------------------------------------------------------------

@@ -352,8 +352,7 @@ void TfmMain::closeEvent(QCloseEvent* Event) {
     return;
   }
   if (activeRun_) {
-    // The run's nested event loop is still on the stack; let it unwind first. The command
-    // that started it closes the window again once it has returned.
+    // The run stops first; its end closes the window again.
     closeAfterRun_ = true;
     activeRun_->Abort();
     Event->ignore();
@@ -364,6 +363,8 @@ void TfmMain::closeEvent(QCloseEvent* Event) {
   } catch (const std::exception& error) {
     Prompts().Error(QString::fromLatin1(product::kName), ToDisplay(error.what()));
   }
+  // A blank page still getting ready is waited for no longer.
+  browserMode_->StopWaiting();
   Event->accept();
   if (CoolTrayIcon) CoolTrayIcon->hide();
   emit ShutdownFinished();

@@ -231,8 +231,6 @@ class TfmMain : public QMainWindow, private TPaneHost {
   // Download All as a run that started by itself (download on start, the hourly run): the
   // only kind whose new items are told by a desktop notification.
   void DownloadAllByItself();
-  // Whether the running download started by itself.
-  bool RunStartedByItself() const { return runStartedByItself_; }
 
   // ---- Import and export (fMain_impexp.cpp) ----------------------------------------------
 
@@ -287,9 +285,22 @@ class TfmMain : public QMainWindow, private TPaneHost {
   // True, with a status-bar note, when no download may start now: one is running or the
   // window has shut down.
   bool DownloadRefused();
-  // Runs one download of Feeds unless DownloadRefused; Kind says who asked for it (a run
-  // started by itself overrides it).
-  void RunDownload(const std::vector<std::shared_ptr<TFeed>>& Feeds, TRunKind Kind);
+  // What a run's end is compared with: the unread counts and the feeds' addresses at its
+  // start, who asked for it, and whether the hourly timer waits for its end.
+  struct TRunStart {
+    TUnreadSnapshot Before;
+    std::vector<std::shared_ptr<TFeed>> Feeds;
+    std::vector<std::string> Addresses;
+    TRunKind Kind;
+    bool RestartHourlyTimer;
+  };
+  // Starts one download of Feeds unless DownloadRefused; Kind says who asked for it. The
+  // run advances on the main loop's events; RunFinished takes its end.
+  void RunDownload(const std::vector<std::shared_ptr<TFeed>>& Feeds, TRunKind Kind,
+                   bool RestartHourlyTimer = false);
+  void RunFinished(const TRunStart& Start);
+  // Download All on behalf of Kind: the hourly timer stops until the run has finished.
+  void DownloadAllAs(TRunKind Kind);
   // "3 of 12 feeds could not be downloaded; ..." in the status bar after a run with failures.
   void ReportFailedFeeds(int Failed, int Queued);
   // The status bar names each feed of the run that moved to a new address, and where.
@@ -311,10 +322,9 @@ class TfmMain : public QMainWindow, private TPaneHost {
   std::unique_ptr<TBrowserMode> browserMode_;
   bool firstShow_ = true;
   bool shutDown_ = false;
-  TDownloader* activeRun_ = nullptr;
+  std::unique_ptr<TDownloader> activeRun_;
   bool closeAfterRun_ = false;
   bool refillPosted_ = false;
-  bool runStartedByItself_ = false;
   bool trayHintPosted_ = false;
   TNotifier* notifier_ = nullptr;
 

@@ -24,7 +24,8 @@ bool TfmMain::DownloadRefused() {
   return false;
 }
 
-void TfmMain::RunDownload(const std::vector<std::shared_ptr<TFeed>>& Feeds, TRunKind Kind) {
+void TfmMain::RunDownload(const std::vector<std::shared_ptr<TFeed>>& Feeds, TRunKind Kind,
+                          bool RestartHourlyTimer) {
   if (DownloadRefused()) return;
   std::unique_ptr<TDownloader> run = services_.CreateDownload(Settings(), this);
   // The run saves the state at its end: without the feeds no longer subscribed to.
@@ -39,26 +40,29 @@ void TfmMain::RunDownload(const std::vector<std::shared_ptr<TFeed>>& Feeds, TRun
   };
   for (const auto& feed : Feeds) run->QueueFeed(feed);
 
-  struct TActiveRun {
-    TfmMain& window;
-    ~TActiveRun() {
-      window.activeRun_ = nullptr;
-      if (window.closeAfterRun_) QTimer::singleShot(0, &window, [w = &window] { w->close(); });
-    }
-  };
-  activeRun_ = run.get();
-  const TActiveRun active{*this};
-  const TUnreadSnapshot before(FeedList());
-  std::vector<std::string> addressesBefore;
-  for (const auto& feed : Feeds) addressesBefore.push_back(feed->XmlUrl);
-  const bool startedByItself = runStartedByItself_;
-  run->RunQueue();
+  auto start = std::make_shared<TRunStart>(
+      TRunStart{TUnreadSnapshot(FeedList()), Feeds, {}, Kind, RestartHourlyTimer});
+  for (const auto& feed : Feeds) start->Addresses.push_back(feed->XmlUrl);
+  run->OnFinished = [this, start] { RunFinished(*start); };
+  activeRun_ = std::move(run);
+  activeRun_->Start();
+}
+
+void TfmMain::RunFinished(const TRunStart& Start) {
+  // The run's own functions are still on the stack: it goes once they have returned.
+  std::shared_ptr<TDownloader> ended(std::move(activeRun_));
+  QTimer::singleShot(0, this, [ended] {});
+  if (closeAfterRun_) {
+    QTimer::singleShot(0, this, [this] { close(); });
+    return;
+  }
   if (shutDown_) return;
-  AnnounceNewItems(before, startedByItself);
-  ReportFailedFeeds(run->FailedRows(), static_cast<int>(Feeds.size()));
-  ReportMovedFeeds(Feeds, addressesBefore, run->FailedRows() > 0);
+  AnnounceNewItems(Start.Before, Start.Kind == TRunKind::Automatic);
+  ReportFailedFeeds(ended->FailedRows(), static_cast<int>(Start.Feeds.size()));
+  ReportMovedFeeds(Start.Feeds, Start.Addresses, ended->FailedRows() > 0);
   // The rows' failure marks follow the reasons the run kept.
   for (int i = 0; i < FeedList().Count(); ++i) feedListPane_->UpdateFeedRow(i, *FeedList().Feeds(i));
+  if (Start.RestartHourlyTimer && Settings().AutomaticallyDownload) StartAutoDownloadTimer();
 }
 
 void TfmMain::ReportFailedFeeds(int Failed, int Queued) {
@@ -105,20 +109,22 @@ void TfmMain::DownloadCurrentGroup() {
 }
 
 void TfmMain::DownloadAll() {
-  // Checked before the hourly timer stops, so that a refused run leaves it going.
+  DownloadAllAs(TRunKind::UserSeveral);
+}
+
+void TfmMain::DownloadAllByItself() {
+  DownloadAllAs(TRunKind::Automatic);
+}
+
+void TfmMain::DownloadAllAs(TRunKind Kind) {
+  // Checked before the hourly timer stops, so that a refused run leaves it going. The
+  // timer starts again when the run has finished.
   if (DownloadRefused()) return;
   AutoDownloadTimer->stop();
   std::vector<std::shared_ptr<TFeed>> feeds;
   for (int i = 0; i < FeedList().Count(); ++i)
     if (!FeedList().Feeds(i)->XmlUrl.empty()) feeds.push_back(FeedList().Feeds(i));
-  RunDownload(feeds, runStartedByItself_ ? TRunKind::Automatic : TRunKind::UserSeveral);
-  if (Settings().AutomaticallyDownload) StartAutoDownloadTimer();
-}
-
-void TfmMain::DownloadAllByItself() {
-  runStartedByItself_ = true;
-  DownloadAll();
-  runStartedByItself_ = false;
+  RunDownload(feeds, Kind, true);
 }
 
 }  // namespace skimbrook

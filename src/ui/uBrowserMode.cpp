@@ -4,7 +4,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QEventLoop>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -31,23 +30,6 @@ namespace {
 
 constexpr int kBrowserToolbarHeight = 29;
 constexpr int kBrowserButtonSize = 25;
-
-// How often the wait for a blank page looks at the browser's ready state.
-constexpr int kReadyPollMs = 10;
-
-// Runs the event loop until Done answers true, or until the application quits. There is no
-// time limit: the window goes on handling everything meanwhile.
-void WaitUntil(const std::function<bool()>& Done) {
-  if (Done()) return;
-  QEventLoop loop;
-  QTimer poll;
-  poll.setInterval(kReadyPollMs);
-  QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-    if (Done()) loop.quit();
-  });
-  poll.start();
-  loop.exec();
-}
 
 // Enter in a page shown by the browser belongs to the page (a focused link or button, a
 // form), not to the window's "Go", whose shortcut would otherwise take it.
@@ -225,18 +207,43 @@ bool TBrowserMode::InBrowserMode() const {
   return tick_ && tick_->isChecked();
 }
 
-void TBrowserMode::BlankBrowser() {
-  const QScopedValueRollback internal(navigatingInternally_, true);
+void TBrowserMode::BlankBrowser(std::function<void()> Then) {
+  StopWaiting();
+  // The program's own navigation until the blank page is ready; then the flag is as it was.
+  internalBeforeBlank_ = navigatingInternally_;
+  navigatingInternally_ = true;
+  waitingForBlank_ = true;
   WebBrowser->Navigate(QStringLiteral("about:blank"));
-  // A window that closes meanwhile ends the wait too.
-  WaitUntil([this] { return host_.IsShutDown() || WebBrowser->ReadyState() >= TWebBrowser::Interactive; });
+  auto ready = [this, Then = std::move(Then)] {
+    if (WebBrowser->ReadyState() < TWebBrowser::Interactive) return false;
+    // Taken before the wait's connection, which holds this function, goes.
+    const std::function<void()> then = Then;
+    StopWaiting();
+    if (!host_.IsShutDown() && then) then();
+    return true;
+  };
+  if (ready()) return;
+  blankWait_ = connect(WebBrowser, &TWebBrowser::ReadyStateChanged, this, [ready] { ready(); });
 }
 
-void TBrowserMode::EnterBrowserMode(bool BlankFirst) {
-  if (BlankFirst) BlankBrowser();
-  tick_->setChecked(true);
-  plBrowserToolbar->show();
-  host_.ArrangeForBrowser(true);
+void TBrowserMode::StopWaiting() {
+  if (!waitingForBlank_) return;
+  waitingForBlank_ = false;
+  disconnect(blankWait_);
+  navigatingInternally_ = internalBeforeBlank_;
+}
+
+void TBrowserMode::EnterBrowserMode(bool BlankFirst, std::function<void()> Then) {
+  auto enter = [this, Then = std::move(Then)] {
+    tick_->setChecked(true);
+    plBrowserToolbar->show();
+    host_.ArrangeForBrowser(true);
+    if (Then) Then();
+  };
+  if (BlankFirst)
+    BlankBrowser(std::move(enter));
+  else
+    enter();
 }
 
 void TBrowserMode::LeaveBrowserMode() {
@@ -258,8 +265,7 @@ void TBrowserMode::miViewBrowserClick() {
 }
 
 void TBrowserMode::ShowHomePage() {
-  EnterBrowserMode(true);
-  WebBrowser->Navigate(QString::fromLatin1(product::kHomePage));
+  EnterBrowserMode(true, [this] { WebBrowser->Navigate(QString::fromLatin1(product::kHomePage)); });
 }
 
 void TBrowserMode::OpenFeedAddress(const std::string& Address) {
@@ -271,8 +277,7 @@ void TBrowserMode::OpenFeedAddress(const std::string& Address) {
     host_.ShowStatus(RefusedAddressNote(address));
     return;
   }
-  EnterBrowserMode(true);
-  WebBrowser->Navigate(address.toString(QUrl::FullyEncoded));
+  EnterBrowserMode(true, [this, address] { WebBrowser->Navigate(address.toString(QUrl::FullyEncoded)); });
 }
 
 void TBrowserMode::OpenFeedWebSite() {
@@ -293,10 +298,9 @@ void TBrowserMode::SearchDirectory() {
                                QStringLiteral("Entry keyword(s):"), QString());
   const std::string keywords = Trim(FromDisplay(answer));
   if (keywords.empty()) return;
-  EnterBrowserMode(true);
   const std::string address = std::string("http://") + product::kDirectoryHost +
                               product::kDirectorySearchPath + DirectoryQuery(keywords);
-  WebBrowser->Navigate(ToDisplay(address));
+  EnterBrowserMode(true, [this, address] { WebBrowser->Navigate(ToDisplay(address)); });
 }
 
 // ---------------------------------------------------------------------------------------

@@ -41,7 +41,12 @@ class TBrowserMode : public QObject {
   // switch to browser mode.
   bool& NavigatingInternally() { return navigatingInternally_; }
 
-  void EnterBrowserMode(bool BlankFirst);
+  // Browser mode; with BlankFirst, once a blank page has replaced the item page, after
+  // which Then (when given) goes on, unless the window has closed meanwhile. The window
+  // answers everything while the blank page gets ready.
+  void EnterBrowserMode(bool BlankFirst, std::function<void()> Then = {});
+  // The window closes: a blank page still getting ready is no longer waited for.
+  void StopWaiting();
   void LeaveBrowserMode();
   // The menu entry's tick has changed: enters the mode on the home page, or leaves it.
   void miViewBrowserClick();
@@ -75,8 +80,8 @@ class TBrowserMode : public QObject {
  private:
   friend struct test::MainWindowAccess;
 
-  // Navigates to about:blank as the program's own navigation and waits until it is ready.
-  void BlankBrowser();
+  // Navigates to about:blank as the program's own navigation; Then follows once it is ready.
+  void BlankBrowser(std::function<void()> Then);
   void KeepEnterInPages();
 
   TPaneHost& host_;
@@ -93,6 +98,10 @@ class TBrowserMode : public QObject {
   TWebBrowser* WebBrowser = nullptr;
   QAction* tick_ = nullptr;
   bool navigatingInternally_ = false;
+  // The wait for a blank page to get ready, while one goes on.
+  QMetaObject::Connection blankWait_;
+  bool waitingForBlank_ = false;
+  bool internalBeforeBlank_ = false;
   // The address of the page shown, as the browser gave it (ebURL shows it masked).
   QString shownUrl_;
 };

@@ -26,9 +26,12 @@ class TDownloadWindowAdapter : public TDownloader {
     window_.OnFeedApplied = [this](TFeed& Feed) {
       if (OnFeedApplied) OnFeedApplied(Feed);
     };
+    window_.OnFinished = [this] {
+      if (OnFinished) OnFinished();
+    };
   }
   void QueueFeed(std::shared_ptr<TFeed> Feed) override { window_.QueueFeed(std::move(Feed)); }
-  void RunQueue() override { window_.RunQueue(); }
+  void Start() override { window_.Start(); }
   void Abort() override { window_.Abort(); }
   void SetFetchState(TFetchState& State) override { window_.SetFetchState(State); }
   void SetKind(TRunKind Kind) override {
@@ -57,26 +60,26 @@ std::optional<TFetchedPage> FetchPageForDiscovery(const TSettings& Settings, con
   client->UserAgent = ProductUserAgent(product::kHomePage);
   if (std::optional<THttpProxy> proxy = DownloadProxy(Settings)) client->SetProxy(*proxy);
 
+  // The look waits in a modal window that offers Cancel (Escape too).
   QProgressDialog progress(QStringLiteral("Looking for feeds at %1...").arg(ToDisplayAddress(Url)),
                            QStringLiteral("Cancel"), 0, 0, Parent);
   progress.setObjectName(QStringLiteral("dlgDiscoveryProgress"));
   progress.setWindowTitle(QStringLiteral("Add Feed"));
-  progress.setWindowModality(Qt::WindowModal);
-  // A quick answer shows no window; a slow one shows it, Cancel included, soon.
-  QTimer::singleShot(std::chrono::milliseconds(300), &progress, &QWidget::show);
-  bool cancelled = false;
-  QObject::connect(&progress, &QProgressDialog::canceled, [&client, &cancelled] {
-    cancelled = true;
-    client->Abort();
-  });
-  try {
-    THttpResponse answer = client->Fetch({Url, {}, {}});
-    if (answer.Code < 200 || answer.Code > 299) return std::nullopt;
-    return TFetchedPage{std::move(answer.Body), answer.Header("Content-Type").value_or(""), Url};
-  } catch (const std::exception&) {
-    if (cancelled) return TFetchedPage{{}, {}, Url, true};
-    return std::nullopt;  // the typed address is then added as it is
+  std::optional<THttpOutcome> outcome;
+  client->Start({Url, {}, {}}, {nullptr, nullptr, [&outcome, &progress](THttpOutcome Ended) {
+                                  outcome = std::move(Ended);
+                                  progress.done(QDialog::Accepted);
+                                }});
+  // The answer comes from the client's events, which the modal window's loop handles.
+  progress.exec();
+  if (!outcome) {
+    // Cancelled: the client goes with this function, its transfer unreported.
+    return TFetchedPage{{}, {}, Url, true};
   }
+  if (!outcome->Response) return std::nullopt;  // the typed address is then added as it is
+  const THttpResponse& answer = *outcome->Response;
+  if (answer.Code < 200 || answer.Code > 299) return std::nullopt;
+  return TFetchedPage{answer.Body, answer.Header("Content-Type").value_or(""), Url};
 }
 
 std::optional<THttpProxy> DownloadProxy(const TSettings& Settings) {

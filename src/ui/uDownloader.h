@@ -1,5 +1,6 @@
-// One download run as the main window drives it: queue feeds, run (the event loop keeps
-// going meanwhile), abort. The download window provides it; tests put a fake in its place.
+// One download run as the main window drives it: queue feeds, start (it advances on the
+// main loop's events), abort, and hear when it has finished. The download window provides it; tests put a
+// fake in its place.
 #pragma once
 
 #include <functional>
@@ -23,18 +24,21 @@ class TDownloader {
   virtual ~TDownloader() = default;
   // Appends a feed (never a group heading) to the queue.
   virtual void QueueFeed(std::shared_ptr<TFeed> Feed) = 0;
-  // Shows the run and returns when every queued feed is done.
-  virtual void RunQueue() = 0;
-  // Stops the transfers in progress; RunQueue then returns soon.
+  // Shows the run and starts it; returns at once. OnFinished follows when every queued
+  // feed is done, perhaps before Start returns.
+  virtual void Start() = 0;
+  // Stops the transfers in progress; the run then finishes soon.
   virtual void Abort() = 0;
-  // Where the run reads and keeps what it learns about each feed; set before RunQueue.
+  // Where the run reads and keeps what it learns about each feed; set before Start.
   virtual void SetFetchState(TFetchState& /*State*/) {}
-  // Who started the run (which feeds it skips); set before RunQueue.
+  // Who started the run (which feeds it skips); set before Start.
   virtual void SetKind(TRunKind /*Kind*/) {}
-  // After RunQueue: how many rows ended in "error".
+  // After the run: how many rows ended in "error".
   virtual int FailedRows() const { return 0; }
   // Called after each feed has been merged and its Changed fired.
   std::function<void(TFeed&)> OnFeedApplied;
+  // Called once when the run has finished. It must not destroy the run.
+  std::function<void()> OnFinished;
 };
 
 // Creates a run for the main window with the proxy settings of Settings.

@@ -363,11 +363,15 @@ class TWebEngineBrowser : public TWebBrowser {
   }
 
  private:
-  void PageLoadStarted() { readyState_ = Loading; }
+  void PageLoadStarted() { SetReadyState(Loading); }
   void PageLoadProgress(int Percent) {
-    if (Percent > 0 && readyState_ < Interactive) readyState_ = Interactive;
+    if (Percent > 0 && readyState_ < Interactive) SetReadyState(Interactive);
   }
-  void PageLoadFinished(bool) { readyState_ = Complete; }
+  void PageLoadFinished(bool) { SetReadyState(Complete); }
+  void SetReadyState(TReadyState State) {
+    readyState_ = State;
+    emit ReadyStateChanged();
+  }
 
   void PageLinkHovered(const QString& Url) {
     hovered_ = QUrl(Url);

@@ -47,6 +47,8 @@ class TWebBrowser : public QWidget {
   // The user clicked a link of a page given as text whose address is not a web address;
   // it was not followed.
   void NavigationRefused(const QUrl& Url);
+  // ReadyState() may have changed.
+  void ReadyStateChanged();
 };
 
 // Registers the URL scheme that serves pages given as text. Must run before the

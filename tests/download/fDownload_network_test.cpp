@@ -11,6 +11,7 @@
 #include <regex>
 
 #include "download/DownloadTestSupport.h"
+#include "download/QtRunSupport.h"
 #include "download/fDownload.h"
 #include "download/uCurlQtPump.h"
 #include "tools/LoopbackHttpServer.h"
@@ -43,7 +44,7 @@ class DownloadNetworkTest : public ::testing::Test {
   std::vector<std::string> RunFeeds(const std::vector<std::shared_ptr<TFeed>>& Feeds) {
     auto window = NewWindow();
     for (const auto& feed : Feeds) window->QueueFeed(feed);
-    window->RunQueue();
+    test::RunUntilFinished(*window);
     std::vector<std::string> statuses;
     for (int row = 0; row < window->ListView->topLevelItemCount(); ++row)
       statuses.push_back(window->ListView->topLevelItem(row)->text(2).toStdString());
@@ -162,7 +163,7 @@ TEST_F(DownloadNetworkTest, ABodyInOneByteChunksOrWithoutEndKeepsTheLogShort) {
   auto window = NewWindow();
   window->QueueFeed(bytes);
   window->QueueFeed(endless);
-  window->RunQueue();
+  test::RunUntilFinished(*window);
 
   EXPECT_EQ(window->Run().RowStatus(0), "error") << "a megabyte of x is no feed";
   EXPECT_FALSE(test::Exists(bytes->CacheFileName()));
@@ -183,7 +184,7 @@ TEST_F(DownloadNetworkTest, APasswordInAFeedAddressIsSentButShownNowhere) {
   {
     auto window = NewWindow();
     window->QueueFeed(feed);
-    window->RunQueue();
+    test::RunUntilFinished(*window);
     EXPECT_EQ(window->ListView->topLevelItem(0)->text(2), "done");
     EXPECT_EQ(window->ListView->topLevelItem(0)->text(1).toStdString(), shown);
     EXPECT_EQ(window->Memo->toPlainText().indexOf("s3cret"), -1);
@@ -292,7 +293,7 @@ TEST_F(DownloadNetworkTest, AnEmptyQueueShowsTheWindowAndWritesAnEmptyLog) {
   WriteFile(dir.File("download.log"), "the previous run");
   {
     auto window = NewWindow();
-    window->RunQueue();
+    test::RunUntilFinished(*window);
     EXPECT_TRUE(window->isVisible());
   }
   EXPECT_EQ(ReadFile(dir.File("download.log")), "");

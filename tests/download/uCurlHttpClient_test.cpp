@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QTimer>
 
 #include "download/uCurlQtPump.h"
@@ -18,6 +19,28 @@ namespace {
 
 using namespace std::chrono_literals;
 using test::LoopbackHttpServer;
+
+// HttpClient::Get on the program's client: started, and waited for on an event loop of the
+// test's own, since the program's client is never waited on.
+std::string GetOnLoop(HttpClient& Client, const std::string& Url) {
+  QEventLoop loop;
+  std::optional<THttpOutcome> outcome;
+  Client.Start({Url, {}, {}}, {[&Client](const std::string& Text) {
+                                 if (Client.OnStatus) Client.OnStatus(Text);
+                               },
+                               [&Client](std::int64_t Bytes) {
+                                 if (Client.OnProgress) Client.OnProgress(Bytes);
+                               },
+                               [&](THttpOutcome Ended) {
+                                 outcome = std::move(Ended);
+                                 loop.quit();
+                               }});
+  if (!outcome) loop.exec();
+  if (!outcome->Response) throw THttpFailure(outcome->Failure);
+  if (outcome->Response->Code < 200 || outcome->Response->Code > 299)
+    throw std::runtime_error(outcome->Response->CodeAndPhrase());
+  return outcome->Response->Body;
+}
 
 class CurlHttpClientTest : public ::testing::Test {
  protected:
@@ -56,7 +79,7 @@ TEST_F(CurlHttpClientTest, ReturnsTheBodyByteForByteAndSendsExactlyTheThreeReque
   server.Serve("/feed.xml?a=1", body);
   auto client = NewClient();
 
-  EXPECT_EQ(client->Get(server.Url("/feed.xml?a=1")), body);
+  EXPECT_EQ(GetOnLoop(*client, server.Url("/feed.xml?a=1")), body);
 
   auto requests = server.Requests();
   ASSERT_EQ(requests.size(), 1u);
@@ -80,7 +103,7 @@ TEST_F(CurlHttpClientTest, FailsOnEveryAnswerThatIsNotASuccessWithoutFollowingRe
   auto client = NewClient();
 
   for (const char* path : {"/moved.xml", "/found.xml", "/missing.xml", "/error.xml"})
-    EXPECT_THROW(client->Get(server.Url(path)), std::runtime_error) << path;
+    EXPECT_THROW(GetOnLoop(*client, server.Url(path)), std::runtime_error) << path;
 
   for (const auto& r : server.Requests()) EXPECT_NE(r.Path, "/target.xml");
   EXPECT_EQ(server.RequestCount(), 4u);
@@ -90,13 +113,13 @@ TEST_F(CurlHttpClientTest, FailsWhenTheServerRefusesClosesOrTheSchemeIsNotHttp) 
   server.CloseWithoutAnswer("/gone.xml");
   auto client = NewClient();
 
-  EXPECT_THROW(client->Get("http://127.0.0.1:" + std::to_string(ClosedPort()) + "/feed.xml"),
+  EXPECT_THROW(GetOnLoop(*client, "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/feed.xml"),
                std::runtime_error);
-  EXPECT_THROW(client->Get(server.Url("/gone.xml")), std::runtime_error);
+  EXPECT_THROW(GetOnLoop(*client, server.Url("/gone.xml")), std::runtime_error);
   test::TTempDir dir;
   test::WriteFile(dir.File("local.xml"), "<rss/>");
-  EXPECT_THROW(client->Get("file://" + dir.File("local.xml")), std::runtime_error);
-  EXPECT_THROW(client->Get("not a url"), std::runtime_error);
+  EXPECT_THROW(GetOnLoop(*client, "file://" + dir.File("local.xml")), std::runtime_error);
+  EXPECT_THROW(GetOnLoop(*client, "not a url"), std::runtime_error);
 }
 
 TEST_F(CurlHttpClientTest, FailsAfterTheReadTimeOutWhenTheServerStalls) {
@@ -107,7 +130,7 @@ TEST_F(CurlHttpClientTest, FailsAfterTheReadTimeOutWhenTheServerStalls) {
   for (const char* path : {"/silent.xml", "/half.xml"}) {
     QElapsedTimer clock;
     clock.start();
-    EXPECT_THROW(client->Get(server.Url(path)), std::runtime_error) << path;
+    EXPECT_THROW(GetOnLoop(*client, server.Url(path)), std::runtime_error) << path;
     EXPECT_GE(clock.elapsed(), 290) << path;
     EXPECT_LT(clock.elapsed(), 3000) << path;
   }
@@ -117,7 +140,7 @@ TEST_F(CurlHttpClientTest, RestartsTheReadTimeOutWithEveryByteReceived) {
   server.ServeSlowly("/slow.xml", "0123456789", 60ms);  // 600 ms in all, never 250 ms quiet
   auto client = NewClient(ShortTimeout(250ms));
 
-  EXPECT_EQ(client->Get(server.Url("/slow.xml")), "0123456789");
+  EXPECT_EQ(GetOnLoop(*client, server.Url("/slow.xml")), "0123456789");
   ASSERT_FALSE(progress.empty());
   EXPECT_EQ(progress.back(), 10);
   EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
@@ -131,7 +154,7 @@ TEST_F(CurlHttpClientTest, EndsATransferThatOutlastsTheTotalTimeOutWhileDataKeep
   auto client = NewClient(limits);
   QElapsedTimer clock;
   clock.start();
-  EXPECT_THROW(client->Get(server.Url("/trickle.xml")), std::runtime_error);
+  EXPECT_THROW(GetOnLoop(*client, server.Url("/trickle.xml")), std::runtime_error);
   EXPECT_GE(clock.elapsed(), 450);
   EXPECT_LT(clock.elapsed(), 5000);
 }
@@ -152,23 +175,23 @@ TEST_F(CurlHttpClientTest, FailsABodyOverTheCapWithOrWithoutAnnouncedLength) {
   server.Serve("/over.xml", std::string(1001, 'x'));
   server.ServeHuge("/stream.xml", 5000, false);
   auto small = NewClient(limits);
-  EXPECT_EQ(small->Get(server.Url("/exact.xml")).size(), 1000u);
-  EXPECT_THROW(small->Get(server.Url("/over.xml")), std::runtime_error);
-  EXPECT_THROW(small->Get(server.Url("/stream.xml")), std::runtime_error);
+  EXPECT_EQ(GetOnLoop(*small, server.Url("/exact.xml")).size(), 1000u);
+  EXPECT_THROW(GetOnLoop(*small, server.Url("/over.xml")), std::runtime_error);
+  EXPECT_THROW(GetOnLoop(*small, server.Url("/stream.xml")), std::runtime_error);
 
   // The program's own cap: a streamed body just over 64 MiB.
   server.ServeHuge("/huge.xml", 64ull * 1024 * 1024 + 1, false);
   server.ServeHuge("/huge-announced.xml", 64ull * 1024 * 1024 + 1, true);
   auto client = NewClient();
-  EXPECT_THROW(client->Get(server.Url("/huge.xml")), std::runtime_error);
-  EXPECT_THROW(client->Get(server.Url("/huge-announced.xml")), std::runtime_error);
+  EXPECT_THROW(GetOnLoop(*client, server.Url("/huge.xml")), std::runtime_error);
+  EXPECT_THROW(GetOnLoop(*client, server.Url("/huge-announced.xml")), std::runtime_error);
 }
 
 TEST_F(CurlHttpClientTest, IgnoresTheEnvironmentsProxyWhenNoneIsSet) {
   test::TScopedEnv proxy("http_proxy", "http://127.0.0.1:" + std::to_string(ClosedPort()));
   test::TScopedEnv upper("HTTP_PROXY", "http://127.0.0.1:" + std::to_string(ClosedPort()));
   server.Serve("/feed.xml", "<rss/>");
-  EXPECT_EQ(NewClient()->Get(server.Url("/feed.xml")), "<rss/>");
+  EXPECT_EQ(GetOnLoop(*NewClient(), server.Url("/feed.xml")), "<rss/>");
 }
 
 TEST_F(CurlHttpClientTest, ReportsConnectionEventsInOrder) {
@@ -176,10 +199,10 @@ TEST_F(CurlHttpClientTest, ReportsConnectionEventsInOrder) {
   server.Serve("/b.xml", "b");
   {
     auto client = NewClient();
-    client->Get("http://localhost:" + std::to_string(server.Port()) + "/a.xml");
-    client->Get(server.Url("/b.xml"));
-    client->Get(server.Url("/b.xml"));  // reuses the open connection
-    EXPECT_THROW(client->Get("http://127.0.0.1:" + std::to_string(ClosedPort()) + "/refused.xml"),
+    GetOnLoop(*client, "http://localhost:" + std::to_string(server.Port()) + "/a.xml");
+    GetOnLoop(*client, server.Url("/b.xml"));
+    GetOnLoop(*client, server.Url("/b.xml"));  // reuses the open connection
+    EXPECT_THROW(GetOnLoop(*client, "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/refused.xml"),
                  std::runtime_error);
   }
   auto at = [&](const std::string& Text) {
@@ -210,13 +233,13 @@ TEST_F(CurlHttpClientTest, KeepsTheEventLoopRunningAndCanBeAbortedWhileItWaits) 
   QElapsedTimer clock;
   clock.start();
 
-  EXPECT_THROW(client->Get(server.Url("/silent.xml")), std::runtime_error);
+  EXPECT_THROW(GetOnLoop(*client, server.Url("/silent.xml")), std::runtime_error);
   EXPECT_EQ(ticks, 20);
   EXPECT_LT(clock.elapsed(), 5000);
   // Abort between transfers changes nothing.
   client->Abort();
   server.Serve("/feed.xml", "ok");
-  EXPECT_EQ(client->Get(server.Url("/feed.xml")), "ok");
+  EXPECT_EQ(GetOnLoop(*client, server.Url("/feed.xml")), "ok");
 }
 
 }  // namespace

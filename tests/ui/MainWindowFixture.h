@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QStringList>
 #include <QTimer>
@@ -42,7 +43,10 @@ class TFakeWebBrowser : public TWebBrowser {
     Navigations << Url;
     if (BlankReadyAfterMs >= 0 && Url == QLatin1String("about:blank")) {
       State = Loading;
-      QTimer::singleShot(BlankReadyAfterMs, this, [this] { State = Interactive; });
+      QTimer::singleShot(BlankReadyAfterMs, this, [this] {
+        State = Interactive;
+        emit ReadyStateChanged();
+      });
     }
     emit BeforeNavigate2(Url, true);
   }
@@ -82,22 +86,18 @@ struct TDownloadScript {
     bool Aborted = false;
   };
   std::vector<TRun> Runs;
-  // Called by RunQueue with the run's queue and OnFeedApplied; by default it returns at once.
+  // Called by Start with the run's queue and OnFeedApplied; the run then finishes at once.
   std::function<void(TRun& Run, const std::function<void(TFeed&)>& Applied)> OnRun;
-  // Set while a run waits in WaitInsideRun.
-  QEventLoop* Waiting = nullptr;
+  // While set, a started run goes on until Release.
+  bool Holding = false;
+  // How the run held now finishes.
+  std::function<void()> Finish;
 
-  // Makes every run wait in a nested event loop until Release.
-  void WaitInsideRun() {
-    OnRun = [this](TRun&, const std::function<void(TFeed&)>&) {
-      QEventLoop loop;
-      Waiting = &loop;
-      loop.exec();
-      Waiting = nullptr;
-    };
-  }
+  // Makes every run go on until Release.
+  void WaitInsideRun() { Holding = true; }
+  // Finishes the run held, if any.
   void Release() {
-    if (Waiting) Waiting->quit();
+    if (auto finish = std::exchange(Finish, nullptr)) finish();
   }
 };
 
@@ -109,8 +109,15 @@ class TScriptedDownloader : public TDownloader {
   void QueueFeed(std::shared_ptr<TFeed> Feed) override {
     script_.Runs[index_].Queued.push_back(std::move(Feed));
   }
-  void RunQueue() override {
+  void Start() override {
     if (script_.OnRun) script_.OnRun(script_.Runs[index_], OnFeedApplied);
+    if (!script_.Holding) {
+      if (OnFinished) OnFinished();
+      return;
+    }
+    script_.Finish = [this] {
+      if (OnFinished) OnFinished();
+    };
   }
   void Abort() override {
     script_.Runs[index_].Aborted = true;
@@ -396,6 +403,14 @@ class MainWindowTest : public ::testing::Test {
 
   static void ProcessEvents() {
     for (int i = 0; i < 3; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+  }
+  // Lets the window's download run to its end, and what it left behind go.
+  void WaitForDownload() {
+    QElapsedTimer clock;
+    clock.start();
+    while (window->IsDownloading() && clock.elapsed() < 60000)
+      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    ProcessEvents();
   }
 
   QStringList FeedRows() const;

@@ -163,6 +163,8 @@ TEST_F(BrowserMode, BlankingWaitsForTheBrowserWhileTheWindowGoesOnAndThenRestore
     flagDuringWait = Ui().navigatingInternally;
   });
   window->EnterBrowserMode(true);
+  EXPECT_FALSE(InBrowserMode()) << "not before the blank page is ready";
+  EXPECT_TRUE(QTest::qWaitFor([&] { return InBrowserMode(); }, 5000));
   EXPECT_GE(browser->ReadyState(), TWebBrowser::Interactive);
   EXPECT_TRUE(ranDuringWait);
   EXPECT_TRUE(flagDuringWait);
@@ -170,6 +172,8 @@ TEST_F(BrowserMode, BlankingWaitsForTheBrowserWhileTheWindowGoesOnAndThenRestore
 
   Ui().navigatingInternally = true;
   window->EnterBrowserMode(true);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return browser->ReadyState() >= TWebBrowser::Interactive; }, 5000));
+  ProcessEvents();
   EXPECT_TRUE(Ui().navigatingInternally) << "the flag comes back as it was";
 }
 
@@ -178,7 +182,7 @@ TEST_F(BrowserMode, ABlankPageThatNeverGetsReadyDoesNotHoldUpClosingTheWindow) {
   browser->BlankReadyAfterMs = 3'600'000;
   QTimer::singleShot(20, window.get(), [this] { window->close(); });
   Ui().miHelpHomePage->trigger();
-  EXPECT_TRUE(window->IsShutDown());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return window->IsShutDown(); }, 5000));
   EXPECT_FALSE(Ui().navigatingInternally);
 }
 

@@ -69,6 +69,7 @@ TEST_F(Downloading, TheCurrentFeedsDownloadRebuildsTheItemListAndSelectsTheFirst
   ClickFeedRow(0);
   ASSERT_EQ(Ui().lbItems->count(), 0);
   window->DownloadCurrentFeed();
+  WaitForDownload();
   EXPECT_EQ(ItemLines(), QStringList({"+First story (Mon, 03 May 2004 10:00:00 GMT)", "+Second story"}));
   EXPECT_EQ(Ui().lbItems->currentRow(), 0);
   ASSERT_NE(window->CurrentItem(), nullptr);
@@ -89,6 +90,7 @@ TEST_F(Downloading, TheStateSavedAfterARunHoldsOnlyTheSubscribedFeeds) {
   Open();
   ClickFeedRow(0);
   window->DownloadCurrentFeed();
+  WaitForDownload();
   const std::string saved = ReadFile(data.File("fetch-state.json"));
   EXPECT_EQ(saved.find("gone.example"), std::string::npos) << saved;
   EXPECT_NE(saved.find("/feed.xml"), std::string::npos) << saved;

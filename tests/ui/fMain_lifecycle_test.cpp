@@ -309,18 +309,18 @@ TEST_F(Lifecycle, ASecondDownloadDuringARunIsRefusedWithANote) {
   WriteSubscriptions({{"News", "http://example.org/news"}});
   Open();
   downloads.WaitInsideRun();
-  QTimer::singleShot(0, window.get(), [this] {
-    window->DownloadCurrentFeed();
-    window->AutoDownloadTimerTimer();
-    window->PromptAddGroup();
-    downloads.Release();
-  });
   window->DownloadAll();
+  // While the run goes on, the window answers, and refuses a second run.
+  window->DownloadCurrentFeed();
+  window->AutoDownloadTimerTimer();
+  window->PromptAddGroup();
+  EXPECT_TRUE(window->IsDownloading());
+  downloads.Release();
   EXPECT_EQ(downloads.Runs.size(), 1u);
   EXPECT_TRUE(Ui().StatusBar->currentMessage().contains("already running"));
   EXPECT_EQ(prompts.AskedTitles(), QStringList({"Information"})) << "Add Group refused without asking a name";
   EXPECT_FALSE(window->IsDownloading());
-  downloads.OnRun = nullptr;
+  downloads.Holding = false;
   window->DownloadCurrentFeed();
   EXPECT_EQ(downloads.Runs.size(), 2u) << "the next command after the run works again";
 }
@@ -332,10 +332,10 @@ TEST_F(Lifecycle, ClosingDuringARunAbortsItAndThenShutsDown) {
   ProcessEvents();
   QSignalSpy finished(window.get(), &TfmMain::ShutdownFinished);
   downloads.WaitInsideRun();
-  QTimer::singleShot(0, window.get(), [this] { window->close(); });
   window->DownloadCurrentFeed();
+  window->close();
   EXPECT_TRUE(downloads.Runs.at(0).Aborted);
-  EXPECT_FALSE(window->IsShutDown()) << "not while the run is still on the stack";
+  EXPECT_FALSE(window->IsShutDown()) << "not before the run has ended and the close comes again";
   ProcessEvents();
   EXPECT_TRUE(window->IsShutDown());
   EXPECT_EQ(finished.count(), 1);
