@@ -2,11 +2,13 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -201,6 +203,13 @@ void WritePrivateFileAtomic(const std::string& Path, std::string_view Bytes) {
 
 void WriteFileAtomicFrom(const std::string& Path, const std::function<void(TFileSink& Sink)>& Produce) {
   WriteAtomically(Path, Produce, {0666, false});
+}
+
+bool RenameUnlessTargetExists(const std::string& From, const std::string& To) {
+  if (::renameat2(AT_FDCWD, From.c_str(), AT_FDCWD, To.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // A file system without the no-replace rename: check first, then rename.
+  return !FileExists(To) && std::rename(From.c_str(), To.c_str()) == 0;
 }
 
 void CreatePrivateFolder(const std::string& Folder) {

@@ -65,6 +65,9 @@ class TFileSink {
 // failure would and goes on to the caller.
 void WriteFileAtomicFrom(const std::string& Path, const std::function<void(TFileSink& Sink)>& Produce);
 
+// Renames From to To only when To does not exist; false when nothing was renamed.
+bool RenameUnlessTargetExists(const std::string& From, const std::string& To);
+
 // Creates Folder and the folders above it that are missing; Folder itself, when created
 // here, is mode 0700 (it will hold the user's subscriptions). An existing folder keeps its
 // mode. Failures are left to the first write into it, which names the cause.

@@ -19,14 +19,6 @@ namespace skimbrook {
 
 namespace {
 
-// Renames From to To only when To does not exist; false when nothing was renamed.
-bool RenameUnlessTargetExists(const std::string& From, const std::string& To) {
-  if (::renameat2(AT_FDCWD, From.c_str(), AT_FDCWD, To.c_str(), RENAME_NOREPLACE) == 0) return true;
-  if (errno != EINVAL && errno != ENOSYS) return false;
-  // A file system without the no-replace rename: check first, then rename.
-  return !FileExists(To) && std::rename(From.c_str(), To.c_str()) == 0;
-}
-
 // What kMaxPerHost counts transfers by: the host of Url, letter case aside.
 std::string HostKey(const std::string& Url) {
   std::string host = HostOfUrl(Url);
@@ -93,15 +85,9 @@ void Succeeded(TFetchRecord& Record, TUnixTime Now) {
 void MoveSubscription(TFeed& Feed, const std::string& NewUrl, TFetchState& State) {
   if (NewUrl == Feed.XmlUrl) return;
   const std::string oldUrl = Feed.XmlUrl;
-  const std::string oldCache = Feed.CacheFileName();
-  Feed.XmlUrl = NewUrl;
-  const std::string newCache = Feed.CacheFileName();
-  // Another subscription's cache file of that name is never replaced; the feed then reads
-  // that one until its next download.
-  if (newCache != oldCache && FileExists(oldCache)) RenameUnlessTargetExists(oldCache, newCache);
+  Feed.MoveTo(NewUrl);
   State.Rename(oldUrl, NewUrl);
   State.For(NewUrl).MovedTo.clear();
-  Feed.Changed();
 }
 
 void StoreDownloadedText(const std::string& CacheFile, std::string_view Text) {

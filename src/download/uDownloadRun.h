@@ -71,9 +71,7 @@ class TDownloadView {
   virtual void RowDetailChanged(int /*Row*/, const std::string& /*Detail*/) {}
 };
 
-// Makes Feed's address NewUrl: its cache file (with its read flags) moves to the new name
-// unless a file of that name exists, its fetch state record moves along, and Changed()
-// tells the list. The subscription file takes the new address at its next save.
+// Moves Feed to NewUrl (TFeed::MoveTo) and its fetch state record along.
 void MoveSubscription(TFeed& Feed, const std::string& NewUrl, TFetchState& State);
 
 class TDownloadRun {

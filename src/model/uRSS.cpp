@@ -199,6 +199,16 @@ std::string TFeed::CacheFileName() const {
   return CacheFileNameOf(AddressWithoutCredentials(XmlUrl));
 }
 
+void TFeed::MoveTo(const std::string& NewUrl) {
+  if (NewUrl == XmlUrl) return;
+  AdoptOldCacheFile();
+  const std::string oldCache = CacheFileName();
+  XmlUrl = NewUrl;
+  const std::string newCache = CacheFileName();
+  if (newCache != oldCache && FileExists(oldCache)) RenameUnlessTargetExists(oldCache, newCache);
+  Changed();
+}
+
 void TFeed::AdoptOldCacheFile() const {
   const std::string old = CacheFileNameOf(XmlUrl);
   const std::string current = CacheFileName();

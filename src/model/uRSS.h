@@ -133,6 +133,11 @@ class TFeed {
   // ".xml". Letters and digits too many for a file name (over 240) give their first 200,
   // '-' and a hash of that address instead.
   std::string CacheFileName() const;
+  // Makes NewUrl the feed's address (a feed that moved): its cache file, with its read
+  // flags, takes the new name unless a file of that name exists (another subscription's,
+  // which is never replaced), and Changed() tells the list. The subscription file takes
+  // the new address at its next save.
+  void MoveTo(const std::string& NewUrl);
   // An address with a user or password once named its cache file with them: that file
   // (and its backup) takes the current name, unless a file of that name is there already.
   void AdoptOldCacheFile() const;
