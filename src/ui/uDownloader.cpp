@@ -1,7 +1,6 @@
 #include "ui/uDownloader.h"
 
 #include <QProgressDialog>
-#include <QTimer>
 
 #include "display/uDisplayText.h"
 #include "download/fDownload.h"
