@@ -4,11 +4,13 @@
 
 #include <QLabel>
 #include <QListWidget>
+#include <QLocale>
 #include <QMainWindow>
 #include <QScopedValueRollback>
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QTimer>
+#include <QUrl>
 #include <QVBoxLayout>
 
 #include "display/uDisplayText.h"
@@ -245,10 +247,49 @@ void TItemPane::MarkAsReadTimerTimer() {
   if (const std::shared_ptr<TFeedItem> item = currentItem_) item->SetRead(true);
 }
 
+namespace {
+
+// "Audio", "Video", "Image" or "File", from an enclosure's media type.
+QString EnclosureKind(const std::string& Type) {
+  if (Type.starts_with("audio/")) return QStringLiteral("Audio");
+  if (Type.starts_with("video/")) return QStringLiteral("Video");
+  if (Type.starts_with("image/")) return QStringLiteral("Image");
+  return QStringLiteral("File");
+}
+
+// "12.3 MB" for a length in bytes; empty when the length is not a positive number.
+QString EnclosureSize(const std::string& Length) {
+  bool ok = false;
+  const qlonglong bytes = QString::fromStdString(Length).trimmed().toLongLong(&ok);
+  if (!ok || bytes <= 0) return {};
+  return QLocale::c().formattedDataSize(bytes, 1, QLocale::DataSizeSIFormat);
+}
+
+// One line under the text for each enclosure: its kind, its file name and its size, as a
+// link that opens in the desktop's application (a new window, which the browser hands to
+// the desktop for web addresses only).
+QString EnclosureLines(const std::vector<TEnclosure>& Enclosures, const std::string& Encoding) {
+  QString lines;
+  for (const TEnclosure& enclosure : Enclosures) {
+    const QString address = ToDisplay(Trim(enclosure.Url), Encoding);
+    QString name = QUrl(address).fileName();
+    if (name.isEmpty()) name = address;
+    QString text = EnclosureKind(enclosure.Type) + QStringLiteral(": ") + name;
+    if (const QString size = EnclosureSize(enclosure.Length); !size.isEmpty())
+      text += QStringLiteral(" (%1)").arg(size);
+    lines += QStringLiteral("<p class=\"enclosure\"><a href=\"%1\" target=\"_blank\">%2</a></p>")
+                 .arg(address.toHtmlEscaped(), text.toHtmlEscaped());
+  }
+  return lines;
+}
+
+}  // namespace
+
 QString TItemPane::ContentPage(const TFeedItem* Item, const std::string& Encoding) {
   // Decoded here, so the engine gets characters and never guesses the bytes' encoding.
-  return QStringLiteral("<html>") + (Item ? ToDisplay(Item->Description, Encoding) : QString()) +
-         QStringLiteral("</html>");
+  QString body = Item ? ToDisplay(Item->Description, Encoding) : QString();
+  if (Item && !Item->Enclosures.empty()) body += EnclosureLines(Item->Enclosures, Encoding);
+  return QStringLiteral("<html>") + body + QStringLiteral("</html>");
 }
 
 void TItemPane::WriteContentPage(TWebBrowser& Browser, const QString& Page, const QUrl& BaseUrl) {

@@ -1,11 +1,13 @@
 #include "ui/uWebBrowser.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QChildEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPalette>
 #include <QShowEvent>
 #include <QTimer>
 #include <QUuid>
@@ -48,6 +50,12 @@ QString PageHead(const QUrl& BaseUrl) {
       "content=\"script-src 'none'; object-src 'none'; frame-src 'none'; form-action 'none'\">");
   if (BaseUrl.isValid())
     head += QStringLiteral("<base href=\"%1\">").arg(BaseUrl.toString(QUrl::FullyEncoded).toHtmlEscaped());
+  // The window's colours, so that a dark desktop gives a dark page; a page's own colours
+  // are more specific and still win inside it.
+  const QPalette palette = QApplication::palette();
+  head += QStringLiteral("<style>html{color:%1;background:%2}a:link{color:%3}a:visited{color:%4}</style>")
+              .arg(palette.color(QPalette::Text).name(), palette.color(QPalette::Base).name(),
+                   palette.color(QPalette::Link).name(), palette.color(QPalette::LinkVisited).name());
   return head;
 }
 

@@ -51,6 +51,23 @@ class Items : public MainWindowTest {
   }
 };
 
+TEST(ItemPage, EnclosuresGetALineEachUnderTheTextAndAnItemWithoutKeepsItsPage) {
+  TFeedItem item;
+  item.Description = "<p>Show notes</p>";
+  EXPECT_EQ(TItemPane::ContentPage(&item), "<html><p>Show notes</p></html>");
+  item.Enclosures = {{"http://media.example/ep%2012.mp3", "audio/mpeg", "12345678"},
+                     {"clips/trailer.mp4?x=1&y=2", "video/mp4", ""},
+                     {"http://media.example/notes.pdf", "", "bogus"}};
+  EXPECT_EQ(TItemPane::ContentPage(&item),
+            "<html><p>Show notes</p>"
+            "<p class=\"enclosure\"><a href=\"http://media.example/ep%2012.mp3\" target=\"_blank\">"
+            "Audio: ep 12.mp3 (12.3 MB)</a></p>"
+            "<p class=\"enclosure\"><a href=\"clips/trailer.mp4?x=1&amp;y=2\" target=\"_blank\">"
+            "Video: trailer.mp4</a></p>"
+            "<p class=\"enclosure\"><a href=\"http://media.example/notes.pdf\" target=\"_blank\">"
+            "File: notes.pdf</a></p></html>");
+}
+
 TEST_F(Items, FillingShowsTheLinesSelectsTheFirstAndShowsItsPage) {
   EXPECT_EQ(ItemLines(), QStringList({"+One", "+Two", "-Three"}));
   ASSERT_NE(window->CurrentItem(), nullptr);

@@ -4,9 +4,11 @@
 
 #include "tools/QtPrinters.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QPalette>
 #include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
@@ -282,6 +284,18 @@ TEST(WebEngineStart, TheEngineStartsOnceItsWindowIsPaintedAndThenShowsThePageAsk
   window.show();
   EXPECT_TRUE(QTest::qWaitFor([&] { return browser->ReadyState() == TWebBrowser::Complete; }, 20000));
   EXPECT_NE(browser->findChild<QWebEngineView*>(), nullptr);
+}
+
+TEST_F(WebEngineBrowser, AnItemPageTakesTheWindowsColoursUnlessItHasItsOwn) {
+  const QPalette before = QApplication::palette();
+  QPalette dark = before;
+  dark.setColor(QPalette::Base, QColor(10, 20, 30));
+  dark.setColor(QPalette::Text, QColor(230, 230, 230));
+  QApplication::setPalette(dark);
+  browser->LoadFromText(QStringLiteral("<html><p>text</p></html>"), QUrl());
+  EXPECT_TRUE(WaitForColour(QColor(10, 20, 30)));
+  EXPECT_TRUE(ShowPage(QStringLiteral("own colours")));  // its own background wins
+  QApplication::setPalette(before);
 }
 
 TEST_F(WebEngineBrowser, AFiveMegabytePageShows) {
