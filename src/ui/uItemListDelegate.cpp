@@ -17,6 +17,9 @@ void TItemListDelegate::paint(QPainter* Painter, const QStyleOptionViewItem& Opt
   if (marker == QLatin1Char('+') || marker == QLatin1Char('-')) {
     QFont font = Option.font;
     font.setBold(marker == QLatin1Char('+'));
+    // A line that stands in for a missing title is in italics.
+    if (const QVariant own = Index.data(Qt::FontRole); own.isValid())
+      font.setItalic(own.value<QFont>().italic());
     Painter->setFont(font);
     Painter->setPen(RowSelectedAndFocused(Option) ? RowCaptionText(Option) : QColor(0, 0, 0));
     DrawOpaqueText(*Painter, Option.rect.left() + kRowTextLeft, Option.rect.top() + kRowTextTop, text.mid(1),

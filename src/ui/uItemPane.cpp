@@ -175,7 +175,7 @@ void TItemPane::FillItemList() {
     UpdateFeedAndItemView();
     return;
   }
-  // Held here so that a nested event loop cannot take the feed away while it is filled.
+  // Held here so that nothing called while the list is filled can take the feed away.
   const std::shared_ptr<TFeed> feed = host_.CurrentFeed();
   if (feed->XmlUrl.empty()) {
     ClearItemLines();
@@ -205,9 +205,15 @@ void TItemPane::FillItemList() {
 }
 
 void TItemPane::ItemLineChanged(int Index, TFeedItem& Item) {
-  if (QListWidgetItem* line = lbItems->item(Index))
-    line->setText(
-        ItemLineText(Item, host_.CurrentFeed() ? host_.EncodingOf(*host_.CurrentFeed()) : std::string()));
+  QListWidgetItem* line = lbItems->item(Index);
+  if (!line) return;
+  line->setText(
+      ItemLineText(Item, host_.CurrentFeed() ? host_.EncodingOf(*host_.CurrentFeed()) : std::string()));
+  if (HasStandInTitle(Item)) {
+    QFont italic = lbItems->font();
+    italic.setItalic(true);
+    line->setFont(italic);
+  }
 }
 
 void TItemPane::lbItemsClick() {
@@ -305,9 +311,9 @@ void TItemPane::UpdateFeedAndItemView() {
   const std::shared_ptr<TFeed> current = host_.CurrentFeed();
   const std::string& encoding = current ? host_.EncodingOf(*current) : std::string();
   if (const TFeed* feed = current.get()) {
-    plFeedTitle->SetCaption(ToDisplayTitle(feed->Title, encoding));
+    plFeedTitle->SetCaption(PanelText(feed->Title, encoding));
     plFeedLink->SetCaption(ToDisplay(feed->HtmlUrl, encoding), !feed->HtmlUrl.empty());
-    meFeedDescription->setText(ToDisplay(feed->Description, encoding));
+    meFeedDescription->setText(PanelText(feed->Description, encoding));
   } else {
     plFeedTitle->SetCaption(QString());
     plFeedLink->SetCaption(QString());

@@ -22,8 +22,26 @@ QString FeedRowText(const TFeed& Feed, const std::string& Encoding) {
   return QString::number(Feed.UnreadCount) + QLatin1Char(' ') + title;
 }
 
+bool HasStandInTitle(const TFeedItem& Item) {
+  return Trim(Item.Title).empty() && !Trim(StripTags(Item.Description)).empty();
+}
+
+QString ItemTitleText(const TFeedItem& Item, const std::string& Encoding) {
+  if (!HasStandInTitle(Item)) return ToDisplayTitle(Item.Title, Encoding);
+  constexpr qsizetype kStandInLength = 80;
+  const QString text = ToDisplayTitle(StripTags(Item.Description), Encoding).simplified();
+  if (text.size() <= kStandInLength) return text;
+  // Cut at the last blank within the length, so that no word is cut in two.
+  const qsizetype blank = text.lastIndexOf(QLatin1Char(' '), kStandInLength);
+  return text.left(blank > kStandInLength / 2 ? blank : kStandInLength) + QChar(0x2026);
+}
+
+QString PanelText(const std::string& Text, const std::string& Encoding) {
+  return ToDisplayTitle(StripTags(Text), Encoding).simplified();
+}
+
 QString ItemLineText(const TFeedItem& Item, const std::string& Encoding) {
-  QString line = QLatin1Char(Item.IsRead ? '-' : '+') + ToDisplayTitle(Item.Title, Encoding);
+  QString line = QLatin1Char(Item.IsRead ? '-' : '+') + ItemTitleText(Item, Encoding);
   if (!Item.PubDate.empty())
     line += QStringLiteral(" (") + ToDisplay(Item.PubDate, Encoding) + QLatin1Char(')');
   return line;

@@ -20,6 +20,13 @@ QString FeedRowText(const TFeed& Feed, const std::string& Encoding = {});
 // "+" (unread) or "-" (read), the title, and " (date)" when the item has a date; in the
 // feed's Encoding.
 QString ItemLineText(const TFeedItem& Item, const std::string& Encoding = {});
+// An item without a title is shown by the first words of its text instead (tags removed,
+// about 80 characters), in italics, so that it reads as a stand-in.
+bool HasStandInTitle(const TFeedItem& Item);
+QString ItemTitleText(const TFeedItem& Item, const std::string& Encoding = {});
+// A channel's title or description as a panel shows it: character references shown as
+// characters, tags removed, blanks folded.
+QString PanelText(const std::string& Text, const std::string& Encoding = {});
 // A time of the fetch state (seconds since 1970) as the window shows it: "yyyy-MM-dd
 // hh:mm", local time.
 QString LocalTime(std::int64_t Time);

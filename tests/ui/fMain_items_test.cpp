@@ -38,6 +38,21 @@ INSTANTIATE_TEST_SUITE_P(Lines, ItemLineRule,
                                            TLineCase{"", "", false, "+"},
                                            TLineCase{"Caf\xc3\xa9", "", false, "+Caf\xc3\xa9"}));
 
+TEST(ItemLineRule, AnItemWithoutATitleShowsTheFirstWordsOfItsTextAndAPanelShowsText) {
+  TFeedItem item;
+  item.Description = "<p>Short &amp; <b>sweet</b></p>";
+  EXPECT_TRUE(HasStandInTitle(item));
+  EXPECT_EQ(ItemLineText(item), QStringLiteral("+Short & sweet"));
+  item.Description =
+      "<p>" + std::string(30, 'w') + " " + std::string(30, 'x') + " " + std::string(30, 'y') + "</p>";
+  EXPECT_EQ(ItemTitleText(item), QString(30, 'w') + ' ' + QString(30, 'x') + QChar(0x2026));
+  item.Title = "Titled";
+  EXPECT_FALSE(HasStandInTitle(item));
+  EXPECT_EQ(PanelText("PCMag.com&#xD;"), QStringLiteral("PCMag.com"));
+  EXPECT_EQ(PanelText("<P>News from <a href=mailto:ed@example.org>the editor</a></P>"),
+            QStringLiteral("News from the editor"));
+}
+
 class Items : public MainWindowTest {
  protected:
   void SetUp() override {
