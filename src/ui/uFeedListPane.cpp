@@ -154,7 +154,8 @@ void TFeedListPane::AddFeed(const std::string& Asked) {
   // added then.
   const std::string url = SubscriptionAddress(Asked);
   const int row = host_.FeedList().Count();
-  InsertFeedRow(row, std::make_shared<TFeed>(url, std::string(), url, std::string()));
+  // Named by its address until its first download, without a password written in it.
+  InsertFeedRow(row, std::make_shared<TFeed>(AddressWithoutPassword(url), std::string(), url, std::string()));
   SelectFeedRow(row);
   lbFeedListClick();
   if (host_.Prompts().Confirm(QStringLiteral("Confirm"), QStringLiteral("Download feed now?")))
