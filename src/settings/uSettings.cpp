@@ -40,6 +40,7 @@ const TStoredField kStoredFields[] = {
     {"View", "StatusBar", &TSettings::ViewStatusBar, 1},
     {"View", "FeedList", &TSettings::ViewFeedList, 1},
     {"View", "ItemContents", &TSettings::ViewItemContents, 1},
+    {"View", "SortByDate", &TSettings::SortByDate, 0},
     {"Proxy", "UseProxy", &TSettings::UseProxy, 0},
     {"Proxy", "Address", &TSettings::ProxyAddress, 0},
     {"Proxy", "Port", &TSettings::ProxyPort, 80},

@@ -41,6 +41,8 @@ class TSettings {
   bool ViewStatusBar = true;
   bool ViewFeedList = true;
   bool ViewItemContents = true;
+  // The item list shows the newest items first instead of the feed's own order.
+  bool SortByDate = false;
   // Beyond the stored layout of the first version, kept after its values in "Options":
   // a desktop notification when a run that started by itself brings new items,
   bool ShowNotifications = true;

@@ -59,7 +59,8 @@ QToolButton* SpeedButton(QWidget* Parent, const char* Caption, TGlyph Glyph, int
   font.setBold(true);
   button->setFont(font);
   QPalette palette = button->palette();
-  palette.setColor(QPalette::ButtonText, Qt::black);
+  // Black captions, unless the desktop's buttons are dark and black would not be seen.
+  if (palette.color(QPalette::Button).lightness() >= 128) palette.setColor(QPalette::ButtonText, Qt::black);
   button->setPalette(palette);
   button->setGeometry(Left, 2, kSpeedButtonWidth, kSpeedButtonHeight);
   return button;
@@ -239,6 +240,7 @@ void TfmMain::ApplyViewFlags() {
   feedListPane_->SetVisible(settings.ViewFeedList);
   miViewItemContents->setChecked(settings.ViewItemContents);
   ApplyItemContentsLayout(settings.ViewItemContents);
+  itemPane_->SetNewestFirst(settings.SortByDate);
 }
 
 void TfmMain::ApplyItemContentsLayout(bool Shown) {
@@ -384,6 +386,7 @@ void TfmMain::StoreForm() {
   settings.ViewStatusBar = miViewStatusBar->isChecked();
   settings.ViewFeedList = miViewFeedList->isChecked();
   settings.ViewItemContents = miViewItemContents->isChecked();
+  settings.SortByDate = itemPane_->NewestFirst();
 }
 
 void TfmMain::FormDestroy() {

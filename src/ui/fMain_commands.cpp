@@ -77,6 +77,7 @@ void TfmMain::BuildMenus() {
       AddMenuEntry(miView, "Feed List", QKeySequence(Qt::Key_F11), &TfmMain::miViewFeedListClick);
   miViewItemContents =
       AddMenuEntry(miView, "Item Contents", QKeySequence(Qt::Key_F12), &TfmMain::miViewItemContentsClick);
+  miView->addAction(itemPane_->SortByDateAction());
   miView->addSeparator();
   miViewBrowser =
       AddMenuEntry(miView, "Browser", QKeySequence(Qt::CTRL | Qt::Key_B), &TfmMain::miViewBrowserClick);
@@ -425,9 +426,9 @@ void TfmMain::ReleaseItemList() {
 }
 
 void TfmMain::SetBrowserModeMenus(bool BrowserMode) {
-  for (QAction* disabled :
-       {miViewToolbar, miViewStatusBar, miViewFeedList, miViewItemContents, miViewFeedWebSite,
-        miViewFollowLink, miFileAddFeed, miFileRemoveFeed, miFileFeedInfo, miFileAddGroup})
+  for (QAction* disabled : {miViewToolbar, miViewStatusBar, miViewFeedList, miViewItemContents,
+                            miViewFeedWebSite, miViewFollowLink, miFileAddFeed, miFileRemoveFeed,
+                            miFileFeedInfo, miFileAddGroup, itemPane_->SortByDateAction()})
     disabled->setEnabled(!BrowserMode);
   for (QAction* hidden : {miToolsCatchUpFeed, miToolsCatchUpGroup, miToolsCatchUpAll, miToolsCatchUpSeparator,
                           miToolsDownloadFeed, miToolsDownloadGroup, miToolsDownloadAll})

@@ -1,6 +1,7 @@
 #include "ui/uCaptionPanel.h"
 
 #include <QApplication>
+#include <QHBoxLayout>
 #include <QMouseEvent>
 
 namespace skimbrook {
@@ -9,7 +10,10 @@ void ApplyPanelColours(QWidget& Widget) {
   // The system colours, not the widget's: a panel inside a panel inherits changed ones.
   const QPalette system = QApplication::palette();
   const QColor shadow = system.color(QPalette::Active, QPalette::Dark);
-  const QColor window = system.color(QPalette::Active, QPalette::Base);
+  // The window colour on the shadow; on a dark desktop, where that would be dark on dark,
+  // the desktop's text colour.
+  QColor window = system.color(QPalette::Active, QPalette::Base);
+  if (window.lightness() < 128) window = system.color(QPalette::Active, QPalette::Text);
   QPalette palette = Widget.palette();
   for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
     palette.setColor(group, QPalette::Window, shadow);
@@ -42,6 +46,26 @@ void TCaptionPanel::SetCaption(const QString& Text, bool Clickable) {
     setCursor(Qt::PointingHandCursor);
   else
     unsetCursor();
+}
+
+void TCaptionPanel::SetSideText(const QString& Text) {
+  if (!sideText_) {
+    if (Text.isEmpty()) return;
+    sideText_ = new QLabel(this);
+    QFont regular = font();
+    regular.setBold(false);
+    regular.setUnderline(false);
+    sideText_->setFont(regular);
+    sideText_->setTextFormat(Qt::PlainText);
+    sideText_->setContentsMargins(8, 0, 0, 0);
+    ApplyPanelColours(*sideText_);
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->addStretch(1);
+    row->addWidget(sideText_);
+  }
+  sideText_->setText(Text);
+  sideText_->setVisible(!Text.isEmpty());
 }
 
 void TCaptionPanel::mouseReleaseEvent(QMouseEvent* Event) {

@@ -15,12 +15,18 @@ class TCaptionPanel : public QLabel {
 
   // Sets the text shown; the hand cursor marks a panel that leads somewhere.
   void SetCaption(const QString& Text, bool Clickable = false);
+  // A second text at the panel's right end in a regular face (an item's date); empty: none.
+  // It covers the caption where a long caption reaches it.
+  void SetSideText(const QString& Text);
 
  signals:
   void Clicked();
 
  protected:
   void mouseReleaseEvent(QMouseEvent* Event) override;
+
+ private:
+  QLabel* sideText_ = nullptr;
 };
 
 // Gives Widget the panels' colours: shadow background, window-coloured text.

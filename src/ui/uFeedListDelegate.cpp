@@ -79,7 +79,7 @@ void TFeedListDelegate::PaintFeed(QPainter& Painter, const QStyleOptionViewItem&
 
   int room = row.width() - kRowTextLeft - kRightMargin;
   if (Failed) room -= PaintFailureMark(Painter, Option);
-  Painter.setPen(highlighted ? RowCaptionText(Option) : QColor(0, 0, 0));
+  Painter.setPen(highlighted ? RowCaptionText(Option) : RowText(Option));
   if (Marker == QLatin1String("0")) {
     Painter.setFont(Option.font);
     DrawOpaqueText(Painter, x, y, Fitted(Painter, Title, room), background);

@@ -6,9 +6,18 @@
 
 namespace skimbrook {
 
+namespace {
+
+// Room right of the date, and between a title and the date.
+constexpr int kDateRight = 4;
+constexpr int kDateGap = 8;
+
+}  // namespace
+
 void TItemListDelegate::paint(QPainter* Painter, const QStyleOptionViewItem& Option,
                               const QModelIndex& Index) const {
-  const QString text = Index.data(Qt::DisplayRole).toString();
+  const QString date = Index.data(kItemDateRole).toString();
+  const QString text = Index.data(date.isEmpty() ? Qt::DisplayRole : kItemTitleRole).toString();
   const QColor background = RowBackground(Option);
 
   Painter->save();
@@ -21,7 +30,21 @@ void TItemListDelegate::paint(QPainter* Painter, const QStyleOptionViewItem& Opt
     if (const QVariant own = Index.data(Qt::FontRole); own.isValid())
       font.setItalic(own.value<QFont>().italic());
     Painter->setFont(font);
-    Painter->setPen(RowSelectedAndFocused(Option) ? RowCaptionText(Option) : QColor(0, 0, 0));
+    Painter->setPen(RowSelectedAndFocused(Option) ? RowCaptionText(Option) : RowText(Option));
+    QRect titleRect = Option.rect;
+    if (!date.isEmpty()) {
+      // The date in a regular face at the right end; the title stops short of it.
+      Painter->save();
+      Painter->setFont(Option.font);
+      const QRect dateRect = Option.rect.adjusted(0, kRowTextTop, -kDateRight, 0);
+      const QString shown =
+          QFontMetrics(Option.font).elidedText(date, Qt::ElideRight, Option.rect.width() / 3);
+      QRect used;
+      Painter->drawText(dateRect, Qt::AlignRight | Qt::AlignTop | Qt::TextSingleLine, shown, &used);
+      Painter->restore();
+      titleRect.setRight(used.left() - kDateGap);
+    }
+    Painter->setClipRect(titleRect);
     DrawOpaqueText(*Painter, Option.rect.left() + kRowTextLeft, Option.rect.top() + kRowTextTop, text.mid(1),
                    background);
   }

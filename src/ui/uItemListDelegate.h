@@ -1,10 +1,15 @@
-// Paints the lines of the item list from their text alone: "+" (unread, bold) or "-"
-// (read, regular) followed by the visible text.
+// Paints the lines of the item list: "+" (unread, bold) or "-" (read, regular) followed by
+// the visible text. A line that carries a date column's text paints its marker and title
+// from kItemTitleRole and the date right-aligned at the line's end.
 #pragma once
 
 #include <QStyledItemDelegate>
 
 namespace skimbrook {
+
+// The line's marker and title without the date, and the date column's text.
+inline constexpr int kItemTitleRole = Qt::UserRole + 1;
+inline constexpr int kItemDateRole = Qt::UserRole + 2;
 
 class TItemListDelegate : public QStyledItemDelegate {
   Q_OBJECT

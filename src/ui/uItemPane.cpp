@@ -2,6 +2,8 @@
 // heading panels and its page in the browser, and marking items read after a delay.
 #include "ui/uItemPane.h"
 
+#include <QAction>
+#include <QDateTime>
 #include <QLabel>
 #include <QListWidget>
 #include <QLocale>
@@ -47,6 +49,11 @@ TItemPane::TItemPane(TPaneHost& Host, QMainWindow& Window, QWidget* Parent,
   MarkAsReadTimer->setSingleShot(true);
   MarkAsReadTimer->setInterval(kMarkAsReadMs);
   connect(MarkAsReadTimer, &QTimer::timeout, this, &TItemPane::MarkAsReadTimerTimer);
+  // Inside the window's tree of objects, where the window and tests find it by its name.
+  miViewSortByDate = new QAction(QStringLiteral("Sort by Date"), plRight);
+  miViewSortByDate->setObjectName(QStringLiteral("miViewSortByDate"));
+  miViewSortByDate->setCheckable(true);
+  connect(miViewSortByDate, &QAction::triggered, this, &TItemPane::miViewSortByDateClick);
 }
 
 void TItemPane::BuildPane(QWidget* Parent,
@@ -159,6 +166,52 @@ void TItemPane::FocusItems() {
 void TItemPane::ClearItemLines() {
   const QSignalBlocker blocker(lbItems);
   lbItems->clear();
+  rowItems_.clear();
+  itemRows_.clear();
+}
+
+int TItemPane::ItemIndexOfRow(int Row) const {
+  if (Row < 0 || static_cast<std::size_t>(Row) >= rowItems_.size()) return -1;
+  return rowItems_[static_cast<std::size_t>(Row)];
+}
+
+void TItemPane::WriteItemLines(TFeed& Feed) {
+  const QSignalBlocker blocker(lbItems);
+  const TBulkUpdate bulk(*lbItems);
+  lbItems->clear();
+  rowItems_ = ItemListOrder(Feed, NewestFirst());
+  itemRows_.assign(rowItems_.size(), -1);
+  for (std::size_t row = 0; row < rowItems_.size(); ++row) {
+    itemRows_[static_cast<std::size_t>(rowItems_[row])] = static_cast<int>(row);
+    lbItems->addItem(QString());
+  }
+  for (int i = 0; i < Feed.ItemCount(); ++i) {
+    TFeedItem& item = Feed.Items(i);
+    item.OnChange = [this](int Index, TFeedItem& Changed) { ItemLineChanged(Index, Changed); };
+    item.Changed();
+  }
+}
+
+bool TItemPane::NewestFirst() const {
+  return miViewSortByDate->isChecked();
+}
+
+void TItemPane::SetNewestFirst(bool NewestFirst) {
+  if (NewestFirst == this->NewestFirst()) return;
+  miViewSortByDate->setChecked(NewestFirst);
+  miViewSortByDateClick();
+}
+
+void TItemPane::miViewSortByDateClick() {
+  const std::shared_ptr<TFeed> feed = host_.CurrentFeed();
+  if (!feed || feed->XmlUrl.empty() || feed->ItemCount() <= 0) return;
+  WriteItemLines(*feed);
+  for (int i = 0; i < feed->ItemCount(); ++i) {
+    if (currentItem_ && feed->ItemPtr(i) == currentItem_) {
+      const QSignalBlocker blocker(lbItems);
+      lbItems->setCurrentRow(itemRows_[static_cast<std::size_t>(i)]);
+    }
+  }
 }
 
 void TItemPane::ReleaseItemList() {
@@ -184,16 +237,7 @@ void TItemPane::FillItemList() {
     // no lines of another feed behind.
     ClearItemLines();
     if (feed->ItemCount() == -1) feed->LoadCache();
-    {
-      const QSignalBlocker blocker(lbItems);
-      const TBulkUpdate bulk(*lbItems);
-      for (int i = 0; i < feed->ItemCount(); ++i) {
-        lbItems->addItem(QString());
-        TFeedItem& item = feed->Items(i);
-        item.OnChange = [this](int Index, TFeedItem& Changed) { ItemLineChanged(Index, Changed); };
-        item.Changed();
-      }
-    }
+    WriteItemLines(*feed);
     if (lbItems->count() > 0) {
       const QSignalBlocker blocker(lbItems);
       lbItems->setCurrentRow(0);
@@ -205,10 +249,14 @@ void TItemPane::FillItemList() {
 }
 
 void TItemPane::ItemLineChanged(int Index, TFeedItem& Item) {
-  QListWidgetItem* line = lbItems->item(Index);
+  if (Index < 0 || static_cast<std::size_t>(Index) >= itemRows_.size()) return;
+  QListWidgetItem* line = lbItems->item(itemRows_[static_cast<std::size_t>(Index)]);
   if (!line) return;
-  line->setText(
-      ItemLineText(Item, host_.CurrentFeed() ? host_.EncodingOf(*host_.CurrentFeed()) : std::string()));
+  const std::string encoding = host_.CurrentFeed() ? host_.EncodingOf(*host_.CurrentFeed()) : std::string();
+  line->setText(ItemLineText(Item, encoding));
+  // The line's own text keeps its date; the painter shows the date in a column of its own.
+  line->setData(kItemTitleRole, QLatin1Char(Item.IsRead ? '-' : '+') + ItemTitleText(Item, encoding));
+  line->setData(kItemDateRole, ItemDateText(Item, QDateTime::currentDateTime(), encoding));
   if (HasStandInTitle(Item)) {
     QFont italic = lbItems->font();
     italic.setItalic(true);
@@ -218,10 +266,10 @@ void TItemPane::ItemLineChanged(int Index, TFeedItem& Item) {
 
 void TItemPane::lbItemsClick() {
   MarkAsReadTimer->stop();
-  const int row = lbItems->currentRow();
+  const int index = ItemIndexOfRow(lbItems->currentRow());
   const std::shared_ptr<TFeed>& feed = host_.CurrentFeed();
-  if (feed && row >= 0 && row < feed->ItemCount())
-    currentItem_ = feed->ItemPtr(row);
+  if (feed && index >= 0 && index < feed->ItemCount())
+    currentItem_ = feed->ItemPtr(index);
   else
     currentItem_.reset();
   UpdateFeedAndItemView();
@@ -326,9 +374,11 @@ void TItemPane::UpdateFeedAndItemView() {
   const std::shared_ptr<TFeedItem> item = currentItem_;
   if (item) {
     plItemTitle->SetCaption(ToDisplayTitle(item->Title, encoding));
+    plItemTitle->SetSideText(ItemLongDateText(*item, encoding));
     plItemLink->SetCaption(ToDisplay(item->Link, encoding), !item->Link.empty());
   } else {
     plItemTitle->SetCaption(QString());
+    plItemTitle->SetSideText(QString());
     plItemLink->SetCaption(QString());
   }
   // In browser mode the pane shows the page the user went to; a refill (after a download,

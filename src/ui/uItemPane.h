@@ -8,7 +8,9 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
+class QAction;
 class QLabel;
 class QListWidget;
 class QMainWindow;
@@ -60,6 +62,11 @@ class TItemPane : public QObject {
   void FocusItems();
 
   // ---- Items ----
+  // View > "Sort by Date": ticked, the item list shows the newest items first; else the
+  // feed's document order. The window places it in its menu.
+  QAction* SortByDateAction() const { return miViewSortByDate; }
+  bool NewestFirst() const;
+  void SetNewestFirst(bool NewestFirst);
   // Shows the current feed's items (loading them first when needed) and selects the first.
   void FillItemList();
   // Drops the current item, stops the mark-as-read timer and unhooks the item list.
@@ -96,6 +103,13 @@ class TItemPane : public QObject {
   // shown (not hidden to the notification area, not minimised).
   bool ItemPageOnScreen() const;
   void ClearItemLines();
+  // Writes one line per item of Feed in the list's order, each hooked to its item.
+  void WriteItemLines(TFeed& Feed);
+  // The current feed's items again in the order the menu entry asks for, the current item
+  // still selected and its page left as it is.
+  void miViewSortByDateClick();
+  // The item shown on Row, or -1.
+  int ItemIndexOfRow(int Row) const;
 
   TPaneHost& host_;
   QMainWindow& window_;
@@ -105,6 +119,10 @@ class TItemPane : public QObject {
   TCaptionPanel* plFeedLink = nullptr;
   QLabel* meFeedDescription = nullptr;
   QListWidget* lbItems = nullptr;
+  QAction* miViewSortByDate = nullptr;
+  // The item each line shows, and the line each item is shown on.
+  std::vector<int> rowItems_;
+  std::vector<int> itemRows_;
   // The item's half: the current item, its panels and page, and its mark-as-read count.
   std::shared_ptr<TFeedItem> currentItem_;
   QWidget* plBottomRight = nullptr;

@@ -1,9 +1,15 @@
 #include "ui/uListRules.h"
 
 #include <QDateTime>
+#include <QLocale>
+#include <QRegularExpression>
+#include <algorithm>
+#include <numeric>
+#include <optional>
 
 #include "display/uDisplayText.h"
 #include "download/uFetchState.h"
+#include "model/uFeedDate.h"
 #include "model/uRSS.h"
 
 namespace skimbrook {
@@ -12,6 +18,19 @@ namespace {
 
 bool IsHeading(const TFeedList& List, int Row) {
   return List.Feeds(Row)->XmlUrl.empty();
+}
+
+// The item's date as a local time, when its text can be read as a date.
+std::optional<QDateTime> ItemTime(const TFeedItem& Item) {
+  const std::optional<std::chrono::sys_seconds> time = ParseFeedDate(Item.PubDate);
+  if (!time) return std::nullopt;
+  return QDateTime::fromSecsSinceEpoch(time->time_since_epoch().count()).toLocalTime();
+}
+
+// The desktop's short time of day, without seconds (some locales' short form has them).
+QString ShortTime(const QLocale& Locale, const QTime& Time) {
+  static const QRegularExpression seconds(QStringLiteral("[:.]ss?"));
+  return Locale.toString(Time, Locale.timeFormat(QLocale::ShortFormat).remove(seconds));
 }
 
 }  // namespace
@@ -45,6 +64,44 @@ QString ItemLineText(const TFeedItem& Item, const std::string& Encoding) {
   if (!Item.PubDate.empty())
     line += QStringLiteral(" (") + ToDisplay(Item.PubDate, Encoding) + QLatin1Char(')');
   return line;
+}
+
+QString ItemDateText(const TFeedItem& Item, const QDateTime& Now, const std::string& Encoding) {
+  if (Item.PubDate.empty()) return {};
+  const std::optional<QDateTime> time = ItemTime(Item);
+  if (!time) return ToDisplayTitle(Item.PubDate, Encoding);
+  const QLocale locale;
+  const QDate day = time->date();
+  const QDate today = Now.toLocalTime().date();
+  if (day == today) return ShortTime(locale, time->time());
+  if (day.year() == today.year()) return locale.toString(day, QStringLiteral("d MMM"));
+  return locale.toString(day, QLocale::ShortFormat);
+}
+
+QString ItemLongDateText(const TFeedItem& Item, const std::string& Encoding) {
+  if (Item.PubDate.empty()) return {};
+  const std::optional<QDateTime> time = ItemTime(Item);
+  if (!time) return ToDisplayTitle(Item.PubDate, Encoding);
+  const QLocale locale;
+  return locale.toString(time->date(), QLocale::LongFormat) + QLatin1Char(' ') +
+         ShortTime(locale, time->time());
+}
+
+std::vector<int> ItemListOrder(const TFeed& Feed, bool NewestFirst) {
+  std::vector<int> order(static_cast<std::size_t>(std::max(0, Feed.ItemCount())));
+  std::iota(order.begin(), order.end(), 0);
+  if (!NewestFirst) return order;
+  std::vector<std::optional<std::chrono::sys_seconds>> times;
+  times.reserve(order.size());
+  for (int index : order) times.push_back(ParseFeedDate(Feed.Items(index).PubDate));
+  // Stable, so that items of one date, and the items without one, keep the document's order.
+  std::stable_sort(order.begin(), order.end(), [&](int A, int B) {
+    const auto& a = times[static_cast<std::size_t>(A)];
+    const auto& b = times[static_cast<std::size_t>(B)];
+    if (a && b) return *a > *b;
+    return a.has_value() && !b.has_value();
+  });
+  return order;
 }
 
 QString LocalTime(std::int64_t Time) {

@@ -6,6 +6,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+class QDateTime;
 
 namespace skimbrook {
 
@@ -24,6 +27,17 @@ QString ItemLineText(const TFeedItem& Item, const std::string& Encoding = {});
 // about 80 characters), in italics, so that it reads as a stand-in.
 bool HasStandInTitle(const TFeedItem& Item);
 QString ItemTitleText(const TFeedItem& Item, const std::string& Encoding = {});
+// An item's date as the item list's date column shows it, in local time: the time of day
+// for a date of Now's day, day and month for one of Now's year, the full date otherwise.
+// A date that cannot be read is shown as written; no date gives an empty text.
+QString ItemDateText(const TFeedItem& Item, const QDateTime& Now, const std::string& Encoding = {});
+// The long form of an item's date for the item's heading panel, in local time; written
+// text when it cannot be read.
+QString ItemLongDateText(const TFeedItem& Item, const std::string& Encoding = {});
+// The order in which the item list shows Feed's items, as indexes into its items: the
+// document's order, or newest first by date (items whose date cannot be read after the
+// dated ones, in the document's order).
+std::vector<int> ItemListOrder(const TFeed& Feed, bool NewestFirst);
 // A channel's title or description as a panel shows it: character references shown as
 // characters, tags removed, blanks folded.
 QString PanelText(const std::string& Text, const std::string& Encoding = {});

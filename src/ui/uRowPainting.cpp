@@ -25,6 +25,13 @@ QColor RowCaptionText(const QStyleOptionViewItem& Option) {
   return Option.palette.color(QPalette::Active, QPalette::HighlightedText);
 }
 
+QColor RowText(const QStyleOptionViewItem& Option) {
+  constexpr int kDarkBelow = 128;
+  if (RowBackground(Option).lightness() < kDarkBelow)
+    return Option.palette.color(QPalette::Active, QPalette::Text);
+  return QColor(0, 0, 0);
+}
+
 void DrawOpaqueText(QPainter& Painter, int X, int Y, const QString& Text, const QColor& Background) {
   const QFontMetrics metrics(Painter.font());
   const QRect box(X, Y, metrics.horizontalAdvance(Text), metrics.height());

@@ -22,6 +22,10 @@ bool RowSelectedAndFocused(const QStyleOptionViewItem& Option);
 QColor RowBackground(const QStyleOptionViewItem& Option);
 // The text colour on a selected and focused row.
 QColor RowCaptionText(const QStyleOptionViewItem& Option);
+// The text colour of a row that is not selected and focused: black, as on every light
+// desktop; on a dark window colour the palette's own text colour, since black would not
+// be seen there.
+QColor RowText(const QStyleOptionViewItem& Option);
 // Draws Text with its top-left corner at (X, Y) on an opaque Background.
 void DrawOpaqueText(QPainter& Painter, int X, int Y, const QString& Text, const QColor& Background);
 // The toolkit's focus rectangle around a focused row.

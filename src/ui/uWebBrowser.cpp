@@ -7,6 +7,7 @@
 #include <QDesktopServices>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QOpenGLWidget>
 #include <QPalette>
 #include <QShowEvent>
 #include <QTimer>
@@ -267,6 +268,11 @@ class TWebEngineBrowser : public TWebBrowser {
   explicit TWebEngineBrowser(QWidget* Parent) : TWebBrowser(Parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
+    // The engine's view draws through the window's OpenGL surface. A window shown with a
+    // plain surface is destroyed and made anew when the view arrives, so that it vanishes
+    // and comes back on screen: this hidden widget of the same kind, never shown, makes
+    // the window choose that surface from the start.
+    (new QOpenGLWidget(this))->hide();
   }
 
  protected:

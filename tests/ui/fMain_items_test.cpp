@@ -1,10 +1,13 @@
 // The item list, the heading panels, the content page and marking items read.
 #include <QAction>
+#include <QDateTime>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QLocale>
 #include <QTest>
 #include <QTimer>
+#include <ctime>
 
 #include "MainWindowFixture.h"
 #include "ui/uCaptionPanel.h"
@@ -53,6 +56,62 @@ TEST(ItemLineRule, AnItemWithoutATitleShowsTheFirstWordsOfItsTextAndAPanelShowsT
             QStringLiteral("News from the editor"));
 }
 
+// Dates in the item list's column and the items' order by date, in UTC and British forms.
+class ItemDates : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    zone_ = qgetenv("TZ");
+    qputenv("TZ", "UTC");
+    tzset();
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
+  }
+  void TearDown() override {
+    QLocale::setDefault(QLocale::system());
+    if (zone_.isNull())
+      qunsetenv("TZ");
+    else
+      qputenv("TZ", zone_);
+    tzset();
+  }
+  static TFeedItem Dated(const char* Date) {
+    TFeedItem item;
+    item.PubDate = Date;
+    return item;
+  }
+  QByteArray zone_;
+};
+
+TEST_F(ItemDates, TheColumnShowsTimeTodayDayAndMonthThisYearAndTheFullDateBefore) {
+  const QDateTime now(QDate(2026, 12, 9), QTime(18, 0), Qt::UTC);
+  const struct {
+    const char* PubDate;
+    const char* Shown;
+  } cases[] = {
+      {"Wed, 09 Dec 2026 08:05:00 GMT", "08:05"},
+      {"2026-12-09T23:30:00+02:00", "21:30"},
+      {"Tue, 8 Dec 26 23:59 -0100", "00:59"},
+      {"2026-03-05", "5 Mar"},
+      {"Fri, 31 Dec 2021 10:00:00 +0000", "31/12/2021"},
+      {"last Tuesday", "last Tuesday"},
+      {"Mon, 30 Feb 2026 10:00:00 GMT", "Mon, 30 Feb 2026 10:00:00 GMT"},
+      {"", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ItemDateText(Dated(c.PubDate), now), QString(c.Shown)) << c.PubDate;
+  EXPECT_EQ(ItemLongDateText(Dated("2026-03-05T09:30:00Z")), "Thursday, 5 March 2026 09:30");
+  EXPECT_EQ(ItemLongDateText(Dated("soon")), "soon");
+}
+
+TEST_F(ItemDates, NewestFirstPutsUndatedItemsLastAndKeepsTheDocumentOrderOfTies) {
+  TFeed feed("Dates", "", "http://example.org/dates", "");
+  for (const char* date : {"2024-01-02", "", "Wed, 03 Jan 2024 00:00:00 GMT", "garbled",
+                           "2024-01-02T00:00:00Z", "2023-12-31T23:00:00-02:00"}) {
+    auto item = std::make_shared<TFeedItem>(Dated(date));
+    feed.AddItem(item);
+  }
+  EXPECT_EQ(ItemListOrder(feed, false), std::vector<int>({0, 1, 2, 3, 4, 5}));
+  EXPECT_EQ(ItemListOrder(feed, true), std::vector<int>({2, 0, 4, 5, 1, 3}));
+}
+
 class Items : public MainWindowTest {
  protected:
   void SetUp() override {
@@ -81,6 +140,52 @@ TEST(ItemPage, EnclosuresGetALineEachUnderTheTextAndAnItemWithoutKeepsItsPage) {
             "Video: trailer.mp4</a></p>"
             "<p class=\"enclosure\"><a href=\"http://media.example/notes.pdf\" target=\"_blank\">"
             "File: notes.pdf</a></p></html>");
+}
+
+class SortedItems : public MainWindowTest {
+ protected:
+  void SetUp() override {
+    WriteSubscriptions({{"News", "http://example.org/news", 3}});
+    TFeed feed("News", "http://example.org/", "http://example.org/news", "");
+    feed.LoadFromFile(DataPath("ui/empty-feed.xml"));
+    for (const auto& [title, date] :
+         {std::pair{"Old", "2020-01-01"}, {"Undated", ""}, {"New", "2024-01-01"}}) {
+      auto item = std::make_shared<TFeedItem>();
+      item->Title = title;
+      item->PubDate = date;
+      feed.AddItem(item);
+    }
+    feed.SaveCache();
+  }
+  QAction* SortByDate() const { return window->findChild<QAction*>("miViewSortByDate"); }
+};
+
+TEST_F(SortedItems, SortByDateReordersTheLinesKeepsTheCurrentItemAndIsRemembered) {
+  SetSetting("View", "SortByDate", "1");
+  Open();
+  window->show();
+  ClickFeedRow(0);
+  ASSERT_NE(SortByDate(), nullptr);
+  EXPECT_TRUE(SortByDate()->isChecked());
+  EXPECT_EQ(ItemLines(), QStringList({"+New (2024-01-01)", "+Old (2020-01-01)", "+Undated"}));
+  EXPECT_EQ(window->CurrentItem()->Title, "New") << "the newest comes first and is selected";
+
+  Ui().lbItems->setCurrentRow(1);
+  EXPECT_EQ(window->CurrentItem()->Title, "Old");
+  SortByDate()->trigger();
+  EXPECT_EQ(ItemLines(), QStringList({"+Old (2020-01-01)", "+Undated", "+New (2024-01-01)"}));
+  EXPECT_EQ(Ui().lbItems->currentRow(), 0);
+  EXPECT_EQ(window->CurrentItem()->Title, "Old");
+  QTest::qWait(1300);
+  EXPECT_EQ(ItemLines(), QStringList({"-Old (2020-01-01)", "+Undated", "+New (2024-01-01)"}))
+      << "the read mark lands on the item's own line";
+
+  SortByDate()->trigger();
+  Ui().lbItems->setCurrentRow(2);
+  EXPECT_EQ(window->CurrentItem()->Title, "Undated");
+  EXPECT_EQ(ItemLines().at(2), "+Undated");
+  EXPECT_TRUE(window->close());
+  EXPECT_EQ(StoredSetting("View", "SortByDate"), "1");
 }
 
 TEST_F(Items, FillingShowsTheLinesSelectsTheFirstAndShowsItsPage) {

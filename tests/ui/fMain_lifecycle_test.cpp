@@ -391,8 +391,9 @@ TEST_F(Lifecycle, MenusHoldEveryEntryInOrderWithItsShortcut) {
       QStringList({"Add Feed|Ctrl+A", "Add Group|Ctrl+G", "Remove Feed/Group|Del", "Feed Info|Alt+Return",
                    "-", "Import...", "Export...", "-", "Search Feed Directory...", "-", "Exit|Alt+F4"}));
   EXPECT_EQ(MenuEntries(*Ui().miView),
-            QStringList({"Toolbar", "Status Bar", "Feed List|F11", "Item Contents|F12", "-", "Browser|Ctrl+B",
-                         "Feed Web Site|Ctrl+W", "Follow Link|Ctrl+L", "-", "Tip Of The Day..."}));
+            QStringList({"Toolbar", "Status Bar", "Feed List|F11", "Item Contents|F12", "Sort by Date", "-",
+                         "Browser|Ctrl+B", "Feed Web Site|Ctrl+W", "Follow Link|Ctrl+L", "-",
+                         "Tip Of The Day..."}));
   EXPECT_EQ(MenuEntries(*Ui().miTools),
             QStringList({"Catch Up Feed|F2", "Catch Up Group|F3", "Catch Up All|F4", "-", "Download Feed|F5",
                          "Download Group|F6", "Download All|F7", "Go|Return", "Reload|F5", "Back", "Forward",
