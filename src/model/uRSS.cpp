@@ -358,6 +358,10 @@ void TFeedList::SaveToFile(const std::string& Path) const {
   WriteFileAtomic(Path, JoinLinesCRLF(OpmlLines(*this)));
 }
 
+void TFeedList::ExportToFile(const std::string& Path, std::string_view Title, std::time_t Created) const {
+  WritePrivateFileAtomic(Path, JoinLinesCRLF(Opml2Lines(*this, Title, Created)));
+}
+
 void TFeedList::LoadDefault() {
   damagedCopyPath_.clear();
   // Until the file is read, or a copy of a damaged one is kept, saving would lose it.

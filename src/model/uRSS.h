@@ -3,6 +3,7 @@
 // (default.opml and one cache file per feed).
 #pragma once
 
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <string>
@@ -214,6 +215,9 @@ class TFeedList {
   // Clear, then the entries of the OPML file at Path.
   void LoadFromFile(const std::string& Path);
   void SaveToFile(const std::string& Path) const;
+  // Writes the list for other programs as OPML 2.0 (see Opml2Lines), readable by the
+  // user alone, as the addresses may hold passwords.
+  void ExportToFile(const std::string& Path, std::string_view Title, std::time_t Created) const;
   // LoadFromFile on default.opml in the data folder when it exists. A damaged file (it
   // cannot be read, or its parse stopped on an error) is first copied aside as
   // default.opml.damaged-YYYYMMDD-HHMMSS; DamagedCopyPath() then names the copy.
