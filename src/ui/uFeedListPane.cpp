@@ -257,6 +257,8 @@ void TFeedListPane::ShowCurrentFeedInfo() {
   host_.FetchState().Save();
   host_.FeedList().SaveDefault();
   host_.NoteStatus(QStringLiteral("The feed now comes from %1.").arg(ToDisplayAddress(target)));
+  // Fetched from there at once, so that the feed's items and its mark tell how it fares now.
+  if (currentFeed_ == feed) host_.DownloadCurrentFeed();
 }
 
 void TFeedListPane::lbFeedListDragDrop(const QPoint& Position) {
