@@ -153,7 +153,8 @@ bool TFeedListPane::SelectSubscribed(const std::string& Url) {
   const int existing = host_.FeedList().IndexOfAddress(Url);
   if (existing < 0) return false;
   SelectFeedRow(existing);
-  lbFeedListClick();
+  // The entry already current keeps its item list and the item being read.
+  if (currentFeed_ != host_.FeedList().Feeds(existing)) lbFeedListClick();
   const TFeed& feed = *host_.FeedList().Feeds(existing);
   host_.NoteStatus(
       QStringLiteral("Already subscribed: %1").arg(ToDisplayTitle(feed.Title, host_.EncodingOf(feed))));

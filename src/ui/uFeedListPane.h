@@ -83,8 +83,8 @@ class TFeedListPane : public QObject {
   friend struct test::MainWindowAccess;
 
   void SelectFeedRow(int Row);
-  // When Url is already subscribed: selects its entry as the user's click would, says so in
-  // the status bar and returns true.
+  // When Url is already subscribed: selects its entry as the user's click would (an entry
+  // already current is left as it is), says so in the status bar and returns true.
   bool SelectSubscribed(const std::string& Url);
   void HookFeed(TFeed& Feed);
   void FocusFeedListIfVisible();

@@ -159,6 +159,14 @@ TEST_F(FeedListPane, AnAddressAlreadySubscribedSelectsItsEntryInsteadOfAddingIt)
   }
 }
 
+TEST_F(FeedListPane, TheCurrentFeedAskedForAgainKeepsItsItemList) {
+  List().setCurrentRow(1);
+  host.requests.clear();
+  pane.AddFeed("http://example.org/Sport");
+  EXPECT_EQ(host.requests, QStringList({"note Already subscribed: Sport"})) << "no refill";
+  EXPECT_EQ(pane.SelectedRow(), 1);
+}
+
 TEST_F(FeedListPane, AddFeedSelectsAFeedAlreadySubscribedWhetherTypedOrFoundOnAPage) {
   host.prompts.Answer("http://EXAMPLE.org/Sport");
   pane.PromptAddFeed();
