@@ -33,5 +33,8 @@ start_program() {
   window=$(timeout 60 xdotool search --sync --name "Skimbrook v.1.0" | head -1)
   [ -n "$window" ] || { echo "screenshot: the main window did not appear" >&2; exit 1; }
   sleep 2
+  # The window the search found first may be replaced when the web engine starts in it:
+  # the geometry is taken from the one on screen now.
+  window=$(timeout 30 xdotool search --sync --onlyvisible --name "Skimbrook v.1.0" | tail -1)
   eval "$(xdotool getwindowgeometry --shell "$window")"
 }

@@ -20,7 +20,10 @@ namespace skimbrook {
 
 namespace {
 
-enum TColumn { kColumnTitle = 0, kColumnUrl = 1, kColumnStatus = 2 };
+enum TColumn { kColumnTitle = 0, kColumnUrl = 1, kColumnStatus = 2, kColumnReason = 3 };
+// The three columns of the task list, then the reason of a failure, wide enough for the
+// usual ones ("404 Not Found", "cannot connect"); the window is as wide as all four.
+constexpr int kReasonWidth = 150;
 enum TTab { kTabTasks = 0, kTabLog = 1 };
 
 }  // namespace
@@ -36,14 +39,15 @@ TfmDownload::TfmDownload(std::optional<THttpProxy> Proxy, QWidget* MainWindow,
     : QWidget(MainWindow, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
       proxy_(std::move(Proxy)) {
   setWindowTitle("Download");
-  resize(432, 270);
+  resize(432 + kReasonWidth, 270);
 
   ListView = new QTreeWidget(this);
-  ListView->setColumnCount(3);
-  ListView->setHeaderLabels({"Feed Title", "XML URL", "Status"});
+  ListView->setColumnCount(4);
+  ListView->setHeaderLabels({"Feed Title", "XML URL", "Status", "Reason"});
   ListView->setColumnWidth(kColumnTitle, 150);
   ListView->setColumnWidth(kColumnUrl, 150);
   ListView->setColumnWidth(kColumnStatus, 100);
+  ListView->setColumnWidth(kColumnReason, kReasonWidth);
   ListView->header()->setSectionsClickable(false);
   ListView->setRootIsDecorated(false);
   ListView->setItemsExpandable(false);
@@ -153,7 +157,8 @@ void TfmDownload::TabSetChange(int Index) {
 void TfmDownload::RowAdded(int Row, const std::string& Title, const std::string& XmlUrl) {
   const TFetchRecord* record = state_ ? state_->Find(run_->RowFeed(Row)->XmlUrl) : nullptr;
   const std::string encoding = record ? record->Encoding : std::string();
-  new QTreeWidgetItem(ListView, {ToDisplayTitle(Title, encoding), ToDisplayAddress(XmlUrl), QString()});
+  new QTreeWidgetItem(ListView,
+                      {ToDisplayTitle(Title, encoding), ToDisplayAddress(XmlUrl), QString(), QString()});
 }
 
 void TfmDownload::RowStarted(int Row) {
@@ -173,6 +178,14 @@ void TfmDownload::RowStatusChanged(int Row, const std::string& Status) {
 
 void TfmDownload::RowDetailChanged(int Row, const std::string& Detail) {
   ListView->topLevelItem(Row)->setToolTip(kColumnStatus, PlainAsRichText(ToDisplay(Detail)));
+}
+
+void TfmDownload::RowReasonChanged(int Row, const std::string& Reason) {
+  QTreeWidgetItem* item = ListView->topLevelItem(Row);
+  const QString text = ToDisplayAddress(Reason);
+  item->setText(kColumnReason, text);
+  // A long reason (a redirect's target) is read whole in the tooltip.
+  item->setToolTip(kColumnReason, PlainAsRichText(text));
 }
 
 void TfmDownload::LogLineAdded(const std::string& Line) {

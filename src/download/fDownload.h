@@ -34,7 +34,7 @@ class TfmDownload : public QWidget, private TDownloadView {
   // error, since a destructor cannot throw.
   ~TfmDownload() override;
 
-  // Appends a task row for Feed (title, XML URL, empty status). Only feeds with an XML URL
+  // Appends a task row for Feed (title, XML URL, empty status and reason). Only feeds with an XML URL
   // belong here; the window keeps Feed alive until it is destroyed.
   void QueueFeed(std::shared_ptr<TFeed> Feed);
   // Shows the window (not modal) and starts fetching and storing the queued feeds (several
@@ -68,7 +68,7 @@ class TfmDownload : public QWidget, private TDownloadView {
   // The run behind the window (its rows and log lines), for tests.
   const TDownloadRun& Run() const { return *run_; }
 
-  QTreeWidget* ListView;    // the task rows: "Feed Title", "XML URL", "Status"
+  QTreeWidget* ListView;    // the task rows: "Feed Title", "XML URL", "Status", "Reason"
   QPlainTextEdit* Memo;     // the log
   QTabBar* TabSet;          // "Tasks" and "Log"
   QPushButton* StopButton;  // "Stop": abandons the run
@@ -87,6 +87,7 @@ class TfmDownload : public QWidget, private TDownloadView {
   void RowStatusChanged(int Row, const std::string& Status) override;
   void LogLineAdded(const std::string& Line) override;
   void RowDetailChanged(int Row, const std::string& Detail) override;
+  void RowReasonChanged(int Row, const std::string& Reason) override;
 
   std::optional<THttpProxy> proxy_;
   std::unique_ptr<TDownloadRun> run_;

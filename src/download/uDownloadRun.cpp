@@ -288,6 +288,7 @@ void TDownloadRun::TransferEnded(int Row, THttpOutcome Outcome) {
   EndTransferLog(Row);
   TRow& row = rows_[Row];
   row.Stage = TStage::Fetched;
+  row.HttpCode = Outcome.Response ? Outcome.Response->Code : 0;
   if (!Outcome.Response) {
     row.Failure = Outcome.Failure;
   } else {
@@ -357,8 +358,8 @@ void TDownloadRun::FinishRow(int Row) {
       Fail(failure.value_or("unknown error"));
     }
   } catch (const std::exception& error) {
-    // Every failure of a row ends in its status and its reason in the fetch state; the
-    // log keeps only the client's events.
+    // Every failure of a row ends in its status, its reason (in the row, the fetch state
+    // and the log) and nothing else.
     if (aborted_)
       SetStatus(Row, kStatusStopped);
     else
@@ -430,7 +431,14 @@ void TDownloadRun::RowFailed(int Row, const std::string& Url, const std::string&
   record.LastFailure = Reason;
   record.LastFailureTime = NowUnix();
   ++failedRows_;
+  TRow& row = rows_[Row];
+  row.Reason = Reason;
+  const std::string status =
+      row.HttpCode > 0 ? "HTTP status " + std::to_string(row.HttpCode) : std::string("no HTTP status");
+  // The reason may quote an address (a redirect's target, the client's own error text).
+  AddRowLine(Row, AddressWithoutPassword("Failed: " + Reason + " (" + status + ")"));
   SetStatus(Row, kStatusError);
+  view_.RowReasonChanged(Row, Reason);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -69,6 +69,8 @@ class TDownloadView {
   virtual void LogLineAdded(const std::string& Line) = 0;
   // What the fetch state says about the row's feed now: its last failure and success.
   virtual void RowDetailChanged(int /*Row*/, const std::string& /*Detail*/) {}
+  // Row ended in "error" for Reason ("404 Not Found", "not a feed", "cannot connect").
+  virtual void RowReasonChanged(int /*Row*/, const std::string& /*Reason*/) {}
 };
 
 // Moves Feed to NewUrl (TFeed::MoveTo) and its fetch state record along.
@@ -132,6 +134,8 @@ class TDownloadRun {
 
   int RowCount() const { return static_cast<int>(rows_.size()); }
   const std::string& RowStatus(int Row) const { return rows_.at(Row).Status; }
+  // Why the row ended in "error"; empty for any other row.
+  const std::string& RowReason(int Row) const { return rows_.at(Row).Reason; }
   const std::shared_ptr<TFeed>& RowFeed(int Row) const { return rows_.at(Row).Feed; }
 
   // Called for each feed after it has been merged and its Changed() has fired; the main
@@ -170,6 +174,7 @@ class TDownloadRun {
   struct TRow {
     std::shared_ptr<TFeed> Feed;
     std::string Status;
+    std::string Reason;  // of its failure
     TStage Stage = TStage::Queued;
     bool Reached = false;  // its request was made (or the row skipped)
     bool Started = false;  // its first request went out
@@ -181,6 +186,7 @@ class TDownloadRun {
     std::optional<TAnswer> Answer;
     std::optional<std::string> MovedTo;  // where the leading permanent hops point
     std::optional<std::string> Failure;  // why it failed, when it did before its file work
+    long HttpCode = 0;                   // of the last answer; 0 when the last transfer had none
     TTransferLog Transfer;
     std::vector<std::string> PendingLog;  // its lines while a row before it is not done
   };
@@ -206,7 +212,8 @@ class TDownloadRun {
   void ApplyAnswer(int Row, TFeed& Feed, const TAnswer& Answer);
   // The run was stopped: waits for the transfers to end and marks every row not done.
   void StopRows();
-  // The row's feed ended in a failure of Reason.
+  // The row's feed ended in a failure of Reason: its status, its reason, the fetch state's
+  // record and a log line with the HTTP status of the last answer.
   void RowFailed(int Row, const std::string& Url, const std::string& Reason);
   void SetStatus(int Row, const std::string& Status);
   // A line of Row's: into the log at once while every row before it is done, else kept.

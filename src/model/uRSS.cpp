@@ -305,6 +305,13 @@ int TFeedList::IndexOf(const TFeed& Feed) const {
   return -1;
 }
 
+int TFeedList::IndexOfAddress(std::string_view Url) const {
+  const std::string key = FeedAddressKey(Url);
+  for (size_t i = 0; i < feeds_.size(); ++i)
+    if (!feeds_[i]->XmlUrl.empty() && FeedAddressKey(feeds_[i]->XmlUrl) == key) return static_cast<int>(i);
+  return -1;
+}
+
 void TFeedList::RenumberFrom(int Index) {
   for (size_t i = static_cast<size_t>(Index); i < feeds_.size(); ++i)
     feeds_[i]->indexHint_ = static_cast<int>(i);
@@ -349,6 +356,10 @@ void TFeedList::Clear() {
 
 void TFeedList::SaveToFile(const std::string& Path) const {
   WriteFileAtomic(Path, JoinLinesCRLF(OpmlLines(*this)));
+}
+
+void TFeedList::ExportToFile(const std::string& Path, std::string_view Title, std::time_t Created) const {
+  WritePrivateFileAtomic(Path, JoinLinesCRLF(Opml2Lines(*this, Title, Created)));
 }
 
 void TFeedList::LoadDefault() {

@@ -3,6 +3,7 @@
 // (default.opml and one cache file per feed).
 #pragma once
 
+#include <ctime>
 #include <functional>
 #include <memory>
 #include <string>
@@ -38,6 +39,13 @@ std::string Trim(std::string_view Text);
 std::string AddressWithoutPassword(std::string_view Url);
 // Url without the user information ("user:pass@") of its authority; any other text as it is.
 std::string AddressWithoutCredentials(std::string_view Url);
+// What makes two feed addresses one subscription: Url with its scheme and host in lower
+// case, without user information, a default port (80 for http, 443 for https) or a fragment,
+// an empty path written as "/" and the hex digits of percent escapes in upper case. The
+// rest (path and query) keeps its letter case. A text without "://" is its own key.
+std::string FeedAddressKey(std::string_view Url);
+// True when A and B name the same subscription: FeedAddressKey(A) == FeedAddressKey(B).
+bool SameFeedAddress(std::string_view A, std::string_view B);
 // The most bytes an address of the subscription list may have.
 inline constexpr size_t kMaxFeedAddressBytes = 8 * 1024;
 // Why Url cannot be subscribed to, in words; empty when it can: an http or https address
@@ -193,6 +201,9 @@ class TFeedList {
   const std::shared_ptr<TFeed>& Feeds(int Index) const;
   // The position of Feed in the list, or -1.
   int IndexOf(const TFeed& Feed) const;
+  // The position of the first feed whose XmlUrl is the same subscription as Url
+  // (SameFeedAddress), or -1. Group headings never match.
+  int IndexOfAddress(std::string_view Url) const;
   void Add(std::shared_ptr<TFeed> Feed);
   // Inserts before position Index (0..Count()).
   void Insert(std::shared_ptr<TFeed> Feed, int Index);
@@ -204,6 +215,9 @@ class TFeedList {
   // Clear, then the entries of the OPML file at Path.
   void LoadFromFile(const std::string& Path);
   void SaveToFile(const std::string& Path) const;
+  // Writes the list for other programs as OPML 2.0 (see Opml2Lines), readable by the
+  // user alone, as the addresses may hold passwords.
+  void ExportToFile(const std::string& Path, std::string_view Title, std::time_t Created) const;
   // LoadFromFile on default.opml in the data folder when it exists. A damaged file (it
   // cannot be read, or its parse stopped on an error) is first copied aside as
   // default.opml.damaged-YYYYMMDD-HHMMSS; DamagedCopyPath() then names the copy.

@@ -33,7 +33,68 @@ bool StartsWithNoCase(std::string_view Text, std::string_view Prefix) {
                     [](char Lower, char C) { return (C >= 'A' && C <= 'Z' ? C - 'A' + 'a' : C) == Lower; });
 }
 
+char LowerAscii(char C) {
+  return C >= 'A' && C <= 'Z' ? static_cast<char>(C - 'A' + 'a') : C;
+}
+
+char UpperAscii(char C) {
+  return C >= 'a' && C <= 'z' ? static_cast<char>(C - 'a' + 'A') : C;
+}
+
+void AppendLower(std::string& Out, std::string_view Text) {
+  for (const char c : Text) Out += LowerAscii(c);
+}
+
 }  // namespace
+
+std::string FeedAddressKey(std::string_view Url) {
+  const size_t schemeEnd = Url.find("://");
+  if (schemeEnd == std::string_view::npos) return std::string(Url);
+  std::string key;
+  key.reserve(Url.size() + 1);
+  AppendLower(key, Url.substr(0, schemeEnd + 3));
+  const std::string_view scheme = std::string_view(key).substr(0, schemeEnd);
+
+  const size_t authorityStart = schemeEnd + 3;
+  const size_t authorityEnd = std::min(Url.find_first_of("/?#", authorityStart), Url.size());
+  std::string_view hostAndPort = Url.substr(authorityStart, authorityEnd - authorityStart);
+  // The user and password say who asks, not what is fetched.
+  if (const size_t at = hostAndPort.rfind('@'); at != std::string_view::npos)
+    hostAndPort.remove_prefix(at + 1);
+  // The port follows the last ':' that is not inside an IPv6 address's brackets.
+  std::string_view host = hostAndPort, port;
+  const size_t colon = hostAndPort.rfind(':');
+  const size_t bracket = hostAndPort.rfind(']');
+  if (colon != std::string_view::npos && (bracket == std::string_view::npos || colon > bracket)) {
+    host = hostAndPort.substr(0, colon);
+    port = hostAndPort.substr(colon + 1);
+  }
+  AppendLower(key, host);
+  const bool defaultPort =
+      port.empty() || (scheme == "http" && port == "80") || (scheme == "https" && port == "443");
+  if (!defaultPort) {
+    key += ':';
+    key += port;
+  }
+
+  // The fragment stays with the reader; the server never sees it.
+  std::string_view rest = Url.substr(authorityEnd);
+  rest = rest.substr(0, rest.find('#'));
+  if (rest.empty() || rest.front() != '/') key += '/';
+  for (size_t i = 0; i < rest.size(); ++i) {
+    key += rest[i];
+    if (rest[i] == '%' && i + 2 < rest.size()) {
+      key += UpperAscii(rest[i + 1]);
+      key += UpperAscii(rest[i + 2]);
+      i += 2;
+    }
+  }
+  return key;
+}
+
+bool SameFeedAddress(std::string_view A, std::string_view B) {
+  return FeedAddressKey(A) == FeedAddressKey(B);
+}
 
 std::string AddressWithoutPassword(std::string_view Url) {
   const TUserInfo user = FindUserInfo(Url);

@@ -2,6 +2,7 @@
 // targets. Not for the windows: they use uRSS.h.
 #pragma once
 
+#include <ctime>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -28,6 +29,13 @@ std::string SerializeElement(const TmoxXMLNode2& E);
 std::vector<std::string> CacheFileLines(const TFeed& Feed);
 // The lines of the subscription list as an OPML file (each to be ended by CR LF).
 std::vector<std::string> OpmlLines(const TFeedList& List);
+// The lines of the list as an OPML 2.0 document for other programs (each to be ended by
+// CR LF): an opml element of version "2.0", a head with Title and the date Created (RFC 822,
+// GMT), one outline per entry named by both text and title, each feed inside the group of
+// the heading it follows. Texts are taken as UTF-8 and written as their characters: only
+// what XML needs is escaped, an invalid byte becomes U+FFFD and a control character XML
+// cannot hold is left out. Descriptions and unread counts are not written.
+std::vector<std::string> Opml2Lines(const TFeedList& List, std::string_view Title, std::time_t Created);
 
 // Letter case ignored for ASCII letters only: every other byte must be equal.
 bool SameText(std::string_view A, std::string_view B);

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <charconv>
 #include <climits>
+#include <cstdio>
+#include <ctime>
 
 #include "model/uRSS.h"
 #include "model/uRSS_internal.h"
@@ -182,6 +184,136 @@ std::vector<std::string> OpmlLines(const TFeedList& List) {
     }
   }
   if (groupOpen) lines.push_back(kGroupClose);
+  lines.push_back("  </body>");
+  lines.push_back("</opml>");
+  return lines;
+}
+
+// ---------------------------------------------------------------------------------------
+// OPML 2.0 for other programs
+
+namespace {
+
+// The length of the valid UTF-8 sequence at the start of Text that encodes a character XML
+// can hold (U+FFFE and U+FFFF cannot be held), or 0.
+size_t Utf8CharLength(std::string_view Text) {
+  const auto byte = [&Text](size_t I) { return static_cast<unsigned char>(Text[I]); };
+  const unsigned char lead = byte(0);
+  if (lead < 0x80) return 1;
+  size_t length = 0;
+  char32_t code = 0;
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2, code = lead & 0x1F;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3, code = lead & 0x0F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4, code = lead & 0x07;
+  } else {
+    return 0;
+  }
+  if (Text.size() < length) return 0;
+  for (size_t i = 1; i < length; ++i) {
+    if ((byte(i) & 0xC0) != 0x80) return 0;
+    code = (code << 6) | (byte(i) & 0x3F);
+  }
+  const char32_t least = length == 3 ? 0x800 : length == 4 ? 0x10000 : 0x80;
+  if (code < least || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
+  if (code == 0xFFFE || code == 0xFFFF) return 0;
+  return length;
+}
+
+// Text, taken as UTF-8, escaped for an attribute value or element text in double quotes.
+// Tab and line ends are written as references, so that an attribute keeps them.
+void AppendUtf8Escaped(std::string& Out, std::string_view Text) {
+  for (size_t i = 0; i < Text.size();) {
+    const char c = Text[i];
+    const size_t length = Utf8CharLength(Text.substr(i));
+    if (length == 0) {
+      Out += "\xEF\xBF\xBD";  // U+FFFD in place of a byte that is no character
+      ++i;
+      continue;
+    }
+    if (length > 1)
+      Out.append(Text.substr(i, length));
+    else if (c == '&')
+      Out += "&amp;";
+    else if (c == '<')
+      Out += "&lt;";
+    else if (c == '>')
+      Out += "&gt;";
+    else if (c == '"')
+      Out += "&quot;";
+    else if (c == '\t' || c == '\n' || c == '\r')
+      Out += "&#" + std::to_string(static_cast<int>(c)) + ';';
+    else if (!IsForbiddenInXml(c))
+      Out += c;
+    i += length;
+  }
+}
+
+void AppendUtf8Attribute(std::string& Line, std::string_view Name, std::string_view Value) {
+  Line += ' ';
+  Line += Name;
+  Line += "=\"";
+  AppendUtf8Escaped(Line, Value);
+  Line += '"';
+}
+
+// "text" and "title" both: OPML 2.0 readers name an outline by its text, older ones by its
+// title.
+std::string Opml2Outline(const TFeed& Entry, std::string_view Indent, bool Opens) {
+  std::string line(Indent);
+  line += "<outline";
+  AppendUtf8Attribute(line, "text", Entry.Title);
+  AppendUtf8Attribute(line, "title", Entry.Title);
+  if (!Entry.XmlUrl.empty()) {
+    line += " type=\"rss\"";
+    AppendUtf8Attribute(line, "xmlUrl", Entry.XmlUrl);
+  }
+  if (!Entry.HtmlUrl.empty()) AppendUtf8Attribute(line, "htmlUrl", Entry.HtmlUrl);
+  line += Opens ? ">" : "/>";
+  return line;
+}
+
+// Time as RFC 822 wants it in GMT, with English names whatever the locale.
+std::string Rfc822Date(std::time_t Time) {
+  static const char* const kDays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+  static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                        "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+  std::tm utc{};
+  ::gmtime_r(&Time, &utc);
+  char text[64];
+  std::snprintf(text, sizeof text, "%s, %02d %s %04d %02d:%02d:%02d GMT", kDays[utc.tm_wday], utc.tm_mday,
+                kMonths[utc.tm_mon], utc.tm_year + 1900, utc.tm_hour, utc.tm_min, utc.tm_sec);
+  return text;
+}
+
+}  // namespace
+
+std::vector<std::string> Opml2Lines(const TFeedList& List, std::string_view Title, std::time_t Created) {
+  std::string title = "    <title>";
+  AppendUtf8Escaped(title, Title);
+  title += "</title>";
+  std::vector<std::string> lines = {"<?xml version=\"1.0\" encoding=\"UTF-8\"?>",
+                                    "<opml version=\"2.0\">",
+                                    "  <head>",
+                                    std::move(title),
+                                    "    <dateCreated>" + Rfc822Date(Created) + "</dateCreated>",
+                                    "  </head>",
+                                    "  <body>"};
+  bool groupOpen = false;
+  for (int i = 0; i < List.Count(); ++i) {
+    const TFeed& entry = *List.Feeds(i);
+    if (entry.XmlUrl.empty()) {
+      if (groupOpen) lines.push_back("    </outline>");
+      // A heading without feeds after it is an empty element.
+      groupOpen = i + 1 < List.Count() && !List.Feeds(i + 1)->XmlUrl.empty();
+      lines.push_back(Opml2Outline(entry, "    ", groupOpen));
+    } else {
+      lines.push_back(Opml2Outline(entry, groupOpen ? "      " : "    ", false));
+    }
+  }
+  if (groupOpen) lines.push_back("    </outline>");
   lines.push_back("  </body>");
   lines.push_back("</opml>");
   return lines;

@@ -53,7 +53,7 @@ const TStoredField kStoredFields[] = {
     {"Options", "RememberForm", &TSettings::RememberForm, 1},
     {"Options", "MinimizeToTray", &TSettings::MinimizeToTray, 1},
     {"Options", "ShowNotifications", &TSettings::ShowNotifications, 1},
-    {"Options", "FollowRedirects", &TSettings::FollowRedirects, 0},
+    {"Options", "FollowRedirects", &TSettings::FollowRedirects, 1},
     {"Options", "SimultaneousDownloads", &TSettings::SimultaneousDownloads, 6},
 };
 

@@ -46,8 +46,9 @@ class TSettings {
   // Beyond the stored layout of the first version, kept after its values in "Options":
   // a desktop notification when a run that started by itself brings new items,
   bool ShowNotifications = true;
-  // follow a feed's redirects (and move a subscription whose feed has moved for good),
-  bool FollowRedirects = false;
+  // follow a feed's redirects (and move a subscription whose feed has moved for good; on
+  // unless the user turns it off, as a moved feed would otherwise fail at every download),
+  bool FollowRedirects = true;
   // and how many feeds one run fetches at once (kMinDownloads to kMaxDownloads).
   int SimultaneousDownloads = 6;
   static constexpr int kMinDownloads = 1;

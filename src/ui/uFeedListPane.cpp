@@ -149,10 +149,24 @@ void TFeedListPane::InsertFeedRow(int Row, const std::shared_ptr<TFeed>& Feed) {
   Feed->Changed();
 }
 
+bool TFeedListPane::SelectSubscribed(const std::string& Url) {
+  const int existing = host_.FeedList().IndexOfAddress(Url);
+  if (existing < 0) return false;
+  SelectFeedRow(existing);
+  // The entry already current keeps its item list and the item being read.
+  if (currentFeed_ != host_.FeedList().Feeds(existing)) lbFeedListClick();
+  const TFeed& feed = *host_.FeedList().Feeds(existing);
+  host_.NoteStatus(
+      QStringLiteral("Already subscribed: %1").arg(ToDisplayTitle(feed.Title, host_.EncodingOf(feed))));
+  return true;
+}
+
 void TFeedListPane::AddFeed(const std::string& Asked) {
   // Whoever asks (a script over D-Bus included) gets the reason of a refusal; nothing is
   // added then.
   const std::string url = SubscriptionAddress(Asked);
+  // One subscription per address: a second entry would be downloaded and counted twice.
+  if (SelectSubscribed(url)) return;
   const int row = host_.FeedList().Count();
   // Named by its address until its first download, without a password written in it.
   InsertFeedRow(row, std::make_shared<TFeed>(AddressWithoutPassword(url), std::string(), url, std::string()));
@@ -174,6 +188,8 @@ void TFeedListPane::PromptAddFeed() {
     host_.Prompts().Error(QStringLiteral("Add Feed"), ToDisplay(refused.what()));
     return;
   }
+  // An address already in the list needs no look at its page.
+  if (SelectSubscribed(url)) return;
   const TPageFetch fetch = dialogs_.FetchPage ? dialogs_.FetchPage : [this](const std::string& Address) {
     return FetchPageForDiscovery(host_.Settings(), Address, &window_);
   };
@@ -242,6 +258,8 @@ void TFeedListPane::ShowCurrentFeedInfo() {
   host_.FetchState().Save();
   host_.FeedList().SaveDefault();
   host_.NoteStatus(QStringLiteral("The feed now comes from %1.").arg(ToDisplayAddress(target)));
+  // Fetched from there at once, so that the feed's items and its mark tell how it fares now.
+  if (currentFeed_ == feed) host_.DownloadCurrentFeed();
 }
 
 void TFeedListPane::lbFeedListDragDrop(const QPoint& Position) {

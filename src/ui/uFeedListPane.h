@@ -65,8 +65,9 @@ class TFeedListPane : public QObject {
   // Moves the selected row to the row at Position, or to the end below the last row.
   void lbFeedListDragDrop(const QPoint& Position);
   // Subscribes to the address Asked names (see SubscriptionAddress), selects it and offers
-  // to download it now. Throws std::runtime_error with the reason when Asked names no
-  // address the list takes; nothing is added then.
+  // to download it now. An address already in the list (SameFeedAddress) is not added
+  // again: its entry is selected and the status bar says so. Throws std::runtime_error with
+  // the reason when Asked names no address the list takes; nothing is added then.
   void AddFeed(const std::string& Asked);
   void PromptAddFeed();
   void PromptAddGroup();
@@ -82,6 +83,9 @@ class TFeedListPane : public QObject {
   friend struct test::MainWindowAccess;
 
   void SelectFeedRow(int Row);
+  // When Url is already subscribed: selects its entry as the user's click would (an entry
+  // already current is left as it is), says so in the status bar and returns true.
+  bool SelectSubscribed(const std::string& Url);
   void HookFeed(TFeed& Feed);
   void FocusFeedListIfVisible();
   void CatchUpFeed(TFeed& Feed);

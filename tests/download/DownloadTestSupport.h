@@ -49,6 +49,9 @@ class TRecordingView : public TDownloadView {
     Events.push_back("status " + std::to_string(Row) + " " + Status);
   }
   void LogLineAdded(const std::string&) override {}
+  void RowReasonChanged(int Row, const std::string& Reason) override {
+    Events.push_back("reason " + std::to_string(Row) + " " + Reason);
+  }
 };
 
 // A small RSS 2.0 document with one item per title.

@@ -120,16 +120,16 @@ TEST_F(DesktopSession, AFeedLinkIsSubscribedDownloadedAndASecondStartBringsTheWi
       << cache.toStdString();
   EXPECT_GE(server.RequestCount(), 1u);
 
-  // The same address once more, from a script, answered No: a second entry, no download.
+  // The same address once more, from a script and written another way: the entry already
+  // there is selected; nothing is asked or added.
   QProcess script;
   Start(script, "gdbus",
         {"call", "--session", "--timeout", "300", "--dest", "org.skimbrook.Skimbrook", "--object-path",
-         "/org/skimbrook/Popup", "--method", "org.skimbrook.IExpInt.AddFeed", QString::fromStdString(url)});
-  const QString again = desktop_.WindowNamed("Confirm", 60000);
-  ASSERT_FALSE(again.isEmpty()) << "no second question appeared";
-  AnswerIn(again, "Escape");
+         "/org/skimbrook/Popup", "--method", "org.skimbrook.IExpInt.AddFeed",
+         "HTTP://" + QString::fromStdString(url).mid(7)});
   ASSERT_TRUE(WaitForExit(script, 60000));
   EXPECT_EQ(script.exitCode(), 0) << script.readAllStandardError().toStdString();
+  EXPECT_TRUE(desktop_.WindowNamed("Confirm", 2000).isEmpty()) << "no question for a feed already there";
 
   // What is no web address is refused over the bus with its reason; nothing is asked or added.
   for (const QString& refused :
@@ -164,9 +164,11 @@ TEST_F(DesktopSession, AFeedLinkIsSubscribedDownloadedAndASecondStartBringsTheWi
   ASSERT_TRUE(WaitForExit(program_, 60000));
   EXPECT_EQ(program_.exitCode(), 0);
   const QString list = Read(data + "default.opml");
-  EXPECT_EQ(list.count("xmlUrl=\"" + QString::fromStdString(url) + "\""), 2) << list.toStdString();
-  EXPECT_EQ(list.count("xmlUrl="), 2) << list.toStdString();
-  EXPECT_TRUE(list.contains("unreadCount=\"3\"")) << list.toStdString();
+  EXPECT_EQ(list.count("xmlUrl=\"" + QString::fromStdString(url) + "\""), 1) << list.toStdString();
+  EXPECT_EQ(list.count("xmlUrl="), 1) << list.toStdString();
+  // Three items; the first counts as read once it has been on screen for a second after the
+  // download, which the machine's pace decides.
+  EXPECT_TRUE(list.contains("unreadCount=\"3\"") || list.contains("unreadCount=\"2\"")) << list.toStdString();
   EXPECT_TRUE(QFileInfo::exists(cache));
 }
 

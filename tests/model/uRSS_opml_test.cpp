@@ -1,6 +1,8 @@
 // The subscription list as OPML: the exact bytes written, what reads back, how any
 // outline tree becomes a flat list of feeds and headings, and the damaged default file.
 #include <gtest/gtest.h>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -96,6 +98,111 @@ TEST_F(DataFolderTest, SubscriptionRoundTripLosesOneLevelOfEncodingAndOuterBlank
   list.LoadFromFile(InData("loss.opml"));
   EXPECT_EQ(Describe(list), (std::vector<std::string>{"&lt;|http://x.example/||padded|0",
                                                       "tab\there|http://y.example/|||0"}));
+}
+
+// ---------------------------------------------------------------------------------------
+// Export as OPML 2.0
+
+// Two feeds before any group (one title needs escaping, one cannot be written as it is),
+// a group of two feeds titled in Cyrillic and French, and a group without feeds.
+void FillForExport(TFeedList& List) {
+  List.Add(Entry("A & B", "http://a.example/feed?x=1&y=2", "not exported", "http://a.example/", 3));
+  List.Add(Entry("Bell\x07 tab\there \xE9 \xF0\x9F\x93\xB0", "http://z.example/"));
+  List.Add(Entry("\xD0\x93\xD1\x80\xD1\x83\xD0\xBF\xD0\xBF\xD0\xB0", "", "", "http://g.example/"));
+  List.Add(Entry("\xD0\x9D\xD0\xBE\xD0\xB2\xD0\xBE\xD1\x81\xD1\x82\xD0\xB8", "http://ru.example/rss"));
+  List.Add(
+      Entry("multim\xC3\xA9"
+            "dia \"<Libre>\"",
+            "http://fr.example/rss"));
+  List.Add(Entry("Empty", ""));
+}
+
+constexpr std::time_t kCreated = 1714551780;  // Wed, 01 May 2024 08:23:00 GMT
+
+std::string AttributeOf(xmlNode* Node, const char* Name) {
+  xmlChar* value = xmlGetProp(Node, reinterpret_cast<const xmlChar*>(Name));
+  if (!value) return "(none)";
+  std::string text(reinterpret_cast<const char*>(value));
+  xmlFree(value);
+  return text;
+}
+
+std::vector<xmlNode*> ElementsBelow(xmlNode* Parent) {
+  std::vector<xmlNode*> elements;
+  for (xmlNode* child = Parent ? Parent->children : nullptr; child; child = child->next)
+    if (child->type == XML_ELEMENT_NODE) elements.push_back(child);
+  return elements;
+}
+
+std::string NameOf(xmlNode* Node) {
+  return reinterpret_cast<const char*>(Node->name);
+}
+
+TEST_F(DataFolderTest, ExportIsOpml2WithTitlesWrittenAsTheirCharacters) {
+  TFeedList list;
+  FillForExport(list);
+  list.ExportToFile(InData("export.opml"), "Skimbrook subscriptions", kCreated);
+  EXPECT_EQ(test::ReadFile(InData("export.opml")), test::ReadFile(test::DataPath("opml/export.opml")));
+  struct stat st {};
+  ASSERT_EQ(::stat(InData("export.opml").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0600u) << "the addresses may hold passwords";
+}
+
+TEST_F(DataFolderTest, AnotherXmlReaderReadsTheExportAsWritten) {
+  TFeedList list;
+  FillForExport(list);
+  list.ExportToFile(InData("export.opml"), "Mine & yours", kCreated);
+  xmlDoc* document = xmlReadFile(InData("export.opml").c_str(), nullptr, XML_PARSE_NONET);
+  ASSERT_NE(document, nullptr);
+  xmlNode* opml = xmlDocGetRootElement(document);
+  EXPECT_EQ(NameOf(opml), "opml");
+  EXPECT_EQ(AttributeOf(opml, "version"), "2.0");
+  const std::vector<xmlNode*> parts = ElementsBelow(opml);
+  ASSERT_EQ(parts.size(), 2u);
+  EXPECT_EQ(NameOf(parts[0]), "head");
+  std::vector<std::string> head;
+  for (xmlNode* field : ElementsBelow(parts[0])) {
+    xmlChar* text = xmlNodeGetContent(field);
+    head.push_back(NameOf(field) + ": " + reinterpret_cast<const char*>(text));
+    xmlFree(text);
+  }
+  EXPECT_EQ(head,
+            (std::vector<std::string>{"title: Mine & yours", "dateCreated: Wed, 01 May 2024 08:23:00 GMT"}));
+
+  // text | title | type | xmlUrl | htmlUrl, nested lines indented.
+  std::vector<std::string> outlines;
+  auto describe = [](xmlNode* Outline, const std::string& Indent) {
+    return Indent + AttributeOf(Outline, "text") + " | " + AttributeOf(Outline, "title") + " | " +
+           AttributeOf(Outline, "type") + " | " + AttributeOf(Outline, "xmlUrl") + " | " +
+           AttributeOf(Outline, "htmlUrl");
+  };
+  for (xmlNode* outline : ElementsBelow(parts[1])) {
+    outlines.push_back(describe(outline, ""));
+    for (xmlNode* inner : ElementsBelow(outline)) outlines.push_back(describe(inner, "  "));
+  }
+  xmlFreeDoc(document);
+  EXPECT_EQ(outlines,
+            (std::vector<std::string>{
+                "A & B | A & B | rss | http://a.example/feed?x=1&y=2 | http://a.example/",
+                "Bell tab\there \uFFFD 📰 | Bell tab\there \uFFFD 📰 | rss | http://z.example/ | (none)",
+                "Группа | Группа | (none) | (none) | http://g.example/",
+                "  Новости | Новости | rss | http://ru.example/rss | (none)",
+                "  multimédia \"<Libre>\" | multimédia \"<Libre>\" | rss | http://fr.example/rss | (none)",
+                "Empty | Empty | (none) | (none) | (none)",
+            }));
+}
+
+TEST_F(DataFolderTest, TheExportReadsBackAsTheSameGroupsTitlesAndAddresses) {
+  TFeedList written, read;
+  FillForExport(written);
+  written.ExportToFile(InData("export.opml"), "Subscriptions", kCreated);
+  read.LoadFromFile(InData("export.opml"));
+  EXPECT_TRUE(read.LastParseError().empty());
+  std::vector<std::string> expected = Describe(written);
+  for (std::string& row : expected) row = row.substr(0, row.rfind('|', row.rfind('|') - 1)) + "||0";
+  // The byte that was no character and the bell come back as written in the file.
+  expected[1] = "Bell tab\there \uFFFD 📰|http://z.example/|||0";
+  EXPECT_EQ(Describe(read), expected);
 }
 
 struct TOutlineCase {

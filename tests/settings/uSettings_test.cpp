@@ -51,7 +51,7 @@ void ChangeEveryField(TSettings& Settings) {
   Settings.ViewFeedList = false;
   Settings.ViewItemContents = false;
   Settings.ShowNotifications = false;
-  Settings.FollowRedirects = true;
+  Settings.FollowRedirects = false;
   Settings.SimultaneousDownloads = 16;
 }
 
@@ -82,7 +82,7 @@ TEST(TSettings, FirstStartGivesTheDefaultsAndWritesTheMenuEntry) {
   EXPECT_FALSE(s.UseProxy || s.UseAuthentication || s.DownloadOnStartUp || s.StartWithWindows);
   EXPECT_EQ(s.ProxyPort, 80);
   EXPECT_TRUE(s.ShowNotifications);
-  EXPECT_FALSE(s.FollowRedirects);
+  EXPECT_TRUE(s.FollowRedirects) << "a moved feed is followed unless the user says otherwise";
   EXPECT_EQ(s.SimultaneousDownloads, 6);
   EXPECT_EQ(s.ProxyAddress + s.ProxyUserName + s.ProxyPassword, "");
   EXPECT_TRUE(registry.KeyExists("Software\\Skimbrook\\1.0"));

@@ -3,7 +3,7 @@
 skimbrook_add_test(ui_browser_mode_tests
   SOURCES UiTestMain.cpp MainWindowFixture.cpp MainWindowFixture.h fMain_browser_test.cpp
           fMain_impexp_test.cpp fImpExp_test.cpp uFeedAddress_test.cpp
-  LIBS skimbrook_ui Qt6::Test
+  LIBS skimbrook_ui Qt6::Test LibXml2::LibXml2
   LABELS gui)
 
 skimbrook_add_test(ui_browser_engine_tests

@@ -52,7 +52,7 @@ TEST_F(DownloadWindowTest, IsAToolWindowWithoutCloseBoxCentredOnTheMainWindow) {
       std::make_unique<TfmDownload>(std::nullopt, &mainWindow, std::make_unique<test::TScriptedClient>());
 
   EXPECT_EQ(window->windowTitle(), "Download");
-  EXPECT_EQ(window->size(), QSize(432, 270));
+  EXPECT_EQ(window->size(), QSize(432 + 150, 270)) << "the reason column in view beside the others";
   EXPECT_TRUE(window->windowFlags().testFlag(Qt::Tool));
   EXPECT_TRUE(window->windowFlags().testFlag(Qt::CustomizeWindowHint));
   EXPECT_FALSE(window->windowFlags().testFlag(Qt::WindowCloseButtonHint));
@@ -67,7 +67,7 @@ TEST_F(DownloadWindowTest, IsAToolWindowWithoutCloseBoxCentredOnTheMainWindow) {
   EXPECT_TRUE(window->isVisible());
 }
 
-TEST_F(DownloadWindowTest, ListsTheQueuedFeedsInAReadOnlyReportWithThreeColumns) {
+TEST_F(DownloadWindowTest, ListsTheQueuedFeedsInAReadOnlyReportWithFourColumns) {
   Queue("News", "http://a.example/rss");
   Queue("Caf\xE9 \xC3\xA9t\xC3\xA9", "http://b.example/atom");  // Windows-1252 and UTF-8
 
@@ -76,9 +76,11 @@ TEST_F(DownloadWindowTest, ListsTheQueuedFeedsInAReadOnlyReportWithThreeColumns)
   EXPECT_EQ(header->text(0), "Feed Title");
   EXPECT_EQ(header->text(1), "XML URL");
   EXPECT_EQ(header->text(2), "Status");
+  EXPECT_EQ(header->text(3), "Reason");
   EXPECT_EQ(list->columnWidth(0), 150);
   EXPECT_EQ(list->columnWidth(1), 150);
   EXPECT_EQ(list->columnWidth(2), 100);
+  EXPECT_EQ(list->columnWidth(3), 150);
   EXPECT_FALSE(list->header()->sectionsClickable());
   EXPECT_EQ(list->editTriggers(), QAbstractItemView::NoEditTriggers);
   EXPECT_EQ(list->selectionMode(), QAbstractItemView::SingleSelection);
@@ -117,13 +119,67 @@ TEST_F(DownloadWindowTest, ShowsEachRowsStatusAndTheLog) {
   window->RunQueue();
 
   EXPECT_EQ(Cell(0, 2), "done");
+  EXPECT_EQ(Cell(0, 3), "");
   EXPECT_EQ(Cell(1, 2), "error");
+  EXPECT_EQ(Cell(1, 3), "404 Not Found");
   QStringList lines = window->Memo->toPlainText().split('\n');
-  ASSERT_EQ(lines.size(), 5);
+  ASSERT_EQ(lines.size(), 6);
   EXPECT_TRUE(lines[0].endsWith("   Downloading http://a.example/rss"));
   EXPECT_TRUE(lines[1].endsWith("   Status: Connected."));
   EXPECT_TRUE(lines[2].endsWith("   Progress: " + QString::number(Rss({"One"}).size())));
   EXPECT_TRUE(lines[3].endsWith("   Downloading http://b.example/rss"));
+  EXPECT_TRUE(lines[5].endsWith("   Failed: 404 Not Found (HTTP status 404)")) << lines[5].toStdString();
+}
+
+// A client that holds every transfer until the test ends it.
+class THoldingClient : public HttpClient {
+ public:
+  THttpResponse Fetch(const THttpRequest&) override { throw std::logic_error("not used by the run"); }
+  void SetProxy(const THttpProxy&) override {}
+  void Abort() override {}
+  int MaxSimultaneous() const override { return 16; }
+  void Start(const THttpRequest& Request, THttpTransferEvents Events) override {
+    Held.push_back({Request.Url, std::move(Events)});
+  }
+  // Ends the oldest transfer held with Outcome.
+  void EndFirst(THttpOutcome Outcome) {
+    auto held = std::move(Held.front());
+    Held.erase(Held.begin());
+    held.second.Done(std::move(Outcome));
+  }
+  std::vector<std::pair<std::string, THttpTransferEvents>> Held;
+};
+
+TEST_F(DownloadWindowTest, ARowReadsEmptyUntilItsTransferStartsAndAFailureShowsItsReason) {
+  auto owned = std::make_unique<THoldingClient>();
+  THoldingClient& holding = *owned;
+  window = std::make_unique<TfmDownload>(std::nullopt, &mainWindow, std::move(owned));
+  TRunOptions options;
+  options.Simultaneous = 6;
+  window->SetOptions(options);
+  // Three feeds of one host (two transfers at most) and one of another.
+  for (const char* url :
+       {"http://a.example/1", "http://a.example/2", "http://a.example/3", "http://b.example/1"})
+    Queue(url, url);
+  window->Start();
+
+  EXPECT_EQ(holding.Held.size(), 3u);
+  EXPECT_EQ(Cell(0, 2), "downloading...");
+  EXPECT_EQ(Cell(1, 2), "downloading...");
+  EXPECT_EQ(Cell(2, 2), "") << "waits for a transfer to its host";
+  EXPECT_EQ(Cell(3, 2), "downloading...");
+
+  holding.EndFirst({std::nullopt, "cannot connect"});
+  EXPECT_EQ(Cell(0, 2), "error");
+  EXPECT_EQ(Cell(0, 3), "cannot connect");
+  EXPECT_EQ(Cell(2, 2), "downloading...");
+  while (!holding.Held.empty())
+    holding.EndFirst({THttpResponse{503, "HTTP/1.1 503 Service Unavailable", {}, "", ""}, ""});
+  EXPECT_FALSE(window->Running());
+  for (int row = 1; row < 4; ++row) EXPECT_EQ(Cell(row, 3), "503 Service Unavailable") << row;
+  const QString log = window->Memo->toPlainText();
+  EXPECT_TRUE(log.contains("   Failed: cannot connect (no HTTP status)\n")) << log.toStdString();
+  EXPECT_EQ(log.count("   Failed: 503 Service Unavailable (HTTP status 503)"), 3);
 }
 
 TEST_F(DownloadWindowTest, TheTabsSwitchBetweenTasksAndLog) {

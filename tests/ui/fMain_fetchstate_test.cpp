@@ -66,6 +66,9 @@ TEST_F(FetchStateInTheWindow, AFailedFeedIsMarkedWithItsReasonAndFeedInfoMovesAM
   Ui().miFileFeedInfo->trigger();
   EXPECT_TRUE(events.contains(QString::fromStdString("reason moved to " + moved)));
   EXPECT_EQ(window->CurrentFeed()->XmlUrl, moved);
+  ASSERT_EQ(downloads.Runs.size(), 1u) << "the feed is fetched from its new address at once";
+  ASSERT_EQ(downloads.Runs[0].Queued.size(), 1u);
+  EXPECT_EQ(downloads.Runs[0].Queued[0]->XmlUrl, moved);
   // The cache file with its read flags went along; the list file names the new address.
   EXPECT_FALSE(FileExists(TFeed("", "", old, "").CacheFileName()));
   EXPECT_NE(DefaultOpml().find(moved), std::string::npos);

@@ -1,8 +1,13 @@
 // Import and export of OPML files from the main window, with the check list scripted.
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
 #include <QListWidget>
+#include <QStatusBar>
 #include <filesystem>
 
 #include "MainWindowFixture.h"
+#include "download/uFetchState.h"
 #include "ui/fImpExp.h"
 #include "ui/uApplication.h"
 #include "ui/uFeedListBox.h"
@@ -147,7 +152,97 @@ TEST_F(ImportExport, ImportDuringADownloadAppendsWithoutDisturbingTheRun) {
   EXPECT_FALSE(window->IsDownloading());
 }
 
-TEST_F(ImportExport, ExportWritesTheTickedEntriesOfTheSavedListWithoutDescriptionsOrCounts) {
+TEST_F(ImportExport, ImportLeavesOutAddressesAlreadySubscribedAndSaysHowMany) {
+  WriteSubscriptions({{"A", "http://a.example/rss"}, {"Tech", ""}});
+  OpenWithCheckList();
+  const char file[] =
+      "<opml><body>\n"
+      "<outline title=\"A again\" xmlUrl=\"HTTP://A.example:80/rss\"/>\n"
+      "<outline title=\"Tech\"/>\n"
+      "<outline title=\"B\" xmlUrl=\"http://b.example/rss\"/>\n"
+      "<outline title=\"B with a password\" xmlUrl=\"http://me:pw@b.example/rss\"/>\n"
+      "<outline title=\"C\" xmlUrl=\"http://c.example/rss\"/>\n"
+      "</body></opml>\n";
+  WriteFile(data.File("dup.opml"), file);
+  prompts.Answer(QString::fromStdString(data.File("dup.opml")));
+  ticked = std::vector<int>{0, 1, 2, 3, 4};
+  window->ImportFeeds();
+
+  EXPECT_EQ(FeedRows(), QStringList({"0 A", ". Tech", ". Tech", "0 B", "0 C"}))
+      << "headings are no addresses";
+  EXPECT_EQ(Ui().StatusBar->currentMessage(),
+            "2 entries were left out: their addresses are already subscribed.");
+  EXPECT_EQ(prompts.Asked().size(), 1u) << "no message box for what is already there";
+  TFeedList saved;
+  saved.LoadDefault();
+  EXPECT_EQ(saved.Count(), 5);
+}
+
+// The value of each attribute Name of the outlines of the OPML file at Path, in document
+// order, read by libxml2 as another program would.
+std::vector<std::string> OutlineAttributes(const std::string& Path, const char* Name) {
+  std::vector<std::string> values;
+  xmlDoc* document = xmlReadFile(Path.c_str(), nullptr, XML_PARSE_NONET);
+  if (!document) return {"(not XML)"};
+  std::vector<xmlNode*> pending = {xmlDocGetRootElement(document)};
+  while (!pending.empty()) {
+    xmlNode* node = pending.back();
+    pending.pop_back();
+    std::vector<xmlNode*> children;
+    for (xmlNode* child = node->children; child; child = child->next)
+      if (child->type == XML_ELEMENT_NODE) children.push_back(child);
+    pending.insert(pending.end(), children.rbegin(), children.rend());
+    if (std::string(reinterpret_cast<const char*>(node->name)) != "outline") continue;
+    xmlChar* value = xmlGetProp(node, reinterpret_cast<const xmlChar*>(Name));
+    values.push_back(value ? reinterpret_cast<const char*>(value) : "(none)");
+    xmlFree(value);
+  }
+  xmlFreeDoc(document);
+  return values;
+}
+
+TEST_F(ImportExport, ExportWritesOpml2WithTitlesAsTheScreenShowsThemInUtf8) {
+  const std::string orenburg = "http://127.0.0.1/orenburg";
+  // "Новости Оренбурга" in windows-1251, which the feed's document named as its encoding.
+  WriteSubscriptions({{"\xCD\xEE\xE2\xEE\xF1\xF2\xE8 \xCE\xF0\xE5\xED\xE1\xF3\xF0\xE3\xE0", orenburg},
+                      {"Groupe \xC3\xA9t\xC3\xA9", ""},
+                      {"multim\xC3\xA9"
+                       "dia",
+                       "http://fr.example/rss"},
+                      {"Caf\xE9 &amp; &#8364;", "http://cafe.example/rss"}});
+  TFetchState state(data.File("fetch-state.json"));
+  state.For(orenburg).Encoding = "windows-1251";
+  state.Save();
+  OpenWithCheckList();
+  ASSERT_EQ(FeedRows().first(), QString::fromUtf8("0 Новости Оренбурга"));
+
+  ticked = std::vector<int>{0, 1, 2, 3};
+  prompts.Answer(QString::fromStdString(data.File("export.opml")));
+  window->ExportFeeds();
+
+  const std::string file = data.File("export.opml");
+  const std::vector<std::string> titles = {"Новости Оренбурга", "Groupe été", "multimédia", "Café & €"};
+  EXPECT_EQ(OutlineAttributes(file, "title"), titles);
+  EXPECT_EQ(OutlineAttributes(file, "text"), titles);
+  EXPECT_EQ(
+      OutlineAttributes(file, "xmlUrl"),
+      (std::vector<std::string>{orenburg, "(none)", "http://fr.example/rss", "http://cafe.example/rss"}));
+  const std::string written = ReadFile(file);
+  EXPECT_TRUE(
+      written.starts_with("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<opml version=\"2.0\">\r\n"
+                          "  <head>\r\n    <title>Skimbrook subscriptions</title>\r\n    <dateCreated>"))
+      << written;
+  EXPECT_NE(written.find("text=\"Новости Оренбурга\""), std::string::npos) << "characters, not references";
+
+  // The program reads its own export back with the same titles.
+  TFeedList reread;
+  reread.LoadFromFile(file);
+  ASSERT_EQ(reread.Count(), 4);
+  EXPECT_EQ(reread.Feeds(0)->Title, titles[0]);
+  EXPECT_EQ(reread.Feeds(3)->Title, titles[3]);
+}
+
+TEST_F(ImportExport, ExportTakesTheTickedEntriesOfTheSavedListWithoutDescriptionsOrCounts) {
   TFeedList list;
   auto news = std::make_shared<TFeed>("News", "http://example.org/", "http://example.org/news", "About news");
   news->UnreadCount = 3;
@@ -170,23 +265,25 @@ TEST_F(ImportExport, ExportWritesTheTickedEntriesOfTheSavedListWithoutDescriptio
   EXPECT_EQ(prompts.Asked()[0].Kind, TScriptedPrompts::TKind::SaveFileName);
   EXPECT_EQ(prompts.Asked()[0].Text, kOpmlFilter);
   EXPECT_FALSE(Exists(data.File("export")));
-  EXPECT_EQ(ReadFile(data.File("export.opml")),
-            "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\r\n<opml>\r\n  <body>\r\n"
-            "    <outline title=\"Tech\" description=\"\" htmlUrl=\"http://tech.example/\" >\r\n"
-            "      <outline title=\"B &amp; Co\" description=\"\" xmlUrl=\"http://b.example/rss\" "
-            "htmlUrl=\"http://b.example/\" type=\"rss\" />\r\n"
-            "    </outline>\r\n  </body>\r\n</opml>\r\n");
+  const std::string written = ReadFile(data.File("export.opml"));
+  EXPECT_NE(written.find("  <body>\r\n"
+                         "    <outline text=\"Tech\" title=\"Tech\" htmlUrl=\"http://tech.example/\">\r\n"
+                         "      <outline text=\"B &amp; Co\" title=\"B &amp; Co\" type=\"rss\" "
+                         "xmlUrl=\"http://b.example/rss\" htmlUrl=\"http://b.example/\"/>\r\n"
+                         "    </outline>\r\n  </body>\r\n</opml>\r\n"),
+            std::string::npos)
+      << written;
 }
 
-TEST_F(ImportExport, ExportWithoutASavedListShowsAnEmptyListAndWritesAnEmptyFile) {
+TEST_F(ImportExport, ExportWithoutASavedListShowsAnEmptyListAndWritesAnEmptyBody) {
   OpenWithNews();
   std::filesystem::remove(data.File("default.opml"));
   ticked = std::vector<int>{};
   prompts.Answer(QString::fromStdString(data.File("empty.opml")));
   window->ExportFeeds();
   EXPECT_EQ(shown, QStringList({"Export: "}));
-  EXPECT_EQ(ReadFile(data.File("empty.opml")),
-            "<?xml version=\"1.0\" encoding=\"utf-8\" ?>\r\n<opml>\r\n  <body>\r\n  </body>\r\n</opml>\r\n");
+  const std::string written = ReadFile(data.File("empty.opml"));
+  EXPECT_TRUE(written.ends_with("</head>\r\n  <body>\r\n  </body>\r\n</opml>\r\n")) << written;
 }
 
 TEST_F(ImportExport, CancellingEitherExportDialogWritesNothing) {
