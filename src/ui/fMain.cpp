@@ -156,6 +156,11 @@ void TfmMain::BuildLayout() {
   StatusBar = statusBar();
   StatusBar->setFixedHeight(kStatusBarHeight);
   StatusBar->setSizeGripEnabled(false);
+  const std::pair<QObject*, const char*> named[] = {{plToolbar, "plToolbar"},     {sbAddFeed, "sbAddFeed"},
+                                                    {sbCheckFeed, "sbCheckFeed"}, {sbCatchUp, "sbCatchUp"},
+                                                    {sbCheckAll, "sbCheckAll"},   {sbClose, "sbClose"},
+                                                    {StatusBar, "StatusBar"},     {Splitter1, "Splitter1"}};
+  for (const auto& [object, name] : named) object->setObjectName(QLatin1String(name));
 }
 
 QFrame* TfmMain::BuildToolbar() {
@@ -171,6 +176,7 @@ QFrame* TfmMain::BuildToolbar() {
 
 void TfmMain::BuildTimers() {
   AutoDownloadTimer = new QTimer(this);
+  AutoDownloadTimer->setObjectName(QStringLiteral("AutoDownloadTimer"));
   AutoDownloadTimer->setInterval(kAutoDownloadMs);
   connect(AutoDownloadTimer, &QTimer::timeout, this, &TfmMain::AutoDownloadTimerTimer);
   connect(Splitter1, &QSplitter::splitterMoved, this, &TfmMain::Splitter1Moved);

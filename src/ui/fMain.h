@@ -13,10 +13,12 @@
 //                                  leaving browser mode
 // TfmMain itself keeps, in these sources:
 //   fMain.cpp           construction and layout, start-up, shutdown, view flags, timers
-//   fMain_commands.cpp  the menus, the toolbar, the notification-area icon, the panes' hooks
+//   fMain_commands.cpp  the window's commands, the menus, the toolbar, the notification-area
+//                       icon, the panes' requests
 //   fMain_download.cpp  download runs and what they report
 //   fMain_impexp.cpp    import and export of subscription lists
-// The commands' names stay on the window as one-line forwards to the pane that does them.
+// Each command is a QAction made, and named, by the object that performs it; the window
+// places them in its menus (see Command below).
 #pragma once
 
 #include <QMainWindow>
@@ -158,36 +160,20 @@ class TfmMain : public QMainWindow, private TPaneHost {
 
   // ---- Commands (fMain_commands.cpp) ----------------------------------------------------
 
-  void miFileAddFeedClick();
-  void miFileAddGroupClick();
-  void miFileFeedInfoClick();
-  void miFileImportClick();
-  void miFileExportClick();
-  void miFileSearchDirectoryClick();
+  // Every command is a QAction named by its component name (miToolsCatchUpFeed), made by
+  // the object that performs it: the feed list pane, the item pane, browser mode, or the
+  // window for its own below. The window places them in its menus and enables them.
+  QAction* Command(const char* Name) const;
+
   void miFileExitClick();
   void miViewToolbarClick();
   void miViewStatusBarClick();
   void miViewFeedListClick();
   void miViewItemContentsClick();
-  void miViewBrowserClick();
-  void miViewFeedWebSiteClick();
-  void miViewFollowLinkClick();
-  void miViewTipOfTheDayClick();
-  void miToolsCatchUpFeedClick();
-  void miToolsCatchUpGroupClick();
-  void miToolsCatchUpAllClick();
-  void miToolsDownloadFeedClick();
-  void miToolsDownloadGroupClick();
-  void miToolsDownloadAllClick();
-  void miToolsGoClick();
-  void miToolsReloadClick();
-  void miToolsBackClick();
-  void miToolsForwardClick();
   void miToolsProxySettingsClick();
   void miToolsOptionsClick();
   void miHelpAboutClick();
   void miHelpSkimbrookHelpClick();
-  void miHelpHomePageClick();
   void miHelpEmailSupportClick();
   void sbAddFeedClick();
   void sbCheckFeedClick();
@@ -201,25 +187,9 @@ class TfmMain : public QMainWindow, private TPaneHost {
   // The about box's six lines.
   static QString AboutText();
 
-  // ---- Forwards to the panes (fMain_commands.cpp) ---------------------------------------
-
-  // The feed list pane's.
+  // The automation entry (a browser's or a script's Add Feed): the feed list pane's.
   void AddFeed(const std::string& Url);
-  void PromptAddFeed();
-  void PromptAddGroup();
-  void miFileRemoveFeedClick();
-  void lbFeedListDragDrop(const QPoint& Position);
-  void CatchUpCurrentFeed(bool FocusList = true);
-  void CatchUpCurrentGroup();
-  void CatchUpAll();
-  // The item pane's.
-  void FillItemList();
-  void UpdateFeedAndItemView();
-  void MarkAsReadTimerTimer();
-  void plFeedLinkClick();
-  void plItemLinkClick();
-  // Browser mode's.
-  void EnterBrowserMode(bool BlankFirst);
+  // The item pane's links, which browser mode opens.
   void OpenFeedWebSite() override;
   void FollowItemLink() override;
 
@@ -265,11 +235,11 @@ class TfmMain : public QMainWindow, private TPaneHost {
   void StoreForm();
   bool TrayAvailable() const;
   // fMain_commands.cpp
+  // The window's own commands.
+  void BuildCommands();
   void BuildMenus();
   void BuildTray();
   void ConnectCommands();
-  QAction* AddMenuEntry(QMenu* Menu, const QString& Caption, const QKeySequence& Shortcut,
-                        void (TfmMain::*Handler)());
   // The given notifier, or the desktop's with the icon's balloon when it has no service;
   // a click on the message shows the window.
   void BuildNotifier();
@@ -345,43 +315,11 @@ class TfmMain : public QMainWindow, private TPaneHost {
   QAction* miTrayExit = nullptr;
   QTimer* AutoDownloadTimer = nullptr;
 
-  QMenu* miFile = nullptr;
-  QAction* miFileAddFeed = nullptr;
-  QAction* miFileAddGroup = nullptr;
-  QAction* miFileRemoveFeed = nullptr;
-  QAction* miFileFeedInfo = nullptr;
-  QAction* miFileImport = nullptr;
-  QAction* miFileExport = nullptr;
-  QAction* miFileSearchDirectory = nullptr;
-  QAction* miFileExit = nullptr;
-  QMenu* miView = nullptr;
+  // The window's own ticked View entries, whose ticks it reads and stores.
   QAction* miViewToolbar = nullptr;
   QAction* miViewStatusBar = nullptr;
   QAction* miViewFeedList = nullptr;
   QAction* miViewItemContents = nullptr;
-  QAction* miViewBrowser = nullptr;
-  QAction* miViewFeedWebSite = nullptr;
-  QAction* miViewFollowLink = nullptr;
-  QAction* miViewTipOfTheDay = nullptr;
-  QMenu* miTools = nullptr;
-  QAction* miToolsCatchUpFeed = nullptr;
-  QAction* miToolsCatchUpGroup = nullptr;
-  QAction* miToolsCatchUpAll = nullptr;
-  QAction* miToolsCatchUpSeparator = nullptr;
-  QAction* miToolsDownloadFeed = nullptr;
-  QAction* miToolsDownloadGroup = nullptr;
-  QAction* miToolsDownloadAll = nullptr;
-  QAction* miToolsGo = nullptr;
-  QAction* miToolsReload = nullptr;
-  QAction* miToolsBack = nullptr;
-  QAction* miToolsForward = nullptr;
-  QAction* miToolsProxySettings = nullptr;
-  QAction* miToolsOptions = nullptr;
-  QMenu* miHelp = nullptr;
-  QAction* miHelpAbout = nullptr;
-  QAction* miHelpSkimbrookHelp = nullptr;
-  QAction* miHelpHomePage = nullptr;
-  QAction* miHelpEmailSupport = nullptr;
 };
 
 }  // namespace skimbrook

@@ -14,6 +14,7 @@
 #include "settings/uSettings.h"
 #include "ui/fMain.h"
 #include "ui/uBrowserMode.h"
+#include "ui/uCommand.h"
 #include "ui/uFeedListPane.h"
 #include "ui/uFlatMenuStyle.h"
 #include "ui/uGlyphs.h"
@@ -32,110 +33,88 @@ constexpr int kStatusNoteMs = 10'000;
 // ---------------------------------------------------------------------------------------
 // Building
 
-QAction* TfmMain::AddMenuEntry(QMenu* Menu, const QString& Caption, const QKeySequence& Shortcut,
-                               void (TfmMain::*Handler)()) {
-  QAction* action = Menu->addAction(Caption);
-  action->setShortcut(Shortcut);
-  connect(action, &QAction::triggered, this, Handler);
-  return action;
+QAction* TfmMain::Command(const char* Name) const {
+  auto* command = findChild<QAction*>(QLatin1String(Name));
+  Q_ASSERT_X(command, "TfmMain::Command", Name);
+  return command;
 }
 
-void TfmMain::BuildMenus() {
-  QMenuBar* bar = menuBar();
-  bar->setStyle(menuStyle_);
-  const auto menu = [&](const char* Caption) {
-    QMenu* result = bar->addMenu(QString::fromLatin1(Caption));
-    result->setStyle(menuStyle_);
-    return result;
-  };
-  const QKeySequence none;
-
-  miFile = menu("File");
-  miFileAddFeed =
-      AddMenuEntry(miFile, "Add Feed", QKeySequence(Qt::CTRL | Qt::Key_A), &TfmMain::miFileAddFeedClick);
-  miFileAddGroup =
-      AddMenuEntry(miFile, "Add Group", QKeySequence(Qt::CTRL | Qt::Key_G), &TfmMain::miFileAddGroupClick);
-  miFileRemoveFeed = AddMenuEntry(miFile, "Remove Feed/Group", QKeySequence(Qt::Key_Delete),
-                                  &TfmMain::miFileRemoveFeedClick);
-  miFileFeedInfo = AddMenuEntry(miFile, "Feed Info", QKeySequence(Qt::ALT | Qt::Key_Return),
-                                &TfmMain::miFileFeedInfoClick);
-  miFileFeedInfo->setShortcuts(
-      {QKeySequence(Qt::ALT | Qt::Key_Return), QKeySequence(Qt::ALT | Qt::Key_Enter)});
-  miFile->addSeparator();
-  miFileImport = AddMenuEntry(miFile, "Import...", none, &TfmMain::miFileImportClick);
-  miFileExport = AddMenuEntry(miFile, "Export...", none, &TfmMain::miFileExportClick);
-  miFile->addSeparator();
-  const QString search = QStringLiteral("Search %1...").arg(QString::fromLatin1(product::kDirectoryName));
-  miFileSearchDirectory = AddMenuEntry(miFile, search, none, &TfmMain::miFileSearchDirectoryClick);
-  miFile->addSeparator();
-  miFileExit = AddMenuEntry(miFile, "Exit", QKeySequence(Qt::ALT | Qt::Key_F4), &TfmMain::miFileExitClick);
-
-  miView = menu("View");
-  miViewToolbar = AddMenuEntry(miView, "Toolbar", none, &TfmMain::miViewToolbarClick);
-  miViewStatusBar = AddMenuEntry(miView, "Status Bar", none, &TfmMain::miViewStatusBarClick);
-  miViewFeedList =
-      AddMenuEntry(miView, "Feed List", QKeySequence(Qt::Key_F11), &TfmMain::miViewFeedListClick);
-  miViewItemContents =
-      AddMenuEntry(miView, "Item Contents", QKeySequence(Qt::Key_F12), &TfmMain::miViewItemContentsClick);
-  miView->addAction(itemPane_->SortByDateAction());
-  miView->addSeparator();
-  miViewBrowser =
-      AddMenuEntry(miView, "Browser", QKeySequence(Qt::CTRL | Qt::Key_B), &TfmMain::miViewBrowserClick);
-  browserMode_->SetMenuEntry(miViewBrowser);
-  miViewFeedWebSite = AddMenuEntry(miView, "Feed Web Site", QKeySequence(Qt::CTRL | Qt::Key_W),
-                                   &TfmMain::miViewFeedWebSiteClick);
-  miViewFollowLink = AddMenuEntry(miView, "Follow Link", QKeySequence(Qt::CTRL | Qt::Key_L),
-                                  &TfmMain::miViewFollowLinkClick);
-  miView->addSeparator();
-  miViewTipOfTheDay = AddMenuEntry(miView, "Tip Of The Day...", none, &TfmMain::miViewTipOfTheDayClick);
-  for (QAction* ticked :
-       {miViewToolbar, miViewStatusBar, miViewFeedList, miViewItemContents, miViewBrowser}) {
+void TfmMain::BuildCommands() {
+  using T = TfmMain;
+  NewCommand(this, "miFileImport", QStringLiteral("Import..."), this, &T::ImportFeeds);
+  NewCommand(this, "miFileExport", QStringLiteral("Export..."), this, &T::ExportFeeds);
+  NewCommand(this, "miFileExit", QStringLiteral("Exit"), this, &T::miFileExitClick,
+             {QKeySequence(Qt::ALT | Qt::Key_F4)});
+  miViewToolbar = NewCommand(this, "miViewToolbar", QStringLiteral("Toolbar"), this, &T::miViewToolbarClick);
+  miViewStatusBar =
+      NewCommand(this, "miViewStatusBar", QStringLiteral("Status Bar"), this, &T::miViewStatusBarClick);
+  miViewFeedList = NewCommand(this, "miViewFeedList", QStringLiteral("Feed List"), this,
+                              &T::miViewFeedListClick, {QKeySequence(Qt::Key_F11)});
+  miViewItemContents = NewCommand(this, "miViewItemContents", QStringLiteral("Item Contents"), this,
+                                  &T::miViewItemContentsClick, {QKeySequence(Qt::Key_F12)});
+  for (QAction* ticked : {miViewToolbar, miViewStatusBar, miViewFeedList, miViewItemContents}) {
     ticked->setCheckable(true);
     ticked->setChecked(true);
   }
-  miViewBrowser->setChecked(false);
+  NewCommand(this, "miViewTipOfTheDay", QStringLiteral("Tip Of The Day..."), this, &T::ShowTipOfTheDay);
+  NewCommand(this, "miToolsDownloadFeed", QStringLiteral("Download Feed"), this, &T::DownloadCurrentFeed,
+             {QKeySequence(Qt::Key_F5)});
+  NewCommand(this, "miToolsDownloadGroup", QStringLiteral("Download Group"), this, &T::DownloadCurrentGroup,
+             {QKeySequence(Qt::Key_F6)});
+  NewCommand(this, "miToolsDownloadAll", QStringLiteral("Download All"), this, &T::DownloadAll,
+             {QKeySequence(Qt::Key_F7)});
+  NewCommand(this, "miToolsProxySettings", QStringLiteral("Proxy Settings..."), this,
+             &T::miToolsProxySettingsClick);
+  NewCommand(this, "miToolsOptions", QStringLiteral("Options..."), this, &T::miToolsOptionsClick);
+  NewCommand(this, "miHelpAbout", QStringLiteral("About"), this, &T::miHelpAboutClick);
+  NewCommand(this, "miHelpSkimbrookHelp", QStringLiteral("Skimbrook Help..."), this,
+             &T::miHelpSkimbrookHelpClick, {QKeySequence(Qt::Key_F1)});
+  NewCommand(this, "miHelpEmailSupport", QStringLiteral("Email Support"), this, &T::miHelpEmailSupportClick);
+}
 
-  miTools = menu("Tools");
-  miToolsCatchUpFeed =
-      AddMenuEntry(miTools, "Catch Up Feed", QKeySequence(Qt::Key_F2), &TfmMain::miToolsCatchUpFeedClick);
-  miToolsCatchUpGroup =
-      AddMenuEntry(miTools, "Catch Up Group", QKeySequence(Qt::Key_F3), &TfmMain::miToolsCatchUpGroupClick);
-  miToolsCatchUpAll =
-      AddMenuEntry(miTools, "Catch Up All", QKeySequence(Qt::Key_F4), &TfmMain::miToolsCatchUpAllClick);
-  miToolsCatchUpSeparator = miTools->addSeparator();
-  miToolsDownloadFeed =
-      AddMenuEntry(miTools, "Download Feed", QKeySequence(Qt::Key_F5), &TfmMain::miToolsDownloadFeedClick);
-  miToolsDownloadGroup =
-      AddMenuEntry(miTools, "Download Group", QKeySequence(Qt::Key_F6), &TfmMain::miToolsDownloadGroupClick);
-  miToolsDownloadAll =
-      AddMenuEntry(miTools, "Download All", QKeySequence(Qt::Key_F7), &TfmMain::miToolsDownloadAllClick);
-  miToolsGo = AddMenuEntry(miTools, "Go", QKeySequence(Qt::Key_Return), &TfmMain::miToolsGoClick);
-  // The keypad's Enter is Enter too.
-  miToolsGo->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
-  miToolsReload = AddMenuEntry(miTools, "Reload", QKeySequence(Qt::Key_F5), &TfmMain::miToolsReloadClick);
-  miToolsBack = AddMenuEntry(miTools, "Back", none, &TfmMain::miToolsBackClick);
-  miToolsForward = AddMenuEntry(miTools, "Forward", none, &TfmMain::miToolsForwardClick);
-  for (QAction* browserOnly : {miToolsGo, miToolsReload, miToolsBack, miToolsForward})
-    browserOnly->setVisible(false);
-  miTools->addSeparator();
-  miToolsProxySettings =
-      AddMenuEntry(miTools, "Proxy Settings...", none, &TfmMain::miToolsProxySettingsClick);
-  miToolsOptions = AddMenuEntry(miTools, "Options...", none, &TfmMain::miToolsOptionsClick);
-
-  miHelp = menu("Help");
-  miHelpAbout = AddMenuEntry(miHelp, "About", none, &TfmMain::miHelpAboutClick);
-  miHelpSkimbrookHelp =
-      AddMenuEntry(miHelp, "Skimbrook Help...", QKeySequence(Qt::Key_F1), &TfmMain::miHelpSkimbrookHelpClick);
-  miHelp->addSeparator();
-  miHelpHomePage = AddMenuEntry(miHelp, "Home Page", none, &TfmMain::miHelpHomePageClick);
-  miHelpEmailSupport = AddMenuEntry(miHelp, "Email Support", none, &TfmMain::miHelpEmailSupportClick);
+void TfmMain::BuildMenus() {
+  BuildCommands();
+  QMenuBar* bar = menuBar();
+  bar->setStyle(menuStyle_);
+  // A menu of the bar holding the named commands in order; nullptr stands for a separator.
+  const auto menu = [&](const char* Name, const char* Caption, std::initializer_list<const char*> Commands) {
+    QMenu* result = bar->addMenu(QString::fromLatin1(Caption));
+    result->setObjectName(QLatin1String(Name));
+    result->setStyle(menuStyle_);
+    for (const char* command : Commands) {
+      if (command)
+        result->addAction(Command(command));
+      else
+        result->addSeparator();
+    }
+    return result;
+  };
+  menu("miFile", "File",
+       {"miFileAddFeed", "miFileAddGroup", "miFileRemoveFeed", "miFileFeedInfo", nullptr, "miFileImport",
+        "miFileExport", nullptr, "miFileSearchDirectory", nullptr, "miFileExit"});
+  menu("miView", "View",
+       {"miViewToolbar", "miViewStatusBar", "miViewFeedList", "miViewItemContents", "miViewSortByDate",
+        nullptr, "miViewBrowser", "miViewFeedWebSite", "miViewFollowLink", nullptr, "miViewTipOfTheDay"});
+  QMenu* tools = menu("miTools", "Tools", {"miToolsCatchUpFeed", "miToolsCatchUpGroup", "miToolsCatchUpAll"});
+  // The separator after the catch-up entries hides with them in browser mode.
+  tools->addSeparator()->setObjectName(QStringLiteral("miToolsCatchUpSeparator"));
+  for (const char* command : {"miToolsDownloadFeed", "miToolsDownloadGroup", "miToolsDownloadAll",
+                              "miToolsGo", "miToolsReload", "miToolsBack", "miToolsForward"})
+    tools->addAction(Command(command));
+  tools->addSeparator();
+  tools->addActions({Command("miToolsProxySettings"), Command("miToolsOptions")});
+  menu("miHelp", "Help",
+       {"miHelpAbout", "miHelpSkimbrookHelp", nullptr, "miHelpHomePage", "miHelpEmailSupport"});
 }
 
 void TfmMain::BuildTray() {
   TrayPopupMenu = new QMenu(this);
   TrayPopupMenu->setStyle(menuStyle_);
+  TrayPopupMenu->setObjectName(QStringLiteral("TrayPopupMenu"));
   miTrayRestore = TrayPopupMenu->addAction(QStringLiteral("Restore"));
+  miTrayRestore->setObjectName(QStringLiteral("miTrayRestore"));
   miTrayExit = TrayPopupMenu->addAction(QStringLiteral("Exit"));
+  miTrayExit->setObjectName(QStringLiteral("miTrayExit"));
   QFont bold = miTrayRestore->font();
   bold.setBold(true);
   miTrayRestore->setFont(bold);
@@ -144,6 +123,7 @@ void TfmMain::BuildTray() {
   connect(miTrayExit, &QAction::triggered, this, &TfmMain::miTrayExitClick);
 
   CoolTrayIcon = new QSystemTrayIcon(ProgramIcon(), this);
+  CoolTrayIcon->setObjectName(QStringLiteral("CoolTrayIcon"));
   CoolTrayIcon->setToolTip(QString::fromLatin1(product::kName));
   CoolTrayIcon->setContextMenu(TrayPopupMenu);
   connect(CoolTrayIcon, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason Reason) {
@@ -179,26 +159,6 @@ void TfmMain::ConnectCommands() {
 // ---------------------------------------------------------------------------------------
 // File menu
 
-void TfmMain::miFileAddFeedClick() {
-  feedListPane_->PromptAddFeed();
-}
-void TfmMain::miFileAddGroupClick() {
-  feedListPane_->PromptAddGroup();
-}
-
-void TfmMain::miFileFeedInfoClick() {
-  feedListPane_->ShowCurrentFeedInfo();
-}
-
-void TfmMain::miFileImportClick() {
-  ImportFeeds();
-}
-void TfmMain::miFileExportClick() {
-  ExportFeeds();
-}
-void TfmMain::miFileSearchDirectoryClick() {
-  browserMode_->SearchDirectory();
-}
 void TfmMain::miFileExitClick() {
   close();
 }
@@ -225,53 +185,8 @@ void TfmMain::miViewFeedListClick() {
 void TfmMain::miViewItemContentsClick() {
   ApplyItemContentsLayout(miViewItemContents->isChecked());
 }
-void TfmMain::miViewFeedWebSiteClick() {
-  browserMode_->OpenFeedWebSite();
-}
-void TfmMain::miViewFollowLinkClick() {
-  browserMode_->FollowItemLink();
-}
-void TfmMain::miViewBrowserClick() {
-  browserMode_->miViewBrowserClick();
-}
-void TfmMain::miViewTipOfTheDayClick() {
-  ShowTipOfTheDay();
-}
-
 // ---------------------------------------------------------------------------------------
 // Tools menu
-
-void TfmMain::miToolsCatchUpFeedClick() {
-  feedListPane_->CatchUpCurrentFeed();
-}
-void TfmMain::miToolsCatchUpGroupClick() {
-  feedListPane_->CatchUpCurrentGroup();
-}
-void TfmMain::miToolsCatchUpAllClick() {
-  feedListPane_->CatchUpAll();
-}
-void TfmMain::miToolsDownloadFeedClick() {
-  DownloadCurrentFeed();
-}
-void TfmMain::miToolsDownloadGroupClick() {
-  DownloadCurrentGroup();
-}
-void TfmMain::miToolsDownloadAllClick() {
-  DownloadAll();
-}
-
-void TfmMain::miToolsGoClick() {
-  browserMode_->sbBrowserGoClick();
-}
-void TfmMain::miToolsReloadClick() {
-  browserMode_->sbBrowserRefreshClick();
-}
-void TfmMain::miToolsBackClick() {
-  browserMode_->sbBrowserBackClick();
-}
-void TfmMain::miToolsForwardClick() {
-  browserMode_->sbBrowserForwardClick();
-}
 
 void TfmMain::miToolsProxySettingsClick() {
   if (services_.Dialogs.EditProxySettings(Settings(), this)) Settings().Save();
@@ -299,9 +214,6 @@ QString TfmMain::AboutText() {
 void TfmMain::miHelpAboutClick() {
   Prompts().Information(QStringLiteral("Information"), AboutText());
 }
-void TfmMain::miHelpHomePageClick() {
-  browserMode_->ShowHomePage();
-}
 void TfmMain::miHelpSkimbrookHelpClick() {
   services_.Dialogs.ShowHelp(this);
 }
@@ -314,7 +226,7 @@ void TfmMain::miHelpEmailSupportClick() {
 // Toolbar and notification area
 
 void TfmMain::sbAddFeedClick() {
-  feedListPane_->PromptAddFeed();
+  feedListPane_->miFileAddFeedClick();
 }
 void TfmMain::sbCheckFeedClick() {
   DownloadCurrentFeed();
@@ -349,55 +261,16 @@ void TfmMain::miTrayExitClick() {
 }
 
 // ---------------------------------------------------------------------------------------
-// Forwards to the panes, for the callers that name the window's commands
+// The automation entry and the panes' requests that another pane answers
 
 void TfmMain::AddFeed(const std::string& Url) {
   feedListPane_->AddFeed(Url);
 }
-void TfmMain::PromptAddFeed() {
-  feedListPane_->PromptAddFeed();
-}
-void TfmMain::PromptAddGroup() {
-  feedListPane_->PromptAddGroup();
-}
-void TfmMain::miFileRemoveFeedClick() {
-  feedListPane_->miFileRemoveFeedClick();
-}
-void TfmMain::lbFeedListDragDrop(const QPoint& Position) {
-  feedListPane_->lbFeedListDragDrop(Position);
-}
-void TfmMain::CatchUpCurrentFeed(bool FocusList) {
-  feedListPane_->CatchUpCurrentFeed(FocusList);
-}
-void TfmMain::CatchUpCurrentGroup() {
-  feedListPane_->CatchUpCurrentGroup();
-}
-void TfmMain::CatchUpAll() {
-  feedListPane_->CatchUpAll();
-}
-void TfmMain::FillItemList() {
-  itemPane_->FillItemList();
-}
-void TfmMain::UpdateFeedAndItemView() {
-  itemPane_->UpdateFeedAndItemView();
-}
-void TfmMain::MarkAsReadTimerTimer() {
-  itemPane_->MarkAsReadTimerTimer();
-}
-void TfmMain::plFeedLinkClick() {
-  itemPane_->plFeedLinkClick();
-}
-void TfmMain::plItemLinkClick() {
-  itemPane_->plItemLinkClick();
-}
-void TfmMain::EnterBrowserMode(bool BlankFirst) {
-  browserMode_->EnterBrowserMode(BlankFirst);
-}
 void TfmMain::OpenFeedWebSite() {
-  browserMode_->OpenFeedWebSite();
+  browserMode_->miViewFeedWebSiteClick();
 }
 void TfmMain::FollowItemLink() {
-  browserMode_->FollowItemLink();
+  browserMode_->miViewFollowLinkClick();
 }
 
 // ---------------------------------------------------------------------------------------
@@ -426,15 +299,16 @@ void TfmMain::ReleaseItemList() {
 }
 
 void TfmMain::SetBrowserModeMenus(bool BrowserMode) {
-  for (QAction* disabled : {miViewToolbar, miViewStatusBar, miViewFeedList, miViewItemContents,
-                            miViewFeedWebSite, miViewFollowLink, miFileAddFeed, miFileRemoveFeed,
-                            miFileFeedInfo, miFileAddGroup, itemPane_->SortByDateAction()})
-    disabled->setEnabled(!BrowserMode);
-  for (QAction* hidden : {miToolsCatchUpFeed, miToolsCatchUpGroup, miToolsCatchUpAll, miToolsCatchUpSeparator,
-                          miToolsDownloadFeed, miToolsDownloadGroup, miToolsDownloadAll})
-    hidden->setVisible(!BrowserMode);
-  for (QAction* shown : {miToolsGo, miToolsReload, miToolsBack, miToolsForward})
-    shown->setVisible(BrowserMode);
+  for (const char* disabled : {"miViewToolbar", "miViewStatusBar", "miViewFeedList", "miViewItemContents",
+                               "miViewSortByDate", "miViewFeedWebSite", "miViewFollowLink", "miFileAddFeed",
+                               "miFileRemoveFeed", "miFileFeedInfo", "miFileAddGroup"})
+    Command(disabled)->setEnabled(!BrowserMode);
+  for (const char* hidden :
+       {"miToolsCatchUpFeed", "miToolsCatchUpGroup", "miToolsCatchUpAll", "miToolsCatchUpSeparator",
+        "miToolsDownloadFeed", "miToolsDownloadGroup", "miToolsDownloadAll"})
+    Command(hidden)->setVisible(!BrowserMode);
+  for (const char* shown : {"miToolsGo", "miToolsReload", "miToolsBack", "miToolsForward"})
+    Command(shown)->setVisible(BrowserMode);
 }
 
 void TfmMain::ArrangeForBrowser(bool BrowserMode) {

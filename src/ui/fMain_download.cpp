@@ -10,6 +10,7 @@
 #include "settings/uSettings.h"
 #include "ui/fMain.h"
 #include "ui/uFeedListPane.h"
+#include "ui/uItemPane.h"
 #include "ui/uListRules.h"
 #include "ui/uProduct.h"
 
@@ -36,7 +37,7 @@ void TfmMain::RunDownload(const std::vector<std::shared_ptr<TFeed>>& Feeds, TRun
   run->SetFetchState(fetchState_);
   run->SetKind(Kind);
   run->OnFeedApplied = [this](TFeed& Feed) {
-    if (CurrentFeed().get() == &Feed) FillItemList();
+    if (CurrentFeed().get() == &Feed) itemPane_->FillItemList();
   };
   for (const auto& feed : Feeds) run->QueueFeed(feed);
 

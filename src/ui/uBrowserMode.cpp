@@ -16,6 +16,7 @@
 
 #include "display/uDisplayText.h"
 #include "model/uRSS.h"
+#include "ui/uCommand.h"
 #include "ui/uFeedAddress.h"
 #include "ui/uGlyphs.h"
 #include "ui/uPaneHost.h"
@@ -143,6 +144,39 @@ TBrowserMode::TBrowserMode(TPaneHost& Host, QWidget* Parent)
   ebURL->setFixedHeight(21);
   new TBrowserToolbarLayout(plBrowserToolbar, ebURL, sbBrowserGo, sbBrowserClose);
   plBrowserToolbar->hide();
+  const std::pair<QWidget*, const char*> named[] = {
+      {plBrowserToolbar, "plBrowserToolbar"}, {sbBrowserHome, "sbBrowserHome"},
+      {sbBrowserBack, "sbBrowserBack"},       {sbBrowserForward, "sbBrowserForward"},
+      {sbBrowserRefresh, "sbBrowserRefresh"}, {ebURL, "ebURL"},
+      {sbBrowserGo, "sbBrowserGo"},           {sbBrowserClose, "sbBrowserClose"}};
+  for (const auto& [widget, name] : named) widget->setObjectName(QLatin1String(name));
+  BuildCommands();
+}
+
+void TBrowserMode::BuildCommands() {
+  using T = TBrowserMode;
+  QWidget* home = plBrowserToolbar;
+  tick_ = NewCommand(home, "miViewBrowser", QStringLiteral("Browser"), this, &T::miViewBrowserClick,
+                     {QKeySequence(Qt::CTRL | Qt::Key_B)});
+  tick_->setCheckable(true);
+  NewCommand(home, "miViewFeedWebSite", QStringLiteral("Feed Web Site"), this, &T::miViewFeedWebSiteClick,
+             {QKeySequence(Qt::CTRL | Qt::Key_W)});
+  NewCommand(home, "miViewFollowLink", QStringLiteral("Follow Link"), this, &T::miViewFollowLinkClick,
+             {QKeySequence(Qt::CTRL | Qt::Key_L)});
+  NewCommand(home, "miFileSearchDirectory",
+             QStringLiteral("Search %1...").arg(QString::fromLatin1(product::kDirectoryName)), this,
+             &T::miFileSearchDirectoryClick);
+  NewCommand(home, "miHelpHomePage", QStringLiteral("Home Page"), this, &T::ShowHomePage);
+  // Browser mode's own entries of the Tools menu, shown only in browser mode. The keypad's
+  // Enter is Enter too.
+  QAction* const browserOnly[] = {
+      NewCommand(home, "miToolsGo", QStringLiteral("Go"), this, &T::sbBrowserGoClick,
+                 {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}),
+      NewCommand(home, "miToolsReload", QStringLiteral("Reload"), this, &T::sbBrowserRefreshClick,
+                 {QKeySequence(Qt::Key_F5)}),
+      NewCommand(home, "miToolsBack", QStringLiteral("Back"), this, &T::sbBrowserBackClick),
+      NewCommand(home, "miToolsForward", QStringLiteral("Forward"), this, &T::sbBrowserForwardClick)};
+  for (QAction* action : browserOnly) action->setVisible(false);
 }
 
 QWidget* TBrowserMode::Toolbar() const {
@@ -280,19 +314,19 @@ void TBrowserMode::OpenFeedAddress(const std::string& Address) {
   EnterBrowserMode(true, [this, address] { WebBrowser->Navigate(address.toString(QUrl::FullyEncoded)); });
 }
 
-void TBrowserMode::OpenFeedWebSite() {
+void TBrowserMode::miViewFeedWebSiteClick() {
   const std::shared_ptr<TFeed>& feed = host_.CurrentFeed();
   if (!feed || feed->HtmlUrl.empty()) return;
   OpenFeedAddress(feed->HtmlUrl);
 }
 
-void TBrowserMode::FollowItemLink() {
+void TBrowserMode::miViewFollowLinkClick() {
   const std::shared_ptr<TFeedItem>& item = host_.CurrentItem();
   if (!item || item->Link.empty()) return;
   OpenFeedAddress(item->Link);
 }
 
-void TBrowserMode::SearchDirectory() {
+void TBrowserMode::miFileSearchDirectoryClick() {
   const QString answer =
       host_.Prompts().InputBox(QStringLiteral("Search %1").arg(QString::fromLatin1(product::kDirectoryName)),
                                QStringLiteral("Entry keyword(s):"), QString());

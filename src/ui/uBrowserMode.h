@@ -32,8 +32,6 @@ class TBrowserMode : public QObject {
   QWidget* Toolbar() const;
   // The content page's browser, which the mode shares with the item pane; before Connect.
   void SetBrowser(TWebBrowser& Browser) { WebBrowser = &Browser; }
-  // The menu entry whose tick says whether the mode is on.
-  void SetMenuEntry(QAction* Entry) { tick_ = Entry; }
   // Connects the browser's events; once the window is built.
   void Connect();
   bool InBrowserMode() const;
@@ -56,10 +54,15 @@ class TBrowserMode : public QObject {
   // HtmlUrl) in browser mode: resolved against the feed's XmlUrl, and only when it is a web
   // address; anything else is refused with a status-bar note.
   void OpenFeedAddress(const std::string& Address);
+
+  // ---- Commands ----
+  // Made with the mode: miViewBrowser (its tick is the mode), miViewFeedWebSite,
+  // miViewFollowLink, miFileSearchDirectory, miHelpHomePage, and the Tools menu's entries
+  // of browser mode, miToolsGo, miToolsReload, miToolsBack and miToolsForward.
   // The current feed's web site, or the current item's link, in browser mode.
-  void OpenFeedWebSite();
-  void FollowItemLink();
-  void SearchDirectory();
+  void miViewFeedWebSiteClick();
+  void miViewFollowLinkClick();
+  void miFileSearchDirectoryClick();
 
   // ---- The browser's events ----
   // Before every navigation of the content pane's browser.
@@ -80,6 +83,7 @@ class TBrowserMode : public QObject {
  private:
   friend struct test::MainWindowAccess;
 
+  void BuildCommands();
   // Navigates to about:blank as the program's own navigation; Then follows once it is ready.
   void BlankBrowser(std::function<void()> Then);
   void KeepEnterInPages();

@@ -10,6 +10,7 @@
 #include "download/uDownloadRun.h"
 #include "model/uRSS.h"
 #include "ui/uBulkUpdate.h"
+#include "ui/uCommand.h"
 #include "ui/uDownloader.h"
 #include "ui/uFeedAddress.h"
 #include "ui/uFeedListBox.h"
@@ -30,6 +31,27 @@ TFeedListPane::TFeedListPane(TPaneHost& Host, QMainWindow& Window, QWidget* Pare
   lbFeedList->setItemDelegate(new TFeedListDelegate(lbFeedList));
   lbFeedList->setUniformItemSizes(true);
   lbFeedList->setMinimumWidth(kMinimumPane);
+  lbFeedList->setObjectName(QStringLiteral("lbFeedList"));
+  BuildCommands();
+}
+
+void TFeedListPane::BuildCommands() {
+  using T = TFeedListPane;
+  QWidget* home = lbFeedList;
+  NewCommand(home, "miFileAddFeed", QStringLiteral("Add Feed"), this, &T::miFileAddFeedClick,
+             {QKeySequence(Qt::CTRL | Qt::Key_A)});
+  NewCommand(home, "miFileAddGroup", QStringLiteral("Add Group"), this, &T::miFileAddGroupClick,
+             {QKeySequence(Qt::CTRL | Qt::Key_G)});
+  NewCommand(home, "miFileRemoveFeed", QStringLiteral("Remove Feed/Group"), this, &T::miFileRemoveFeedClick,
+             {QKeySequence(Qt::Key_Delete)});
+  NewCommand(home, "miFileFeedInfo", QStringLiteral("Feed Info"), this, &T::miFileFeedInfoClick,
+             {QKeySequence(Qt::ALT | Qt::Key_Return), QKeySequence(Qt::ALT | Qt::Key_Enter)});
+  NewCommand(home, "miToolsCatchUpFeed", QStringLiteral("Catch Up Feed"), this, &T::miToolsCatchUpFeedClick,
+             {QKeySequence(Qt::Key_F2)});
+  NewCommand(home, "miToolsCatchUpGroup", QStringLiteral("Catch Up Group"), this,
+             &T::miToolsCatchUpGroupClick, {QKeySequence(Qt::Key_F3)});
+  NewCommand(home, "miToolsCatchUpAll", QStringLiteral("Catch Up All"), this, &T::miToolsCatchUpAllClick,
+             {QKeySequence(Qt::Key_F4)});
 }
 
 void TFeedListPane::Connect() {
@@ -176,7 +198,7 @@ void TFeedListPane::AddFeed(const std::string& Asked) {
     host_.DownloadCurrentFeed();
 }
 
-void TFeedListPane::PromptAddFeed() {
+void TFeedListPane::miFileAddFeedClick() {
   const QString answer =
       host_.Prompts().InputBox(QStringLiteral("Add Feed"), QStringLiteral("XML URL:"), QString());
   if (Trim(FromDisplay(answer)).empty()) return;
@@ -197,7 +219,7 @@ void TFeedListPane::PromptAddFeed() {
   if (!url.empty()) AddFeed(url);
 }
 
-void TFeedListPane::PromptAddGroup() {
+void TFeedListPane::miFileAddGroupClick() {
   if (host_.IsDownloading()) {
     // Adding a group reloads every entry, which the running download still holds.
     host_.Prompts().Information(QStringLiteral("Information"),
@@ -240,7 +262,7 @@ void TFeedListPane::miFileRemoveFeedClick() {
   lbFeedListClick();
 }
 
-void TFeedListPane::ShowCurrentFeedInfo() {
+void TFeedListPane::miFileFeedInfoClick() {
   const std::shared_ptr<TFeed> feed = currentFeed_;
   if (!feed) return;
   const std::string url = feed->XmlUrl;
@@ -292,12 +314,16 @@ void TFeedListPane::CatchUpFeed(TFeed& Feed) {
   Feed.CatchUp();
 }
 
+void TFeedListPane::miToolsCatchUpFeedClick() {
+  CatchUpCurrentFeed(true);
+}
+
 void TFeedListPane::CatchUpCurrentFeed(bool FocusList) {
   if (currentFeed_ && !currentFeed_->XmlUrl.empty()) CatchUpFeed(*currentFeed_);
   if (FocusList) FocusFeedListIfVisible();
 }
 
-void TFeedListPane::CatchUpCurrentGroup() {
+void TFeedListPane::miToolsCatchUpGroupClick() {
   const int selected = lbFeedList->currentRow();
   if (selected < 0) return;
   const TRowRange range = GroupRange(host_.FeedList(), selected);
@@ -305,7 +331,7 @@ void TFeedListPane::CatchUpCurrentGroup() {
   FocusFeedListIfVisible();
 }
 
-void TFeedListPane::CatchUpAll() {
+void TFeedListPane::miToolsCatchUpAllClick() {
   for (int i = 0; i < host_.FeedList().Count(); ++i) {
     TFeed& feed = *host_.FeedList().Feeds(i);
     if (!feed.XmlUrl.empty()) CatchUpFeed(feed);

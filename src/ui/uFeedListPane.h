@@ -69,19 +69,27 @@ class TFeedListPane : public QObject {
   // again: its entry is selected and the status bar says so. Throws std::runtime_error with
   // the reason when Asked names no address the list takes; nothing is added then.
   void AddFeed(const std::string& Asked);
-  void PromptAddFeed();
-  void PromptAddGroup();
+
+  // ---- Commands ----
+  // The pane's commands, made with it and named by their handlers' names less "Click":
+  // miFileAddFeed, miFileAddGroup, miFileRemoveFeed, miFileFeedInfo, miToolsCatchUpFeed,
+  // miToolsCatchUpGroup, miToolsCatchUpAll.
+  // Asks for an address (a web page's own feeds are offered) and subscribes to it.
+  void miFileAddFeedClick();
+  void miFileAddGroupClick();
   void miFileRemoveFeedClick();
   // Feed Info of the current feed; its "Use the new address" moves the subscription.
-  void ShowCurrentFeedInfo();
+  void miFileFeedInfoClick();
+  void miToolsCatchUpFeedClick();
+  void miToolsCatchUpGroupClick();
+  void miToolsCatchUpAllClick();
   // Marks every item of the current feed read; FocusList gives the feed list the focus.
-  void CatchUpCurrentFeed(bool FocusList = true);
-  void CatchUpCurrentGroup();
-  void CatchUpAll();
+  void CatchUpCurrentFeed(bool FocusList);
 
  private:
   friend struct test::MainWindowAccess;
 
+  void BuildCommands();
   void SelectFeedRow(int Row);
   // When Url is already subscribed: selects its entry as the user's click would (an entry
   // already current is left as it is), says so in the status bar and returns true.

@@ -19,6 +19,7 @@
 #include "model/uRSS.h"
 #include "ui/uBulkUpdate.h"
 #include "ui/uCaptionPanel.h"
+#include "ui/uCommand.h"
 #include "ui/uFeedAddress.h"
 #include "ui/uItemListDelegate.h"
 #include "ui/uListRules.h"
@@ -45,15 +46,14 @@ TItemPane::TItemPane(TPaneHost& Host, QMainWindow& Window, QWidget* Parent,
                      const std::function<TWebBrowser*(QWidget* Parent)>& CreateBrowser)
     : host_(Host), window_(Window) {
   BuildPane(Parent, CreateBrowser);
-  MarkAsReadTimer = new QTimer(this);
+  MarkAsReadTimer = new QTimer(plRight);
   MarkAsReadTimer->setSingleShot(true);
   MarkAsReadTimer->setInterval(kMarkAsReadMs);
+  MarkAsReadTimer->setObjectName(QStringLiteral("MarkAsReadTimer"));
   connect(MarkAsReadTimer, &QTimer::timeout, this, &TItemPane::MarkAsReadTimerTimer);
-  // Inside the window's tree of objects, where the window and tests find it by its name.
-  miViewSortByDate = new QAction(QStringLiteral("Sort by Date"), plRight);
-  miViewSortByDate->setObjectName(QStringLiteral("miViewSortByDate"));
+  miViewSortByDate = NewCommand(plRight, "miViewSortByDate", QStringLiteral("Sort by Date"), this,
+                                &TItemPane::miViewSortByDateClick);
   miViewSortByDate->setCheckable(true);
-  connect(miViewSortByDate, &QAction::triggered, this, &TItemPane::miViewSortByDateClick);
 }
 
 void TItemPane::BuildPane(QWidget* Parent,
@@ -105,6 +105,14 @@ void TItemPane::BuildPane(QWidget* Parent,
   bottom->addWidget(plItemTitle);
   bottom->addWidget(plItemLink);
   bottom->addWidget(WebBrowser, 1);
+  const std::pair<QObject*, const char*> named[] = {
+      {plRight, "plRight"},         {Splitter2, "Splitter2"},
+      {plTopRight, "plTopRight"},   {plFeedTitle, "plFeedTitle"},
+      {plFeedLink, "plFeedLink"},   {meFeedDescription, "meFeedDescription"},
+      {lbItems, "lbItems"},         {plBottomRight, "plBottomRight"},
+      {plItemTitle, "plItemTitle"}, {plItemLink, "plItemLink"},
+      {WebBrowser, "WebBrowser"}};
+  for (const auto& [object, name] : named) object->setObjectName(QLatin1String(name));
 
   Splitter2->addWidget(plTopRight);
   Splitter2->addWidget(plBottomRight);

@@ -5,6 +5,7 @@
 #include <QChildEvent>
 #include <QCoreApplication>
 #include <QDesktopServices>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QOpenGLWidget>
@@ -271,8 +272,11 @@ class TWebEngineBrowser : public TWebBrowser {
     // The engine's view draws through the window's OpenGL surface. A window shown with a
     // plain surface is destroyed and made anew when the view arrives, so that it vanishes
     // and comes back on screen: this hidden widget of the same kind, never shown, makes
-    // the window choose that surface from the start.
-    (new QOpenGLWidget(this))->hide();
+    // the window choose that surface from the start. Only where windows reach a screen;
+    // the platforms without one have no such surface.
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland")))
+      (new QOpenGLWidget(this))->hide();
   }
 
  protected:

@@ -5,15 +5,26 @@
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenu>
+#include <QSplitter>
+#include <QStatusBar>
 #include <QStringList>
+#include <QSystemTrayIcon>
 #include <QTimer>
+#include <QToolButton>
 #include <QUrl>
 #include <functional>
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -24,7 +35,9 @@
 #include "tools/TestSupport.h"
 #include "ui/fMain.h"
 #include "ui/uBrowserMode.h"
+#include "ui/uCaptionPanel.h"
 #include "ui/uDownloader.h"
+#include "ui/uFeedListBox.h"
 #include "ui/uFeedListPane.h"
 #include "ui/uItemPane.h"
 #include "ui/uPrompts.h"
@@ -136,166 +149,101 @@ class TRecordingNotifier : public TNotifier {
   QStringList Shown;
 };
 
-// The window's widgets and the browser-mode flag, which the window and its panes keep to
-// themselves, by the names they have there. Taken from a built window; its pointers stay
-// valid as long as the window.
+// The window's widgets and commands, found by their object names as the user's tools
+// would, and what no name reaches: the panes and the browser-mode flag. Taken from a built
+// window; its pointers stay valid as long as the window.
 struct MainWindowAccess {
-  explicit MainWindowAccess(TfmMain& Window)
-      : feedList(*Window.feedListPane_),
-        items(*Window.itemPane_),
-        browser(*Window.browserMode_),
-        navigatingInternally(browser.navigatingInternally_),
-        plToolbar(Window.plToolbar),
-        sbAddFeed(Window.sbAddFeed),
-        sbCheckFeed(Window.sbCheckFeed),
-        sbCatchUp(Window.sbCatchUp),
-        sbCheckAll(Window.sbCheckAll),
-        sbClose(Window.sbClose),
-        plBrowserToolbar(browser.plBrowserToolbar),
-        sbBrowserHome(browser.sbBrowserHome),
-        sbBrowserBack(browser.sbBrowserBack),
-        sbBrowserForward(browser.sbBrowserForward),
-        sbBrowserRefresh(browser.sbBrowserRefresh),
-        ebURL(browser.ebURL),
-        sbBrowserGo(browser.sbBrowserGo),
-        sbBrowserClose(browser.sbBrowserClose),
-        StatusBar(Window.StatusBar),
-        Splitter1(Window.Splitter1),
-        lbFeedList(feedList.lbFeedList),
-        plRight(items.plRight),
-        Splitter2(items.Splitter2),
-        plTopRight(items.plTopRight),
-        plFeedTitle(items.plFeedTitle),
-        plFeedLink(items.plFeedLink),
-        meFeedDescription(items.meFeedDescription),
-        lbItems(items.lbItems),
-        plBottomRight(items.plBottomRight),
-        plItemTitle(items.plItemTitle),
-        plItemLink(items.plItemLink),
-        WebBrowser(items.WebBrowser),
-        MarkAsReadTimer(items.MarkAsReadTimer),
-        CoolTrayIcon(Window.CoolTrayIcon),
-        TrayPopupMenu(Window.TrayPopupMenu),
-        miTrayRestore(Window.miTrayRestore),
-        miTrayExit(Window.miTrayExit),
-        AutoDownloadTimer(Window.AutoDownloadTimer),
-        miFile(Window.miFile),
-        miFileAddFeed(Window.miFileAddFeed),
-        miFileAddGroup(Window.miFileAddGroup),
-        miFileRemoveFeed(Window.miFileRemoveFeed),
-        miFileFeedInfo(Window.miFileFeedInfo),
-        miFileImport(Window.miFileImport),
-        miFileExport(Window.miFileExport),
-        miFileSearchDirectory(Window.miFileSearchDirectory),
-        miFileExit(Window.miFileExit),
-        miView(Window.miView),
-        miViewToolbar(Window.miViewToolbar),
-        miViewStatusBar(Window.miViewStatusBar),
-        miViewFeedList(Window.miViewFeedList),
-        miViewItemContents(Window.miViewItemContents),
-        miViewBrowser(Window.miViewBrowser),
-        miViewFeedWebSite(Window.miViewFeedWebSite),
-        miViewFollowLink(Window.miViewFollowLink),
-        miViewTipOfTheDay(Window.miViewTipOfTheDay),
-        miTools(Window.miTools),
-        miToolsCatchUpFeed(Window.miToolsCatchUpFeed),
-        miToolsCatchUpGroup(Window.miToolsCatchUpGroup),
-        miToolsCatchUpAll(Window.miToolsCatchUpAll),
-        miToolsCatchUpSeparator(Window.miToolsCatchUpSeparator),
-        miToolsDownloadFeed(Window.miToolsDownloadFeed),
-        miToolsDownloadGroup(Window.miToolsDownloadGroup),
-        miToolsDownloadAll(Window.miToolsDownloadAll),
-        miToolsGo(Window.miToolsGo),
-        miToolsReload(Window.miToolsReload),
-        miToolsBack(Window.miToolsBack),
-        miToolsForward(Window.miToolsForward),
-        miToolsProxySettings(Window.miToolsProxySettings),
-        miToolsOptions(Window.miToolsOptions),
-        miHelp(Window.miHelp),
-        miHelpAbout(Window.miHelpAbout),
-        miHelpSkimbrookHelp(Window.miHelpSkimbrookHelp),
-        miHelpHomePage(Window.miHelpHomePage),
-        miHelpEmailSupport(Window.miHelpEmailSupport) {}
+  explicit MainWindowAccess(TfmMain& Window) : window(Window) {}
 
+  // The object named Name in the window's tree; a test that asks for a name the window
+  // does not have fails here.
+  template <class T>
+  T* Named(const char* Name) const {
+    T* found = window.findChild<T*>(QLatin1String(Name));
+    if (!found) throw std::logic_error(std::string("the window has no ") + Name);
+    return found;
+  }
   // The list box of a feed list pane that stands alone.
   static TFeedListBox* ListOf(TFeedListPane& Pane) { return Pane.lbFeedList; }
 
-  TFeedListPane& feedList;
-  TItemPane& items;
-  TBrowserMode& browser;
-  bool& navigatingInternally;
+  TfmMain& window;
+  TFeedListPane& feedList = *window.feedListPane_;
+  TItemPane& items = *window.itemPane_;
+  TBrowserMode& browser = *window.browserMode_;
+  bool& navigatingInternally = browser.navigatingInternally_;
 
-  QFrame* plToolbar;
-  QToolButton* sbAddFeed;
-  QToolButton* sbCheckFeed;
-  QToolButton* sbCatchUp;
-  QToolButton* sbCheckAll;
-  QToolButton* sbClose;
-  QFrame* plBrowserToolbar;
-  QToolButton* sbBrowserHome;
-  QToolButton* sbBrowserBack;
-  QToolButton* sbBrowserForward;
-  QToolButton* sbBrowserRefresh;
-  QLineEdit* ebURL;
-  QToolButton* sbBrowserGo;
-  QToolButton* sbBrowserClose;
-  QStatusBar* StatusBar;
-  QSplitter* Splitter1;
-  TFeedListBox* lbFeedList;
-  QWidget* plRight;
-  QSplitter* Splitter2;
-  QWidget* plTopRight;
-  TCaptionPanel* plFeedTitle;
-  TCaptionPanel* plFeedLink;
-  QLabel* meFeedDescription;
-  QListWidget* lbItems;
-  QWidget* plBottomRight;
-  TCaptionPanel* plItemTitle;
-  TCaptionPanel* plItemLink;
-  TWebBrowser* WebBrowser;
-  QTimer* MarkAsReadTimer;
-  QSystemTrayIcon* CoolTrayIcon;
-  QMenu* TrayPopupMenu;
-  QAction* miTrayRestore;
-  QAction* miTrayExit;
-  QTimer* AutoDownloadTimer;
-  QMenu* miFile;
-  QAction* miFileAddFeed;
-  QAction* miFileAddGroup;
-  QAction* miFileRemoveFeed;
-  QAction* miFileFeedInfo;
-  QAction* miFileImport;
-  QAction* miFileExport;
-  QAction* miFileSearchDirectory;
-  QAction* miFileExit;
-  QMenu* miView;
-  QAction* miViewToolbar;
-  QAction* miViewStatusBar;
-  QAction* miViewFeedList;
-  QAction* miViewItemContents;
-  QAction* miViewBrowser;
-  QAction* miViewFeedWebSite;
-  QAction* miViewFollowLink;
-  QAction* miViewTipOfTheDay;
-  QMenu* miTools;
-  QAction* miToolsCatchUpFeed;
-  QAction* miToolsCatchUpGroup;
-  QAction* miToolsCatchUpAll;
-  QAction* miToolsCatchUpSeparator;
-  QAction* miToolsDownloadFeed;
-  QAction* miToolsDownloadGroup;
-  QAction* miToolsDownloadAll;
-  QAction* miToolsGo;
-  QAction* miToolsReload;
-  QAction* miToolsBack;
-  QAction* miToolsForward;
-  QAction* miToolsProxySettings;
-  QAction* miToolsOptions;
-  QMenu* miHelp;
-  QAction* miHelpAbout;
-  QAction* miHelpSkimbrookHelp;
-  QAction* miHelpHomePage;
-  QAction* miHelpEmailSupport;
+  QFrame* plToolbar = Named<QFrame>("plToolbar");
+  QToolButton* sbAddFeed = Named<QToolButton>("sbAddFeed");
+  QToolButton* sbCheckFeed = Named<QToolButton>("sbCheckFeed");
+  QToolButton* sbCatchUp = Named<QToolButton>("sbCatchUp");
+  QToolButton* sbCheckAll = Named<QToolButton>("sbCheckAll");
+  QToolButton* sbClose = Named<QToolButton>("sbClose");
+  QFrame* plBrowserToolbar = Named<QFrame>("plBrowserToolbar");
+  QToolButton* sbBrowserHome = Named<QToolButton>("sbBrowserHome");
+  QToolButton* sbBrowserBack = Named<QToolButton>("sbBrowserBack");
+  QToolButton* sbBrowserForward = Named<QToolButton>("sbBrowserForward");
+  QToolButton* sbBrowserRefresh = Named<QToolButton>("sbBrowserRefresh");
+  QLineEdit* ebURL = Named<QLineEdit>("ebURL");
+  QToolButton* sbBrowserGo = Named<QToolButton>("sbBrowserGo");
+  QToolButton* sbBrowserClose = Named<QToolButton>("sbBrowserClose");
+  QStatusBar* StatusBar = Named<QStatusBar>("StatusBar");
+  QSplitter* Splitter1 = Named<QSplitter>("Splitter1");
+  TFeedListBox* lbFeedList = Named<TFeedListBox>("lbFeedList");
+  QWidget* plRight = Named<QWidget>("plRight");
+  QSplitter* Splitter2 = Named<QSplitter>("Splitter2");
+  QWidget* plTopRight = Named<QWidget>("plTopRight");
+  TCaptionPanel* plFeedTitle = Named<TCaptionPanel>("plFeedTitle");
+  TCaptionPanel* plFeedLink = Named<TCaptionPanel>("plFeedLink");
+  QLabel* meFeedDescription = Named<QLabel>("meFeedDescription");
+  QListWidget* lbItems = Named<QListWidget>("lbItems");
+  QWidget* plBottomRight = Named<QWidget>("plBottomRight");
+  TCaptionPanel* plItemTitle = Named<TCaptionPanel>("plItemTitle");
+  TCaptionPanel* plItemLink = Named<TCaptionPanel>("plItemLink");
+  TWebBrowser* WebBrowser = Named<TWebBrowser>("WebBrowser");
+  QTimer* MarkAsReadTimer = Named<QTimer>("MarkAsReadTimer");
+  QSystemTrayIcon* CoolTrayIcon = Named<QSystemTrayIcon>("CoolTrayIcon");
+  QMenu* TrayPopupMenu = Named<QMenu>("TrayPopupMenu");
+  QAction* miTrayRestore = Named<QAction>("miTrayRestore");
+  QAction* miTrayExit = Named<QAction>("miTrayExit");
+  QTimer* AutoDownloadTimer = Named<QTimer>("AutoDownloadTimer");
+  QMenu* miFile = Named<QMenu>("miFile");
+  QAction* miFileAddFeed = Named<QAction>("miFileAddFeed");
+  QAction* miFileAddGroup = Named<QAction>("miFileAddGroup");
+  QAction* miFileRemoveFeed = Named<QAction>("miFileRemoveFeed");
+  QAction* miFileFeedInfo = Named<QAction>("miFileFeedInfo");
+  QAction* miFileImport = Named<QAction>("miFileImport");
+  QAction* miFileExport = Named<QAction>("miFileExport");
+  QAction* miFileSearchDirectory = Named<QAction>("miFileSearchDirectory");
+  QAction* miFileExit = Named<QAction>("miFileExit");
+  QMenu* miView = Named<QMenu>("miView");
+  QAction* miViewToolbar = Named<QAction>("miViewToolbar");
+  QAction* miViewStatusBar = Named<QAction>("miViewStatusBar");
+  QAction* miViewFeedList = Named<QAction>("miViewFeedList");
+  QAction* miViewItemContents = Named<QAction>("miViewItemContents");
+  QAction* miViewBrowser = Named<QAction>("miViewBrowser");
+  QAction* miViewFeedWebSite = Named<QAction>("miViewFeedWebSite");
+  QAction* miViewFollowLink = Named<QAction>("miViewFollowLink");
+  QAction* miViewTipOfTheDay = Named<QAction>("miViewTipOfTheDay");
+  QMenu* miTools = Named<QMenu>("miTools");
+  QAction* miToolsCatchUpFeed = Named<QAction>("miToolsCatchUpFeed");
+  QAction* miToolsCatchUpGroup = Named<QAction>("miToolsCatchUpGroup");
+  QAction* miToolsCatchUpAll = Named<QAction>("miToolsCatchUpAll");
+  QAction* miToolsCatchUpSeparator = Named<QAction>("miToolsCatchUpSeparator");
+  QAction* miToolsDownloadFeed = Named<QAction>("miToolsDownloadFeed");
+  QAction* miToolsDownloadGroup = Named<QAction>("miToolsDownloadGroup");
+  QAction* miToolsDownloadAll = Named<QAction>("miToolsDownloadAll");
+  QAction* miToolsGo = Named<QAction>("miToolsGo");
+  QAction* miToolsReload = Named<QAction>("miToolsReload");
+  QAction* miToolsBack = Named<QAction>("miToolsBack");
+  QAction* miToolsForward = Named<QAction>("miToolsForward");
+  QAction* miToolsProxySettings = Named<QAction>("miToolsProxySettings");
+  QAction* miToolsOptions = Named<QAction>("miToolsOptions");
+  QMenu* miHelp = Named<QMenu>("miHelp");
+  QAction* miHelpAbout = Named<QAction>("miHelpAbout");
+  QAction* miHelpSkimbrookHelp = Named<QAction>("miHelpSkimbrookHelp");
+  QAction* miHelpHomePage = Named<QAction>("miHelpHomePage");
+  QAction* miHelpEmailSupport = Named<QAction>("miHelpEmailSupport");
+  QAction* miViewSortByDate = Named<QAction>("miViewSortByDate");
 };
 
 class MainWindowTest : public ::testing::Test {
@@ -400,6 +348,8 @@ class MainWindowTest : public ::testing::Test {
 
   // The open window's widgets.
   MainWindowAccess Ui() const { return MainWindowAccess(*window); }
+  // Gives the command named Name, as its menu entry or shortcut would.
+  void Trigger(const char* Name) const { Ui().Named<QAction>(Name)->trigger(); }
 
   static void ProcessEvents() {
     for (int i = 0; i < 3; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);

@@ -73,7 +73,7 @@ class BrowserModeOverTheEngine : public MainWindowTest {
   // Shows Description as the current item's page and waits until it is there.
   bool ShowItem(const std::string& Description) {
     window->CurrentItem()->Description = Description;
-    window->UpdateFeedAndItemView();
+    Ui().items.UpdateFeedAndItemView();
     return Settles(kItemColour);
   }
 
@@ -100,7 +100,7 @@ TEST_F(BrowserModeOverTheEngine, ALinkInAnItemPageEntersBrowserModeAndBackReturn
   window->CurrentItem()->Description =
       "<a href='" + linked.toStdString() +
       "' style='display:block;width:100%;height:3000px;background:rgb(0,200,100)'>the whole story</a>";
-  window->UpdateFeedAndItemView();
+  Ui().items.UpdateFeedAndItemView();
   ASSERT_TRUE(Settles(kItemColour)) << "the item page shows";
   EXPECT_FALSE(window->InBrowserMode()) << "writing the item page is the program's own navigation";
 
@@ -173,7 +173,7 @@ TEST_F(BrowserModeOverTheEngine, EnterOnAButtonOfThePagePressesItInsteadOfGoing)
   server.Serve("/searched?q=x", "<html><body>found</body></html>");
   WriteSubscriptions({{"News", "http://example.org/news"}});
   OpenWithEngine();
-  window->EnterBrowserMode(true);
+  Ui().browser.EnterBrowserMode(true);
   Ui().ebURL->setText(QString::fromStdString(server.Url("/form")));
   Ui().sbBrowserGo->click();
   ASSERT_TRUE(Settles(kLinkedColour));

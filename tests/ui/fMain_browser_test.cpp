@@ -162,7 +162,7 @@ TEST_F(BrowserMode, BlankingWaitsForTheBrowserWhileTheWindowGoesOnAndThenRestore
     ranDuringWait = true;
     flagDuringWait = Ui().navigatingInternally;
   });
-  window->EnterBrowserMode(true);
+  Ui().browser.EnterBrowserMode(true);
   EXPECT_FALSE(InBrowserMode()) << "not before the blank page is ready";
   EXPECT_TRUE(QTest::qWaitFor([&] { return InBrowserMode(); }, 5000));
   EXPECT_GE(browser->ReadyState(), TWebBrowser::Interactive);
@@ -171,7 +171,7 @@ TEST_F(BrowserMode, BlankingWaitsForTheBrowserWhileTheWindowGoesOnAndThenRestore
   EXPECT_FALSE(Ui().navigatingInternally);
 
   Ui().navigatingInternally = true;
-  window->EnterBrowserMode(true);
+  Ui().browser.EnterBrowserMode(true);
   EXPECT_TRUE(QTest::qWaitFor([&] { return browser->ReadyState() >= TWebBrowser::Interactive; }, 5000));
   ProcessEvents();
   EXPECT_TRUE(Ui().navigatingInternally) << "the flag comes back as it was";
@@ -336,14 +336,14 @@ TEST_F(BrowserMode, FeedWebSiteAndFollowLinkOpenTheirAddressesOrDoNothingWithout
   EXPECT_EQ(browser->Navigations.mid(browser->Navigations.size() - 2),
             QStringList({"about:blank", "http://example.org/"}));
   Ui().sbBrowserClose->click();
-  window->plItemLinkClick();
+  Ui().items.plItemLinkClick();
   EXPECT_TRUE(InBrowserMode());
   EXPECT_EQ(browser->Navigations.last(), "http://example.org/One");
   Ui().sbBrowserClose->click();
 
   ClickFeedRow(1);  // a group heading: no web site, no item
   const int navigations = browser->Navigations.size();
-  window->plFeedLinkClick();
+  Ui().items.plFeedLinkClick();
   Ui().miViewFollowLink->trigger();
   EXPECT_FALSE(InBrowserMode());
   EXPECT_EQ(browser->Navigations.size(), navigations);
@@ -361,14 +361,14 @@ TEST_F(BrowserMode, LinksFromTheFeedResolveAgainstItsAddressAndOnlyWebOnesOpen) 
   Ui().sbBrowserClose->click();
 
   window->CurrentFeed()->HtmlUrl = "about/";
-  window->plFeedLinkClick();
+  Ui().items.plFeedLinkClick();
   EXPECT_EQ(browser->Navigations.last(), "http://example.org/about/");
   Ui().sbBrowserClose->click();
 
   // Which schemes are refused is the address rules' test; here the window's answer.
   item->Link = "file:///etc/passwd";
   const int navigations = browser->Navigations.size();
-  window->plItemLinkClick();
+  Ui().items.plItemLinkClick();
   EXPECT_FALSE(InBrowserMode());
   EXPECT_EQ(browser->Navigations.size(), navigations);
   EXPECT_EQ(Ui().StatusBar->currentMessage(), RefusedAddressNote(QUrl("file:///etc/passwd")));
@@ -420,12 +420,12 @@ TEST_F(BrowserMode, ARefillWhileBrowsingKeepsThePageUntilTheReaderViewReturns) {
   EXPECT_EQ(browser->Pages.size(), pages) << "the page the user went to stays";
   EXPECT_TRUE(InBrowserMode());
   EXPECT_FALSE(Ui().MarkAsReadTimer->isActive()) << "the new item's page has not been shown";
-  window->MarkAsReadTimerTimer();
+  Ui().items.MarkAsReadTimerTimer();
   EXPECT_EQ(ItemLines(), QStringList({"+Fresh"}));
   Ui().sbBrowserClose->click();
   EXPECT_EQ(browser->Pages.last(), "<html><p>Fresh</p></html>");
   EXPECT_TRUE(Ui().MarkAsReadTimer->isActive()) << "shown now, as if just selected";
-  window->MarkAsReadTimerTimer();
+  Ui().items.MarkAsReadTimerTimer();
   EXPECT_EQ(ItemLines(), QStringList({"-Fresh"}));
 }
 
@@ -434,7 +434,7 @@ TEST_F(BrowserMode, EnteringBrowserModeStopsTheCountOfTheItemThatWasShown) {
   ASSERT_TRUE(Ui().MarkAsReadTimer->isActive());
   ClickLinkInPage();
   EXPECT_FALSE(Ui().MarkAsReadTimer->isActive());
-  window->MarkAsReadTimerTimer();
+  Ui().items.MarkAsReadTimerTimer();
   EXPECT_EQ(ItemLines(), QStringList({"+One", "+Two"}));
 }
 

@@ -59,7 +59,7 @@ TEST_F(FeedList, AddFeedWithDownloadNowQueuesTheNewFeed) {
   Open();
   prompts.Answer("http://example.org/new.xml");
   prompts.Answer(true);
-  window->PromptAddFeed();
+  Trigger("miFileAddFeed");
   ASSERT_EQ(downloads.Runs.size(), 1u);
   ASSERT_EQ(downloads.Runs[0].Queued.size(), 1u);
   EXPECT_EQ(downloads.Runs[0].Queued[0], window->CurrentFeed());
@@ -68,15 +68,15 @@ TEST_F(FeedList, AddFeedWithDownloadNowQueuesTheNewFeed) {
 TEST_F(FeedList, AnAnswerOfBlanksAddsNoFeedButMakesAGroup) {
   Open();
   prompts.Answer("   ");
-  window->PromptAddFeed();
+  Trigger("miFileAddFeed");
   EXPECT_EQ(window->FeedList().Count(), 0);
   prompts.Answer("   ");
-  window->PromptAddGroup();
+  Trigger("miFileAddGroup");
   ASSERT_EQ(window->FeedList().Count(), 1);
   EXPECT_TRUE(window->FeedList().Feeds(0)->XmlUrl.empty());
   EXPECT_TRUE(FeedRows().at(0).startsWith(". "));
   prompts.Answer("");
-  window->PromptAddGroup();
+  Trigger("miFileAddGroup");
   EXPECT_EQ(window->FeedList().Count(), 1) << "an empty answer ends the command";
 }
 
@@ -126,10 +126,10 @@ TEST_F(FeedList, RemovingTheOnlyRowLeavesNoCurrentFeedAndEmptyPanes) {
   ClickFeedRow(0);
   ASSERT_EQ(Ui().lbItems->count(), 1);
   prompts.Answer(false);
-  window->miFileRemoveFeedClick();
+  Trigger("miFileRemoveFeed");
   EXPECT_EQ(window->FeedList().Count(), 1) << "No keeps it";
   prompts.Answer(true);
-  window->miFileRemoveFeedClick();
+  Trigger("miFileRemoveFeed");
   ProcessEvents();
   EXPECT_EQ(window->FeedList().Count(), 0);
   EXPECT_EQ(Ui().lbFeedList->count(), 0);
@@ -147,7 +147,7 @@ TEST_F(FeedList, RemovingWhileTheListIsHiddenStillRemovesTheRow) {
   ClickFeedRow(1);
   Ui().miViewFeedList->trigger();
   prompts.Answer(true);
-  window->miFileRemoveFeedClick();
+  Trigger("miFileRemoveFeed");
   EXPECT_EQ(FeedRows(), QStringList({"0 A", "0 C"}));
   EXPECT_EQ(window->CurrentFeed()->Title, "C");
 }
@@ -172,7 +172,7 @@ class Dragging : public MainWindowTest {
   void Drag(int From, const QPoint& To) {
     ClickFeedRow(From);
     WriteFile(data.File("default.opml"), "stale");
-    window->lbFeedListDragDrop(To);
+    Ui().feedList.lbFeedListDragDrop(To);
   }
 };
 
@@ -236,7 +236,7 @@ TEST_F(CatchingUp, AllRightAfterStartMarksEveryCachedItemAndKeepsThem) {
 TEST_F(CatchingUp, GroupOfAnEmptyHeadingTouchesNothing) {
   Open();
   ClickFeedRow(1);
-  window->CatchUpCurrentGroup();
+  Trigger("miToolsCatchUpGroup");
   EXPECT_EQ(UnreadInCache("http://g1/"), 2);
   EXPECT_EQ(UnreadInCache("http://loose/"), 2);
 }
@@ -258,7 +258,7 @@ TEST_F(CatchingUp, FeedUpdatesTheShownLinesAndSkipsHeadings) {
   EXPECT_EQ(ItemLines(), QStringList({"-x", "-y"}));
   EXPECT_EQ(FeedRows().at(3), "0 G1");
   ClickFeedRow(2);
-  window->CatchUpCurrentFeed();
+  Trigger("miToolsCatchUpFeed");
   window->DownloadCurrentFeed();
   EXPECT_TRUE(downloads.Runs.empty()) << "a heading is neither caught up nor downloaded";
 }

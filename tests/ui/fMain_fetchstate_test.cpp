@@ -83,7 +83,7 @@ TEST_F(FetchStateInTheWindow, AddFeedTakesBrowserFormsAndOffersTheFeedsAPageLink
   Open();
   prompts.Answer("feed://127.0.0.1/plain.xml");
   prompts.Answer(false);  // download now?
-  window->PromptAddFeed();
+  Trigger("miFileAddFeed");
   EXPECT_EQ(window->CurrentFeed()->XmlUrl, "http://127.0.0.1/plain.xml");
 
   pages["http://127.0.0.1/blog/"] =
@@ -93,7 +93,7 @@ TEST_F(FetchStateInTheWindow, AddFeedTakesBrowserFormsAndOffersTheFeedsAPageLink
   prompts.Answer("http://127.0.0.1/blog/");
   prompts.Answer(true);   // subscribe to Blog at ...?
   prompts.Answer(false);  // download now?
-  window->PromptAddFeed();
+  Trigger("miFileAddFeed");
   EXPECT_EQ(prompts.Asked().at(1).Text, "Subscribe to Blog at http://127.0.0.1/blog/atom.xml?");
   EXPECT_EQ(window->CurrentFeed()->XmlUrl, "http://127.0.0.1/blog/atom.xml");
 }

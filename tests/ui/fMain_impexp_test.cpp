@@ -128,7 +128,8 @@ TEST_F(ImportExport, AFileThatCannotBeReadGoesToTheApplicationsErrorAndChangesNo
   prompts.Answer(QString::fromStdString(data.File("missing.opml")));
   ticked = std::vector<int>{0};
   // Delivered through the event loop, as a menu click is.
-  QMetaObject::invokeMethod(window.get(), &TfmMain::miFileImportClick, Qt::QueuedConnection);
+  QMetaObject::invokeMethod(
+      window.get(), [this] { Trigger("miFileImport"); }, Qt::QueuedConnection);
   ProcessEvents();
   app.OnError = nullptr;
   EXPECT_EQ(reported.size(), 1);

@@ -235,9 +235,9 @@ TEST_F(Items, AnItemCountsAsReadOnlyWhileItsPageIsOnScreen) {
   ASSERT_TRUE(Ui().MarkAsReadTimer->isActive());
   window->hide();  // as to the notification area
   EXPECT_FALSE(Ui().MarkAsReadTimer->isActive());
-  window->MarkAsReadTimerTimer();
+  Ui().items.MarkAsReadTimerTimer();
   EXPECT_FALSE(window->CurrentItem()->IsRead) << "a count that fires late finds the page hidden";
-  window->FillItemList();  // the hourly download refills the list
+  Ui().items.FillItemList();  // the hourly download refills the list
   EXPECT_FALSE(Ui().MarkAsReadTimer->isActive());
   window->show();
   EXPECT_TRUE(Ui().MarkAsReadTimer->isActive()) << "showing the window counts as selecting the item";
@@ -247,18 +247,18 @@ TEST_F(Items, AnItemCountsAsReadOnlyWhileItsPageIsOnScreen) {
   EXPECT_FALSE(Ui().MarkAsReadTimer->isActive());
   Ui().lbItems->setCurrentRow(1);
   EXPECT_FALSE(Ui().MarkAsReadTimer->isActive());
-  window->MarkAsReadTimerTimer();
+  Ui().items.MarkAsReadTimerTimer();
   window->showNormal();
   ProcessEvents();
   ASSERT_TRUE(Ui().MarkAsReadTimer->isActive());
-  window->MarkAsReadTimerTimer();
+  Ui().items.MarkAsReadTimerTimer();
   EXPECT_EQ(ItemLines(), QStringList({"+One", "-Two", "-Three"}));
 }
 
 TEST_F(Items, MovingOnBeforeTheDelayLeavesTheFirstItemUnread) {
   Ui().lbItems->setCurrentRow(1);
   EXPECT_TRUE(Ui().MarkAsReadTimer->isActive()) << "a fresh count for the new line";
-  window->MarkAsReadTimerTimer();
+  Ui().items.MarkAsReadTimerTimer();
   EXPECT_EQ(ItemLines(), QStringList({"+One", "-Two", "-Three"}));
   Ui().lbItems->setCurrentRow(2);
   EXPECT_FALSE(Ui().MarkAsReadTimer->isActive()) << "a read item does not arm the timer";
@@ -272,14 +272,14 @@ TEST_F(Items, AGroupHeadingShowsItsTitleAndAnEmptyPage) {
   EXPECT_EQ(Ui().plItemTitle->text(), "");
   EXPECT_EQ(window->CurrentItem(), nullptr);
   EXPECT_EQ(browser->Pages.last(), "<html></html>");
-  window->MarkAsReadTimerTimer();  // the pending count from the previous feed finds no item
+  Ui().items.MarkAsReadTimerTimer();  // the pending count from the previous feed finds no item
   EXPECT_EQ(FeedRows().first(), "2 News");
 }
 
 TEST_F(Items, ADescriptionThatIsAWholeDocumentIsStillWrapped) {
   auto item = window->CurrentItem();
   item->Description = "<html><body>x</body></html>";
-  window->UpdateFeedAndItemView();
+  Ui().items.UpdateFeedAndItemView();
   EXPECT_EQ(browser->Pages.last(), "<html><html><body>x</body></html></html>");
 }
 
@@ -287,7 +287,7 @@ TEST_F(Items, ReloadingTheListDropsTheCurrentItemAndItsPendingMark) {
   ASSERT_TRUE(Ui().MarkAsReadTimer->isActive());
   const std::shared_ptr<TFeedItem> old = window->CurrentItem();
   prompts.Answer("Group");
-  window->PromptAddGroup();
+  Trigger("miFileAddGroup");
   EXPECT_FALSE(Ui().MarkAsReadTimer->isActive());
   EXPECT_EQ(window->CurrentItem(), nullptr);
   EXPECT_FALSE(old->OnChange);

@@ -171,7 +171,7 @@ TEST_F(Lifecycle, DialogCommandsOpenTheirDialogsAndSaveOnlyOnOk) {
   EXPECT_EQ(events, QStringList({"info News", "help", "proxy"}));
   EXPECT_EQ(StoredSetting("Proxy", "Address"), "proxy.example.org");
   prompts.Answer(true);
-  window->miFileRemoveFeedClick();
+  Trigger("miFileRemoveFeed");
   Ui().miFileFeedInfo->trigger();
   EXPECT_EQ(events.size(), 3) << "no feed, no feed info";
 }
@@ -196,7 +196,7 @@ TEST_F(Lifecycle, ShutdownStoresGeometryOnlyWhenRememberedButAlwaysTheViewTicks)
   ProcessEvents();
   window->resize(640, 480);
   Ui().miViewStatusBar->trigger();
-  window->CatchUpCurrentFeed();
+  Trigger("miToolsCatchUpFeed");
   QSignalSpy finished(window.get(), &TfmMain::ShutdownFinished);
   EXPECT_TRUE(window->close());
   EXPECT_EQ(finished.count(), 1);
@@ -241,7 +241,7 @@ TEST_F(Lifecycle, AStartThatCannotReadTheSettingsReportsItAndNeverOverwritesTheL
   EXPECT_TRUE(prompts.Asked()[0].Text.contains("Failed to get data for 'Left'"));
   // Commands that save the list refuse while it was never read.
   prompts.Answer("Group");
-  EXPECT_THROW(window->PromptAddGroup(), std::runtime_error);
+  EXPECT_THROW(Ui().feedList.miFileAddGroupClick(), std::runtime_error);
   EXPECT_EQ(DefaultOpml(), before);
   window->close();
   EXPECT_EQ(DefaultOpml(), before);
@@ -313,7 +313,7 @@ TEST_F(Lifecycle, ASecondDownloadDuringARunIsRefusedWithANote) {
   // While the run goes on, the window answers, and refuses a second run.
   window->DownloadCurrentFeed();
   window->AutoDownloadTimerTimer();
-  window->PromptAddGroup();
+  Trigger("miFileAddGroup");
   EXPECT_TRUE(window->IsDownloading());
   downloads.Release();
   EXPECT_EQ(downloads.Runs.size(), 1u);

@@ -169,7 +169,7 @@ TEST_F(FeedListPane, TheCurrentFeedAskedForAgainKeepsItsItemList) {
 
 TEST_F(FeedListPane, AddFeedSelectsAFeedAlreadySubscribedWhetherTypedOrFoundOnAPage) {
   host.prompts.Answer("http://EXAMPLE.org/Sport");
-  pane.PromptAddFeed();
+  pane.miFileAddFeedClick();
   EXPECT_EQ(pane.SelectedRow(), 1);
   EXPECT_EQ(host.prompts.Pending(), 0);
   EXPECT_EQ(host.prompts.Asked().size(), 1u) << "only the address was asked for";
@@ -180,7 +180,7 @@ TEST_F(FeedListPane, AddFeedSelectsAFeedAlreadySubscribedWhetherTypedOrFoundOnAP
   host.prompts.Clear();
   host.prompts.Answer("http://example.org/");
   host.prompts.Answer(true);  // subscribe to Weather at ...?
-  pane.PromptAddFeed();
+  pane.miFileAddFeedClick();
   EXPECT_EQ(host.list.Count(), 3);
   EXPECT_EQ(pane.SelectedRow(), 2);
   EXPECT_EQ(host.prompts.Asked().size(), 2u) << "no offer to download";
@@ -188,7 +188,7 @@ TEST_F(FeedListPane, AddFeedSelectsAFeedAlreadySubscribedWhetherTypedOrFoundOnAP
 
 TEST_F(FeedListPane, NoGroupIsAddedWhileTheHostDownloads) {
   host.downloading = true;
-  pane.PromptAddGroup();
+  pane.miFileAddGroupClick();
   EXPECT_EQ(host.prompts.AskedTitles(), QStringList({"Information"}));
   EXPECT_EQ(host.list.Count(), 3);
   EXPECT_TRUE(host.requests.isEmpty()) << "nothing was reloaded or released";

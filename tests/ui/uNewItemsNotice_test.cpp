@@ -81,7 +81,7 @@ TEST_F(NewItemsNotification, OnlyARunThatStartedByItselfTellsAndTheHintFollowsTh
   EXPECT_EQ(notifier.Shown, QStringList{"Skimbrook: 6 new items in 2 feeds"});
   EXPECT_EQ(TrayHintShown(), "Skimbrook: 15 unread");
 
-  window->CatchUpAll();
+  Trigger("miToolsCatchUpAll");
   EXPECT_EQ(TrayHintShown(), "Skimbrook");
 }
 
