@@ -74,6 +74,12 @@ void TFeedItem::SetRead(bool Value) {
   if (feed->Owner) feed->Owner->SaveDefault();
 }
 
+const std::string& ItemIdentity(const TFeedItem& Item) {
+  if (!Item.Guid.empty()) return Item.Guid;
+  if (!Item.Link.empty()) return Item.Link;
+  return Item.Title;
+}
+
 void TFeedItem::Changed() {
   if (OnChange) OnChange(index_, *this);
 }

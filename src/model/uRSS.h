@@ -105,6 +105,10 @@ class TFeedItem {
 
 // One entry of the subscription list: a feed, or a group heading exactly when XmlUrl is
 // empty.
+// What names an item across documents: its guid (an Atom entry's id), else its link, else
+// its title.
+const std::string& ItemIdentity(const TFeedItem& Item);
+
 class TFeed {
  public:
   TFeed() = default;

@@ -43,6 +43,10 @@ class TSettings {
   bool ViewItemContents = true;
   // The item list shows the newest items first instead of the feed's own order.
   bool SortByDate = false;
+  // The entry and item current at the last exit (its row and the item's identity), shown
+  // again at the next start.
+  int CurrentFeed = 0;
+  std::string CurrentItem;
   // Beyond the stored layout of the first version, kept after its values in "Options":
   // a desktop notification when a run that started by itself brings new items,
   bool ShowNotifications = true;

@@ -135,7 +135,7 @@ void TfmMain::BuildLayout() {
   // The panes see the window as their host only.
   TPaneHost& host = *this;
   plToolbar = BuildToolbar();
-  browserMode_ = std::make_unique<TBrowserMode>(host, this);
+  browserMode_ = std::make_unique<TBrowserMode>(host, this, services_.OpenExternalUrl);
   column->addWidget(plToolbar);
   column->addWidget(browserMode_->Toolbar());
 
@@ -202,11 +202,21 @@ void TfmMain::FormCreate() {
     RestoreForm();
     ApplyViewFlags();
     feedListPane_->LoadFeedList();
+    RestoreCurrentFeed();
     itemPane_->UpdateFeedAndItemView();
     ReportIgnoredSettings();
   } catch (const std::exception& error) {
     Prompts().Error(QString::fromLatin1(product::kName), ToDisplay(error.what()));
   }
+}
+
+void TfmMain::RestoreCurrentFeed() {
+  const TSettings& settings = Settings();
+  if (settings.CurrentFeed < 0 || settings.CurrentFeed >= FeedList().Count()) return;
+  // The first entry with no item chosen is how every start begins anyway.
+  if (settings.CurrentFeed == 0 && settings.CurrentItem.empty()) return;
+  itemPane_->SelectItemOnNextFill(settings.CurrentItem);
+  feedListPane_->OpenRow(settings.CurrentFeed);
 }
 
 void TfmMain::ReportIgnoredSettings() {
@@ -393,6 +403,8 @@ void TfmMain::StoreForm() {
   settings.ViewFeedList = miViewFeedList->isChecked();
   settings.ViewItemContents = miViewItemContents->isChecked();
   settings.SortByDate = itemPane_->NewestFirst();
+  settings.CurrentFeed = std::max(0, feedListPane_->SelectedRow());
+  settings.CurrentItem = itemPane_->CurrentItem() ? ItemIdentity(*itemPane_->CurrentItem()) : std::string();
 }
 
 void TfmMain::FormDestroy() {

@@ -23,6 +23,7 @@
 
 #include <QMainWindow>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -36,6 +37,7 @@
 
 class QAction;
 class QKeySequence;
+class QListWidget;
 class QFrame;
 class QMenu;
 class QPoint;
@@ -166,6 +168,9 @@ class TfmMain : public QMainWindow, private TPaneHost {
   QAction* Command(const char* Name) const;
 
   void miFileExitClick();
+  // The next unread item after the current one in list order: in the current feed, then
+  // in the next feeds with unread items (across groups), from the top again once.
+  void miToolsNextUnreadClick();
   void miViewToolbarClick();
   void miViewStatusBarClick();
   void miViewFeedListClick();
@@ -230,6 +235,8 @@ class TfmMain : public QMainWindow, private TPaneHost {
   void RestoreForm();
   // Names, in one message, the stored settings of another type that were read as defaults.
   void ReportIgnoredSettings();
+  // Makes the entry and item current at the last exit current again.
+  void RestoreCurrentFeed();
   void SetPaneSizes(int FeedListWidth, int TopRightHeight);
   void ApplyViewFlags();
   void StoreForm();
@@ -240,6 +247,9 @@ class TfmMain : public QMainWindow, private TPaneHost {
   void BuildMenus();
   void BuildTray();
   void ConnectCommands();
+  // A right-click menu on List of the named commands; the row under the mouse is made
+  // current first.
+  void AddContextMenu(QListWidget& List, const char* Name, std::initializer_list<const char*> Commands);
   // The given notifier, or the desktop's with the icon's balloon when it has no service;
   // a click on the message shows the window.
   void BuildNotifier();

@@ -2,6 +2,7 @@
 // belong to no pane, the one-line forwards to the panes' commands and the panes' requests.
 #include <QAction>
 #include <QFrame>
+#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -41,35 +42,37 @@ QAction* TfmMain::Command(const char* Name) const {
 
 void TfmMain::BuildCommands() {
   using T = TfmMain;
-  NewCommand(this, "miFileImport", QStringLiteral("Import..."), this, &T::ImportFeeds);
-  NewCommand(this, "miFileExport", QStringLiteral("Export..."), this, &T::ExportFeeds);
-  NewCommand(this, "miFileExit", QStringLiteral("Exit"), this, &T::miFileExitClick,
+  NewCommand(this, "miFileImport", QStringLiteral("I&mport..."), this, &T::ImportFeeds);
+  NewCommand(this, "miFileExport", QStringLiteral("&Export..."), this, &T::ExportFeeds);
+  NewCommand(this, "miFileExit", QStringLiteral("E&xit"), this, &T::miFileExitClick,
              {QKeySequence(Qt::ALT | Qt::Key_F4)});
-  miViewToolbar = NewCommand(this, "miViewToolbar", QStringLiteral("Toolbar"), this, &T::miViewToolbarClick);
+  miViewToolbar = NewCommand(this, "miViewToolbar", QStringLiteral("&Toolbar"), this, &T::miViewToolbarClick);
   miViewStatusBar =
-      NewCommand(this, "miViewStatusBar", QStringLiteral("Status Bar"), this, &T::miViewStatusBarClick);
-  miViewFeedList = NewCommand(this, "miViewFeedList", QStringLiteral("Feed List"), this,
+      NewCommand(this, "miViewStatusBar", QStringLiteral("&Status Bar"), this, &T::miViewStatusBarClick);
+  miViewFeedList = NewCommand(this, "miViewFeedList", QStringLiteral("&Feed List"), this,
                               &T::miViewFeedListClick, {QKeySequence(Qt::Key_F11)});
-  miViewItemContents = NewCommand(this, "miViewItemContents", QStringLiteral("Item Contents"), this,
+  miViewItemContents = NewCommand(this, "miViewItemContents", QStringLiteral("Item &Contents"), this,
                                   &T::miViewItemContentsClick, {QKeySequence(Qt::Key_F12)});
   for (QAction* ticked : {miViewToolbar, miViewStatusBar, miViewFeedList, miViewItemContents}) {
     ticked->setCheckable(true);
     ticked->setChecked(true);
   }
-  NewCommand(this, "miViewTipOfTheDay", QStringLiteral("Tip Of The Day..."), this, &T::ShowTipOfTheDay);
-  NewCommand(this, "miToolsDownloadFeed", QStringLiteral("Download Feed"), this, &T::DownloadCurrentFeed,
+  NewCommand(this, "miViewTipOfTheDay", QStringLiteral("Tip Of The Da&y..."), this, &T::ShowTipOfTheDay);
+  NewCommand(this, "miToolsNextUnread", QStringLiteral("&Next Unread"), this, &T::miToolsNextUnreadClick,
+             {QKeySequence(Qt::Key_N)});
+  NewCommand(this, "miToolsDownloadFeed", QStringLiteral("&Download Feed"), this, &T::DownloadCurrentFeed,
              {QKeySequence(Qt::Key_F5)});
-  NewCommand(this, "miToolsDownloadGroup", QStringLiteral("Download Group"), this, &T::DownloadCurrentGroup,
+  NewCommand(this, "miToolsDownloadGroup", QStringLiteral("Download Grou&p"), this, &T::DownloadCurrentGroup,
              {QKeySequence(Qt::Key_F6)});
-  NewCommand(this, "miToolsDownloadAll", QStringLiteral("Download All"), this, &T::DownloadAll,
+  NewCommand(this, "miToolsDownloadAll", QStringLiteral("Download A&ll"), this, &T::DownloadAll,
              {QKeySequence(Qt::Key_F7)});
-  NewCommand(this, "miToolsProxySettings", QStringLiteral("Proxy Settings..."), this,
+  NewCommand(this, "miToolsProxySettings", QStringLiteral("Pro&xy Settings..."), this,
              &T::miToolsProxySettingsClick);
-  NewCommand(this, "miToolsOptions", QStringLiteral("Options..."), this, &T::miToolsOptionsClick);
-  NewCommand(this, "miHelpAbout", QStringLiteral("About"), this, &T::miHelpAboutClick);
-  NewCommand(this, "miHelpSkimbrookHelp", QStringLiteral("Skimbrook Help..."), this,
+  NewCommand(this, "miToolsOptions", QStringLiteral("Op&tions..."), this, &T::miToolsOptionsClick);
+  NewCommand(this, "miHelpAbout", QStringLiteral("&About"), this, &T::miHelpAboutClick);
+  NewCommand(this, "miHelpSkimbrookHelp", QStringLiteral("Skimbrook &Help..."), this,
              &T::miHelpSkimbrookHelpClick, {QKeySequence(Qt::Key_F1)});
-  NewCommand(this, "miHelpEmailSupport", QStringLiteral("Email Support"), this, &T::miHelpEmailSupportClick);
+  NewCommand(this, "miHelpEmailSupport", QStringLiteral("&Email Support"), this, &T::miHelpEmailSupportClick);
 }
 
 void TfmMain::BuildMenus() {
@@ -89,13 +92,16 @@ void TfmMain::BuildMenus() {
     }
     return result;
   };
-  menu("miFile", "File",
+  menu("miFile", "&File",
        {"miFileAddFeed", "miFileAddGroup", "miFileRemoveFeed", "miFileFeedInfo", nullptr, "miFileImport",
         "miFileExport", nullptr, "miFileSearchDirectory", nullptr, "miFileExit"});
-  menu("miView", "View",
+  menu("miView", "&View",
        {"miViewToolbar", "miViewStatusBar", "miViewFeedList", "miViewItemContents", "miViewSortByDate",
-        nullptr, "miViewBrowser", "miViewFeedWebSite", "miViewFollowLink", nullptr, "miViewTipOfTheDay"});
-  QMenu* tools = menu("miTools", "Tools", {"miToolsCatchUpFeed", "miToolsCatchUpGroup", "miToolsCatchUpAll"});
+        nullptr, "miViewBrowser", "miViewFeedWebSite", "miViewFollowLink", "miViewOpenInBrowser", nullptr,
+        "miViewTipOfTheDay"});
+  QMenu* tools = menu("miTools", "&Tools",
+                      {"miToolsCatchUpFeed", "miToolsCatchUpGroup", "miToolsCatchUpAll", "miToolsNextUnread",
+                       "miToolsMarkAsUnread"});
   // The separator after the catch-up entries hides with them in browser mode.
   tools->addSeparator()->setObjectName(QStringLiteral("miToolsCatchUpSeparator"));
   for (const char* command : {"miToolsDownloadFeed", "miToolsDownloadGroup", "miToolsDownloadAll",
@@ -103,7 +109,7 @@ void TfmMain::BuildMenus() {
     tools->addAction(Command(command));
   tools->addSeparator();
   tools->addActions({Command("miToolsProxySettings"), Command("miToolsOptions")});
-  menu("miHelp", "Help",
+  menu("miHelp", "&Help",
        {"miHelpAbout", "miHelpSkimbrookHelp", nullptr, "miHelpHomePage", "miHelpEmailSupport"});
 }
 
@@ -111,9 +117,9 @@ void TfmMain::BuildTray() {
   TrayPopupMenu = new QMenu(this);
   TrayPopupMenu->setStyle(menuStyle_);
   TrayPopupMenu->setObjectName(QStringLiteral("TrayPopupMenu"));
-  miTrayRestore = TrayPopupMenu->addAction(QStringLiteral("Restore"));
+  miTrayRestore = TrayPopupMenu->addAction(QStringLiteral("&Restore"));
   miTrayRestore->setObjectName(QStringLiteral("miTrayRestore"));
-  miTrayExit = TrayPopupMenu->addAction(QStringLiteral("Exit"));
+  miTrayExit = TrayPopupMenu->addAction(QStringLiteral("E&xit"));
   miTrayExit->setObjectName(QStringLiteral("miTrayExit"));
   QFont bold = miTrayRestore->font();
   bold.setBold(true);
@@ -154,6 +160,26 @@ void TfmMain::ConnectCommands() {
   feedListPane_->Connect();
   itemPane_->Connect();
   browserMode_->Connect();
+  AddContextMenu(*findChild<QListWidget*>(QStringLiteral("lbFeedList")), "pmFeedList",
+                 {"miToolsDownloadFeed", "miToolsCatchUpFeed", "miFileFeedInfo", "miFileRemoveFeed"});
+  AddContextMenu(*findChild<QListWidget*>(QStringLiteral("lbItems")), "pmItems",
+                 {"miViewOpenInBrowser", "miToolsMarkAsUnread", "miItemCopyLink"});
+}
+
+void TfmMain::AddContextMenu(QListWidget& List, const char* Name,
+                             std::initializer_list<const char*> Commands) {
+  auto* popup = new QMenu(&List);
+  popup->setObjectName(QLatin1String(Name));
+  popup->setStyle(menuStyle_);
+  for (const char* command : Commands) popup->addAction(Command(command));
+  List.setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(&List, &QWidget::customContextMenuRequested, this, [&List, popup](const QPoint& Position) {
+    // The row under the mouse becomes the current one first, as a click would make it.
+    const int row = List.row(List.itemAt(Position));
+    if (row < 0) return;
+    if (row != List.currentRow()) List.setCurrentRow(row);
+    popup->popup(List.viewport()->mapToGlobal(Position));
+  });
 }
 
 // ---------------------------------------------------------------------------------------
@@ -187,6 +213,28 @@ void TfmMain::miViewItemContentsClick() {
 }
 // ---------------------------------------------------------------------------------------
 // Tools menu
+
+void TfmMain::miToolsNextUnreadClick() {
+  const std::shared_ptr<TFeed> current = CurrentFeed();
+  if (current && !current->XmlUrl.empty() && itemPane_->SelectUnreadAfter(itemPane_->CurrentRow())) return;
+  // The next feed with unread items in list order, across groups, from the top again once;
+  // back at the current feed, its lines above the current one.
+  const int start = feedListPane_->SelectedRow();
+  const int count = FeedList().Count();
+  for (int step = 1; step <= count; ++step) {
+    const int row = (start + step) % count;
+    const TFeed& feed = *FeedList().Feeds(row);
+    if (feed.XmlUrl.empty() || feed.UnreadCount <= 0) continue;
+    if (row == start) {
+      if (itemPane_->SelectUnreadAfter(-1)) return;
+      break;
+    }
+    itemPane_->SelectFirstUnreadOnNextFill();
+    feedListPane_->OpenRow(row);
+    return;
+  }
+  NoteStatus(QStringLiteral("No unread items."));
+}
 
 void TfmMain::miToolsProxySettingsClick() {
   if (services_.Dialogs.EditProxySettings(Settings(), this)) Settings().Save();

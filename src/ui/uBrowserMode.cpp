@@ -126,8 +126,9 @@ class TBrowserToolbarLayout : public QObject {
 // Building
 
 // The bar's widgets are made once, here, in the order they are laid out.
-TBrowserMode::TBrowserMode(TPaneHost& Host, QWidget* Parent)
+TBrowserMode::TBrowserMode(TPaneHost& Host, QWidget* Parent, std::function<void(const QUrl&)> OpenOnDesktop)
     : host_(Host),
+      openOnDesktop_(std::move(OpenOnDesktop)),
       plBrowserToolbar(BevelPanel(Parent, kBrowserToolbarHeight)),
       sbBrowserHome(BrowserButton(plBrowserToolbar, TGlyph::BrowserHome, "Home")),
       sbBrowserBack(BrowserButton(plBrowserToolbar, TGlyph::BrowserBack, "Back")),
@@ -156,26 +157,30 @@ TBrowserMode::TBrowserMode(TPaneHost& Host, QWidget* Parent)
 void TBrowserMode::BuildCommands() {
   using T = TBrowserMode;
   QWidget* home = plBrowserToolbar;
-  tick_ = NewCommand(home, "miViewBrowser", QStringLiteral("Browser"), this, &T::miViewBrowserClick,
+  tick_ = NewCommand(home, "miViewBrowser", QStringLiteral("&Browser"), this, &T::miViewBrowserClick,
                      {QKeySequence(Qt::CTRL | Qt::Key_B)});
   tick_->setCheckable(true);
-  NewCommand(home, "miViewFeedWebSite", QStringLiteral("Feed Web Site"), this, &T::miViewFeedWebSiteClick,
+  NewCommand(home, "miViewFeedWebSite", QStringLiteral("Feed &Web Site"), this, &T::miViewFeedWebSiteClick,
              {QKeySequence(Qt::CTRL | Qt::Key_W)});
-  NewCommand(home, "miViewFollowLink", QStringLiteral("Follow Link"), this, &T::miViewFollowLinkClick,
+  NewCommand(home, "miViewFollowLink", QStringLiteral("Follow &Link"), this, &T::miViewFollowLinkClick,
              {QKeySequence(Qt::CTRL | Qt::Key_L)});
+  NewCommand(home, "miViewOpenInBrowser", QStringLiteral("&Open in Browser"), this,
+             &T::miViewOpenInBrowserClick, {QKeySequence(Qt::CTRL | Qt::Key_O)});
   NewCommand(home, "miFileSearchDirectory",
-             QStringLiteral("Search %1...").arg(QString::fromLatin1(product::kDirectoryName)), this,
+             QStringLiteral("&Search %1...").arg(QString::fromLatin1(product::kDirectoryName)), this,
              &T::miFileSearchDirectoryClick);
-  NewCommand(home, "miHelpHomePage", QStringLiteral("Home Page"), this, &T::ShowHomePage);
+  NewCommand(home, "miHelpHomePage", QStringLiteral("Home &Page"), this, &T::ShowHomePage);
   // Browser mode's own entries of the Tools menu, shown only in browser mode. The keypad's
   // Enter is Enter too.
   QAction* const browserOnly[] = {
-      NewCommand(home, "miToolsGo", QStringLiteral("Go"), this, &T::sbBrowserGoClick,
+      NewCommand(home, "miToolsGo", QStringLiteral("G&o"), this, &T::sbBrowserGoClick,
                  {QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)}),
-      NewCommand(home, "miToolsReload", QStringLiteral("Reload"), this, &T::sbBrowserRefreshClick,
+      NewCommand(home, "miToolsReload", QStringLiteral("&Reload"), this, &T::sbBrowserRefreshClick,
                  {QKeySequence(Qt::Key_F5)}),
-      NewCommand(home, "miToolsBack", QStringLiteral("Back"), this, &T::sbBrowserBackClick),
-      NewCommand(home, "miToolsForward", QStringLiteral("Forward"), this, &T::sbBrowserForwardClick)};
+      NewCommand(home, "miToolsBack", QStringLiteral("&Back"), this, &T::sbBrowserBackClick,
+                 {QKeySequence(Qt::ALT | Qt::Key_Left)}),
+      NewCommand(home, "miToolsForward", QStringLiteral("For&ward"), this, &T::sbBrowserForwardClick,
+                 {QKeySequence(Qt::ALT | Qt::Key_Right)})};
   for (QAction* action : browserOnly) action->setVisible(false);
 }
 
@@ -318,6 +323,18 @@ void TBrowserMode::miViewFeedWebSiteClick() {
   const std::shared_ptr<TFeed>& feed = host_.CurrentFeed();
   if (!feed || feed->HtmlUrl.empty()) return;
   OpenFeedAddress(feed->HtmlUrl);
+}
+
+void TBrowserMode::miViewOpenInBrowserClick() {
+  const std::shared_ptr<TFeedItem>& item = host_.CurrentItem();
+  if (!item || item->Link.empty()) return;
+  const QUrl address =
+      ResolveFeedAddress(item->Link, FeedBaseUrl(host_.CurrentFeed() ? host_.CurrentFeed()->XmlUrl : ""));
+  if (!IsWebAddress(address)) {
+    host_.ShowStatus(RefusedAddressNote(address));
+    return;
+  }
+  openOnDesktop_(address);
 }
 
 void TBrowserMode::miViewFollowLinkClick() {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QObject>
+#include <functional>
 #include <string>
 
 class QAction;
@@ -25,8 +26,9 @@ struct MainWindowAccess;
 
 class TBrowserMode : public QObject {
  public:
-  // Builds the address bar inside Parent (hidden).
-  TBrowserMode(TPaneHost& Host, QWidget* Parent);
+  // Builds the address bar inside Parent (hidden). OpenOnDesktop hands a web address to
+  // the desktop's browser.
+  TBrowserMode(TPaneHost& Host, QWidget* Parent, std::function<void(const QUrl&)> OpenOnDesktop);
 
   // The address bar, for the window's layout.
   QWidget* Toolbar() const;
@@ -62,6 +64,9 @@ class TBrowserMode : public QObject {
   // The current feed's web site, or the current item's link, in browser mode.
   void miViewFeedWebSiteClick();
   void miViewFollowLinkClick();
+  // View > "Open in Browser" (miViewOpenInBrowser): the current item's link in the
+  // desktop's browser, for web addresses only.
+  void miViewOpenInBrowserClick();
   void miFileSearchDirectoryClick();
 
   // ---- The browser's events ----
@@ -89,6 +94,7 @@ class TBrowserMode : public QObject {
   void KeepEnterInPages();
 
   TPaneHost& host_;
+  std::function<void(const QUrl&)> openOnDesktop_;
   // The address bar.
   QFrame* const plBrowserToolbar;
   QToolButton* const sbBrowserHome;

@@ -38,19 +38,19 @@ TFeedListPane::TFeedListPane(TPaneHost& Host, QMainWindow& Window, QWidget* Pare
 void TFeedListPane::BuildCommands() {
   using T = TFeedListPane;
   QWidget* home = lbFeedList;
-  NewCommand(home, "miFileAddFeed", QStringLiteral("Add Feed"), this, &T::miFileAddFeedClick,
+  NewCommand(home, "miFileAddFeed", QStringLiteral("&Add Feed"), this, &T::miFileAddFeedClick,
              {QKeySequence(Qt::CTRL | Qt::Key_A)});
-  NewCommand(home, "miFileAddGroup", QStringLiteral("Add Group"), this, &T::miFileAddGroupClick,
+  NewCommand(home, "miFileAddGroup", QStringLiteral("Add &Group"), this, &T::miFileAddGroupClick,
              {QKeySequence(Qt::CTRL | Qt::Key_G)});
-  NewCommand(home, "miFileRemoveFeed", QStringLiteral("Remove Feed/Group"), this, &T::miFileRemoveFeedClick,
+  NewCommand(home, "miFileRemoveFeed", QStringLiteral("&Remove Feed/Group"), this, &T::miFileRemoveFeedClick,
              {QKeySequence(Qt::Key_Delete)});
-  NewCommand(home, "miFileFeedInfo", QStringLiteral("Feed Info"), this, &T::miFileFeedInfoClick,
+  NewCommand(home, "miFileFeedInfo", QStringLiteral("Feed &Info"), this, &T::miFileFeedInfoClick,
              {QKeySequence(Qt::ALT | Qt::Key_Return), QKeySequence(Qt::ALT | Qt::Key_Enter)});
-  NewCommand(home, "miToolsCatchUpFeed", QStringLiteral("Catch Up Feed"), this, &T::miToolsCatchUpFeedClick,
+  NewCommand(home, "miToolsCatchUpFeed", QStringLiteral("Catch Up &Feed"), this, &T::miToolsCatchUpFeedClick,
              {QKeySequence(Qt::Key_F2)});
-  NewCommand(home, "miToolsCatchUpGroup", QStringLiteral("Catch Up Group"), this,
+  NewCommand(home, "miToolsCatchUpGroup", QStringLiteral("Catch Up &Group"), this,
              &T::miToolsCatchUpGroupClick, {QKeySequence(Qt::Key_F3)});
-  NewCommand(home, "miToolsCatchUpAll", QStringLiteral("Catch Up All"), this, &T::miToolsCatchUpAllClick,
+  NewCommand(home, "miToolsCatchUpAll", QStringLiteral("Catch Up &All"), this, &T::miToolsCatchUpAllClick,
              {QKeySequence(Qt::Key_F4)});
 }
 
@@ -90,12 +90,19 @@ void TFeedListPane::UpdateFeedRow(int Index, TFeed& Feed) {
     const bool failed = record && !record->LastFailure.empty();
     row->setData(TFeedListDelegate::kFailedRole, failed);
     row->setToolTip(failed ? PlainAsRichText(FailureTooltip(*record)) : QString());
+    row->setData(Qt::AccessibleTextRole,
+                 FeedRowSpoken(Feed, record ? record->Encoding : std::string(), failed));
   }
   host_.PostTrayHintUpdate();
 }
 
 void TFeedListPane::HookFeed(TFeed& Feed) {
   Feed.OnChange = [this](int Index, TFeed& Changed) { UpdateFeedRow(Index, Changed); };
+}
+
+void TFeedListPane::OpenRow(int Row) {
+  SelectFeedRow(Row);
+  lbFeedListClick();
 }
 
 // Selects a row without it counting as the user's click.

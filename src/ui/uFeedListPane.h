@@ -62,6 +62,8 @@ class TFeedListPane : public QObject {
   // The selected row's entry becomes the current feed; its items are shown when the
   // posted refill runs.
   void lbFeedListClick();
+  // Selects Row and makes its entry current, as a click on it does.
+  void OpenRow(int Row);
   // Moves the selected row to the row at Position, or to the end below the last row.
   void lbFeedListDragDrop(const QPoint& Position);
   // Subscribes to the address Asked names (see SubscriptionAddress), selects it and offers

@@ -3,7 +3,10 @@
 #include "ui/uItemPane.h"
 
 #include <QAction>
+#include <QClipboard>
 #include <QDateTime>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QLocale>
@@ -51,9 +54,12 @@ TItemPane::TItemPane(TPaneHost& Host, QMainWindow& Window, QWidget* Parent,
   MarkAsReadTimer->setInterval(kMarkAsReadMs);
   MarkAsReadTimer->setObjectName(QStringLiteral("MarkAsReadTimer"));
   connect(MarkAsReadTimer, &QTimer::timeout, this, &TItemPane::MarkAsReadTimerTimer);
-  miViewSortByDate = NewCommand(plRight, "miViewSortByDate", QStringLiteral("Sort by Date"), this,
+  miViewSortByDate = NewCommand(plRight, "miViewSortByDate", QStringLiteral("Sort by &Date"), this,
                                 &TItemPane::miViewSortByDateClick);
   miViewSortByDate->setCheckable(true);
+  NewCommand(plRight, "miToolsMarkAsUnread", QStringLiteral("Mark as &Unread"), this,
+             &TItemPane::miToolsMarkAsUnreadClick, {QKeySequence(Qt::CTRL | Qt::Key_U)});
+  NewCommand(plRight, "miItemCopyLink", QStringLiteral("&Copy Link"), this, &TItemPane::miItemCopyLinkClick);
 }
 
 void TItemPane::BuildPane(QWidget* Parent,
@@ -124,6 +130,26 @@ void TItemPane::Connect() {
   connect(lbItems, &QListWidget::currentRowChanged, this, &TItemPane::lbItemsClick);
   connect(plFeedLink, &TCaptionPanel::Clicked, this, &TItemPane::plFeedLinkClick);
   connect(plItemLink, &TCaptionPanel::Clicked, this, &TItemPane::plItemLinkClick);
+  lbItems->installEventFilter(this);
+}
+
+bool TItemPane::eventFilter(QObject* Watched, QEvent* Event) {
+  if (Watched != lbItems || Event->type() != QEvent::KeyPress) return QObject::eventFilter(Watched, Event);
+  const auto* key = static_cast<QKeyEvent*>(Event);
+  if (key->key() != Qt::Key_Space || key->modifiers() != Qt::NoModifier) return false;
+  SpaceInItems();
+  return true;
+}
+
+void TItemPane::SpaceInItems() {
+  // Space reads on: the page scrolls by a screen, and at its end the next unread item comes.
+  if (!WebBrowser->PageAtEnd()) {
+    WebBrowser->PageDown();
+    return;
+  }
+  if (auto* next = window_.findChild<QAction*>(QStringLiteral("miToolsNextUnread"));
+      next && next->isEnabled())
+    next->trigger();
 }
 
 void TItemPane::ApplyContentsLayout(bool Shown) {
@@ -249,6 +275,9 @@ void TItemPane::FillItemList() {
     if (lbItems->count() > 0) {
       const QSignalBlocker blocker(lbItems);
       lbItems->setCurrentRow(0);
+      if (std::exchange(firstUnreadOnFill_, false) && !SelectUnreadAfter(-1)) lbItems->setCurrentRow(0);
+      if (const std::string wanted = std::exchange(itemOnFill_, {}); !wanted.empty())
+        SelectItem(*feed, wanted);
     }
     if (lbItems->count() > 0) lbItemsClick();
   }
@@ -265,6 +294,9 @@ void TItemPane::ItemLineChanged(int Index, TFeedItem& Item) {
   // The line's own text keeps its date; the painter shows the date in a column of its own.
   line->setData(kItemTitleRole, QLatin1Char(Item.IsRead ? '-' : '+') + ItemTitleText(Item, encoding));
   line->setData(kItemDateRole, ItemDateText(Item, QDateTime::currentDateTime(), encoding));
+  // What a screen reader says: the state in words, where the screen shows it in bold.
+  const QString title = ItemTitleText(Item, encoding);
+  line->setData(Qt::AccessibleTextRole, Item.IsRead ? title : QStringLiteral("unread: ") + title);
   if (HasStandInTitle(Item)) {
     QFont italic = lbItems->font();
     italic.setItalic(true);
@@ -274,6 +306,7 @@ void TItemPane::ItemLineChanged(int Index, TFeedItem& Item) {
 
 void TItemPane::lbItemsClick() {
   MarkAsReadTimer->stop();
+  keptUnread_.reset();
   const int index = ItemIndexOfRow(lbItems->currentRow());
   const std::shared_ptr<TFeed>& feed = host_.CurrentFeed();
   if (feed && index >= 0 && index < feed->ItemCount())
@@ -300,7 +333,45 @@ void TItemPane::ArmMarkAsRead() {
   MarkAsReadTimer->stop();
   // An item counts as read only once its page has been seen: a refill in browser mode or
   // in a hidden window waits until the page is shown.
-  if (currentItem_ && !currentItem_->IsRead && ItemPageOnScreen()) MarkAsReadTimer->start();
+  if (currentItem_ && !currentItem_->IsRead && currentItem_ != keptUnread_ && ItemPageOnScreen())
+    MarkAsReadTimer->start();
+}
+
+void TItemPane::miToolsMarkAsUnreadClick() {
+  const std::shared_ptr<TFeedItem> item = currentItem_;
+  if (!item) return;
+  MarkAsReadTimer->stop();
+  keptUnread_ = item;
+  item->SetRead(false);
+}
+
+void TItemPane::miItemCopyLinkClick() {
+  const std::shared_ptr<TFeedItem> item = currentItem_;
+  const std::shared_ptr<TFeed> feed = host_.CurrentFeed();
+  if (!item || !feed || item->Link.empty()) return;
+  QGuiApplication::clipboard()->setText(ToDisplay(Trim(item->Link), host_.EncodingOf(*feed)));
+}
+
+int TItemPane::CurrentRow() const {
+  return lbItems->currentRow();
+}
+
+void TItemPane::SelectItem(const TFeed& Feed, const std::string& Identity) {
+  for (int i = 0; i < Feed.ItemCount(); ++i)
+    if (ItemIdentity(Feed.Items(i)) == Identity)
+      lbItems->setCurrentRow(itemRows_[static_cast<std::size_t>(i)]);
+}
+
+bool TItemPane::SelectUnreadAfter(int Row) {
+  const std::shared_ptr<TFeed> feed = host_.CurrentFeed();
+  if (!feed || feed->XmlUrl.empty()) return false;
+  for (int row = std::max(Row + 1, 0); row < lbItems->count(); ++row) {
+    const int index = ItemIndexOfRow(row);
+    if (index < 0 || index >= feed->ItemCount() || feed->Items(index).IsRead) continue;
+    lbItems->setCurrentRow(row);
+    return true;
+  }
+  return false;
 }
 
 void TItemPane::MarkAsReadTimerTimer() {

@@ -67,6 +67,21 @@ class TItemPane : public QObject {
   QAction* SortByDateAction() const { return miViewSortByDate; }
   bool NewestFirst() const;
   void SetNewestFirst(bool NewestFirst);
+  // Tools > "Mark as Unread" (miToolsMarkAsUnread): the current item becomes unread and
+  // stays so while it is shown; the mark-as-read count waits for the next selection.
+  void miToolsMarkAsUnreadClick();
+  // "Copy Link" of the item list's menu (miItemCopyLink): the current item's link, as the
+  // panel shows it, to the clipboard.
+  void miItemCopyLinkClick();
+  // Selects the first unread line after the current one (from the top when From is -1);
+  // false when there is none below.
+  bool SelectUnreadAfter(int Row);
+  // The selected line, or -1.
+  int CurrentRow() const;
+  // The next refill selects the first unread line instead of the first line.
+  void SelectFirstUnreadOnNextFill() { firstUnreadOnFill_ = true; }
+  // The next refill selects the item of this identity (see ItemIdentity) when it is there.
+  void SelectItemOnNextFill(std::string Identity) { itemOnFill_ = std::move(Identity); }
   // Shows the current feed's items (loading them first when needed) and selects the first.
   void FillItemList();
   // Drops the current item, stops the mark-as-read timer and unhooks the item list.
@@ -95,9 +110,15 @@ class TItemPane : public QObject {
   // dropped and the pane keeps what it showed.
   static void WriteContentPage(TWebBrowser& Browser, const QString& Page, const QUrl& BaseUrl);
 
+ protected:
+  // Space in the item list.
+  bool eventFilter(QObject* Watched, QEvent* Event) override;
+
  private:
   friend struct test::MainWindowAccess;
 
+  void SpaceInItems();
+  void SelectItem(const TFeed& Feed, const std::string& Identity);
   void BuildPane(QWidget* Parent, const std::function<TWebBrowser*(QWidget* Parent)>& CreateBrowser);
   // True while the current item's page can be seen: the reader view of a window that is
   // shown (not hidden to the notification area, not minimised).
@@ -120,6 +141,10 @@ class TItemPane : public QObject {
   QLabel* meFeedDescription = nullptr;
   QListWidget* lbItems = nullptr;
   QAction* miViewSortByDate = nullptr;
+  bool firstUnreadOnFill_ = false;
+  std::string itemOnFill_;
+  // The item the user marked unread while it is shown: no count marks it read again.
+  std::shared_ptr<TFeedItem> keptUnread_;
   // The item each line shows, and the line each item is shown on.
   std::vector<int> rowItems_;
   std::vector<int> itemRows_;

@@ -41,6 +41,15 @@ QString FeedRowText(const TFeed& Feed, const std::string& Encoding) {
   return QString::number(Feed.UnreadCount) + QLatin1Char(' ') + title;
 }
 
+QString FeedRowSpoken(const TFeed& Feed, const std::string& Encoding, bool Failed) {
+  const QString title = ToDisplayTitle(Feed.Title, Encoding);
+  if (Feed.XmlUrl.empty()) return QStringLiteral("Group: ") + title;
+  QString spoken =
+      Feed.UnreadCount > 0 ? QStringLiteral("%1, %2 unread").arg(title).arg(Feed.UnreadCount) : title;
+  if (Failed) spoken += QStringLiteral(", last download failed");
+  return spoken;
+}
+
 bool HasStandInTitle(const TFeedItem& Item) {
   return Trim(Item.Title).empty() && !Trim(StripTags(Item.Description)).empty();
 }

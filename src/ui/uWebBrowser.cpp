@@ -113,6 +113,12 @@ bool IsTextPage(const QUrl& Url) {
   return Url.scheme() == QLatin1String(kPageScheme);
 }
 
+// A page of the program's own: a blank page or an item's page. The history never leads
+// back to one, and its address is never shown: the reader view stands for them.
+bool IsProgramPage(const QUrl& Url) {
+  return Url.isEmpty() || Url.toString() == QLatin1String("about:blank") || IsTextPage(Url);
+}
+
 // Runs a handler called from inside the engine. An error must not unwind through the
 // engine's own code; it is raised again from the event loop, where the application's
 // handler reports it.
@@ -161,7 +167,7 @@ class TPage : public QWebEnginePage {
   // True while the document shown is a text page, a blank page or none: it may not act.
   bool ShowsTextPage() const {
     const QUrl shown = history()->currentItem().url();
-    return shown.isEmpty() || shown.toString() == QLatin1String("about:blank") || IsTextPage(shown);
+    return IsProgramPage(shown);
   }
 
   // A click on a link of a text page that the engine will not even ask about (javascript:,
@@ -345,13 +351,28 @@ class TWebEngineBrowser : public TWebBrowser {
     page_->setUrl(url);
   }
 
+  bool PageAtEnd() const override {
+    if (!page_ || !view_) return true;
+    const qreal bottom = page_->scrollPosition().y() + view_->height() / page_->zoomFactor();
+    return bottom >= page_->contentsSize().height() - 1;
+  }
+
+  void PageDown() override {
+    if (!view_) return;
+    QWidget* target = view_->focusProxy() ? view_->focusProxy() : view_;
+    for (const QEvent::Type type : {QEvent::KeyPress, QEvent::KeyRelease})
+      QCoreApplication::postEvent(target, new QKeyEvent(type, Qt::Key_PageDown, Qt::NoModifier));
+  }
+
   void GoBack() override {
-    if (!page_ || !page_->history()->canGoBack()) throw std::runtime_error("There is no earlier page.");
+    if (!page_ || !page_->history()->canGoBack() || IsProgramPage(page_->history()->backItem().url()))
+      throw std::runtime_error("There is no earlier page.");
     page_->history()->back();
   }
 
   void GoForward() override {
-    if (!page_ || !page_->history()->canGoForward()) throw std::runtime_error("There is no later page.");
+    if (!page_ || !page_->history()->canGoForward() || IsProgramPage(page_->history()->forwardItem().url()))
+      throw std::runtime_error("There is no later page.");
     page_->history()->forward();
   }
 

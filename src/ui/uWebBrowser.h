@@ -21,13 +21,18 @@ class TWebBrowser : public QWidget {
   // Starts loading Url in place ("about:blank", "file://..." and web addresses; a bare
   // host name is taken as http). BeforeNavigate2 is raised for it.
   virtual void Navigate(const QString& Url) = 0;
-  // One page back in the history; throws std::runtime_error when there is none.
+  // One page back in the history; throws std::runtime_error when there is none, or when
+  // it is one of the program's own (a blank page, an item's page given as text).
   virtual void GoBack() = 0;
-  // One page forward in the history; throws std::runtime_error when there is none.
+  // One page forward in the history; throws std::runtime_error as GoBack does.
   virtual void GoForward() = 0;
   // Loads the current page again.
   virtual void Refresh() = 0;
   virtual TReadyState ReadyState() const = 0;
+  // True when the page is scrolled to its end (or has nothing to scroll).
+  virtual bool PageAtEnd() const { return true; }
+  // Scrolls the page down by one screen, as the Page Down key does.
+  virtual void PageDown() {}
   // Shows Html as the current page, whatever its size; relative addresses in it resolve
   // against BaseUrl when that is valid. The page is untrusted and cannot act by itself: no
   // script runs in it, it has an opaque origin of its own that reaches nothing else, it

@@ -114,12 +114,12 @@ TEST_F(BrowserModeOverTheEngine, ALinkInAnItemPageEntersBrowserModeAndBackReturn
   EXPECT_FALSE(Ui().plTopRight->isVisible());
   ASSERT_TRUE(Settles(kLinkedColour)) << "the linked page shows";
 
+  QStringList shownAddresses;
+  QObject::connect(Ui().ebURL, &QLineEdit::textChanged, window.get(),
+                   [&](const QString& Text) { shownAddresses << Text; });
   PressBackAndSettle();
-  EXPECT_TRUE(window->InBrowserMode()) << "the item page is an earlier page of the history";
-  EXPECT_TRUE(Settles(kItemColour));
-
-  for (int backs = 1; window->InBrowserMode() && backs < 12; ++backs) PressBackAndSettle();
-  EXPECT_FALSE(window->InBrowserMode()) << "Back at the start of the history returns to the reader view";
+  EXPECT_FALSE(window->InBrowserMode()) << "Back from the first web page returns to the reader view";
+  for (const QString& shown : shownAddresses) EXPECT_FALSE(shown.startsWith("skimbrook-page:"));
   EXPECT_TRUE(Ui().plTopRight->isVisible());
   EXPECT_TRUE(Settles(kItemColour)) << "the item page again";
 

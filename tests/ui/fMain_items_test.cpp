@@ -1,10 +1,14 @@
 // The item list, the heading panels, the content page and marking items read.
 #include <QAction>
+#include <QClipboard>
 #include <QDateTime>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
+#include <QMenu>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <ctime>
@@ -186,6 +190,95 @@ TEST_F(SortedItems, SortByDateReordersTheLinesKeepsTheCurrentItemAndIsRemembered
   EXPECT_EQ(ItemLines().at(2), "+Undated");
   EXPECT_TRUE(window->close());
   EXPECT_EQ(StoredSetting("View", "SortByDate"), "1");
+}
+
+// Reading with the keyboard: Next Unread across feeds and groups, Mark as Unread, the
+// item list's menu, and the current entry and item at the next start.
+class ReadingFlow : public MainWindowTest {
+ protected:
+  void SetUp() override {
+    WriteSubscriptions({{"A", "http://a/", 1},
+                        {"Empty", "http://empty/", 0},
+                        {"Group", ""},
+                        {"B", "http://b/", 2},
+                        {"C", "http://c/", 1}});
+    WriteCache("http://a/", {"*A1", "A2"});
+    WriteCache("http://empty/", {"*E1"});
+    WriteCache("http://b/", {"B1", "*B2", "B3"});
+    WriteCache("http://c/", {"C1"});
+    Open();
+    window->show();
+    ClickFeedRow(0);
+  }
+  // "Feed/Item" of the current item.
+  std::string Where() const {
+    const auto& item = window->CurrentItem();
+    return window->CurrentFeed()->XmlUrl + (item ? item->Title : std::string("-"));
+  }
+  void NextUnread() {
+    Trigger("miToolsNextUnread");
+    ProcessEvents();
+  }
+};
+
+TEST_F(ReadingFlow, NextUnreadWalksTheListAcrossGroupsAndWrapsOnce) {
+  ASSERT_EQ(Where(), "http://a/A1");
+  const char* const expected[] = {"http://a/A2", "http://b/B1", "http://b/B3", "http://c/C1"};
+  for (const char* step : expected) {
+    NextUnread();
+    EXPECT_EQ(Where(), step);
+    // Read on the way, as the reader's second on screen would.
+    Ui().items.MarkAsReadTimerTimer();
+  }
+  NextUnread();
+  EXPECT_EQ(Where(), "http://c/C1") << "nothing unread is left anywhere";
+  EXPECT_EQ(Ui().StatusBar->currentMessage(), "No unread items.");
+
+  // From the last feed the walk wraps to the top once, to an item marked unread again.
+  ClickFeedRow(0);
+  Ui().lbItems->setCurrentRow(1);
+  Trigger("miToolsMarkAsUnread");
+  ClickFeedRow(4);
+  NextUnread();
+  EXPECT_EQ(Where(), "http://a/A2");
+}
+
+TEST_F(ReadingFlow, MarkAsUnreadHoldsWhileShownAndSpaceAtThePageEndReadsOn) {
+  Ui().lbItems->setCurrentRow(1);
+  QTest::qWait(1300);
+  ASSERT_TRUE(window->CurrentItem()->IsRead);
+  Trigger("miToolsMarkAsUnread");
+  EXPECT_FALSE(window->CurrentItem()->IsRead);
+  EXPECT_EQ(ItemLines().at(1), "+A2");
+  QTest::qWait(1300);
+  EXPECT_FALSE(window->CurrentItem()->IsRead) << "no count marks it read again while it is shown";
+
+  // The fake page is always at its end: Space goes to the next unread item.
+  QTest::keyClick(Ui().lbItems, Qt::Key_Space);
+  ProcessEvents();
+  EXPECT_EQ(Where(), "http://b/B1");
+}
+
+TEST_F(ReadingFlow, TheItemMenuOpensLinksOnTheDesktopOnlyForWebAddresses) {
+  EXPECT_EQ(Ui().Named<QMenu>("pmItems")->actions().size(), 3);
+  EXPECT_EQ(Ui().Named<QMenu>("pmFeedList")->actions().size(), 4);
+  Trigger("miViewOpenInBrowser");
+  window->CurrentItem()->Link = "javascript:alert(1)";
+  Trigger("miViewOpenInBrowser");
+  EXPECT_EQ(events.filter("//"), QStringList({"http://example.org/A1"}));
+  Trigger("miItemCopyLink");
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "javascript:alert(1)");
+}
+
+TEST_F(ReadingFlow, TheCurrentFeedAndItemComeBackAtTheNextStart) {
+  ClickFeedRow(3);
+  Ui().lbItems->setCurrentRow(2);
+  EXPECT_TRUE(window->close());
+  window.reset();
+  Open();
+  window->show();
+  ProcessEvents();
+  EXPECT_EQ(Where(), "http://b/B3");
 }
 
 TEST_F(Items, FillingShowsTheLinesSelectsTheFirstAndShowsItsPage) {

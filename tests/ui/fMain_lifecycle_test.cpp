@@ -381,25 +381,38 @@ QStringList MenuEntries(const QMenu& Menu) {
   return entries;
 }
 
-TEST_F(Lifecycle, MenusHoldEveryEntryInOrderWithItsShortcut) {
+TEST_F(Lifecycle, MenusHoldEveryEntryInOrderWithItsShortcutAndMnemonic) {
   Open();
   QStringList menus;
   for (const QAction* action : window->menuBar()->actions()) menus << action->text();
-  EXPECT_EQ(menus, QStringList({"File", "View", "Tools", "Help"}));
+  EXPECT_EQ(menus, QStringList({"&File", "&View", "&Tools", "&Help"}));
   EXPECT_EQ(
       MenuEntries(*Ui().miFile),
-      QStringList({"Add Feed|Ctrl+A", "Add Group|Ctrl+G", "Remove Feed/Group|Del", "Feed Info|Alt+Return",
-                   "-", "Import...", "Export...", "-", "Search Feed Directory...", "-", "Exit|Alt+F4"}));
+      QStringList({"&Add Feed|Ctrl+A", "Add &Group|Ctrl+G", "&Remove Feed/Group|Del", "Feed &Info|Alt+Return",
+                   "-", "I&mport...", "&Export...", "-", "&Search Feed Directory...", "-", "E&xit|Alt+F4"}));
   EXPECT_EQ(MenuEntries(*Ui().miView),
-            QStringList({"Toolbar", "Status Bar", "Feed List|F11", "Item Contents|F12", "Sort by Date", "-",
-                         "Browser|Ctrl+B", "Feed Web Site|Ctrl+W", "Follow Link|Ctrl+L", "-",
-                         "Tip Of The Day..."}));
+            QStringList({"&Toolbar", "&Status Bar", "&Feed List|F11", "Item &Contents|F12", "Sort by &Date",
+                         "-", "&Browser|Ctrl+B", "Feed &Web Site|Ctrl+W", "Follow &Link|Ctrl+L",
+                         "&Open in Browser|Ctrl+O", "-", "Tip Of The Da&y..."}));
   EXPECT_EQ(MenuEntries(*Ui().miTools),
-            QStringList({"Catch Up Feed|F2", "Catch Up Group|F3", "Catch Up All|F4", "-", "Download Feed|F5",
-                         "Download Group|F6", "Download All|F7", "Go|Return", "Reload|F5", "Back", "Forward",
-                         "-", "Proxy Settings...", "Options..."}));
+            QStringList({"Catch Up &Feed|F2", "Catch Up &Group|F3", "Catch Up &All|F4", "&Next Unread|N",
+                         "Mark as &Unread|Ctrl+U", "-", "&Download Feed|F5", "Download Grou&p|F6",
+                         "Download A&ll|F7", "G&o|Return", "&Reload|F5", "&Back|Alt+Left",
+                         "For&ward|Alt+Right", "-", "Pro&xy Settings...", "Op&tions..."}));
   EXPECT_EQ(MenuEntries(*Ui().miHelp),
-            QStringList({"About", "Skimbrook Help...|F1", "-", "Home Page", "Email Support"}));
+            QStringList({"&About", "Skimbrook &Help...|F1", "-", "Home &Page", "&Email Support"}));
+  // No two entries of a menu share their underlined letter.
+  for (const QMenu* menu : {Ui().miFile, Ui().miView, Ui().miTools, Ui().miHelp}) {
+    QList<QChar> letters;
+    for (const QAction* action : menu->actions()) {
+      const qsizetype amp = action->text().indexOf(QLatin1Char('&'));
+      if (action->isSeparator()) continue;
+      ASSERT_GE(amp, 0) << action->text().toStdString();
+      const QChar letter = action->text().at(amp + 1).toLower();
+      EXPECT_FALSE(letters.contains(letter)) << action->text().toStdString();
+      letters << letter;
+    }
+  }
   for (const QAction* hidden : {Ui().miToolsGo, Ui().miToolsReload, Ui().miToolsBack, Ui().miToolsForward})
     EXPECT_FALSE(hidden->isVisible()) << hidden->text().toStdString();
   EXPECT_EQ(Ui().TrayPopupMenu->defaultAction(), Ui().miTrayRestore);
