@@ -3,6 +3,7 @@
 #   docs/reading-xhtml.png      an Atom article whose XHTML content has inline links, whole
 #   docs/reading-enclosure.png  a podcast item with its enclosure line under the text
 #   docs/reading-dates.png      the item list's date column, sorted newest first
+#   docs/item-menu.png          the item list's right-click menu
 #   docs/reading-dark.png       an item page on a dark desktop palette (needs the package
 #                               qt6-gtk-platformtheme; the desktop's dark theme is GTK's)
 #   scripts/screenshot-reading.sh [program] [docs folder]
@@ -103,6 +104,12 @@ start_program "$program"
 shoot 64 reading-xhtml
 shoot 80 reading-enclosure
 shoot 96 reading-dates
+# The right-click menu of the second line.
+xdotool mousemove --sync $((X + 400)) $((Y + 139)) click 3
+sleep 1
+import -window root -crop 760x560+0+0 "$outdir/item-menu.png"
+echo "screenshot: $outdir/item-menu.png"
+xdotool key Escape
 
 # The same page on a dark desktop.
 kill "$app" && wait "$app" 2>/dev/null || true
