@@ -155,10 +155,10 @@ class TfmMain : public QMainWindow, private TPaneHost {
   // A later copy of the program was started with CommandLine (not interpreted).
   void SecondCopyActivated(const QString& CommandLine);
   // Asks for FillItemList once the events already waiting have been handled.
-  void PostItemListRefill() override;
+  void PostItemListRefill();
   // Sets the notification-area icon's hint to the total unread count once the events
   // already waiting have been handled (a reload changes every row's count at once).
-  void PostTrayHintUpdate() override;
+  void PostTrayHintUpdate();
 
   // ---- Commands (fMain_commands.cpp) ----------------------------------------------------
 
@@ -194,13 +194,10 @@ class TfmMain : public QMainWindow, private TPaneHost {
 
   // The automation entry (a browser's or a script's Add Feed): the feed list pane's.
   void AddFeed(const std::string& Url);
-  // The item pane's links, which browser mode opens.
-  void OpenFeedWebSite() override;
-  void FollowItemLink() override;
 
   // ---- Downloads (fMain_download.cpp) ---------------------------------------------------
 
-  void DownloadCurrentFeed() override;
+  void DownloadCurrentFeed();
   void DownloadCurrentGroup();
   void DownloadAll();
   // Download All as a run that started by itself (download on start, the hourly run): the
@@ -255,12 +252,13 @@ class TfmMain : public QMainWindow, private TPaneHost {
   void BuildNotifier();
   // Enables, shows and hides the menu entries of browser mode or of the reader view.
   void SetBrowserModeMenus(bool BrowserMode);
-  // The panes' requests (TPaneHost).
-  bool& NavigatingInternally() override;
+  // Joins the panes' signals to the panes and the window that answer them; once.
+  void WirePanes();
+  // The status bar (TPaneHost).
   void ShowStatus(const QString& Text) override;
   void NoteStatus(const QString& Text) override;
-  void ReleaseItemList() override;
-  void ArrangeForBrowser(bool BrowserMode) override;
+  // Lays the other panes and the menus out for browser mode or for the reader view.
+  void ArrangeForBrowser(bool BrowserMode);
   // fMain_download.cpp
   // True, with a status-bar note, when no download may start now: one is running or the
   // window has shut down.

@@ -160,10 +160,25 @@ void TfmMain::ConnectCommands() {
   feedListPane_->Connect();
   itemPane_->Connect();
   browserMode_->Connect();
+  WirePanes();
   AddContextMenu(*findChild<QListWidget*>(QStringLiteral("lbFeedList")), "pmFeedList",
                  {"miToolsDownloadFeed", "miToolsCatchUpFeed", "miFileFeedInfo", "miFileRemoveFeed"});
   AddContextMenu(*findChild<QListWidget*>(QStringLiteral("lbItems")), "pmItems",
                  {"miViewOpenInBrowser", "miToolsMarkAsUnread", "miItemCopyLink"});
+}
+
+void TfmMain::WirePanes() {
+  TFeedListPane* feeds = feedListPane_.get();
+  TItemPane* items = itemPane_.get();
+  TBrowserMode* browser = browserMode_.get();
+  connect(feeds, &TFeedListPane::CurrentFeedChanged, this, &TfmMain::PostItemListRefill);
+  connect(feeds, &TFeedListPane::CountsChanged, this, &TfmMain::PostTrayHintUpdate);
+  connect(feeds, &TFeedListPane::ItemsToBeReplaced, items, &TItemPane::ReleaseItemList);
+  connect(feeds, &TFeedListPane::DownloadCurrentFeedWanted, this, &TfmMain::DownloadCurrentFeed);
+  connect(items, &TItemPane::ItemPageReady, browser, &TBrowserMode::ShowItemPage);
+  connect(items, &TItemPane::FeedWebSiteWanted, browser, &TBrowserMode::miViewFeedWebSiteClick);
+  connect(items, &TItemPane::ItemLinkWanted, browser, &TBrowserMode::miViewFollowLinkClick);
+  connect(browser, &TBrowserMode::ModeChanged, this, &TfmMain::ArrangeForBrowser);
 }
 
 void TfmMain::AddContextMenu(QListWidget& List, const char* Name,
@@ -314,12 +329,6 @@ void TfmMain::miTrayExitClick() {
 void TfmMain::AddFeed(const std::string& Url) {
   feedListPane_->AddFeed(Url);
 }
-void TfmMain::OpenFeedWebSite() {
-  browserMode_->miViewFeedWebSiteClick();
-}
-void TfmMain::FollowItemLink() {
-  browserMode_->miViewFollowLinkClick();
-}
 
 // ---------------------------------------------------------------------------------------
 // What the panes ask of the window
@@ -333,17 +342,11 @@ const std::shared_ptr<TFeedItem>& TfmMain::CurrentItem() const {
 bool TfmMain::InBrowserMode() const {
   return browserMode_->InBrowserMode();
 }
-bool& TfmMain::NavigatingInternally() {
-  return browserMode_->NavigatingInternally();
-}
 void TfmMain::ShowStatus(const QString& Text) {
   StatusBar->showMessage(Text);
 }
 void TfmMain::NoteStatus(const QString& Text) {
   StatusBar->showMessage(Text, kStatusNoteMs);
-}
-void TfmMain::ReleaseItemList() {
-  itemPane_->ReleaseItemList();
 }
 
 void TfmMain::SetBrowserModeMenus(bool BrowserMode) {

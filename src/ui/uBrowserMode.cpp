@@ -242,6 +242,19 @@ void TBrowserMode::KeepEnterInPages() {
 // ---------------------------------------------------------------------------------------
 // Browser mode
 
+void TBrowserMode::ShowItemPage(const QString& Page, const QUrl& BaseUrl) {
+  if (InBrowserMode()) return;
+  // Back to the earlier value at the end, also on an error: a page written while a blank
+  // page is awaited must not end the wait's own internal navigation.
+  const QScopedValueRollback internal(navigatingInternally_, true);
+  try {
+    WebBrowser->Navigate(QStringLiteral("about:blank"));
+    WebBrowser->LoadFromText(Page, BaseUrl);
+  } catch (...) {
+    // A page that cannot be written is not worth a message.
+  }
+}
+
 bool TBrowserMode::InBrowserMode() const {
   return tick_ && tick_->isChecked();
 }
@@ -276,7 +289,7 @@ void TBrowserMode::EnterBrowserMode(bool BlankFirst, std::function<void()> Then)
   auto enter = [this, Then = std::move(Then)] {
     tick_->setChecked(true);
     plBrowserToolbar->show();
-    host_.ArrangeForBrowser(true);
+    emit ModeChanged(true);
     if (Then) Then();
   };
   if (BlankFirst)
@@ -288,7 +301,7 @@ void TBrowserMode::EnterBrowserMode(bool BlankFirst, std::function<void()> Then)
 void TBrowserMode::LeaveBrowserMode() {
   tick_->setChecked(false);
   plBrowserToolbar->hide();
-  host_.ArrangeForBrowser(false);
+  emit ModeChanged(false);
 }
 
 // ---------------------------------------------------------------------------------------

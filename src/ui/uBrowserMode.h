@@ -25,6 +25,8 @@ struct MainWindowAccess;
 }
 
 class TBrowserMode : public QObject {
+  Q_OBJECT
+
  public:
   // Builds the address bar inside Parent (hidden). OpenOnDesktop hands a web address to
   // the desktop's browser.
@@ -37,9 +39,11 @@ class TBrowserMode : public QObject {
   // Connects the browser's events; once the window is built.
   void Connect();
   bool InBrowserMode() const;
-  // True while the program itself drives the browser, so that its navigations do not
-  // switch to browser mode.
-  bool& NavigatingInternally() { return navigatingInternally_; }
+  // Writes an item's page as the program's own navigation, its relative addresses
+  // resolving against BaseUrl. In browser mode the browser shows the page the user went
+  // to, and a refill (after a download, say) must not replace it: leaving browser mode
+  // writes the item's page. Errors are dropped and the browser keeps what it showed.
+  void ShowItemPage(const QString& Page, const QUrl& BaseUrl);
 
   // Browser mode; with BlankFirst, once a blank page has replaced the item page, after
   // which Then (when given) goes on, unless the window has closed meanwhile. The window
@@ -84,6 +88,10 @@ class TBrowserMode : public QObject {
   void sbBrowserRefreshClick();
   void sbBrowserGoClick();
   void sbBrowserCloseClick();
+
+ signals:
+  // Browser mode was entered (true) or left: the window lays its panes and menus out.
+  void ModeChanged(bool BrowserMode);
 
  private:
   friend struct test::MainWindowAccess;

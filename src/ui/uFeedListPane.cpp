@@ -93,7 +93,7 @@ void TFeedListPane::UpdateFeedRow(int Index, TFeed& Feed) {
     row->setData(Qt::AccessibleTextRole,
                  FeedRowSpoken(Feed, record ? record->Encoding : std::string(), failed));
   }
-  host_.PostTrayHintUpdate();
+  emit CountsChanged();
 }
 
 void TFeedListPane::HookFeed(TFeed& Feed) {
@@ -127,7 +127,7 @@ void TFeedListPane::ReportDamagedSubscriptionFile() {
 
 void TFeedListPane::LoadFeedList() {
   // Nothing may keep pointing at the entries and items that the reload replaces.
-  host_.ReleaseItemList();
+  emit ItemsToBeReplaced();
   currentFeed_.reset();
 
   std::exception_ptr loadError;
@@ -165,7 +165,7 @@ void TFeedListPane::lbFeedListClick() {
   if (currentFeed_ && currentFeed_->ItemCount() != -1) UnhookItems(*currentFeed_);
   const int row = lbFeedList->currentRow();
   currentFeed_ = row >= 0 && row < host_.FeedList().Count() ? host_.FeedList().Feeds(row) : nullptr;
-  host_.PostItemListRefill();
+  emit CurrentFeedChanged();
 }
 
 void TFeedListPane::InsertFeedRow(int Row, const std::shared_ptr<TFeed>& Feed) {
@@ -202,7 +202,7 @@ void TFeedListPane::AddFeed(const std::string& Asked) {
   SelectFeedRow(row);
   lbFeedListClick();
   if (host_.Prompts().Confirm(QStringLiteral("Confirm"), QStringLiteral("Download feed now?")))
-    host_.DownloadCurrentFeed();
+    emit DownloadCurrentFeedWanted();
 }
 
 void TFeedListPane::miFileAddFeedClick() {
@@ -264,7 +264,7 @@ void TFeedListPane::miFileRemoveFeedClick() {
     const QSignalBlocker blocker(lbFeedList);
     delete lbFeedList->takeItem(row);
   }
-  host_.PostTrayHintUpdate();
+  emit CountsChanged();
   SelectFeedRow(std::min(row, lbFeedList->count() - 1));
   lbFeedListClick();
 }
@@ -288,7 +288,7 @@ void TFeedListPane::miFileFeedInfoClick() {
   host_.FeedList().SaveDefault();
   host_.NoteStatus(QStringLiteral("The feed now comes from %1.").arg(ToDisplayAddress(target)));
   // Fetched from there at once, so that the feed's items and its mark tell how it fares now.
-  if (currentFeed_ == feed) host_.DownloadCurrentFeed();
+  if (currentFeed_ == feed) emit DownloadCurrentFeedWanted();
 }
 
 void TFeedListPane::lbFeedListDragDrop(const QPoint& Position) {

@@ -25,6 +25,8 @@ struct MainWindowAccess;
 }
 
 class TFeedListPane : public QObject {
+  Q_OBJECT
+
  public:
   // What the pane opens outside itself; the window's services.
   struct TDialogs {
@@ -87,6 +89,16 @@ class TFeedListPane : public QObject {
   void miToolsCatchUpAllClick();
   // Marks every item of the current feed read; FocusList gives the feed list the focus.
   void CatchUpCurrentFeed(bool FocusList);
+
+ signals:
+  // The current entry changed: the item list shows its items again.
+  void CurrentFeedChanged();
+  // A row's unread count may have changed (the tray's hint counts them all).
+  void CountsChanged();
+  // The list is about to be read again: nothing may keep its items.
+  void ItemsToBeReplaced();
+  // The current feed is to be downloaded now (a new subscription, a new address).
+  void DownloadCurrentFeedWanted();
 
  private:
   friend struct test::MainWindowAccess;

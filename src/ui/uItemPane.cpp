@@ -425,15 +425,6 @@ QString TItemPane::ContentPage(const TFeedItem* Item, const std::string& Encodin
   return QStringLiteral("<html>") + body + QStringLiteral("</html>");
 }
 
-void TItemPane::WriteContentPage(TWebBrowser& Browser, const QString& Page, const QUrl& BaseUrl) {
-  try {
-    Browser.Navigate(QStringLiteral("about:blank"));
-    Browser.LoadFromText(Page, BaseUrl);
-  } catch (...) {
-    // The pane keeps what it showed; a page that cannot be written is not worth a message.
-  }
-}
-
 void TItemPane::UpdateFeedAndItemView() {
   const std::shared_ptr<TFeed> current = host_.CurrentFeed();
   const std::string& encoding = current ? host_.EncodingOf(*current) : std::string();
@@ -447,9 +438,6 @@ void TItemPane::UpdateFeedAndItemView() {
     meFeedDescription->clear();
   }
 
-  // Back to the earlier value at the end, also on an error: a call nested in a blank-page
-  // wait must not end the wait's own internal navigation.
-  const QScopedValueRollback internal(host_.NavigatingInternally(), true);
   const std::shared_ptr<TFeedItem> item = currentItem_;
   if (item) {
     plItemTitle->SetCaption(ToDisplayTitle(item->Title, encoding));
@@ -460,18 +448,15 @@ void TItemPane::UpdateFeedAndItemView() {
     plItemTitle->SetSideText(QString());
     plItemLink->SetCaption(QString());
   }
-  // In browser mode the pane shows the page the user went to; a refill (after a download,
-  // say) must not replace it. Leaving browser mode writes the item's page.
   // Relative links of the page point into the feed's site, as they do in the feed.
-  const QUrl base = current ? FeedBaseUrl(current->XmlUrl) : QUrl();
-  if (!host_.InBrowserMode()) WriteContentPage(*WebBrowser, ContentPage(item.get(), encoding), base);
+  emit ItemPageReady(ContentPage(item.get(), encoding), current ? FeedBaseUrl(current->XmlUrl) : QUrl());
 }
 
 void TItemPane::plFeedLinkClick() {
-  host_.OpenFeedWebSite();
+  emit FeedWebSiteWanted();
 }
 void TItemPane::plItemLinkClick() {
-  host_.FollowItemLink();
+  emit ItemLinkWanted();
 }
 
 }  // namespace skimbrook

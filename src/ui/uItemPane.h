@@ -32,6 +32,8 @@ struct MainWindowAccess;
 }
 
 class TItemPane : public QObject {
+  Q_OBJECT
+
  public:
   // Builds the pane inside Parent, its browser made by CreateBrowser; Window is the main
   // window the pane sits in.
@@ -106,10 +108,16 @@ class TItemPane : public QObject {
 
   // The page of an item: its description between "<html>" and "</html>".
   static QString ContentPage(const TFeedItem* Item, const std::string& Encoding = {});
-  // Loads Page into Browser, its relative addresses resolving against BaseUrl; errors are
-  // dropped and the pane keeps what it showed.
-  static void WriteContentPage(TWebBrowser& Browser, const QString& Page, const QUrl& BaseUrl);
 
+ signals:
+  // The current item's page (or the blank page of none), its relative addresses resolving
+  // against BaseUrl; browser mode writes it unless the user browses elsewhere.
+  void ItemPageReady(const QString& Page, const QUrl& BaseUrl);
+  // The feed's link panel or the item's link panel was clicked.
+  void FeedWebSiteWanted();
+  void ItemLinkWanted();
+
+ public:
  protected:
   // Space in the item list.
   bool eventFilter(QObject* Watched, QEvent* Event) override;

@@ -35,27 +35,12 @@ class TPaneHost {
   virtual bool IsDownloading() const = 0;
   virtual bool IsShutDown() const = 0;
   virtual bool InBrowserMode() const = 0;
-  // Set while the program itself drives the browser, so that its navigations do not
-  // switch to browser mode.
-  virtual bool& NavigatingInternally() = 0;
 
   // ---- The status bar ----
   // Shows Text until the next message.
   virtual void ShowStatus(const QString& Text) = 0;
   // Shows Text for a few seconds.
   virtual void NoteStatus(const QString& Text) = 0;
-
-  // ---- Requests to the other panes ----
-  // Asks for the item list's refill once the events already waiting have been handled.
-  virtual void PostItemListRefill() = 0;
-  virtual void PostTrayHintUpdate() = 0;
-  // Drops the current item, stops the mark-as-read timer and unhooks the item list.
-  virtual void ReleaseItemList() = 0;
-  virtual void DownloadCurrentFeed() = 0;
-  virtual void OpenFeedWebSite() = 0;
-  virtual void FollowItemLink() = 0;
-  // Lays the other panes and the menus out for browser mode or for the reader view.
-  virtual void ArrangeForBrowser(bool BrowserMode) = 0;
 };
 
 // Stops the items of Feed from reporting their changes to the item list.

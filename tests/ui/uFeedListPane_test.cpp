@@ -1,5 +1,5 @@
 // The feed list pane on its own, under a host that records what the pane asks of it: the
-// requests that the item pane and the download runs depend on.
+// requests (signals) that the item pane and the download runs depend on.
 #include <QListWidget>
 #include <QMainWindow>
 #include <QTextDocument>
@@ -28,21 +28,20 @@ class TRecordingHost : public TPaneHost {
   bool IsDownloading() const override { return downloading; }
   bool IsShutDown() const override { return false; }
   bool InBrowserMode() const override { return false; }
-  bool& NavigatingInternally() override { return navigating; }
   void ShowStatus(const QString& Text) override { requests << "status " + Text; }
   void NoteStatus(const QString& Text) override { requests << "note " + Text; }
-  void PostItemListRefill() override { requests << "refill"; }
-  void PostTrayHintUpdate() override { ++trayHints; }
-  void ReleaseItemList() override {
-    // The item pane unhooks the items of the feed that is current when it is asked.
-    requests << QString::fromStdString("release " + (CurrentFeed() ? CurrentFeed()->Title : "none"));
+  // Records what the pane's signals ask of the window and the item pane.
+  void Listen(TFeedListPane& Pane) {
+    pane = &Pane;
+    QObject::connect(&Pane, &TFeedListPane::CurrentFeedChanged, [this] { requests << "refill"; });
+    QObject::connect(&Pane, &TFeedListPane::CountsChanged, [this] { ++trayHints; });
+    QObject::connect(&Pane, &TFeedListPane::ItemsToBeReplaced, [this] {
+      // The item pane unhooks the items of the feed that is current when it is asked.
+      requests << QString::fromStdString("release " + (CurrentFeed() ? CurrentFeed()->Title : "none"));
+    });
+    QObject::connect(&Pane, &TFeedListPane::DownloadCurrentFeedWanted,
+                     [this] { requests << QString::fromStdString("download " + CurrentFeed()->Title); });
   }
-  void DownloadCurrentFeed() override {
-    requests << QString::fromStdString("download " + CurrentFeed()->Title);
-  }
-  void OpenFeedWebSite() override {}
-  void FollowItemLink() override {}
-  void ArrangeForBrowser(bool) override {}
 
   TFeedList list;
   TFetchState state;
@@ -51,7 +50,6 @@ class TRecordingHost : public TPaneHost {
   QStringList requests;
   int trayHints = 0;
   bool downloading = false;
-  bool navigating = false;
   std::string noEncoding;
   std::shared_ptr<TFeedItem> noItem;
 };
@@ -64,7 +62,7 @@ class FeedListPane : public ::testing::Test {
     for (const char* title : {"News", "Sport", "Weather"})
       saved.Add(std::make_shared<TFeed>(title, "", std::string("http://example.org/") + title, ""));
     saved.SaveDefault();
-    host.pane = &pane;
+    host.Listen(pane);
     pane.Connect();
     pane.LoadFeedList();
     host.requests.clear();
