@@ -45,7 +45,11 @@ CREATE TABLE items(
   UNIQUE(feed, identity));
 CREATE INDEX items_of_feed ON items(feed, current, sort_time);
 CREATE INDEX items_starred ON items(sort_time) WHERE starred = 1;
-CREATE VIRTUAL TABLE item_text USING fts5(title, body, tokenize = 'unicode61 remove_diacritics 2');
+-- Search orders its matches by time through this narrow index instead of the wide rows.
+CREATE INDEX items_order ON items(id, sort_time, feed);
+-- Words of two and three letters are indexed as prefixes too, so that the first letters
+-- typed find their items at once rather than by merging every word that starts so.
+CREATE VIRTUAL TABLE item_text USING fts5(title, body, tokenize = 'unicode61 remove_diacritics 2', prefix = '2 3');
 )sql";
 
 int64_t Seconds(std::chrono::sys_seconds Time) {
@@ -138,6 +142,9 @@ void TItemStore::OpenFile() {
   if (db_->QueryText("PRAGMA journal_mode = WAL") != "wal")
     throw TSqliteError(SQLITE_ERROR, "it cannot be put in write-ahead mode");
   db_->Execute("PRAGMA synchronous = NORMAL");
+  // Searches read scattered rows of a file far larger than SQLite's page cache; mapped,
+  // they cost no system call each (searching 100,000 items took four times as long).
+  db_->Execute("PRAGMA mmap_size = 268435456");
   if (version == 0) CreateSchema();
 }
 

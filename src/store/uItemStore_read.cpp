@@ -189,11 +189,15 @@ std::vector<TStoredItem> TItemStore::Search(std::string_view Words, const std::v
   const std::string match = MatchExpression(Words);
   if (match.empty()) return {};
   return GuardedRead<std::vector<TStoredItem>>([&] {
-    // The index gives the matching rows; their times order them, newest first.
+    // The matching rows are ordered by their times alone, read from a narrow index rather
+    // than from the rows with their texts, and only the first page is read whole.
     std::string sql =
-        std::string(kItemColumns) + "JOIN item_text t ON t.rowid = i.id WHERE item_text MATCH ?1 ";
-    if (!FeedUrls.empty()) sql += "AND f.url IN (" + Placeholders(3, FeedUrls.size()) + ") ";
-    sql += "ORDER BY i.sort_time DESC, i.id DESC LIMIT ?2";
+        "WITH hits AS (SELECT i.id, i.sort_time FROM item_text t JOIN items i INDEXED BY items_order "
+        "ON i.id = t.rowid ";
+    if (!FeedUrls.empty())
+      sql += "JOIN feeds f ON f.id = i.feed AND f.url IN (" + Placeholders(3, FeedUrls.size()) + ") ";
+    sql += "WHERE item_text MATCH ?1 ORDER BY i.sort_time DESC, i.id DESC LIMIT ?2) " +
+           std::string(kItemColumns) + "JOIN hits h ON h.id = i.id ORDER BY h.sort_time DESC, h.id DESC";
     TSqliteStatement query(*db_, sql);
     query.BindText(1, match).BindInt(2, Limit);
     for (size_t i = 0; i < FeedUrls.size(); ++i)
