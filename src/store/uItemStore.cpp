@@ -262,6 +262,12 @@ std::optional<int64_t> TItemStore::FeedId(std::string_view FeedUrl) {
 // Filling
 
 TStoreResult TItemStore::StoreFeed(TFeed& Feed, std::string_view Encoding) {
+  // A feed whose items are not loaded would look as if every item had left it.
+  if (Feed.ItemCount() < 0) {
+    TStoreResult result;
+    result.Problem = "The items of " + AddressWithoutPassword(Feed.XmlUrl) + " are not loaded.";
+    return result;
+  }
   std::vector<std::pair<TFeedItem*, bool>> restored;
   TStoreResult result = Guarded([&](TStoreResult&) {
     TTransaction transaction(*db_);

@@ -120,7 +120,8 @@ class TItemStore {
   // new items are added with their read flag; items still in the document take the flag
   // the feed gives them; items that come back after leaving the document keep the flag
   // the store holds, which is written back to Feed (its cache file, unread count and
-  // Changed()); items no longer in the document become older items.
+  // Changed()); items no longer in the document become older items. A feed whose items
+  // are not loaded is refused.
   TStoreResult StoreFeed(TFeed& Feed, std::string_view Encoding);
   // True when the store holds the items of the feed at FeedUrl.
   bool HoldsFeed(std::string_view FeedUrl);
@@ -163,7 +164,8 @@ class TItemStore {
   TStoreResult RemoveFeed(std::string_view FeedUrl);
   // The clean-up at the end of a download run: older items not seen for KeepDays days go,
   // and so do the items of feeds that are no longer among SubscribedUrls; starred items
-  // stay. The freed pages go back to the file system.
+  // stay. The freed pages go back to the file system. SubscribedUrls must be the whole
+  // list as read from default.opml: an empty list removes every item not starred.
   TStoreResult Prune(const std::vector<std::string>& SubscribedUrls, int KeepDays);
 
  private:

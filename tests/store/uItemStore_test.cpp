@@ -122,6 +122,8 @@ TEST_F(ItemStoreTest, FeedNotHeldIsFilledFromItsCacheFileWithoutLoadingIt) {
   EXPECT_EQ(feed->ItemCount(), -1);
   EXPECT_TRUE(store->HoldsFeed(feed->XmlUrl));
   EXPECT_EQ(test::ReadFile(feed->CacheFileName()), test::RssDocument({{"A", "a"}}));
+  EXPECT_FALSE(store->StoreFeed(*feed, "").Ok()) << "unloaded: not a feed whose items all left";
+  EXPECT_TRUE(store->OlderItems(feed->XmlUrl).empty());
 }
 
 TEST_F(ItemStoreTest, MovedFeedTakesItsItemsAlong) {
