@@ -8,7 +8,7 @@ packages=(
   build-essential cmake pkg-config git
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
   libqt6webenginecore6-bin qt6-tools-dev-tools libgl-dev libxcb1-dev
-  libcurl4-openssl-dev ca-certificates nlohmann-json3-dev libxml2-dev zlib1g-dev
+  libcurl4-openssl-dev ca-certificates nlohmann-json3-dev libxml2-dev zlib1g-dev libsqlite3-dev
   # tests, benchmarks, fuzzing
   googletest libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev libpugixml-dev
   libxml2-utils clang-format desktop-file-utils appstream
