@@ -85,7 +85,6 @@ TfmFeedInfo::TfmFeedInfo(QWidget* Parent) : QDialog(Parent) {
   btOK->setDefault(true);
   btCancel = AddButton(*this, QStringLiteral("Cancel"), 306, 116);
   btCancel->setObjectName(QStringLiteral("btCancel"));
-  btCancel->setAutoDefault(false);
   connect(btEdit, &QPushButton::clicked, this, &TfmFeedInfo::btEditClick);
   connect(btOK, &QPushButton::clicked, this, &TfmFeedInfo::btOKClick);
   connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
