@@ -3,6 +3,7 @@
 #include "model/uRSS.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QStringDecoder>
 #include <algorithm>
 #include <array>
@@ -255,6 +256,20 @@ QString PlainAsRichText(const QString& Text) {
 std::string FromDisplay(const QString& Text) {
   const QByteArray bytes = Text.toUtf8();
   return std::string(bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+std::string FromDisplayTitle(const QString& Text, std::string_view Encoding) {
+  std::string bytes = FromDisplay(Text);
+  if (ToDisplayTitle(bytes, Encoding) == Text) return bytes;
+  std::string referenced;
+  const QList<uint> codes = Text.toUcs4();
+  for (const char32_t code : codes) {
+    if (code < 0x80)
+      referenced += static_cast<char>(code);
+    else
+      referenced += "&#" + std::to_string(static_cast<unsigned long>(code)) + ';';
+  }
+  return referenced;
 }
 
 }  // namespace skimbrook

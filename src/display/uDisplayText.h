@@ -28,6 +28,10 @@ QString ToDisplay(std::string_view Bytes, std::string_view Encoding = {});
 QString ToDisplayTitle(std::string_view Bytes, std::string_view Encoding = {});
 // Display text to bytes, as UTF-8.
 std::string FromDisplay(const QString& Text);
+// A title the user typed, as bytes that ToDisplayTitle(..., Encoding) shows as Text: UTF-8
+// where the feed's encoding shows UTF-8 as such, else every character beyond ASCII written
+// as a decimal character reference, which a title shows as its character in any encoding.
+std::string FromDisplayTitle(const QString& Text, std::string_view Encoding = {});
 
 // An address as the screen shows it: decoded like ToDisplay, with "***" in place of a
 // password written in it.

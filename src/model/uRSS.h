@@ -125,6 +125,9 @@ class TFeed {
   std::string Copyright;
   std::string PubDate;
   int UnreadCount = 0;
+  // The user named the feed: Title is theirs, and reading a feed document (a download, the
+  // cache file) leaves it as it is. Written to default.opml only when set.
+  bool UserTitle = false;
   TFeedList* Owner = nullptr;  // the list holding the entry, not owned
   // The observer: (position of the feed in its list, the feed).
   std::function<void(int Index, TFeed& Feed)> OnChange;

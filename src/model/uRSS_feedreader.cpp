@@ -348,7 +348,7 @@ void TFeedReader::ApplyTo() {
   if (dialect_ != TDialect::Rss && dialect_ != TDialect::Atom)
     throw std::runtime_error("1: unrecognized feed format");
   if (dialect_ == TDialect::Rss && !channelFound_) throw std::runtime_error("2: <channel> not found");
-  if (title_.Found) feed_.Title = std::move(title_.Value);
+  if (title_.Found && !feed_.UserTitle) feed_.Title = std::move(title_.Value);
   if (atomPageUrl_.Found)
     feed_.HtmlUrl = std::move(atomPageUrl_.Value);
   else if (htmlUrl_.Found)

@@ -62,6 +62,7 @@ std::string FeedLine(const TFeed& Feed, bool InGroup) {
     line += std::to_string(Feed.UnreadCount);
     line += '"';
   }
+  if (Feed.UserTitle) line += " userTitle=\"1\"";
   line += " />";
   return line;
 }
@@ -87,6 +88,7 @@ struct TOutlineAttributes {
   const TmoxXMLString* Description = nullptr;
   const TmoxXMLString* UnreadCount = nullptr;
   const TmoxXMLString* Text = nullptr;
+  const TmoxXMLString* UserTitle = nullptr;
 
   // One pass over the attributes instead of a search per name.
   explicit TOutlineAttributes(const TmoxXMLNode2& Outline) {
@@ -109,6 +111,8 @@ struct TOutlineAttributes {
         slot = &UnreadCount;
       else if (name == "text")
         slot = &Text;
+      else if (name == "userTitle")
+        slot = &UserTitle;
       if (slot != nullptr && *slot == nullptr) *slot = &attribute->Value;
     }
   }
@@ -134,6 +138,8 @@ std::shared_ptr<TFeed> EntryFromOutline(const TmoxXMLNode2& Outline, TFieldDecod
   if (feed->XmlUrl.empty()) Read(attributes.XmlUrlLower, Decoder, feed->XmlUrl);
   Read(attributes.Description, Decoder, feed->Description);
   feed->UnreadCount = attributes.UnreadCount ? ParseCount(*attributes.UnreadCount) : 0;
+  // Only a feed's title can be the user's: a heading's is always.
+  feed->UserTitle = !feed->XmlUrl.empty() && attributes.UserTitle && ParseCount(*attributes.UserTitle) == 1;
   return feed;
 }
 

@@ -31,6 +31,7 @@
 
 #include "download/uFetchState.h"
 #include "shell/uDesktopNotifier.h"
+#include "ui/fFeedInfo.h"
 #include "ui/uDownloader.h"
 #include "ui/uNewItemsNotice.h"
 #include "ui/uPaneHost.h"
@@ -71,8 +72,8 @@ struct TMainDialogs {
   std::function<void(bool& ShowTips, QWidget* Parent)> RunTipDialog;
   std::function<bool(TSettings& Settings, QWidget* Parent)> EditOptions;
   std::function<bool(TSettings& Settings, QWidget* Parent)> EditProxySettings;
-  // True when the user chose "Use the new address" of a feed that has moved.
-  std::function<bool(const TFeed& Feed, const TFetchRecord* Record, QWidget* Parent)> ShowFeedInfo;
+  // Feed Info: "Use the new address" of a feed that has moved, or an edited entry.
+  std::function<TFeedInfoAnswer(const TFeed& Feed, const TFetchRecord* Record, QWidget* Parent)> ShowFeedInfo;
   std::function<void(QWidget* Parent)> ShowHelp;
   // The import/export check list: the positions ticked, or nothing when cancelled.
   std::function<std::optional<std::vector<int>>(const TFeedList& List, const QString& Caption,

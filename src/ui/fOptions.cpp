@@ -27,15 +27,15 @@ TfmOptions::TfmOptions(QWidget* Parent) : QDialog(Parent) {
   setObjectName(QStringLiteral("fmOptions"));
   SetUpToolDialog(*this, QStringLiteral("Options"), 393, 277);
 
-  cbRememberFormPosition = AddOptionBox(*this, "Remember form position", 0);
-  cbDownloadOnStartup = AddOptionBox(*this, "Download all feeds on startup", 1);
-  cbAutoDownload = AddOptionBox(*this, "Automatically download every 1 hour", 2);
-  cbMinimizeToTray = AddOptionBox(*this, "Minimize to tray", 3);
-  cbShowTips = AddOptionBox(*this, "Show tips on start up", 4);
+  cbRememberFormPosition = AddOptionBox(*this, "&Remember form position", 0);
+  cbDownloadOnStartup = AddOptionBox(*this, "&Download all feeds on startup", 1);
+  cbAutoDownload = AddOptionBox(*this, "&Automatically download every 1 hour", 2);
+  cbMinimizeToTray = AddOptionBox(*this, "&Minimize to tray", 3);
+  cbShowTips = AddOptionBox(*this, "Show &tips on start up", 4);
   // The option mirrors itself to the session's autostart entry.
-  cbStartup = AddOptionBox(*this, "Start Skimbrook when I log in", 5);
-  cbShowNotifications = AddOptionBox(*this, "Tell me when new items arrive", 6);
-  cbFollowRedirects = AddOptionBox(*this, "Follow a feed that has moved", 7);
+  cbStartup = AddOptionBox(*this, "&Start Skimbrook when I log in", 5);
+  cbShowNotifications = AddOptionBox(*this, "Tell me when new &items arrive", 6);
+  cbFollowRedirects = AddOptionBox(*this, "&Follow a feed that has moved", 7);
   lbSimultaneousDownloads = new QLabel(QStringLiteral("Feeds downloaded at &once:"), this);
   lbSimultaneousDownloads->setGeometry(16, 8 + 24 * 8 + 2, 200, 17);
   seSimultaneousDownloads = new QSpinBox(this);

@@ -87,18 +87,23 @@ TfmProxySettings::TfmProxySettings(QWidget* Parent) : QDialog(Parent) {
   setObjectName(QStringLiteral("fmProxySettings"));
   SetUpToolDialog(*this, QStringLiteral("Proxy Settings"), 261, 237);
 
-  cbUseProxy = new QCheckBox(QStringLiteral("Use Proxy Server"), this);
+  cbUseProxy = new QCheckBox(QStringLiteral("&Use Proxy Server"), this);
   cbUseProxy->setGeometry(16, 8, 229, 17);
-  lbAddress = AddLabel(*this, "Address", 36);
+  lbAddress = AddLabel(*this, "A&ddress", 36);
   ebAddress = AddEdit(*this, 36);
-  lbPort = AddLabel(*this, "Port", 68);
+  lbPort = AddLabel(*this, "&Port", 68);
   ebPort = AddEdit(*this, 68);
-  cbAuthentication = new QCheckBox(QStringLiteral("Proxy Authentication"), this);
+  cbAuthentication = new QCheckBox(QStringLiteral("Proxy &Authentication"), this);
   cbAuthentication->setGeometry(16, 100, 229, 17);
-  lbUserName = AddLabel(*this, "User Name", 128);
+  lbUserName = AddLabel(*this, "User &Name", 128);
   ebUserName = AddEdit(*this, 128);
-  lbPassword = AddLabel(*this, "Password", 160);
+  lbPassword = AddLabel(*this, "Pass&word", 160);
   ebPassword = AddEdit(*this, 160);
+  // Each caption's letter reaches its edit.
+  lbAddress->setBuddy(ebAddress);
+  lbPort->setBuddy(ebPort);
+  lbUserName->setBuddy(ebUserName);
+  lbPassword->setBuddy(ebPassword);
   auto* StarStyle = new TStarPasswordStyle;
   StarStyle->setParent(this);
   ebPassword->setStyle(StarStyle);

@@ -29,31 +29,32 @@ const QString& TipText(int Index) {
       QStringLiteral("To switch to browser mode press Ctrl-B or select \"Browser\" from the View menu."),
       QStringLiteral("To return from browser mode press Ctrl-B or select \"Browser\" from the View menu or "
                      "press the last button on the browser toolbar."),
-      QStringLiteral("To show or hide the list of the feeds press F11 or select \"Feed List\" Form the View "
+      QStringLiteral("To show or hide the list of the feeds press F11 or select \"Feed List\" from the View "
                      "menu."),
       QStringLiteral(
-          "To show or hide the item content pane press F12 or select \"Item Content\" from the View "
+          "To show or hide the item content pane press F12 or select \"Item Contents\" from the View "
           "menu."),
       QStringLiteral("To read the full story click on the story link or press Ctrl-L or select \"Follow "
-                     "Story\" from the View menu."),
-      QStringLiteral("To visit feed's web site click on the feed's link or press Ctrl-S or select \"Feed web "
-                     "site\" from the View menu."),
+                     "Link\" from the View menu."),
+      QStringLiteral(
+          "To visit a feed's web site click on the feed's link or press Ctrl-W or select \"Feed Web "
+          "Site\" from the View menu."),
       QStringLiteral(
           "To mark all entries from the current feed as read, press F2 or select \"Catch Up Feed\" "
-          "from the Tools menu or the toolbar."),
+          "from the Tools menu or \"Catch Up\" from the toolbar."),
       QStringLiteral("To mark all entries from the current group as read, press F3 or select \"Catch Up "
                      "Group\" from the Tools menu."),
       QStringLiteral(
-          "To mark all entries from all feeds as read, press F4 or select \"Catch Up All\" form the "
+          "To mark all entries from all feeds as read, press F4 or select \"Catch Up All\" from the "
           "Tools menu."),
       QStringLiteral("To check the current feed for updates press F5 or select \"Download Feed\" from the "
                      "Tools menu or \"Check Feed\" from the toolbar."),
-      QStringLiteral("To check all feed from a group for updates press F6 or select \"Download Group\" from "
+      QStringLiteral("To check all feeds of a group for updates press F6 or select \"Download Group\" from "
                      "the Tools menu."),
       QStringLiteral("To check all feeds for updates press F7 or select \"Download All\" from the Tools menu "
                      "or \"Check All\" from the toolbar."),
-      QStringLiteral("To import somebody's subscribtions select \"Import\" from the File menu."),
-      QStringLiteral("To export your list of subsribtions select \"Export\" from the File menu."),
+      QStringLiteral("To import somebody's subscriptions select \"Import...\" from the File menu."),
+      QStringLiteral("To export your list of subscriptions select \"Export...\" from the File menu."),
       QStringLiteral("To add a feed press Ctrl-A or select \"Add Feed\" from the File menu or the toolbar."),
       QStringLiteral("To add a group (separator) press Ctrl-G or select \"Add Group\" from the File menu."),
       QStringLiteral("To remove a feed or a group (separator) press Del or select \"Remove Feed/Group\" from "

@@ -273,7 +273,13 @@ void TFeedListPane::miFileFeedInfoClick() {
   const std::shared_ptr<TFeed> feed = currentFeed_;
   if (!feed) return;
   const std::string url = feed->XmlUrl;
-  if (!dialogs_.ShowFeedInfo(*feed, url.empty() ? nullptr : host_.FetchState().Find(url), &window_)) return;
+  const TFeedInfoAnswer answer =
+      dialogs_.ShowFeedInfo(*feed, url.empty() ? nullptr : host_.FetchState().Find(url), &window_);
+  if (answer.Action == TFeedInfoAnswer::kEdited) {
+    ApplyFeedEdit(feed, url, answer);
+    return;
+  }
+  if (answer.Action != TFeedInfoAnswer::kUseNewAddress) return;
   // Asked again: a run that the hourly timer started while the dialog was open may have
   // changed or moved the record.
   const TFetchRecord* record = url.empty() || feed->XmlUrl != url ? nullptr : host_.FetchState().Find(url);
@@ -289,6 +295,66 @@ void TFeedListPane::miFileFeedInfoClick() {
   host_.NoteStatus(QStringLiteral("The feed now comes from %1.").arg(ToDisplayAddress(target)));
   // Fetched from there at once, so that the feed's items and its mark tell how it fares now.
   if (currentFeed_ == feed) emit DownloadCurrentFeedWanted();
+}
+
+void TFeedListPane::ApplyFeedEdit(const std::shared_ptr<TFeed>& Feed, const std::string& ShownUrl,
+                                  const TFeedInfoAnswer& Answer) {
+  bool moved = false;
+  if (Answer.AddressChanged) {
+    if (host_.IsDownloading()) {
+      // The running download may still write the feed's cache file under its old name.
+      host_.Prompts().Information(
+          QStringLiteral("Information"),
+          QStringLiteral("The address cannot be changed while feeds are being downloaded."));
+    } else if (Feed->XmlUrl != ShownUrl) {
+      host_.NoteStatus(
+          QStringLiteral("The feed moved while Feed Info was open; its address was left as it is."));
+    } else {
+      moved = MoveToTypedAddress(*Feed, Answer.XmlUrl);
+    }
+  }
+  if (Answer.TitleChanged) {
+    if (Feed->XmlUrl.empty()) {
+      Feed->Title = FromDisplay(Answer.Title);
+    } else if (Answer.Title.trimmed().isEmpty()) {
+      // The feed's document names it again from its next download; until then its address.
+      Feed->UserTitle = false;
+      Feed->Title = AddressWithoutPassword(Feed->XmlUrl);
+    } else {
+      Feed->UserTitle = true;
+      Feed->Title = FromDisplayTitle(Answer.Title, host_.EncodingOf(*Feed));
+    }
+    Feed->Changed();
+  }
+  host_.FeedList().SaveDefault();
+  if (currentFeed_ != Feed) return;
+  if (moved)
+    host_.DownloadCurrentFeed();  // so that its items and its mark tell how it fares there
+  else if (Answer.TitleChanged)
+    lbFeedListClick();  // the panes above the items show the new name
+}
+
+bool TFeedListPane::MoveToTypedAddress(TFeed& Feed, const std::string& Url) {
+  // Asked again: an entry added while the dialog was open (by a browser) may have it.
+  const int other = host_.FeedList().IndexOfAddress(Url);
+  if (other >= 0 && host_.FeedList().Feeds(other).get() != &Feed) {
+    host_.Prompts().Error(
+        QStringLiteral("Feed Info"),
+        QStringLiteral("\"%1\" already has the address %2.")
+            .arg(ToDisplayTitle(host_.FeedList().Feeds(other)->Title), ToDisplayAddress(Url)));
+    return false;
+  }
+  MoveSubscription(Feed, Url, host_.FetchState());
+  // The validators and the waits were the old address's answers; the first request to the
+  // new one asks for the whole document.
+  TFetchRecord& record = host_.FetchState().For(Url);
+  record.ETag.clear();
+  record.LastModified.clear();
+  record.WaitUntil = 0;
+  record.FreshUntil = 0;
+  host_.FetchState().Save();
+  host_.NoteStatus(QStringLiteral("The feed now comes from %1.").arg(ToDisplayAddress(Url)));
+  return true;
 }
 
 void TFeedListPane::lbFeedListDragDrop(const QPoint& Position) {

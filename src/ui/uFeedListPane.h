@@ -8,6 +8,7 @@
 #include <string>
 
 #include "download/uFetchState.h"
+#include "ui/fFeedInfo.h"
 #include "ui/uAddFeedDiscovery.h"
 
 class QMainWindow;
@@ -30,8 +31,10 @@ class TFeedListPane : public QObject {
  public:
   // What the pane opens outside itself; the window's services.
   struct TDialogs {
-    // True when the user chose "Use the new address" of a feed that has moved.
-    std::function<bool(const TFeed& Feed, const TFetchRecord* Record, QWidget* Parent)> ShowFeedInfo;
+    // Feed Info: what the user chose ("Use the new address" of a feed that has moved, or
+    // an edited title or address).
+    std::function<TFeedInfoAnswer(const TFeed& Feed, const TFetchRecord* Record, QWidget* Parent)>
+        ShowFeedInfo;
     // Fetches a typed address for Add Feed; empty means over HTTP with the program's proxy.
     TPageFetch FetchPage;
   };
@@ -82,7 +85,8 @@ class TFeedListPane : public QObject {
   void miFileAddFeedClick();
   void miFileAddGroupClick();
   void miFileRemoveFeedClick();
-  // Feed Info of the current feed; its "Use the new address" moves the subscription.
+  // Feed Info of the current feed; its "Use the new address" moves the subscription, and
+  // its Edit renames the entry or moves the subscription to a typed address.
   void miFileFeedInfoClick();
   void miToolsCatchUpFeedClick();
   void miToolsCatchUpGroupClick();
@@ -112,6 +116,12 @@ class TFeedListPane : public QObject {
   void FocusFeedListIfVisible();
   void CatchUpFeed(TFeed& Feed);
   void ReportDamagedSubscriptionFile();
+  // Applies what the user edited in Feed Info of Feed, whose address was ShownUrl then.
+  void ApplyFeedEdit(const std::shared_ptr<TFeed>& Feed, const std::string& ShownUrl,
+                     const TFeedInfoAnswer& Answer);
+  // Feed's subscription moves to the address the user typed, with its cache file, read
+  // flags and fetch state; true when it moved.
+  bool MoveToTypedAddress(TFeed& Feed, const std::string& Url);
 
   TPaneHost& host_;
   QMainWindow& window_;

@@ -160,3 +160,38 @@ TEST(DisplayTitleEncoding, DecodesTheBytesBeforeTheReferences) {
 }  // namespace
 
 }  // namespace skimbrook::test
+
+namespace skimbrook {
+namespace {
+
+struct TTypedTitle {
+  const char* Name;
+  QString Typed;
+  const char* Encoding;
+  std::string Bytes;
+};
+
+class TypedTitle : public ::testing::TestWithParam<TTypedTitle> {};
+
+TEST_P(TypedTitle, IsStoredSoThatTheFeedsEncodingShowsItAsTyped) {
+  const TTypedTitle& c = GetParam();
+  const std::string bytes = FromDisplayTitle(c.Typed, c.Encoding);
+  EXPECT_EQ(bytes, c.Bytes);
+  EXPECT_EQ(ToDisplayTitle(bytes, c.Encoding), c.Typed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, TypedTitle,
+    ::testing::Values(
+        TTypedTitle{"AsciiAsItIs", QStringLiteral("Plain news"), "windows-1251", "Plain news"},
+        TTypedTitle{"Utf8WhereUtf8Shows", QStringLiteral("Caf\u00e9 \u2013 \u65b0"), "",
+                    "Caf\xc3\xa9 \xe2\x80\x93 \xe6\x96\xb0"},
+        TTypedTitle{"Utf8InALatinFeed", QStringLiteral("Caf\u00e9"), "ISO-8859-1", "Caf\xc3\xa9"},
+        TTypedTitle{"ReferencesInACyrillicFeed", QStringLiteral("\u041d\u043e\u0432\u043e\u0441\u0442\u0438"),
+                    "windows-1251", "&#1053;&#1086;&#1074;&#1086;&#1089;&#1090;&#1080;"},
+        TTypedTitle{"ReferencesBeyondTheBasicPlane", QStringLiteral("Go \U0001F600"), "KOI8-R",
+                    "Go &#128512;"}),
+    [](const auto& Info) { return std::string(Info.param.Name); });
+
+}  // namespace
+}  // namespace skimbrook

@@ -89,6 +89,32 @@ TEST_F(DataFolderTest, SubscriptionFileReadsBackToTheSameList) {
   EXPECT_EQ(read.Feeds(0)->Owner, &read);
 }
 
+TEST_F(DataFolderTest, AUsersTitleIsMarkedInTheFileAndOutlivesTheFeedsOwnTitle) {
+  TFeedList list;
+  list.Add(Entry("Mine", "http://mine.example/rss", "", "", 2));
+  list.Feeds(0)->UserTitle = true;
+  list.Add(Entry("Theirs", "http://theirs.example/rss"));
+  list.SaveDefault();
+  const std::string written = test::ReadFile(InData("default.opml"));
+  EXPECT_NE(written.find("type=\"rss\" unreadCount=\"2\" userTitle=\"1\" />"), std::string::npos) << written;
+  EXPECT_EQ(written.find("userTitle", written.find("Theirs")), std::string::npos)
+      << "only where the user named it";
+
+  TFeedList read;
+  read.LoadDefault();
+  ASSERT_EQ(read.Count(), 2);
+  for (int i = 0; i < 2; ++i) {
+    TFeed& feed = *read.Feeds(i);
+    EXPECT_EQ(feed.UserTitle, i == 0);
+    // The feed's document names it "Published"; a download reads it as the cache file.
+    test::WriteFile(feed.CacheFileName(),
+                    "<rss version=\"2.0\"><channel><title>Published</title><item><title>x</title></item>"
+                    "</channel></rss>");
+    feed.LoadCache();
+    EXPECT_EQ(feed.Title, i == 0 ? "Mine" : "Published");
+  }
+}
+
 TEST_F(DataFolderTest, SubscriptionRoundTripLosesOneLevelOfEncodingAndOuterBlanks) {
   TFeedList list;
   list.Add(Entry("&amp;lt;", "http://x.example/", " padded ", "", 0));

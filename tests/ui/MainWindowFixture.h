@@ -323,7 +323,8 @@ class MainWindowTest : public ::testing::Test {
       events << QString::fromStdString("info " + Feed.Title);
       if (Record && !Record->LastFailure.empty())
         events << QString::fromStdString("reason " + Record->LastFailure);
-      return useNewAddress;
+      if (useNewAddress) return TFeedInfoAnswer(TFeedInfoAnswer::kUseNewAddress);
+      return feedInfoAnswer;
     };
     services.Dialogs.EditProxySettings = [this](TSettings& Settings, QWidget*) {
       events << "proxy";
@@ -383,6 +384,8 @@ class MainWindowTest : public ::testing::Test {
   bool proxyAnswer = false;
   // Feed Info's answer: "Use the new address" was chosen.
   bool useNewAddress = false;
+  // Feed Info's answer otherwise (an edit).
+  TFeedInfoAnswer feedInfoAnswer;
   std::optional<bool> trayAvailable = false;
   // Downloads through the real download window instead of the script.
   bool useDownloadWindow = false;

@@ -62,7 +62,7 @@ TEST(TipDialog, NextTipRunsThroughAllTipsInOrderBackToTheFirstShown) {
             QStringLiteral("To switch to browser mode press Ctrl-B or select \"Browser\" from the "
                            "View menu."));
   EXPECT_EQ(ByNumber[16],
-            QStringLiteral("To export your list of subsribtions select \"Export\" from the File "
+            QStringLiteral("To export your list of subscriptions select \"Export...\" from the File "
                            "menu."));
   EXPECT_TRUE(ByNumber[1].contains(QStringLiteral("/download.html")));
 }
