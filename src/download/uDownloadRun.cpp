@@ -40,10 +40,6 @@ bool StartsWith(std::string_view Text, std::string_view Prefix) {
 }
 
 // A failure whose text is the reason kept for the feed.
-[[noreturn]] void Fail(const std::string& Reason) {
-  throw THttpFailure(Reason);
-}
-
 // Whether Body reads as a feed document.
 bool IsFeedDocument(const std::string& Body) {
   TFeed probe;
@@ -347,30 +343,35 @@ void TDownloadRun::FinishRow(int Row) {
   // Held here as well, so that the row's feed outlives this row even if the queue grows.
   std::shared_ptr<TFeed> feed = rows_[Row].Feed;
   std::optional<TAnswer> answer = std::exchange(rows_[Row].Answer, std::nullopt);
-  const std::optional<std::string> failure = rows_[Row].Failure;
+  std::optional<std::string> failure = rows_[Row].Failure;
   rows_[Row].Stage = TStage::Done;
-  try {
-    if (answer) {
-      heldBytes_ -= answer->Response.Body.size();
-      ApplyAnswer(Row, *feed, *answer);
-    } else {
-      if (rows_[Row].MovedTo) state_->For(rows_[Row].Url).MovedTo = *rows_[Row].MovedTo;
-      Fail(failure.value_or("unknown error"));
+  if (answer) {
+    heldBytes_ -= answer->Response.Body.size();
+    // The answer's own failures come back as values; what the files or the model throw
+    // (a full disk, a document the reader gives up on) ends the row the same way.
+    try {
+      failure = ApplyAnswer(Row, *feed, *answer);
+    } catch (const std::exception& error) {
+      failure = error.what();
+    } catch (...) {
+      failure = "unknown error";
     }
-  } catch (const std::exception& error) {
-    // Every failure of a row ends in its status, its reason (in the row, the fetch state
-    // and the log) and nothing else.
+  } else {
+    if (rows_[Row].MovedTo) state_->For(rows_[Row].Url).MovedTo = *rows_[Row].MovedTo;
+    if (!failure) failure = "unknown error";
+  }
+  // Every failure of a row ends in its status, its reason (in the row, the fetch state and
+  // the log) and nothing else.
+  if (failure) {
     if (aborted_)
       SetStatus(Row, kStatusStopped);
     else
-      RowFailed(Row, feed->XmlUrl, error.what());
-  } catch (...) {
-    RowFailed(Row, feed->XmlUrl, "unknown error");
+      RowFailed(Row, feed->XmlUrl, *failure);
   }
   view_.RowDetailChanged(Row, RecordSummary(state_->For(feed->XmlUrl), NowUnix()));
 }
 
-void TDownloadRun::ApplyAnswer(int Row, TFeed& Feed, const TAnswer& Answer) {
+std::optional<std::string> TDownloadRun::ApplyAnswer(int Row, TFeed& Feed, const TAnswer& Answer) {
   const std::string url = rows_[Row].Url;
   const THttpRequest& request = rows_[Row].First;
   const THttpResponse& response = Answer.Response;
@@ -385,15 +386,15 @@ void TDownloadRun::ApplyAnswer(int Row, TFeed& Feed, const TAnswer& Answer) {
     TakeValidators(*record, response, now);
     Succeeded(*record, now);
     SetStatus(Row, kStatusDone);
-    return;
+    return std::nullopt;
   }
   if (response.Code < 200 || response.Code > 299) {
     if (TUnixTime until = RetryAfterUntil(response, now)) record->WaitUntil = until;
-    Fail(response.CodeAndPhrase());
+    return response.CodeAndPhrase();
   }
   // Only a document that reads as a feed replaces the cache file; anything else leaves the
   // cache file, its backup and every read flag as they were.
-  if (const std::string notAFeed = NotAFeedReason(response.Body); !notAFeed.empty()) Fail(notAFeed);
+  if (std::string notAFeed = NotAFeedReason(response.Body); !notAFeed.empty()) return notAFeed;
   if (moved) {
     MoveSubscription(Feed, Answer.MovedUrl, *state_);
     record = &state_->For(Feed.XmlUrl);
@@ -408,6 +409,7 @@ void TDownloadRun::ApplyAnswer(int Row, TFeed& Feed, const TAnswer& Answer) {
   Succeeded(*record, now);
   Feed.Changed();
   if (OnFeedApplied) OnFeedApplied(Feed);
+  return std::nullopt;
 }
 
 void TDownloadRun::StopRows() {

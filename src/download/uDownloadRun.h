@@ -209,7 +209,9 @@ class TDownloadRun {
   // Row is the first one not done: its kept lines join the log.
   void BecameFirst(int Row);
   void FinishRow(int Row);
-  void ApplyAnswer(int Row, TFeed& Feed, const TAnswer& Answer);
+  // Stores the row's answer and merges it into Feed; the reason when the answer cannot
+  // become the feed's items (an HTTP error, a body that is no feed), else nothing.
+  std::optional<std::string> ApplyAnswer(int Row, TFeed& Feed, const TAnswer& Answer);
   // The run was stopped: waits for the transfers to end and marks every row not done.
   void StopRows();
   // The row's feed ended in a failure of Reason: its status, its reason, the fetch state's
