@@ -39,7 +39,10 @@ bool StartsWith(std::string_view Text, std::string_view Prefix) {
   return Text.substr(0, Prefix.size()) == Prefix;
 }
 
-// A failure whose text is the reason kept for the feed.
+// The reasons kept for a body that cannot become a feed's cache file.
+const char* const kHoldsNul = "holds a NUL byte";
+const char* const kNotAFeed = "not a feed";
+
 // Whether Body reads as a feed document.
 bool IsFeedDocument(const std::string& Body) {
   TFeed probe;
@@ -113,8 +116,18 @@ void StoreDownloadedText(const std::string& CacheFile, std::string_view Text) {
 
 std::string NotAFeedReason(const std::string& Body) {
   // The stored text would end at the NUL and lose the rest of the document.
-  if (Body.find('\0') != std::string::npos) return "holds a NUL byte";
-  return IsFeedDocument(Body) ? std::string() : "not a feed";
+  if (Body.find('\0') != std::string::npos) return kHoldsNul;
+  return IsFeedDocument(Body) ? std::string() : kNotAFeed;
+}
+
+std::string StoredForm(std::string_view Text) {
+  std::string stored;
+  stored.reserve(Text.size() + Text.size() / 32);
+  ForEachDownloadedLine(Text, [&stored](std::string_view Line) {
+    stored += Line;
+    stored += "\r\n";
+  });
+  return stored;
 }
 
 std::string LogTimeStamp(std::chrono::system_clock::time_point Time) {
@@ -393,19 +406,23 @@ std::optional<std::string> TDownloadRun::ApplyAnswer(int Row, TFeed& Feed, const
     return response.CodeAndPhrase();
   }
   // Only a document that reads as a feed replaces the cache file; anything else leaves the
-  // cache file, its backup and every read flag as they were.
-  if (std::string notAFeed = NotAFeedReason(response.Body); !notAFeed.empty()) return notAFeed;
+  // cache file, its backup and every read flag as they were. The document is read once, in
+  // the form in which it is stored.
+  if (response.Body.find('\0') != std::string::npos) return std::string(kHoldsNul);
+  const std::string stored = StoredForm(response.Body);
+  std::unique_ptr<TFeed> parsed = Feed.ReadDownloaded(stored);
+  if (!parsed) return std::string(kNotAFeed);
   if (moved) {
     MoveSubscription(Feed, Answer.MovedUrl, *state_);
     record = &state_->For(Feed.XmlUrl);
     AddRowLine(Row, AddressWithoutPassword(url) + " moved to " + AddressWithoutPassword(Feed.XmlUrl));
   }
   Feed.AdoptOldCacheFile();
-  StoreDownloadedText(Feed.CacheFileName(), response.Body);
+  StoreDownloadedText(Feed.CacheFileName(), stored);
   TakeValidators(*record, response, now);
   record->Encoding = DocumentEncoding(response.Body, response.Header("Content-Type"));
   SetStatus(Row, kStatusDone);
-  Feed.ApplyDownload();
+  Feed.ApplyDownload(std::move(*parsed));
   Succeeded(*record, now);
   Feed.Changed();
   if (OnFeedApplied) OnFeedApplied(Feed);

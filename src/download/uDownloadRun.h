@@ -273,6 +273,10 @@ void ForEachDownloadedLine(std::string_view Text, TLine&& Line) {
 // feed keeps showing its items, and the error is thrown.
 void StoreDownloadedText(const std::string& CacheFile, std::string_view Text);
 
+// A downloaded text as StoreDownloadedText writes it: each line ended by CR LF, up to a
+// NUL byte.
+std::string StoredForm(std::string_view Text);
+
 // Why a downloaded body cannot become a feed's cache file ("holds a NUL byte", "not a
 // feed"); empty when it reads as an RSS, RDF or Atom document.
 std::string NotAFeedReason(const std::string& Body);

@@ -248,6 +248,30 @@ void TFeed::ApplyDownload() {
   LoadCache();
 }
 
+std::unique_ptr<TFeed> TFeed::ReadDownloaded(std::string Text) const {
+  auto parsed = std::make_unique<TFeed>(Title, HtmlUrl, XmlUrl, Description);
+  parsed->UserTitle = UserTitle;
+  try {
+    LoadFeedFromString(*parsed, std::move(Text));
+  } catch (const std::exception&) {
+    return nullptr;
+  }
+  return parsed;
+}
+
+void TFeed::ApplyDownload(TFeed&& Parsed) {
+  Title = std::move(Parsed.Title);
+  HtmlUrl = std::move(Parsed.HtmlUrl);
+  Description = std::move(Parsed.Description);
+  DetachItems();
+  items_ = std::move(Parsed.items_);
+  Parsed.items_.clear();
+  for (auto& item : items_) item->Feed = this;
+  itemsLoaded_ = true;
+  UnreadCount = CountUnread();
+  if (const std::string backup = CacheFileName() + ".bak"; FileExists(backup)) TakeFlagsFromBackup(backup);
+}
+
 void TFeed::TakeFlagsFromBackup(const std::string& Backup) {
   // A backup that cannot even be opened is left alone (the error goes to the caller);
   // one whose content is not a feed would block every later merge, so it goes.

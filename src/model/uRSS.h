@@ -171,6 +171,14 @@ class TFeed {
   // Reads a freshly downloaded cache file and carries the read flags over from the
   // backup (CacheFileName() + ".bak"), then rewrites the cache file and removes the backup.
   void ApplyDownload();
+  // The same for a downloaded document read once, before it was stored: Text read as a
+  // feed document over this feed's title, links and description (its items' Feed not yet
+  // this one), or nothing when Text is no feed document.
+  std::unique_ptr<TFeed> ReadDownloaded(std::string Text) const;
+  // Takes Parsed's title, links, description and items (they become this feed's), then
+  // carries the read flags over from the backup as ApplyDownload does. The cache file
+  // must already hold Parsed's document.
+  void ApplyDownload(TFeed&& Parsed);
   // Calls OnChange, when set, with the feed's position in its list.
   void Changed();
   // Marks every item read and rewrites the cache file.
