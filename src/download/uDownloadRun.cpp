@@ -130,25 +130,14 @@ std::string StoredForm(std::string_view Text) {
   return stored;
 }
 
-std::string LogTimeStamp(std::chrono::system_clock::time_point Time) {
-  using namespace std::chrono;
-  std::time_t seconds = system_clock::to_time_t(Time);
-  auto millis = duration_cast<milliseconds>(Time.time_since_epoch()).count() % 1000;
-  if (millis < 0) millis += 1000;
-  std::tm local{};
-  ::localtime_r(&seconds, &local);
-  char text[40];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d:%03d", local.tm_year + 1900,
-                local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
-                static_cast<int>(millis));
-  return text;
-}
-
 // ---------------------------------------------------------------------------------------
 // The run
 
 TDownloadRun::TDownloadRun(std::unique_ptr<HttpClient> Client, TDownloadView& View, TFetchState* State)
-    : client_(std::move(Client)), view_(View), state_(State) {
+    : client_(std::move(Client)),
+      view_(View),
+      state_(State),
+      log_([&View](const std::string& Line) { View.LogLineAdded(Line); }) {
   if (!state_) {
     ownState_ = std::make_unique<TFetchState>("");
     state_ = ownState_.get();
@@ -169,6 +158,7 @@ void TDownloadRun::CloseClient() {
 
 void TDownloadRun::QueueFeed(std::shared_ptr<TFeed> Feed) {
   rows_.emplace_back();
+  log_.AddRow();
   rows_.back().Feed = std::move(Feed);
   const TFeed& feed = *rows_.back().Feed;
   view_.RowAdded(RowCount() - 1, feed.Title, AddressWithoutPassword(feed.XmlUrl));
@@ -268,7 +258,7 @@ void TDownloadRun::Reach(int Row) {
 void TDownloadRun::StartTransfer(int Row) {
   if (!rows_[Row].Started) {
     rows_[Row].Started = true;
-    AddRowLine(Row, "Downloading " + AddressWithoutPassword(rows_[Row].Url));
+    log_.AddRowLine(Row, "Downloading " + AddressWithoutPassword(rows_[Row].Url));
     view_.RowStarted(Row);
     SetStatus(Row, kStatusDownloading);
   }
@@ -277,10 +267,11 @@ void TDownloadRun::StartTransfer(int Row) {
   row.Host = HostKey(row.Next.Url);
   ++running_;
   ++runningPerHost_[row.Host];
-  row.Transfer = TTransferLog{true, 0, 0, -1, 0, std::chrono::steady_clock::now()};
-  THttpTransferEvents events{[this, Row](const std::string& Text) { AddClientLine(Row, "Status: " + Text); },
-                             [this, Row](std::int64_t Bytes) { ProgressReported(Row, Bytes); },
-                             [this, Row](THttpOutcome Outcome) { TransferEnded(Row, std::move(Outcome)); }};
+  log_.TransferStarted(Row);
+  THttpTransferEvents events{
+      [this, Row](const std::string& Text) { log_.ClientLine(Row, "Status: " + Text); },
+      [this, Row](std::int64_t Bytes) { log_.Progress(Row, Bytes); },
+      [this, Row](THttpOutcome Outcome) { TransferEnded(Row, std::move(Outcome)); }};
   // A copy: a client that fetches inside Start runs the event loop, in which rows may be
   // queued and rows_ grow.
   const THttpRequest request = row.Next;
@@ -294,7 +285,7 @@ void TDownloadRun::StartTransfer(int Row) {
 void TDownloadRun::TransferEnded(int Row, THttpOutcome Outcome) {
   --running_;
   if (--runningPerHost_[rows_[Row].Host] == 0) runningPerHost_.erase(rows_[Row].Host);
-  EndTransferLog(Row);
+  log_.TransferEnded(Row);
   TRow& row = rows_[Row];
   row.Stage = TStage::Fetched;
   row.HttpCode = Outcome.Response ? Outcome.Response->Code : 0;
@@ -344,12 +335,8 @@ void TDownloadRun::FinishFetchedRows() {
   while (firstNotDone_ < RowCount() && !aborted_) {
     if (rows_[firstNotDone_].Stage == TStage::Fetched) FinishRow(firstNotDone_);
     if (rows_[firstNotDone_].Stage != TStage::Done) return;
-    if (++firstNotDone_ < RowCount()) BecameFirst(firstNotDone_);
+    if (++firstNotDone_ < RowCount()) log_.BecameFirst(firstNotDone_);
   }
-}
-
-void TDownloadRun::BecameFirst(int Row) {
-  for (std::string& line : std::exchange(rows_[Row].PendingLog, {})) AppendLogLine(std::move(line));
 }
 
 void TDownloadRun::FinishRow(int Row) {
@@ -415,7 +402,7 @@ std::optional<std::string> TDownloadRun::ApplyAnswer(int Row, TFeed& Feed, const
   if (moved) {
     MoveSubscription(Feed, Answer.MovedUrl, *state_);
     record = &state_->For(Feed.XmlUrl);
-    AddRowLine(Row, AddressWithoutPassword(url) + " moved to " + AddressWithoutPassword(Feed.XmlUrl));
+    log_.AddRowLine(Row, AddressWithoutPassword(url) + " moved to " + AddressWithoutPassword(Feed.XmlUrl));
   }
   Feed.AdoptOldCacheFile();
   StoreDownloadedText(Feed.CacheFileName(), stored);
@@ -433,7 +420,7 @@ void TDownloadRun::StopRows() {
   // Every transfer has ended: every row not done reads "stopped", its lines joining the
   // log in row order.
   for (int row = firstNotDone_; row < RowCount(); ++row) {
-    BecameFirst(row);
+    log_.BecameFirst(row);
     if (rows_[row].Stage == TStage::Done) continue;
     rows_[row].Stage = TStage::Done;
     rows_[row].Answer.reset();
@@ -455,7 +442,7 @@ void TDownloadRun::RowFailed(int Row, const std::string& Url, const std::string&
   const std::string status =
       row.HttpCode > 0 ? "HTTP status " + std::to_string(row.HttpCode) : std::string("no HTTP status");
   // The reason may quote an address (a redirect's target, the client's own error text).
-  AddRowLine(Row, AddressWithoutPassword("Failed: " + Reason + " (" + status + ")"));
+  log_.AddRowLine(Row, AddressWithoutPassword("Failed: " + Reason + " (" + status + ")"));
   SetStatus(Row, kStatusError);
   view_.RowReasonChanged(Row, Reason);
 }
@@ -463,60 +450,17 @@ void TDownloadRun::RowFailed(int Row, const std::string& Url, const std::string&
 // ---------------------------------------------------------------------------------------
 // The log
 
-void TDownloadRun::AddClientLine(int Row, const std::string& Text) {
-  TTransferLog& transfer = rows_[Row].Transfer;
-  if (transfer.Active && transfer.Lines >= kMaxClientLinesPerFeed) {
-    ++transfer.Dropped;
-    return;
-  }
-  if (transfer.Active) ++transfer.Lines;
-  AddRowLine(Row, Text);
-}
-
-void TDownloadRun::ProgressReported(int Row, std::int64_t Bytes) {
-  TTransferLog& transfer = rows_[Row].Transfer;
-  transfer.LatestBytes = Bytes;
-  const auto now = std::chrono::steady_clock::now();
-  if (transfer.Active &&
-      (Bytes - transfer.LoggedBytes < kProgressLineBytes || now - transfer.LoggedAt < kProgressLineInterval))
-    return;
-  transfer.LoggedBytes = Bytes;
-  transfer.LoggedAt = now;
-  AddClientLine(Row, "Progress: " + std::to_string(Bytes));
-}
-
-void TDownloadRun::EndTransferLog(int Row) {
-  TTransferLog ended = std::exchange(rows_[Row].Transfer, TTransferLog{});
-  if (ended.Dropped > 0)
-    AddRowLine(Row, "Log: " + std::to_string(ended.Dropped) + " lines of this feed left out");
-  if (ended.LatestBytes >= 0 && ended.LatestBytes != ended.LoggedBytes)
-    AddRowLine(Row, "Progress: " + std::to_string(ended.LatestBytes));
-}
-
-void TDownloadRun::AddRowLine(int Row, const std::string& Text) {
-  std::string line = LogTimeStamp(std::chrono::system_clock::now()) + "   " + Text;
-  if (Row == firstNotDone_)
-    AppendLogLine(std::move(line));
-  else
-    rows_[Row].PendingLog.push_back(std::move(line));
-}
-
 void TDownloadRun::SetStatus(int Row, const std::string& Status) {
   rows_[Row].Status = Status;
   view_.RowStatusChanged(Row, Status);
 }
 
 void TDownloadRun::AddLogLine(const std::string& Text) {
-  AppendLogLine(LogTimeStamp(std::chrono::system_clock::now()) + "   " + Text);
-}
-
-void TDownloadRun::AppendLogLine(std::string Line) {
-  log_.push_back(std::move(Line));
-  view_.LogLineAdded(log_.back());
+  log_.Add(Text);
 }
 
 void TDownloadRun::WriteLog(const std::string& Path) const {
-  WriteFileAtomic(Path, JoinLinesCRLF(log_));
+  log_.Write(Path);
 }
 
 }  // namespace skimbrook

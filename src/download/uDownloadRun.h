@@ -17,6 +17,7 @@
 #include "download/uFetchRules.h"
 #include "download/uFetchState.h"
 #include "download/uHttpClient.h"
+#include "download/uRunLog.h"
 #include "model/uRSS.h"
 
 namespace skimbrook {
@@ -45,15 +46,6 @@ inline constexpr int kMaxRedirects = 5;
 // The most transfers at once to one host, whatever Simultaneous says: a server is not
 // there for one reader alone.
 inline constexpr int kMaxPerHost = 2;
-
-// How often the log takes a "Progress:" line of one transfer: only once this many more
-// bytes have arrived and this much time has passed since the last one, whatever sizes the
-// server's chunks have. The count at the end of the transfer is always logged.
-inline constexpr std::int64_t kProgressLineBytes = 64 * 1024;
-inline constexpr std::chrono::milliseconds kProgressLineInterval{100};
-// The most lines the client's events add to the log for one feed; the lines after them
-// are counted, and their number is logged when the feed's transfer has ended.
-inline constexpr int kMaxClientLinesPerFeed = 200;
 
 // What a run tells its window.
 class TDownloadView {
@@ -128,7 +120,7 @@ class TDownloadRun {
   // the rows before it. Feed addresses
   // appear in it, and in the rows, without a password written in them.
   void AddLogLine(const std::string& Text);
-  const std::vector<std::string>& LogLines() const { return log_; }
+  const std::vector<std::string>& LogLines() const { return log_.Lines(); }
   // Writes the log to Path, each line followed by CR LF (an empty log gives an empty file).
   void WriteLog(const std::string& Path) const;
 
@@ -143,16 +135,6 @@ class TDownloadRun {
   std::function<void(TFeed& Feed)> OnFeedApplied;
 
  private:
-  // What the log has taken of a transfer's events.
-  struct TTransferLog {
-    bool Active = false;
-    int Lines = 0;    // client lines logged for the transfer
-    int Dropped = 0;  // client lines left out beyond kMaxClientLinesPerFeed
-    std::int64_t LatestBytes = -1;
-    std::int64_t LoggedBytes = 0;
-    std::chrono::steady_clock::time_point LoggedAt;
-  };
-
   // Where a row is in the run.
   enum class TStage {
     Queued,    // its next request waits for a free transfer
@@ -187,8 +169,6 @@ class TDownloadRun {
     std::optional<std::string> MovedTo;  // where the leading permanent hops point
     std::optional<std::string> Failure;  // why it failed, when it did before its file work
     long HttpCode = 0;                   // of the last answer; 0 when the last transfer had none
-    TTransferLog Transfer;
-    std::vector<std::string> PendingLog;  // its lines while a row before it is not done
   };
 
   // Starts what the limits allow, in row order.
@@ -206,8 +186,6 @@ class TDownloadRun {
   void End();
   // Steps the rows from the first one not done: each fetched row gets its file work.
   void FinishFetchedRows();
-  // Row is the first one not done: its kept lines join the log.
-  void BecameFirst(int Row);
   void FinishRow(int Row);
   // Stores the row's answer and merges it into Feed; the reason when the answer cannot
   // become the feed's items (an HTTP error, a body that is no feed), else nothing.
@@ -218,14 +196,6 @@ class TDownloadRun {
   // record and a log line with the HTTP status of the last answer.
   void RowFailed(int Row, const std::string& Url, const std::string& Reason);
   void SetStatus(int Row, const std::string& Status);
-  // A line of Row's: into the log at once while every row before it is done, else kept.
-  void AddRowLine(int Row, const std::string& Text);
-  // A line of the client's events for Row, counted against its transfer's limit.
-  void AddClientLine(int Row, const std::string& Text);
-  void ProgressReported(int Row, std::int64_t Bytes);
-  // Logs what the limits held back of Row's transfer that has just ended.
-  void EndTransferLog(int Row);
-  void AppendLogLine(std::string Line);
 
   std::unique_ptr<HttpClient> client_;
   TDownloadView& view_;
@@ -234,7 +204,7 @@ class TDownloadRun {
   TRunOptions options_;
   int failedRows_ = 0;
   std::vector<TRow> rows_;
-  std::vector<std::string> log_;
+  TRunLog log_;
   int firstNotDone_ = 0;  // rows before it are done and their lines are in the log
   int running_ = 0;       // transfers in progress
   std::map<std::string, int> runningPerHost_;
@@ -280,8 +250,5 @@ std::string StoredForm(std::string_view Text);
 // Why a downloaded body cannot become a feed's cache file ("holds a NUL byte", "not a
 // feed"); empty when it reads as an RSS, RDF or Atom document.
 std::string NotAFeedReason(const std::string& Body);
-
-// Time in the log's form "yyyy-mm-dd hh:nn:ss:zzz" (local time, 24-hour clock).
-std::string LogTimeStamp(std::chrono::system_clock::time_point Time);
 
 }  // namespace skimbrook

@@ -203,10 +203,11 @@ void TfmFeedInfo::btOKClick() {
   if (TakeEdits()) accept();
 }
 
-TFeedInfoAnswer ShowFeedInfo(const TFeed& Feed, const TFetchRecord* Record, QWidget* Parent) {
+TFeedInfoAnswer ShowFeedInfo(const TFeed& Feed, const TFetchRecord* Record, QWidget* Parent, bool StartEditing) {
   TfmFeedInfo Form(Parent);
   Form.ShowFeed(Feed, Record ? Record->Encoding : std::string());
   if (Record) Form.ShowRecord(*Record);
+  if (StartEditing) Form.btEditClick();
   Form.exec();
   return Form.Answer();
 }

@@ -82,6 +82,7 @@ class TfmFeedInfo : public QDialog {
 };
 
 // Shows the dialog modally for Feed with what Record (may be none) says of its downloads.
-TFeedInfoAnswer ShowFeedInfo(const TFeed& Feed, const TFetchRecord* Record, QWidget* Parent);
+TFeedInfoAnswer ShowFeedInfo(const TFeed& Feed, const TFetchRecord* Record, QWidget* Parent,
+                             bool StartEditing = false);
 
 }  // namespace skimbrook

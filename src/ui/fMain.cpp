@@ -80,7 +80,9 @@ TMainDialogs TMainDialogs::Standard() {
   dialogs.RunTipDialog = &skimbrook::RunTipDialog;
   dialogs.EditOptions = &skimbrook::EditOptions;
   dialogs.EditProxySettings = &skimbrook::EditProxySettings;
-  dialogs.ShowFeedInfo = &skimbrook::ShowFeedInfo;
+  dialogs.ShowFeedInfo = [](const TFeed& Feed, const TFetchRecord* Record, QWidget* Parent, bool StartEditing) {
+    return skimbrook::ShowFeedInfo(Feed, Record, Parent, StartEditing);
+  };
   dialogs.ShowHelp = &skimbrook::ShowHelp;
   dialogs.ChooseEntries = &skimbrook::ChooseEntries;
   return dialogs;

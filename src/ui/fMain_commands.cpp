@@ -93,7 +93,7 @@ void TfmMain::BuildMenus() {
     return result;
   };
   menu("miFile", "&File",
-       {"miFileAddFeed", "miFileAddGroup", "miFileRemoveFeed", "miFileFeedInfo", nullptr, "miFileImport",
+       {"miFileAddFeed", "miFileAddGroup", "miFileRemoveFeed", "miFileFeedInfo", "miFileEditFeed", nullptr, "miFileImport",
         "miFileExport", nullptr, "miFileSearchDirectory", nullptr, "miFileExit"});
   menu("miView", "&View",
        {"miViewToolbar", "miViewStatusBar", "miViewFeedList", "miViewItemContents", "miViewSortByDate",
@@ -162,7 +162,7 @@ void TfmMain::ConnectCommands() {
   browserMode_->Connect();
   WirePanes();
   AddContextMenu(*findChild<QListWidget*>(QStringLiteral("lbFeedList")), "pmFeedList",
-                 {"miToolsDownloadFeed", "miToolsCatchUpFeed", "miFileFeedInfo", "miFileRemoveFeed"});
+                 {"miToolsDownloadFeed", "miToolsCatchUpFeed", "miFileFeedInfo", "miFileEditFeed", "miFileRemoveFeed"});
   AddContextMenu(*findChild<QListWidget*>(QStringLiteral("lbItems")), "pmItems",
                  {"miViewOpenInBrowser", "miToolsMarkAsUnread", "miItemCopyLink"});
 }
@@ -352,7 +352,7 @@ void TfmMain::NoteStatus(const QString& Text) {
 void TfmMain::SetBrowserModeMenus(bool BrowserMode) {
   for (const char* disabled : {"miViewToolbar", "miViewStatusBar", "miViewFeedList", "miViewItemContents",
                                "miViewSortByDate", "miViewFeedWebSite", "miViewFollowLink", "miFileAddFeed",
-                               "miFileRemoveFeed", "miFileFeedInfo", "miFileAddGroup"})
+                               "miFileRemoveFeed", "miFileFeedInfo", "miFileAddGroup", "miFileEditFeed"})
     Command(disabled)->setEnabled(!BrowserMode);
   for (const char* hidden :
        {"miToolsCatchUpFeed", "miToolsCatchUpGroup", "miToolsCatchUpAll", "miToolsCatchUpSeparator",

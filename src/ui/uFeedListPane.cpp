@@ -46,6 +46,7 @@ void TFeedListPane::BuildCommands() {
              {QKeySequence(Qt::Key_Delete)});
   NewCommand(home, "miFileFeedInfo", QStringLiteral("Feed &Info"), this, &T::miFileFeedInfoClick,
              {QKeySequence(Qt::ALT | Qt::Key_Return), QKeySequence(Qt::ALT | Qt::Key_Enter)});
+  NewCommand(home, "miFileEditFeed", QStringLiteral("E&dit Feed..."), this, &T::miFileEditFeedClick);
   NewCommand(home, "miToolsCatchUpFeed", QStringLiteral("Catch Up &Feed"), this, &T::miToolsCatchUpFeedClick,
              {QKeySequence(Qt::Key_F2)});
   NewCommand(home, "miToolsCatchUpGroup", QStringLiteral("Catch Up &Group"), this,
@@ -270,11 +271,19 @@ void TFeedListPane::miFileRemoveFeedClick() {
 }
 
 void TFeedListPane::miFileFeedInfoClick() {
+  ShowCurrentFeedInfo(false);
+}
+
+void TFeedListPane::miFileEditFeedClick() {
+  ShowCurrentFeedInfo(true);
+}
+
+void TFeedListPane::ShowCurrentFeedInfo(bool StartEditing) {
   const std::shared_ptr<TFeed> feed = currentFeed_;
   if (!feed) return;
   const std::string url = feed->XmlUrl;
-  const TFeedInfoAnswer answer =
-      dialogs_.ShowFeedInfo(*feed, url.empty() ? nullptr : host_.FetchState().Find(url), &window_);
+  const TFeedInfoAnswer answer = dialogs_.ShowFeedInfo(
+      *feed, url.empty() ? nullptr : host_.FetchState().Find(url), &window_, StartEditing);
   if (answer.Action == TFeedInfoAnswer::kEdited) {
     ApplyFeedEdit(feed, url, answer);
     return;

@@ -33,7 +33,7 @@ class TFeedListPane : public QObject {
   struct TDialogs {
     // Feed Info: what the user chose ("Use the new address" of a feed that has moved, or
     // an edited title or address).
-    std::function<TFeedInfoAnswer(const TFeed& Feed, const TFetchRecord* Record, QWidget* Parent)>
+    std::function<TFeedInfoAnswer(const TFeed& Feed, const TFetchRecord* Record, QWidget* Parent, bool StartEditing)>
         ShowFeedInfo;
     // Fetches a typed address for Add Feed; empty means over HTTP with the program's proxy.
     TPageFetch FetchPage;
@@ -88,6 +88,8 @@ class TFeedListPane : public QObject {
   // Feed Info of the current feed; its "Use the new address" moves the subscription, and
   // its Edit renames the entry or moves the subscription to a typed address.
   void miFileFeedInfoClick();
+  // Feed Info with its fields open for editing at once (miFileEditFeed).
+  void miFileEditFeedClick();
   void miToolsCatchUpFeedClick();
   void miToolsCatchUpGroupClick();
   void miToolsCatchUpAllClick();
@@ -108,6 +110,7 @@ class TFeedListPane : public QObject {
   friend struct test::MainWindowAccess;
 
   void BuildCommands();
+  void ShowCurrentFeedInfo(bool StartEditing);
   void SelectFeedRow(int Row);
   // When Url is already subscribed: selects its entry as the user's click would (an entry
   // already current is left as it is), says so in the status bar and returns true.

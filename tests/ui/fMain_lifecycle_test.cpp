@@ -389,7 +389,7 @@ TEST_F(Lifecycle, MenusHoldEveryEntryInOrderWithItsShortcutAndMnemonic) {
   EXPECT_EQ(
       MenuEntries(*Ui().miFile),
       QStringList({"&Add Feed|Ctrl+A", "Add &Group|Ctrl+G", "&Remove Feed/Group|Del", "Feed &Info|Alt+Return",
-                   "-", "I&mport...", "&Export...", "-", "&Search Feed Directory...", "-", "E&xit|Alt+F4"}));
+                   "E&dit Feed...", "-", "I&mport...", "&Export...", "-", "&Search Feed Directory...", "-", "E&xit|Alt+F4"}));
   EXPECT_EQ(MenuEntries(*Ui().miView),
             QStringList({"&Toolbar", "&Status Bar", "&Feed List|F11", "Item &Contents|F12", "Sort by &Date",
                          "-", "&Browser|Ctrl+B", "Feed &Web Site|Ctrl+W", "Follow &Link|Ctrl+L",

@@ -93,7 +93,7 @@ class FeedListPane : public ::testing::Test {
   TFeedListPane pane{host,
                      window,
                      &window,
-                     {[this](const TFeed&, const TFetchRecord*, QWidget*) { return feedInfo; },
+                     {[this](const TFeed&, const TFetchRecord*, QWidget*, bool) { return feedInfo; },
                       [this](const std::string& Url) -> std::optional<TFetchedPage> {
                         if (pages.count(Url) == 0) return std::nullopt;
                         return TFetchedPage{pages[Url], "text/html", Url};
