@@ -19,14 +19,6 @@ namespace skimbrook {
 
 namespace {
 
-// What kMaxPerHost counts transfers by: the host of Url, letter case aside.
-std::string HostKey(const std::string& Url) {
-  std::string host = HostOfUrl(Url);
-  std::transform(host.begin(), host.end(), host.begin(),
-                 [](unsigned char C) { return static_cast<char>(std::tolower(C)); });
-  return host;
-}
-
 bool IsRedirect(long Code) {
   return Code == 301 || Code == 302 || Code == 303 || Code == 307 || Code == 308;
 }
@@ -179,7 +171,7 @@ void TDownloadRun::RunQueue(const std::optional<THttpProxy>& Proxy) {
   Start(Proxy);
   while (inRun_) {
     // The first row not done is running, so a transfer is in progress to wait for.
-    if (running_ == 0) throw std::logic_error("download run: nothing to wait for");
+    if (slots_.Running() == 0) throw std::logic_error("download run: nothing to wait for");
     client_->WaitForTransfers();
   }
 }
@@ -190,19 +182,19 @@ void TDownloadRun::Advance() {
   if (!inRun_ || advancing_) return;
   advancing_ = true;
   for (;;) {
-    const int doneBefore = firstNotDone_, runningBefore = running_;
+    const int doneBefore = firstNotDone_, runningBefore = slots_.Running();
     // The file work of what has arrived first, as a user may read a feed before the next
     // transfer starts.
     if (!aborted_) FinishFetchedRows();
     if (!aborted_) StartTransfers();
     // Rows skipped on the way are done at once.
     if (!aborted_) FinishFetchedRows();
-    if (firstNotDone_ == doneBefore && running_ == runningBefore) break;
+    if (firstNotDone_ == doneBefore && slots_.Running() == runningBefore) break;
   }
   advancing_ = false;
   // Stopped: once the transfers in progress have ended, every row not done reads "stopped".
-  if (aborted_ && running_ == 0) StopRows();
-  if (firstNotDone_ >= RowCount() && running_ == 0) End();
+  if (aborted_ && slots_.Running() == 0) StopRows();
+  if (firstNotDone_ >= RowCount() && slots_.Running() == 0) End();
 }
 
 void TDownloadRun::End() {
@@ -223,18 +215,15 @@ void TDownloadRun::Abort() {
 // Starting transfers
 
 void TDownloadRun::StartTransfers() {
-  const int limit = std::clamp(options_.Simultaneous, 1, std::max(1, client_->MaxSimultaneous()));
-  for (int row = firstNotDone_; row < RowCount() && running_ < limit && !aborted_; ++row) {
+  slots_.SetLimits(std::min(options_.Simultaneous, std::max(1, client_->MaxSimultaneous())),
+                   options_.MaxHeldBytes);
+  for (int row = firstNotDone_; row < RowCount() && !slots_.Full() && !aborted_; ++row) {
     if (rows_[row].Stage != TStage::Queued) continue;
     if (!rows_[row].Reached) Reach(row);
-    if (rows_[row].Stage == TStage::Queued && CanStart(row)) StartTransfer(row);
+    if (rows_[row].Stage == TStage::Queued &&
+        slots_.CanStart(HostKey(rows_[row].Next.Url), row == firstNotDone_))
+      StartTransfer(row);
   }
-}
-
-bool TDownloadRun::CanStart(int Row) const {
-  const auto host = runningPerHost_.find(HostKey(rows_[Row].Next.Url));
-  if (host != runningPerHost_.end() && host->second >= kMaxPerHost) return false;
-  return heldBytes_ < options_.MaxHeldBytes || Row == firstNotDone_;
 }
 
 void TDownloadRun::Reach(int Row) {
@@ -265,8 +254,7 @@ void TDownloadRun::StartTransfer(int Row) {
   TRow& row = rows_[Row];
   row.Stage = TStage::Fetching;
   row.Host = HostKey(row.Next.Url);
-  ++running_;
-  ++runningPerHost_[row.Host];
+  slots_.Started(row.Host);
   log_.TransferStarted(Row);
   THttpTransferEvents events{
       [this, Row](const std::string& Text) { log_.ClientLine(Row, "Status: " + Text); },
@@ -283,8 +271,7 @@ void TDownloadRun::StartTransfer(int Row) {
 }
 
 void TDownloadRun::TransferEnded(int Row, THttpOutcome Outcome) {
-  --running_;
-  if (--runningPerHost_[rows_[Row].Host] == 0) runningPerHost_.erase(rows_[Row].Host);
+  slots_.Ended(rows_[Row].Host);
   log_.TransferEnded(Row);
   TRow& row = rows_[Row];
   row.Stage = TStage::Fetched;
@@ -293,7 +280,7 @@ void TDownloadRun::TransferEnded(int Row, THttpOutcome Outcome) {
     row.Failure = Outcome.Failure;
   } else {
     FollowOrEnd(row, std::move(*Outcome.Response));
-    if (row.Answer && row.Stage == TStage::Fetched) heldBytes_ += row.Answer->Response.Body.size();
+    if (row.Answer && row.Stage == TStage::Fetched) slots_.Hold(row.Answer->Response.Body.size());
   }
   Advance();
 }
@@ -346,7 +333,7 @@ void TDownloadRun::FinishRow(int Row) {
   std::optional<std::string> failure = rows_[Row].Failure;
   rows_[Row].Stage = TStage::Done;
   if (answer) {
-    heldBytes_ -= answer->Response.Body.size();
+    slots_.Release(answer->Response.Body.size());
     // The answer's own failures come back as values; what the files or the model throw
     // (a full disk, a document the reader gives up on) ends the row the same way.
     try {
@@ -429,7 +416,7 @@ void TDownloadRun::StopRows() {
       view_.RowDetailChanged(row, RecordSummary(state_->For(rows_[row].Url), NowUnix()));
   }
   firstNotDone_ = RowCount();
-  heldBytes_ = 0;
+  slots_.ReleaseAll();
 }
 
 void TDownloadRun::RowFailed(int Row, const std::string& Url, const std::string& Reason) {

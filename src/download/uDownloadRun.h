@@ -18,6 +18,7 @@
 #include "download/uFetchState.h"
 #include "download/uHttpClient.h"
 #include "download/uRunLog.h"
+#include "download/uTransferSlots.h"
 #include "model/uRSS.h"
 
 namespace skimbrook {
@@ -43,9 +44,6 @@ struct TRunOptions {
   std::uint64_t MaxHeldBytes = 128ull * 1024 * 1024;
 };
 inline constexpr int kMaxRedirects = 5;
-// The most transfers at once to one host, whatever Simultaneous says: a server is not
-// there for one reader alone.
-inline constexpr int kMaxPerHost = 2;
 
 // What a run tells its window.
 class TDownloadView {
@@ -173,7 +171,6 @@ class TDownloadRun {
 
   // Starts what the limits allow, in row order.
   void StartTransfers();
-  bool CanStart(int Row) const;
   // The row has not been reached before: skips it, or prepares its first request.
   void Reach(int Row);
   void StartTransfer(int Row);
@@ -206,9 +203,7 @@ class TDownloadRun {
   std::vector<TRow> rows_;
   TRunLog log_;
   int firstNotDone_ = 0;  // rows before it are done and their lines are in the log
-  int running_ = 0;       // transfers in progress
-  std::map<std::string, int> runningPerHost_;
-  std::uint64_t heldBytes_ = 0;  // of the answers that wait for the rows before them
+  TTransferSlots slots_;
   bool aborted_ = false;
   bool inRun_ = false;
   bool advancing_ = false;
