@@ -203,7 +203,8 @@ void TfmFeedInfo::btOKClick() {
   if (TakeEdits()) accept();
 }
 
-TFeedInfoAnswer ShowFeedInfo(const TFeed& Feed, const TFetchRecord* Record, QWidget* Parent, bool StartEditing) {
+TFeedInfoAnswer ShowFeedInfo(const TFeed& Feed, const TFetchRecord* Record, QWidget* Parent,
+                             bool StartEditing) {
   TfmFeedInfo Form(Parent);
   Form.ShowFeed(Feed, Record ? Record->Encoding : std::string());
   if (Record) Form.ShowRecord(*Record);

@@ -80,7 +80,8 @@ TMainDialogs TMainDialogs::Standard() {
   dialogs.RunTipDialog = &skimbrook::RunTipDialog;
   dialogs.EditOptions = &skimbrook::EditOptions;
   dialogs.EditProxySettings = &skimbrook::EditProxySettings;
-  dialogs.ShowFeedInfo = [](const TFeed& Feed, const TFetchRecord* Record, QWidget* Parent, bool StartEditing) {
+  dialogs.ShowFeedInfo = [](const TFeed& Feed, const TFetchRecord* Record, QWidget* Parent,
+                            bool StartEditing) {
     return skimbrook::ShowFeedInfo(Feed, Record, Parent, StartEditing);
   };
   dialogs.ShowHelp = &skimbrook::ShowHelp;

@@ -73,7 +73,8 @@ struct TMainDialogs {
   std::function<bool(TSettings& Settings, QWidget* Parent)> EditOptions;
   std::function<bool(TSettings& Settings, QWidget* Parent)> EditProxySettings;
   // Feed Info: "Use the new address" of a feed that has moved, or an edited entry.
-  std::function<TFeedInfoAnswer(const TFeed& Feed, const TFetchRecord* Record, QWidget* Parent, bool StartEditing)>
+  std::function<TFeedInfoAnswer(const TFeed& Feed, const TFetchRecord* Record, QWidget* Parent,
+                                bool StartEditing)>
       ShowFeedInfo;
   std::function<void(QWidget* Parent)> ShowHelp;
   // The import/export check list: the positions ticked, or nothing when cancelled.

@@ -93,8 +93,8 @@ void TfmMain::BuildMenus() {
     return result;
   };
   menu("miFile", "&File",
-       {"miFileAddFeed", "miFileAddGroup", "miFileRemoveFeed", "miFileFeedInfo", "miFileEditFeed", nullptr, "miFileImport",
-        "miFileExport", nullptr, "miFileSearchDirectory", nullptr, "miFileExit"});
+       {"miFileAddFeed", "miFileAddGroup", "miFileRemoveFeed", "miFileFeedInfo", "miFileEditFeed", nullptr,
+        "miFileImport", "miFileExport", nullptr, "miFileSearchDirectory", nullptr, "miFileExit"});
   menu("miView", "&View",
        {"miViewToolbar", "miViewStatusBar", "miViewFeedList", "miViewItemContents", "miViewSortByDate",
         nullptr, "miViewBrowser", "miViewFeedWebSite", "miViewFollowLink", "miViewOpenInBrowser", nullptr,
@@ -161,8 +161,9 @@ void TfmMain::ConnectCommands() {
   itemPane_->Connect();
   browserMode_->Connect();
   WirePanes();
-  AddContextMenu(*findChild<QListWidget*>(QStringLiteral("lbFeedList")), "pmFeedList",
-                 {"miToolsDownloadFeed", "miToolsCatchUpFeed", "miFileFeedInfo", "miFileEditFeed", "miFileRemoveFeed"});
+  AddContextMenu(
+      *findChild<QListWidget*>(QStringLiteral("lbFeedList")), "pmFeedList",
+      {"miToolsDownloadFeed", "miToolsCatchUpFeed", "miFileFeedInfo", "miFileEditFeed", "miFileRemoveFeed"});
   AddContextMenu(*findChild<QListWidget*>(QStringLiteral("lbItems")), "pmItems",
                  {"miViewOpenInBrowser", "miToolsMarkAsUnread", "miItemCopyLink"});
 }

@@ -33,7 +33,8 @@ class TFeedListPane : public QObject {
   struct TDialogs {
     // Feed Info: what the user chose ("Use the new address" of a feed that has moved, or
     // an edited title or address).
-    std::function<TFeedInfoAnswer(const TFeed& Feed, const TFetchRecord* Record, QWidget* Parent, bool StartEditing)>
+    std::function<TFeedInfoAnswer(const TFeed& Feed, const TFetchRecord* Record, QWidget* Parent,
+                                  bool StartEditing)>
         ShowFeedInfo;
     // Fetches a typed address for Add Feed; empty means over HTTP with the program's proxy.
     TPageFetch FetchPage;

@@ -319,7 +319,8 @@ class MainWindowTest : public ::testing::Test {
       return false;
     };
     services.Dialogs.ShowHelp = [this](QWidget*) { events << "help"; };
-    services.Dialogs.ShowFeedInfo = [this](const TFeed& Feed, const TFetchRecord* Record, QWidget*, bool Editing) {
+    services.Dialogs.ShowFeedInfo = [this](const TFeed& Feed, const TFetchRecord* Record, QWidget*,
+                                           bool Editing) {
       events << QString::fromStdString((Editing ? "edit " : "info ") + Feed.Title);
       if (Record && !Record->LastFailure.empty())
         events << QString::fromStdString("reason " + Record->LastFailure);

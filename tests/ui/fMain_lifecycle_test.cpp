@@ -386,10 +386,10 @@ TEST_F(Lifecycle, MenusHoldEveryEntryInOrderWithItsShortcutAndMnemonic) {
   QStringList menus;
   for (const QAction* action : window->menuBar()->actions()) menus << action->text();
   EXPECT_EQ(menus, QStringList({"&File", "&View", "&Tools", "&Help"}));
-  EXPECT_EQ(
-      MenuEntries(*Ui().miFile),
-      QStringList({"&Add Feed|Ctrl+A", "Add &Group|Ctrl+G", "&Remove Feed/Group|Del", "Feed &Info|Alt+Return",
-                   "E&dit Feed...", "-", "I&mport...", "&Export...", "-", "&Search Feed Directory...", "-", "E&xit|Alt+F4"}));
+  EXPECT_EQ(MenuEntries(*Ui().miFile),
+            QStringList({"&Add Feed|Ctrl+A", "Add &Group|Ctrl+G", "&Remove Feed/Group|Del",
+                         "Feed &Info|Alt+Return", "E&dit Feed...", "-", "I&mport...", "&Export...", "-",
+                         "&Search Feed Directory...", "-", "E&xit|Alt+F4"}));
   EXPECT_EQ(MenuEntries(*Ui().miView),
             QStringList({"&Toolbar", "&Status Bar", "&Feed List|F11", "Item &Contents|F12", "Sort by &Date",
                          "-", "&Browser|Ctrl+B", "Feed &Web Site|Ctrl+W", "Follow &Link|Ctrl+L",
