@@ -22,6 +22,21 @@
 
 namespace skimbrook {
 
+namespace {
+
+// A feed row that tells screen readers what it shows in words, worked out only when one
+// asks, from its text and its failure mark: a long list pays nothing for it.
+class TFeedRow : public QListWidgetItem {
+ public:
+  using QListWidgetItem::QListWidgetItem;
+  QVariant data(int Role) const override {
+    if (Role != Qt::AccessibleTextRole) return QListWidgetItem::data(Role);
+    return FeedRowSpoken(text(), QListWidgetItem::data(TFeedListDelegate::kFailedRole).toBool());
+  }
+};
+
+}  // namespace
+
 // ---------------------------------------------------------------------------------------
 // Building
 
@@ -91,8 +106,6 @@ void TFeedListPane::UpdateFeedRow(int Index, TFeed& Feed) {
     const bool failed = record && !record->LastFailure.empty();
     row->setData(TFeedListDelegate::kFailedRole, failed);
     row->setToolTip(failed ? PlainAsRichText(FailureTooltip(*record)) : QString());
-    row->setData(Qt::AccessibleTextRole,
-                 FeedRowSpoken(Feed, record ? record->Encoding : std::string(), failed));
   }
   emit CountsChanged();
 }
@@ -145,7 +158,7 @@ void TFeedListPane::LoadFeedList() {
     const QSignalBlocker blocker(lbFeedList);
     lbFeedList->clear();
     for (int i = 0; i < host_.FeedList().Count(); ++i) {
-      lbFeedList->addItem(QString());
+      lbFeedList->addItem(new TFeedRow());
       TFeed& feed = *host_.FeedList().Feeds(i);
       HookFeed(feed);
       feed.Changed();
@@ -173,7 +186,7 @@ void TFeedListPane::InsertFeedRow(int Row, const std::shared_ptr<TFeed>& Feed) {
   host_.FeedList().Insert(Feed, Row);
   {
     const QSignalBlocker blocker(lbFeedList);
-    lbFeedList->insertItem(Row, QString());
+    lbFeedList->insertItem(Row, new TFeedRow());
   }
   HookFeed(*Feed);
   Feed->Changed();
@@ -377,11 +390,11 @@ void TFeedListPane::lbFeedListDragDrop(const QPoint& Position) {
   delete lbFeedList->takeItem(source);
   std::shared_ptr<TFeed> entry = host_.FeedList().Delete(source);
   if (target < 0) {
-    lbFeedList->addItem(text);
+    lbFeedList->addItem(new TFeedRow(text));
     host_.FeedList().Add(std::move(entry));
     lbFeedList->setCurrentRow(lbFeedList->count() - 1);
   } else {
-    lbFeedList->insertItem(target, text);
+    lbFeedList->insertItem(target, new TFeedRow(text));
     host_.FeedList().Insert(std::move(entry), target);
     lbFeedList->setCurrentRow(target);
   }

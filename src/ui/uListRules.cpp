@@ -41,11 +41,12 @@ QString FeedRowText(const TFeed& Feed, const std::string& Encoding) {
   return QString::number(Feed.UnreadCount) + QLatin1Char(' ') + title;
 }
 
-QString FeedRowSpoken(const TFeed& Feed, const std::string& Encoding, bool Failed) {
-  const QString title = ToDisplayTitle(Feed.Title, Encoding);
-  if (Feed.XmlUrl.empty()) return QStringLiteral("Group: ") + title;
-  QString spoken =
-      Feed.UnreadCount > 0 ? QStringLiteral("%1, %2 unread").arg(title).arg(Feed.UnreadCount) : title;
+QString FeedRowSpoken(const QString& RowText, bool Failed) {
+  if (RowText.startsWith(QLatin1String(". "))) return QStringLiteral("Group: ") + RowText.mid(2);
+  const qsizetype blank = RowText.indexOf(QLatin1Char(' '));
+  const int unread = RowText.left(blank).toInt();
+  const QString title = RowText.mid(blank + 1);
+  QString spoken = unread > 0 ? QStringLiteral("%1, %2 unread").arg(title).arg(unread) : title;
   if (Failed) spoken += QStringLiteral(", last download failed");
   return spoken;
 }

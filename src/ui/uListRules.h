@@ -23,9 +23,9 @@ QString FeedRowText(const TFeed& Feed, const std::string& Encoding = {});
 // "+" (unread) or "-" (read), the title, and " (date)" when the item has a date; in the
 // feed's Encoding.
 QString ItemLineText(const TFeedItem& Item, const std::string& Encoding = {});
-// What a screen reader says of a row: "Tech news, 12 unread", "Group: Sports", and that
-// the last download failed.
-QString FeedRowSpoken(const TFeed& Feed, const std::string& Encoding, bool Failed);
+// What a screen reader says of a feed row whose text (FeedRowText) is RowText: "Tech news,
+// 12 unread", "Group: Sports", and that the last download failed.
+QString FeedRowSpoken(const QString& RowText, bool Failed);
 // An item without a title is shown by the first words of its text instead (tags removed,
 // about 80 characters), in italics, so that it reads as a stand-in.
 bool HasStandInTitle(const TFeedItem& Item);

@@ -45,6 +45,12 @@ INSTANTIATE_TEST_SUITE_P(Lines, ItemLineRule,
                                            TLineCase{"", "", false, "+"},
                                            TLineCase{"Caf\xc3\xa9", "", false, "+Caf\xc3\xa9"}));
 
+TEST(ItemLineRule, ScreenReadersHearTheRowsStateInWords) {
+  EXPECT_EQ(FeedRowSpoken("12 Tech news", false), "Tech news, 12 unread");
+  EXPECT_EQ(FeedRowSpoken("0 Quiet one", true), "Quiet one, last download failed");
+  EXPECT_EQ(FeedRowSpoken(". Sports", false), "Group: Sports");
+}
+
 TEST(ItemLineRule, AnItemWithoutATitleShowsTheFirstWordsOfItsTextAndAPanelShowsText) {
   TFeedItem item;
   item.Description = "<p>Short &amp; <b>sweet</b></p>";
@@ -247,8 +253,10 @@ TEST_F(ReadingFlow, MarkAsUnreadHoldsWhileShownAndSpaceAtThePageEndReadsOn) {
   Ui().lbItems->setCurrentRow(1);
   QTest::qWait(1300);
   ASSERT_TRUE(window->CurrentItem()->IsRead);
+  EXPECT_EQ(Ui().lbItems->item(1)->data(Qt::AccessibleTextRole).toString(), "A2");
   Trigger("miToolsMarkAsUnread");
   EXPECT_FALSE(window->CurrentItem()->IsRead);
+  EXPECT_EQ(Ui().lbItems->item(1)->data(Qt::AccessibleTextRole).toString(), "unread: A2");
   EXPECT_EQ(ItemLines().at(1), "+A2");
   QTest::qWait(1300);
   EXPECT_FALSE(window->CurrentItem()->IsRead) << "no count marks it read again while it is shown";
