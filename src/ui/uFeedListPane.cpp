@@ -329,7 +329,7 @@ void TFeedListPane::ApplyFeedEdit(const std::shared_ptr<TFeed>& Feed, const std:
   host_.FeedList().SaveDefault();
   if (currentFeed_ != Feed) return;
   if (moved)
-    host_.DownloadCurrentFeed();  // so that its items and its mark tell how it fares there
+    emit DownloadCurrentFeedWanted();  // so that its items and its mark tell how it fares there
   else if (Answer.TitleChanged)
     lbFeedListClick();  // the panes above the items show the new name
 }
