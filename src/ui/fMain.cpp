@@ -30,6 +30,7 @@
 #include "ui/uFlatMenuStyle.h"
 #include "ui/uGlyphs.h"
 #include "ui/uItemPane.h"
+#include "ui/uItemStoreLink.h"
 #include "ui/uPaneLayout.h"
 #include "ui/uProduct.h"
 #include "ui/uPrompts.h"
@@ -134,6 +135,7 @@ void TfmMain::BuildLayout() {
   auto* column = NewFlushColumn(central);
   // The panes see the window as their host only.
   TPaneHost& host = *this;
+  itemStore_ = std::make_unique<TItemStoreLink>(host);
   plToolbar = BuildToolbar();
   browserMode_ = std::make_unique<TBrowserMode>(host, this, services_.OpenExternalUrl);
   column->addWidget(plToolbar);
@@ -281,6 +283,8 @@ TSettings& TfmMain::Settings() {
 void TfmMain::showEvent(QShowEvent* Event) {
   QMainWindow::showEvent(Event);
   itemPane_->ApplyPendingLayout();
+  // The item store opens once the window is on screen; it never holds up the start.
+  itemStore_->OpenSoon();
   // Every showing asks for the start-up actions; only the first request runs them.
   QMetaObject::invokeMethod(this, &TfmMain::StartUpActions, Qt::QueuedConnection);
   // The current item's page comes on screen now; its count starts afresh.

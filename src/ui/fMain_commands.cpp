@@ -20,6 +20,7 @@
 #include "ui/uFlatMenuStyle.h"
 #include "ui/uGlyphs.h"
 #include "ui/uItemPane.h"
+#include "ui/uItemStoreLink.h"
 #include "ui/uProduct.h"
 #include "ui/uPrompts.h"
 
@@ -97,11 +98,11 @@ void TfmMain::BuildMenus() {
         "miFileExport", nullptr, "miFileSearchDirectory", nullptr, "miFileExit"});
   menu("miView", "&View",
        {"miViewToolbar", "miViewStatusBar", "miViewFeedList", "miViewItemContents", "miViewSortByDate",
-        nullptr, "miViewBrowser", "miViewFeedWebSite", "miViewFollowLink", "miViewOpenInBrowser", nullptr,
+        "miViewShowOlderItems", "miViewStarredItems", "miViewFindItems", nullptr, "miViewBrowser", "miViewFeedWebSite", "miViewFollowLink", "miViewOpenInBrowser", nullptr,
         "miViewTipOfTheDay"});
   QMenu* tools = menu("miTools", "&Tools",
                       {"miToolsCatchUpFeed", "miToolsCatchUpGroup", "miToolsCatchUpAll", "miToolsNextUnread",
-                       "miToolsMarkAsUnread"});
+                       "miToolsMarkAsUnread", "miToolsStarItem"});
   // The separator after the catch-up entries hides with them in browser mode.
   tools->addSeparator()->setObjectName(QStringLiteral("miToolsCatchUpSeparator"));
   for (const char* command : {"miToolsDownloadFeed", "miToolsDownloadGroup", "miToolsDownloadAll",
@@ -164,13 +165,14 @@ void TfmMain::ConnectCommands() {
   AddContextMenu(*findChild<QListWidget*>(QStringLiteral("lbFeedList")), "pmFeedList",
                  {"miToolsDownloadFeed", "miToolsCatchUpFeed", "miFileFeedInfo", "miFileRemoveFeed"});
   AddContextMenu(*findChild<QListWidget*>(QStringLiteral("lbItems")), "pmItems",
-                 {"miViewOpenInBrowser", "miToolsMarkAsUnread", "miItemCopyLink"});
+                 {"miViewOpenInBrowser", "miToolsMarkAsUnread", "miToolsStarItem", "miItemCopyLink"});
 }
 
 void TfmMain::WirePanes() {
   TFeedListPane* feeds = feedListPane_.get();
   TItemPane* items = itemPane_.get();
   TBrowserMode* browser = browserMode_.get();
+  connect(feeds, &TFeedListPane::CurrentFeedChanged, items, &TItemPane::LeaveStoredLists);
   connect(feeds, &TFeedListPane::CurrentFeedChanged, this, &TfmMain::PostItemListRefill);
   connect(feeds, &TFeedListPane::CountsChanged, this, &TfmMain::PostTrayHintUpdate);
   connect(feeds, &TFeedListPane::ItemsToBeReplaced, items, &TItemPane::ReleaseItemList);
@@ -352,7 +354,8 @@ void TfmMain::NoteStatus(const QString& Text) {
 void TfmMain::SetBrowserModeMenus(bool BrowserMode) {
   for (const char* disabled : {"miViewToolbar", "miViewStatusBar", "miViewFeedList", "miViewItemContents",
                                "miViewSortByDate", "miViewFeedWebSite", "miViewFollowLink", "miFileAddFeed",
-                               "miFileRemoveFeed", "miFileFeedInfo", "miFileAddGroup"})
+                               "miFileRemoveFeed", "miFileFeedInfo", "miFileAddGroup", "miViewShowOlderItems",
+                               "miViewStarredItems", "miViewFindItems", "miToolsStarItem"})
     Command(disabled)->setEnabled(!BrowserMode);
   for (const char* hidden :
        {"miToolsCatchUpFeed", "miToolsCatchUpGroup", "miToolsCatchUpAll", "miToolsCatchUpSeparator",

@@ -260,7 +260,7 @@ TEST_F(ReadingFlow, MarkAsUnreadHoldsWhileShownAndSpaceAtThePageEndReadsOn) {
 }
 
 TEST_F(ReadingFlow, TheItemMenuOpensLinksOnTheDesktopOnlyForWebAddresses) {
-  EXPECT_EQ(Ui().Named<QMenu>("pmItems")->actions().size(), 3);
+  EXPECT_EQ(Ui().Named<QMenu>("pmItems")->actions().size(), 4);
   EXPECT_EQ(Ui().Named<QMenu>("pmFeedList")->actions().size(), 4);
   Trigger("miViewOpenInBrowser");
   window->CurrentItem()->Link = "javascript:alert(1)";
