@@ -12,10 +12,10 @@
 #include <memory>
 #include <vector>
 
+#include "display/uDisplayText.h"
 #include "download/QtRunSupport.h"
 #include "download/fDownload.h"
 #include "download/uCurlQtPump.h"
-#include "display/uDisplayText.h"
 #include "store/uItemStore.h"
 #include "support/ScratchFolder.h"
 #include "tools/LoopbackHttpServer.h"
@@ -161,8 +161,7 @@ void BM_DownloadAll1000WithAndWithoutStore(benchmark::State& State) {
     TRunOptions runOptions;
     runOptions.Simultaneous = 6;
     window.SetOptions(runOptions);
-    if (WithStore)
-      window.OnFeedApplied = [&](TFeed& Feed) { failed += !store.StoreFeed(Feed, "").Ok(); };
+    if (WithStore) window.OnFeedApplied = [&](TFeed& Feed) { failed += !store.StoreFeed(Feed, "").Ok(); };
     for (int i = 0; i < kFeeds; ++i) window.QueueFeed(list.Feeds(i));
     QElapsedTimer clock;
     clock.start();

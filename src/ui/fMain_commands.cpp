@@ -98,8 +98,8 @@ void TfmMain::BuildMenus() {
         "miFileExport", nullptr, "miFileSearchDirectory", nullptr, "miFileExit"});
   menu("miView", "&View",
        {"miViewToolbar", "miViewStatusBar", "miViewFeedList", "miViewItemContents", "miViewSortByDate",
-        "miViewShowOlderItems", "miViewStarredItems", "miViewFindItems", nullptr, "miViewBrowser", "miViewFeedWebSite", "miViewFollowLink", "miViewOpenInBrowser", nullptr,
-        "miViewTipOfTheDay"});
+        "miViewShowOlderItems", "miViewStarredItems", "miViewFindItems", nullptr, "miViewBrowser",
+        "miViewFeedWebSite", "miViewFollowLink", "miViewOpenInBrowser", nullptr, "miViewTipOfTheDay"});
   QMenu* tools = menu("miTools", "&Tools",
                       {"miToolsCatchUpFeed", "miToolsCatchUpGroup", "miToolsCatchUpAll", "miToolsNextUnread",
                        "miToolsMarkAsUnread", "miToolsStarItem"});
@@ -352,10 +352,10 @@ void TfmMain::NoteStatus(const QString& Text) {
 }
 
 void TfmMain::SetBrowserModeMenus(bool BrowserMode) {
-  for (const char* disabled : {"miViewToolbar", "miViewStatusBar", "miViewFeedList", "miViewItemContents",
-                               "miViewSortByDate", "miViewFeedWebSite", "miViewFollowLink", "miFileAddFeed",
-                               "miFileRemoveFeed", "miFileFeedInfo", "miFileAddGroup", "miViewShowOlderItems",
-                               "miViewStarredItems", "miViewFindItems", "miToolsStarItem"})
+  for (const char* disabled :
+       {"miViewToolbar", "miViewStatusBar", "miViewFeedList", "miViewItemContents", "miViewSortByDate",
+        "miViewFeedWebSite", "miViewFollowLink", "miFileAddFeed", "miFileRemoveFeed", "miFileFeedInfo",
+        "miFileAddGroup", "miViewShowOlderItems", "miViewStarredItems", "miViewFindItems", "miToolsStarItem"})
     Command(disabled)->setEnabled(!BrowserMode);
   for (const char* hidden :
        {"miToolsCatchUpFeed", "miToolsCatchUpGroup", "miToolsCatchUpAll", "miToolsCatchUpSeparator",

@@ -5,12 +5,12 @@
 #include <QAction>
 #include <QClipboard>
 #include <QComboBox>
-#include <QHBoxLayout>
-#include <QLineEdit>
 #include <QDateTime>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
 #include <QMainWindow>
@@ -64,14 +64,14 @@ TItemPane::TItemPane(TPaneHost& Host, QMainWindow& Window, QWidget* Parent,
   NewCommand(plRight, "miToolsMarkAsUnread", QStringLiteral("Mark as &Unread"), this,
              &TItemPane::miToolsMarkAsUnreadClick, {QKeySequence(Qt::CTRL | Qt::Key_U)});
   NewCommand(plRight, "miItemCopyLink", QStringLiteral("&Copy Link"), this, &TItemPane::miItemCopyLinkClick);
-  miViewShowOlderItems = NewCommand(plRight, "miViewShowOlderItems", QStringLiteral("Show Old&er Items"), this,
-                                    &TItemPane::miViewShowOlderItemsClick);
+  miViewShowOlderItems = NewCommand(plRight, "miViewShowOlderItems", QStringLiteral("Show Old&er Items"),
+                                    this, &TItemPane::miViewShowOlderItemsClick);
   miViewShowOlderItems->setCheckable(true);
   miViewStarredItems = NewCommand(plRight, "miViewStarredItems", QStringLiteral("Starred &Items"), this,
                                   &TItemPane::miViewStarredItemsClick);
   miViewStarredItems->setCheckable(true);
-  NewCommand(plRight, "miViewFindItems", QStringLiteral("Fi&nd Items..."), this, &TItemPane::miViewFindItemsClick,
-             {QKeySequence(Qt::CTRL | Qt::Key_F)});
+  NewCommand(plRight, "miViewFindItems", QStringLiteral("Fi&nd Items..."), this,
+             &TItemPane::miViewFindItemsClick, {QKeySequence(Qt::CTRL | Qt::Key_F)});
   NewCommand(plRight, "miToolsStarItem", QStringLiteral("&Star Item"), this, &TItemPane::miToolsStarItemClick,
              {QKeySequence(Qt::CTRL | Qt::Key_S)});
 }
@@ -115,7 +115,8 @@ void TItemPane::BuildPane(QWidget* Parent,
   edSearch->setPlaceholderText(QStringLiteral("Search the items' titles and texts"));
   edSearch->setClearButtonEnabled(true);
   cbSearchScope = new QComboBox(plSearch);
-  cbSearchScope->addItems({QStringLiteral("All feeds"), QStringLiteral("This feed"), QStringLiteral("This group")});
+  cbSearchScope->addItems(
+      {QStringLiteral("All feeds"), QStringLiteral("This feed"), QStringLiteral("This group")});
   searchRow->addWidget(edSearch, 1);
   searchRow->addWidget(cbSearchScope);
   plSearch->hide();
@@ -143,10 +144,9 @@ void TItemPane::BuildPane(QWidget* Parent,
       {plTopRight, "plTopRight"},   {plFeedTitle, "plFeedTitle"},
       {plFeedLink, "plFeedLink"},   {meFeedDescription, "meFeedDescription"},
       {lbItems, "lbItems"},         {plBottomRight, "plBottomRight"},
-      {plSearch, "plSearch"},       {edSearch, "edSearch"},
-      {cbSearchScope, "cbSearchScope"},
       {plItemTitle, "plItemTitle"}, {plItemLink, "plItemLink"},
-      {WebBrowser, "WebBrowser"}};
+      {WebBrowser, "WebBrowser"},   {plSearch, "plSearch"},
+      {edSearch, "edSearch"},       {cbSearchScope, "cbSearchScope"}};
   for (const auto& [object, name] : named) object->setObjectName(QLatin1String(name));
 
   Splitter2->addWidget(plTopRight);
@@ -292,7 +292,8 @@ void TItemPane::miViewSortByDateClick() {
   WriteItemLines(*feed);
   const QSignalBlocker blocker(lbItems);
   for (int i = 0; i < feed->ItemCount(); ++i)
-    if (currentItem_ && feed->ItemPtr(i) == currentItem_) lbItems->setCurrentRow(itemRows_[static_cast<std::size_t>(i)]);
+    if (currentItem_ && feed->ItemPtr(i) == currentItem_)
+      lbItems->setCurrentRow(itemRows_[static_cast<std::size_t>(i)]);
   if (currentStored_ >= 0) lbItems->setCurrentRow(firstStoredRow_ + currentStored_);
 }
 
@@ -494,10 +495,11 @@ void TItemPane::UpdateFeedAndItemView() {
     plFeedTitle->SetCaption(listKind_ == TListKind::Starred ? QStringLiteral("Starred Items")
                                                             : QStringLiteral("Search Results"));
     plFeedLink->SetCaption(QString());
-    meFeedDescription->setText(listKind_ == TListKind::Starred
-                                   ? QStringLiteral("Every starred item of every feed, newest first.")
-                                   : QStringLiteral("Items whose titles or texts hold every word typed, newest "
-                                                    "first. Escape returns to the feed's items."));
+    meFeedDescription->setText(
+        listKind_ == TListKind::Starred
+            ? QStringLiteral("Every starred item of every feed, newest first.")
+            : QStringLiteral("Items whose titles or texts hold every word typed, newest "
+                             "first. Escape returns to the feed's items."));
   } else if (const TFeed* feed = current.get()) {
     const std::string& feedEncoding = host_.EncodingOf(*feed);
     plFeedTitle->SetCaption(PanelText(feed->Title, feedEncoding));

@@ -61,10 +61,12 @@ void TItemPane::WriteStoredLine(int Index) {
   QString title = ItemTitleText(*item, stored.Encoding);
   if (stored.IsStarred) title.prepend(StarMark());
   // Lines of several feeds name their feed.
-  if (!ShowsFeedItems()) title += QStringLiteral("  \u2014 ") + ToDisplayTitle(stored.FeedTitle, stored.Encoding);
+  if (!ShowsFeedItems())
+    title += QStringLiteral("  \u2014 ") + ToDisplayTitle(stored.FeedTitle, stored.Encoding);
   const QChar marker = QLatin1Char(stored.IsRead ? '-' : '+');
   const QString date = ItemDateText(*item, QDateTime::currentDateTime(), stored.Encoding);
-  line->setText(marker + title + (date.isEmpty() ? QString() : QStringLiteral(" (") + date + QLatin1Char(')')));
+  line->setText(marker + title +
+                (date.isEmpty() ? QString() : QStringLiteral(" (") + date + QLatin1Char(')')));
   line->setData(kItemTitleRole, marker + title);
   line->setData(kItemDateRole, date);
   line->setData(kItemOlderRole, !stored.IsCurrent);
@@ -225,12 +227,14 @@ void TItemPane::RunSearch() {
   const QString words = edSearch->text().trimmed();
   const std::vector<std::string> scope = SearchScope();
   // A group without feeds has nothing to search; an empty scope would mean every feed.
-  const bool nothingToSearch = words.isEmpty() || (cbSearchScope->currentIndex() != kAllFeeds && scope.empty());
-  ShowStoredList(TListKind::Results, nothingToSearch ? std::vector<TStoredItem>()
-                                                     : host_.ItemStore().Search(words, scope));
+  const bool nothingToSearch =
+      words.isEmpty() || (cbSearchScope->currentIndex() != kAllFeeds && scope.empty());
+  ShowStoredList(TListKind::Results,
+                 nothingToSearch ? std::vector<TStoredItem>() : host_.ItemStore().Search(words, scope));
   if (nothingToSearch) return;
   const int found = lbItems->count();
-  host_.NoteStatus(found == 1 ? QStringLiteral("1 item found.") : QStringLiteral("%1 items found.").arg(found));
+  host_.NoteStatus(found == 1 ? QStringLiteral("1 item found.")
+                              : QStringLiteral("%1 items found.").arg(found));
 }
 
 }  // namespace skimbrook

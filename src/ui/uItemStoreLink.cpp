@@ -214,10 +214,12 @@ std::vector<TStoredItem> TItemStoreLink::StarredItems() {
   return items;
 }
 
-std::vector<TStoredItem> TItemStoreLink::Search(const QString& Words, const std::vector<std::string>& FeedUrls) {
+std::vector<TStoredItem> TItemStoreLink::Search(const QString& Words,
+                                                const std::vector<std::string>& FeedUrls) {
   if (!Ready()) return {};
   const QByteArray typed = Words.toUtf8();
-  auto items = store_->Search(std::string_view(typed.constData(), static_cast<size_t>(typed.size())), FeedUrls);
+  auto items =
+      store_->Search(std::string_view(typed.constData(), static_cast<size_t>(typed.size())), FeedUrls);
   if (items.empty()) NoteReadProblem();
   return items;
 }

@@ -45,7 +45,8 @@ class StoreWindow : public MainWindowTest {
   }
   // A download of the current feed whose new document holds Titles ("*": read).
   void DownloadBringing(const std::string& Url, const std::vector<std::string>& Titles) {
-    downloads.OnRun = [this, Url, Titles](TDownloadScript::TRun& Run, const std::function<void(TFeed&)>& Applied) {
+    downloads.OnRun = [this, Url, Titles](TDownloadScript::TRun& Run,
+                                          const std::function<void(TFeed&)>& Applied) {
       for (const auto& feed : Run.Queued) {
         if (feed->XmlUrl != Url) continue;
         WriteCache(Url, Titles);
@@ -64,7 +65,8 @@ class StoreWindow : public MainWindowTest {
   }
   bool Greyed(int Row) const { return Ui().lbItems->item(Row)->data(kItemOlderRole).toBool(); }
   QString OlderCount() const {
-    return Ui().plFeedTitle->findChild<QLabel*>() ? Ui().plFeedTitle->findChild<QLabel*>()->text() : QString();
+    return Ui().plFeedTitle->findChild<QLabel*>() ? Ui().plFeedTitle->findChild<QLabel*>()->text()
+                                                  : QString();
   }
 };
 

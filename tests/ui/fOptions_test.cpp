@@ -104,10 +104,11 @@ TEST(OptionsDialog, TabVisitsTheSixBoxesThenTheNewChoicesThenOkThenCancel) {
     Form.reject();
   });
   EditOptions(T.Settings, nullptr);
-  EXPECT_EQ(Order, (std::vector<std::string>{
-                       "cbRememberFormPosition", "cbDownloadOnStartup", "cbAutoDownload", "cbMinimizeToTray",
-                       "cbShowTips", "cbStartup", "cbShowNotifications", "cbFollowRedirects",
-                       "seSimultaneousDownloads", "seKeepDays", "btOK", "btCancel", "cbRememberFormPosition"}));
+  EXPECT_EQ(Order,
+            (std::vector<std::string>{"cbRememberFormPosition", "cbDownloadOnStartup", "cbAutoDownload",
+                                      "cbMinimizeToTray", "cbShowTips", "cbStartup", "cbShowNotifications",
+                                      "cbFollowRedirects", "seSimultaneousDownloads", "seKeepDays", "btOK",
+                                      "btCancel", "cbRememberFormPosition"}));
 }
 
 TEST(OptionsDialog, TheNumbersStayInTheirRangesAndOkStoresThem) {
