@@ -347,7 +347,10 @@ void TfmMain::PostTrayHintUpdate() {
       this,
       [this] {
         trayHintPosted_ = false;
-        if (feedList_) CoolTrayIcon->setToolTip(TrayHint(TotalUnread(FeedList())));
+        if (!feedList_) return;
+        CoolTrayIcon->setToolTip(TrayHint(TotalUnread(FeedList())));
+        // Catching up or a download may have read the current feed's older items too.
+        itemPane_->UpdateOlderCount();
       },
       Qt::QueuedConnection);
 }

@@ -160,8 +160,9 @@ class TfmMain : public QMainWindow, private TPaneHost {
   void SecondCopyActivated(const QString& CommandLine);
   // Asks for FillItemList once the events already waiting have been handled.
   void PostItemListRefill();
-  // Sets the notification-area icon's hint to the total unread count once the events
-  // already waiting have been handled (a reload changes every row's count at once).
+  // Sets the notification-area icon's hint to the total unread count, and the feed
+  // heading's count of older unread items, once the events already waiting have been
+  // handled (a reload changes every row's count at once).
   void PostTrayHintUpdate();
 
   // ---- Commands (fMain_commands.cpp) ----------------------------------------------------

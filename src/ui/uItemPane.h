@@ -126,6 +126,8 @@ class TItemPane : public QObject {
   // Leaves the starred items or the search results without filling the list (another
   // feed became current, and its refill is on its way).
   void LeaveStoredLists();
+  // The feed heading's count of the current feed's older unread items.
+  void UpdateOlderCount();
   // True while the list shows the current feed's items (and its older ones).
   bool ShowsFeedItems() const { return listKind_ == TListKind::FeedItems; }
 
@@ -177,8 +179,6 @@ class TItemPane : public QObject {
   std::shared_ptr<TFeedItem> ItemOfStored(const TStoredItem& Stored);
   // Sets Item's read flag and tells the store, for an item of a feed or a stored line.
   void SetItemRead(const std::shared_ptr<TFeedItem>& Item, bool Value);
-  // The feed heading's count of older unread items.
-  void UpdateOlderCount();
   // Searches for the typed words in the chosen feeds and lists the results.
   void RunSearch();
   void LeaveSearch();

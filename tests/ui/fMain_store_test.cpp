@@ -118,8 +118,12 @@ TEST_F(StoreWindow, ReadFlagsAndCatchUpReachTheStore) {
   EXPECT_FALSE(Store().FindItem(kNews, one)->IsRead);
 
   DownloadBringing(kNews, {"Three"});
+  ProcessEvents();
+  EXPECT_EQ(OlderCount(), "2 older unread");
   Trigger("miToolsCatchUpFeed");
   EXPECT_EQ(Store().OlderUnreadCount(kNews), 0) << "catching up reads the older items too";
+  ProcessEvents();
+  EXPECT_EQ(OlderCount(), "");
 }
 
 TEST_F(StoreWindow, AStarShowsOnItsLineAndStarredItemsListsThoseOfEveryFeed) {
