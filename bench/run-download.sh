@@ -4,7 +4,9 @@
 #    once, one transfer at a time and six at once;
 #  - Download All of 200 feeds that answer after 200 ms each from 8 loopback hosts, one at
 #    a time against six at once, in the same process, and the ratio of the two;
-#  - the longest gap between two ticks of a 10 ms timer during a 10-second stalled fetch.
+#  - the longest gap between two ticks of a 10 ms timer during a 10-second stalled fetch;
+#  - Download All of 1,000 feeds, six at once, with and without the item store, in turn in
+#    the same process.
 #   bench/run-download.sh [benchmark options]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -22,3 +24,6 @@ echo "200 feeds answering after 200 ms, 8 hosts: ${one:-?} s one at a time, ${si
   "$(awk -v a="${one:-0}" -v b="${six:-0}" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "?" }') times" \
   "faster (goal at least 5)"
 echo "longest timer gap during a stalled fetch: $(figure StalledFetch longest_gap_ms) ms (goal under 50 ms)"
+echo "Download All of 1,000 feeds: $(figure WithAndWithoutStore s_without_store) s without the item store," \
+  "$(figure WithAndWithoutStore s_with_store) s with it: the store costs" \
+  "$(figure WithAndWithoutStore store_cost_percent) % (goal at most 20 %)"

@@ -1,7 +1,8 @@
 // The download run end to end against loopback HTTP servers: the cost of one small feed in
 // a run of 200, a run of 200 feeds that each answer after 200 ms from 8 hosts, one at a
 // time and six at once, and how long the event loop is held up while a fetch waits on a
-// server that sends nothing.
+// server that sends nothing; and Download All of 1,000 feeds with and without the item
+// store, side by side.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -11,9 +12,11 @@
 #include <memory>
 #include <vector>
 
+#include "display/uDisplayText.h"
 #include "download/QtRunSupport.h"
 #include "download/fDownload.h"
 #include "download/uCurlQtPump.h"
+#include "store/uItemStore.h"
 #include "support/ScratchFolder.h"
 #include "tools/LoopbackHttpServer.h"
 
@@ -117,6 +120,78 @@ void BM_GetSmallFeed(benchmark::State& State) {
   for (auto _ : State) benchmark::DoNotOptimize(client->Get(server.Url("/feed.xml")));
 }
 BENCHMARK(BM_GetSmallFeed)->Unit(benchmark::kMicrosecond)->UseRealTime();
+
+// Download All of 1,000 small feeds from one loopback server, six at once, as the window
+// runs it: each run's documents bring one new item per feed and let one go. Every
+// iteration times one run without the item store and one with it (each feed stored after
+// its merge, with the window's decoder, and the clean-up at the run's end), in turn, so
+// that both see the same machine.
+std::string ShiftingFeed(int Number, int Run) {
+  std::string text = "<?xml version=\"1.0\"?>\n<rss version=\"2.0\"><channel>\n<title>Feed " +
+                     std::to_string(Number) +
+                     "</title><link>http://example.com/</link><description>d</description>\n";
+  for (int i = Run; i < Run + 10; ++i)
+    text += "<item><title>Item " + std::to_string(i) + " of feed " + std::to_string(Number) +
+            "</title><link>http://example.com/" + std::to_string(Number) + "/" + std::to_string(i) +
+            "</link><description>Some &lt;b&gt;text&lt;/b&gt; of item " + std::to_string(i) +
+            "</description><pubDate>Mon, 01 Jan 2024 10:00:00 GMT</pubDate></item>\n";
+  return text + "</channel></rss>\n";
+}
+
+void BM_DownloadAll1000WithAndWithoutStore(benchmark::State& State) {
+  constexpr int kFeeds = 1000;
+  TScratchFolder folder;
+  test::LoopbackHttpServer server;
+  TFeedList list;
+  for (int i = 0; i < kFeeds; ++i)
+    list.Add(std::make_shared<TFeed>("Feed", "", server.Url("/feed" + std::to_string(i) + ".xml"), ""));
+  TItemStoreOptions options;
+  options.Decoder = [](std::string_view Bytes, std::string_view Encoding) {
+    const QByteArray text = ToDisplay(Bytes, Encoding).toUtf8();
+    return std::string(text.constData(), static_cast<size_t>(text.size()));
+  };
+  TItemStore store(options);
+  if (!store.Open().Ok()) State.SkipWithError("the store did not open");
+  int run = 0;
+  int failed = 0;
+  const auto downloadAll = [&](bool WithStore) {
+    ++run;
+    for (int i = 0; i < kFeeds; ++i) server.Serve("/feed" + std::to_string(i) + ".xml", ShiftingFeed(i, run));
+    TfmDownload window(std::nullopt, nullptr);
+    TRunOptions runOptions;
+    runOptions.Simultaneous = 6;
+    window.SetOptions(runOptions);
+    if (WithStore) window.OnFeedApplied = [&](TFeed& Feed) { failed += !store.StoreFeed(Feed, "").Ok(); };
+    for (int i = 0; i < kFeeds; ++i) window.QueueFeed(list.Feeds(i));
+    QElapsedTimer clock;
+    clock.start();
+    test::RunUntilFinished(window);
+    if (WithStore) {
+      std::vector<std::string> urls;
+      for (int i = 0; i < kFeeds; ++i) urls.push_back(list.Feeds(i)->XmlUrl);
+      failed += !store.Prune(urls, 180).Ok();
+    }
+    for (int i = 0; i < kFeeds; ++i) failed += window.Run().RowStatus(i) != "done";
+    return static_cast<double>(clock.nsecsElapsed()) / 1e9;
+  };
+  // Every feed gets its cache file and its items in the store before the timing.
+  downloadAll(true);
+  double without = 0;
+  double with = 0;
+  bool storeFirst = false;
+  for (auto _ : State) {
+    if (storeFirst) with += downloadAll(true);
+    without += downloadAll(false);
+    if (!storeFirst) with += downloadAll(true);
+    storeFirst = !storeFirst;
+  }
+  if (failed) State.SkipWithError("some feeds or store steps failed");
+  const double iterations = static_cast<double>(State.iterations());
+  State.counters["s_without_store"] = without / iterations;
+  State.counters["s_with_store"] = with / iterations;
+  State.counters["store_cost_percent"] = without > 0 ? (with / without - 1) * 100 : 0;
+}
+BENCHMARK(BM_DownloadAll1000WithAndWithoutStore)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(4);
 
 // A 10 ms timer ticks while the run waits 10 s on a server that sends nothing; the longest
 // gap between two ticks is how long the window would be unresponsive.

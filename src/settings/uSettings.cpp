@@ -57,6 +57,7 @@ const TStoredField kStoredFields[] = {
     {"Options", "ShowNotifications", &TSettings::ShowNotifications, 1},
     {"Options", "FollowRedirects", &TSettings::FollowRedirects, 1},
     {"Options", "SimultaneousDownloads", &TSettings::SimultaneousDownloads, 6},
+    {"Options", "KeepDays", &TSettings::KeepDays, 180},
 };
 
 std::string SubkeyPath(const char* Subkey) {
@@ -125,6 +126,7 @@ void TSettings::Load() {
         stored.Field);
   }
   SimultaneousDownloads = std::clamp(SimultaneousDownloads, kMinDownloads, kMaxDownloads);
+  KeepDays = std::clamp(KeepDays, kMinKeepDays, kMaxKeepDays);
   const std::string runValue = FileNameOf(executablePath_);
   std::optional<std::string> run =
       ReadValue(std::string(RunKeyPath), runValue, std::string(RunKeyPath) + "\\" + runValue);

@@ -57,6 +57,11 @@ class TSettings {
   int SimultaneousDownloads = 6;
   static constexpr int kMinDownloads = 1;
   static constexpr int kMaxDownloads = 16;
+  // How many days an item that has left its feed's document stays in the item store
+  // (starred items stay always), kMinKeepDays to kMaxKeepDays.
+  int KeepDays = 180;
+  static constexpr int kMinKeepDays = 1;
+  static constexpr int kMaxKeepDays = 3650;
 
   // Reads every value (missing or unreadable ones give the defaults, and so does a value
   // of another type than a string, which IgnoredValues then names), derives

@@ -30,6 +30,7 @@
 #include "ui/uFlatMenuStyle.h"
 #include "ui/uGlyphs.h"
 #include "ui/uItemPane.h"
+#include "ui/uItemStoreLink.h"
 #include "ui/uPaneLayout.h"
 #include "ui/uProduct.h"
 #include "ui/uPrompts.h"
@@ -137,6 +138,7 @@ void TfmMain::BuildLayout() {
   auto* column = NewFlushColumn(central);
   // The panes see the window as their host only.
   TPaneHost& host = *this;
+  itemStore_ = std::make_unique<TItemStoreLink>(host);
   plToolbar = BuildToolbar();
   browserMode_ = std::make_unique<TBrowserMode>(host, this, services_.OpenExternalUrl);
   column->addWidget(plToolbar);
@@ -284,6 +286,8 @@ TSettings& TfmMain::Settings() {
 void TfmMain::showEvent(QShowEvent* Event) {
   QMainWindow::showEvent(Event);
   itemPane_->ApplyPendingLayout();
+  // The item store opens once the window is on screen; it never holds up the start.
+  itemStore_->OpenSoon();
   // Every showing asks for the start-up actions; only the first request runs them.
   QMetaObject::invokeMethod(this, &TfmMain::StartUpActions, Qt::QueuedConnection);
   // The current item's page comes on screen now; its count starts afresh.
@@ -346,7 +350,10 @@ void TfmMain::PostTrayHintUpdate() {
       this,
       [this] {
         trayHintPosted_ = false;
-        if (feedList_) CoolTrayIcon->setToolTip(TrayHint(TotalUnread(FeedList())));
+        if (!feedList_) return;
+        CoolTrayIcon->setToolTip(TrayHint(TotalUnread(FeedList())));
+        // Catching up or a download may have read the current feed's older items too.
+        itemPane_->UpdateOlderCount();
       },
       Qt::QueuedConnection);
 }

@@ -59,6 +59,7 @@ class TFeedList;
 class TFeedListPane;
 class TFlatMenuStyle;
 class TItemPane;
+class TItemStoreLink;
 class TPrompts;
 class TSettings;
 class TWebBrowser;
@@ -130,6 +131,8 @@ class TfmMain : public QMainWindow, private TPaneHost {
   // The encoding a feed's document named when it was last downloaded, or empty.
   const std::string& EncodingOf(const TFeed& Feed) const override;
   TPrompts& Prompts() override { return *services_.Prompts; }
+  // The item store, opened once the window has been shown.
+  TItemStoreLink& ItemStore() override { return *itemStore_; }
   // The entry whose details the right-hand panes show (a feed or a group heading), or none.
   const std::shared_ptr<TFeed>& CurrentFeed() const override;
   // The item shown in the content pane, always one of the current feed's, or none.
@@ -159,8 +162,9 @@ class TfmMain : public QMainWindow, private TPaneHost {
   void SecondCopyActivated(const QString& CommandLine);
   // Asks for FillItemList once the events already waiting have been handled.
   void PostItemListRefill();
-  // Sets the notification-area icon's hint to the total unread count once the events
-  // already waiting have been handled (a reload changes every row's count at once).
+  // Sets the notification-area icon's hint to the total unread count, and the feed
+  // heading's count of older unread items, once the events already waiting have been
+  // handled (a reload changes every row's count at once).
   void PostTrayHintUpdate();
 
   // ---- Commands (fMain_commands.cpp) ----------------------------------------------------
@@ -296,6 +300,8 @@ class TfmMain : public QMainWindow, private TPaneHost {
   std::unique_ptr<TSettings> settings_;
   std::unique_ptr<TFeedList> feedList_;
   TFetchState fetchState_{TFetchState::DefaultPath()};
+  // Made before the panes that use it, and gone after them.
+  std::unique_ptr<TItemStoreLink> itemStore_;
   // The panes go before the list and the settings they use, and before their widgets,
   // which the window's children are: no event reaches a pane that is gone.
   std::unique_ptr<TFeedListPane> feedListPane_;

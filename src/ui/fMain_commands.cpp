@@ -20,6 +20,7 @@
 #include "ui/uFlatMenuStyle.h"
 #include "ui/uGlyphs.h"
 #include "ui/uItemPane.h"
+#include "ui/uItemStoreLink.h"
 #include "ui/uProduct.h"
 #include "ui/uPrompts.h"
 
@@ -97,11 +98,11 @@ void TfmMain::BuildMenus() {
         "miFileImport", "miFileExport", nullptr, "miFileSearchDirectory", nullptr, "miFileExit"});
   menu("miView", "&View",
        {"miViewToolbar", "miViewStatusBar", "miViewFeedList", "miViewItemContents", "miViewSortByDate",
-        nullptr, "miViewBrowser", "miViewFeedWebSite", "miViewFollowLink", "miViewOpenInBrowser", nullptr,
-        "miViewTipOfTheDay"});
+        "miViewShowOlderItems", "miViewStarredItems", "miViewFindItems", nullptr, "miViewBrowser",
+        "miViewFeedWebSite", "miViewFollowLink", "miViewOpenInBrowser", nullptr, "miViewTipOfTheDay"});
   QMenu* tools = menu("miTools", "&Tools",
                       {"miToolsCatchUpFeed", "miToolsCatchUpGroup", "miToolsCatchUpAll", "miToolsNextUnread",
-                       "miToolsMarkAsUnread"});
+                       "miToolsMarkAsUnread", "miToolsStarItem"});
   // The separator after the catch-up entries hides with them in browser mode.
   tools->addSeparator()->setObjectName(QStringLiteral("miToolsCatchUpSeparator"));
   for (const char* command : {"miToolsDownloadFeed", "miToolsDownloadGroup", "miToolsDownloadAll",
@@ -165,13 +166,14 @@ void TfmMain::ConnectCommands() {
       *findChild<QListWidget*>(QStringLiteral("lbFeedList")), "pmFeedList",
       {"miToolsDownloadFeed", "miToolsCatchUpFeed", "miFileFeedInfo", "miFileEditFeed", "miFileRemoveFeed"});
   AddContextMenu(*findChild<QListWidget*>(QStringLiteral("lbItems")), "pmItems",
-                 {"miViewOpenInBrowser", "miToolsMarkAsUnread", "miItemCopyLink"});
+                 {"miViewOpenInBrowser", "miToolsMarkAsUnread", "miToolsStarItem", "miItemCopyLink"});
 }
 
 void TfmMain::WirePanes() {
   TFeedListPane* feeds = feedListPane_.get();
   TItemPane* items = itemPane_.get();
   TBrowserMode* browser = browserMode_.get();
+  connect(feeds, &TFeedListPane::CurrentFeedChanged, items, &TItemPane::LeaveStoredLists);
   connect(feeds, &TFeedListPane::CurrentFeedChanged, this, &TfmMain::PostItemListRefill);
   connect(feeds, &TFeedListPane::CountsChanged, this, &TfmMain::PostTrayHintUpdate);
   connect(feeds, &TFeedListPane::ItemsToBeReplaced, items, &TItemPane::ReleaseItemList);
@@ -351,9 +353,11 @@ void TfmMain::NoteStatus(const QString& Text) {
 }
 
 void TfmMain::SetBrowserModeMenus(bool BrowserMode) {
-  for (const char* disabled : {"miViewToolbar", "miViewStatusBar", "miViewFeedList", "miViewItemContents",
-                               "miViewSortByDate", "miViewFeedWebSite", "miViewFollowLink", "miFileAddFeed",
-                               "miFileRemoveFeed", "miFileFeedInfo", "miFileAddGroup", "miFileEditFeed"})
+  for (const char* disabled :
+       {"miViewToolbar", "miViewStatusBar", "miViewFeedList", "miViewItemContents", "miViewSortByDate",
+        "miViewFeedWebSite", "miViewFollowLink", "miFileAddFeed", "miFileRemoveFeed", "miFileFeedInfo",
+        "miFileAddGroup", "miFileEditFeed", "miViewShowOlderItems", "miViewStarredItems", "miViewFindItems",
+        "miToolsStarItem"})
     Command(disabled)->setEnabled(!BrowserMode);
   for (const char* hidden :
        {"miToolsCatchUpFeed", "miToolsCatchUpGroup", "miToolsCatchUpAll", "miToolsCatchUpSeparator",

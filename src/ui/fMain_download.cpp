@@ -11,6 +11,7 @@
 #include "ui/fMain.h"
 #include "ui/uFeedListPane.h"
 #include "ui/uItemPane.h"
+#include "ui/uItemStoreLink.h"
 #include "ui/uListRules.h"
 #include "ui/uProduct.h"
 
@@ -36,14 +37,20 @@ void TfmMain::RunDownload(const std::vector<std::shared_ptr<TFeed>>& Feeds, TRun
   fetchState_.KeepOnly(subscribed);
   run->SetFetchState(fetchState_);
   run->SetKind(Kind);
-  run->OnFeedApplied = [this](TFeed& Feed) {
-    if (CurrentFeed().get() == &Feed) itemPane_->FillItemList();
-  };
   for (const auto& feed : Feeds) run->QueueFeed(feed);
 
   auto start = std::make_shared<TRunStart>(
       TRunStart{TUnreadSnapshot(FeedList()), Feeds, {}, Kind, RestartHourlyTimer});
   for (const auto& feed : Feeds) start->Addresses.push_back(feed->XmlUrl);
+  run->OnFeedApplied = [this, start](TFeed& Feed) {
+    // The store first: an item that came back takes the read flag the store kept for it,
+    // which the refilled list then shows.
+    std::string before;
+    for (size_t i = 0; i < start->Feeds.size(); ++i)
+      if (start->Feeds[i].get() == &Feed) before = start->Addresses[i];
+    itemStore_->FeedDownloaded(Feed, before);
+    if (CurrentFeed().get() == &Feed) itemPane_->FillItemList();
+  };
   run->OnFinished = [this, start] { RunFinished(*start); };
   activeRun_ = std::move(run);
   activeRun_->Start();
@@ -61,6 +68,8 @@ void TfmMain::RunFinished(const TRunStart& Start) {
   AnnounceNewItems(Start.Before, Start.Kind == TRunKind::Automatic);
   ReportFailedFeeds(ended->FailedRows(), static_cast<int>(Start.Feeds.size()));
   ReportMovedFeeds(Start.Feeds, Start.Addresses, ended->FailedRows() > 0);
+  // The clean-up runs here only, never at start-up: a run has just shown which feeds live.
+  itemStore_->RunEnded(Settings().KeepDays);
   // The rows' failure marks follow the reasons the run kept.
   for (int i = 0; i < FeedList().Count(); ++i) feedListPane_->UpdateFeedRow(i, *FeedList().Feeds(i));
   if (Start.RestartHourlyTimer && Settings().AutomaticallyDownload) StartAutoDownloadTimer();

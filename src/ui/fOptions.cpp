@@ -25,7 +25,7 @@ QCheckBox* AddOptionBox(QWidget& Form, const char* Caption, int Row) {
 
 TfmOptions::TfmOptions(QWidget* Parent) : QDialog(Parent) {
   setObjectName(QStringLiteral("fmOptions"));
-  SetUpToolDialog(*this, QStringLiteral("Options"), 393, 277);
+  SetUpToolDialog(*this, QStringLiteral("Options"), 393, 301);
 
   cbRememberFormPosition = AddOptionBox(*this, "&Remember form position", 0);
   cbDownloadOnStartup = AddOptionBox(*this, "&Download all feeds on startup", 1);
@@ -42,9 +42,18 @@ TfmOptions::TfmOptions(QWidget* Parent) : QDialog(Parent) {
   seSimultaneousDownloads->setGeometry(220, 8 + 24 * 8, 60, 21);
   seSimultaneousDownloads->setRange(TSettings::kMinDownloads, TSettings::kMaxDownloads);
   lbSimultaneousDownloads->setBuddy(seSimultaneousDownloads);
-  AddSeparator(*this, QRect(8, 232, 377, 2));
-  btOK = AddButton(*this, QStringLiteral("OK"), 224, 244);
-  btCancel = AddButton(*this, QStringLiteral("Cancel"), 306, 244);
+  // Older items are those that have left their feed's document; starred ones stay always.
+  lbKeepDays = new QLabel(QStringLiteral("&Keep older items for"), this);
+  lbKeepDays->setGeometry(16, 8 + 24 * 9 + 2, 200, 17);
+  seKeepDays = new QSpinBox(this);
+  seKeepDays->setGeometry(220, 8 + 24 * 9, 60, 21);
+  seKeepDays->setRange(TSettings::kMinKeepDays, TSettings::kMaxKeepDays);
+  lbKeepDays->setBuddy(seKeepDays);
+  lbKeepDaysUnit = new QLabel(QStringLiteral("days"), this);
+  lbKeepDaysUnit->setGeometry(286, 8 + 24 * 9 + 2, 60, 17);
+  AddSeparator(*this, QRect(8, 256, 377, 2));
+  btOK = AddButton(*this, QStringLiteral("OK"), 224, 268);
+  btCancel = AddButton(*this, QStringLiteral("Cancel"), 306, 268);
   btOK->setDefault(true);
 
   cbRememberFormPosition->setObjectName(QStringLiteral("cbRememberFormPosition"));
@@ -56,6 +65,7 @@ TfmOptions::TfmOptions(QWidget* Parent) : QDialog(Parent) {
   cbShowNotifications->setObjectName(QStringLiteral("cbShowNotifications"));
   cbFollowRedirects->setObjectName(QStringLiteral("cbFollowRedirects"));
   seSimultaneousDownloads->setObjectName(QStringLiteral("seSimultaneousDownloads"));
+  seKeepDays->setObjectName(QStringLiteral("seKeepDays"));
   btOK->setObjectName(QStringLiteral("btOK"));
   btCancel->setObjectName(QStringLiteral("btCancel"));
 
@@ -68,6 +78,7 @@ TfmOptions::TfmOptions(QWidget* Parent) : QDialog(Parent) {
                       cbShowNotifications,
                       cbFollowRedirects,
                       seSimultaneousDownloads,
+                      seKeepDays,
                       btOK,
                       btCancel};
   for (size_t I = 1; I < std::size(Order); ++I) setTabOrder(Order[I - 1], Order[I]);
@@ -88,6 +99,7 @@ bool EditOptions(TSettings& Settings, QWidget* Parent) {
   Form.cbShowNotifications->setChecked(Settings.ShowNotifications);
   Form.cbFollowRedirects->setChecked(Settings.FollowRedirects);
   Form.seSimultaneousDownloads->setValue(Settings.SimultaneousDownloads);
+  Form.seKeepDays->setValue(Settings.KeepDays);
   if (Form.exec() != QDialog::Accepted) return false;
   Settings.RememberForm = Form.cbRememberFormPosition->isChecked();
   Settings.DownloadOnStartUp = Form.cbDownloadOnStartup->isChecked();
@@ -98,6 +110,7 @@ bool EditOptions(TSettings& Settings, QWidget* Parent) {
   Settings.ShowNotifications = Form.cbShowNotifications->isChecked();
   Settings.FollowRedirects = Form.cbFollowRedirects->isChecked();
   Settings.SimultaneousDownloads = Form.seSimultaneousDownloads->value();
+  Settings.KeepDays = Form.seKeepDays->value();
   return true;
 }
 

@@ -14,7 +14,7 @@ namespace skimbrook {
 class TSettings;
 
 // The options dialog's form: six boxes for the start-up and window behaviour, then the
-// notification and download choices, OK and Cancel. Escape cancels.
+// notification and download choices, how long older items are kept, OK and Cancel. Escape cancels.
 class TfmOptions : public QDialog {
   Q_OBJECT
 
@@ -31,6 +31,9 @@ class TfmOptions : public QDialog {
   QCheckBox* cbFollowRedirects;
   QLabel* lbSimultaneousDownloads;
   QSpinBox* seSimultaneousDownloads;
+  QLabel* lbKeepDays;
+  QSpinBox* seKeepDays;
+  QLabel* lbKeepDaysUnit;
   QPushButton* btOK;
   QPushButton* btCancel;
 };

@@ -65,6 +65,10 @@ const QString& TipText(int Index) {
           QLatin1String(product::kDirectoryName) +
           QStringLiteral("...\" from the File menu and enter a few keywords; the matches from ") +
           QLatin1String(product::kDirectoryHost) + QStringLiteral(" open in browser mode."),
+      QStringLiteral("To search the items of all your feeds, older ones included, press Ctrl-F or select "
+                     "\"Find Items...\" from the View menu and type a few words."),
+      QStringLiteral("To keep an item for good, press Ctrl-S or select \"Star Item\" from the Tools menu; "
+                     "\"Starred Items\" in the View menu lists every starred item."),
       QStringLiteral(
           "To copy the URL of a feed in your web browser right click on the orange XML or RSS icon "
           "and select \"Copy link\" from the popup menu."),

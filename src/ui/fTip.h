@@ -11,7 +11,7 @@ class QWidget;
 namespace skimbrook {
 
 // The number of tips; they are numbered from 1 for the user.
-inline constexpr int TipCount = 22;
+inline constexpr int TipCount = 24;
 
 // The tip form: the memo with the current tip, "Show tips on start up", "Next Tip" and
 // "Close". Escape closes it as Close does.

@@ -15,6 +15,7 @@
 #include "ui/uFeedAddress.h"
 #include "ui/uFeedListBox.h"
 #include "ui/uFeedListDelegate.h"
+#include "ui/uItemStoreLink.h"
 #include "ui/uListRules.h"
 #include "ui/uPaneHost.h"
 #include "ui/uPaneLayout.h"
@@ -273,6 +274,8 @@ void TFeedListPane::miFileRemoveFeedClick() {
   // A download that still holds the entry finishes with it; no row follows it any more.
   const std::shared_ptr<TFeed> removed = host_.FeedList().Delete(row);
   removed->OnChange = nullptr;
+  // Its items leave the store too, except the starred ones.
+  host_.ItemStore().FeedRemoved(removed->XmlUrl);
   FocusFeedListIfVisible();
   {
     const QSignalBlocker blocker(lbFeedList);
@@ -312,6 +315,7 @@ void TFeedListPane::ShowCurrentFeedInfo(bool StartEditing) {
   }
   const std::string target = record->MovedTo;
   MoveSubscription(*feed, target, host_.FetchState());
+  host_.ItemStore().FeedMoved(url, target);
   host_.FetchState().Save();
   host_.FeedList().SaveDefault();
   host_.NoteStatus(QStringLiteral("The feed now comes from %1.").arg(ToDisplayAddress(target)));
@@ -366,7 +370,9 @@ bool TFeedListPane::MoveToTypedAddress(TFeed& Feed, const std::string& Url) {
             .arg(ToDisplayTitle(host_.FeedList().Feeds(other)->Title), ToDisplayAddress(Url)));
     return false;
   }
+  const std::string before = Feed.XmlUrl;
   MoveSubscription(Feed, Url, host_.FetchState());
+  host_.ItemStore().FeedMoved(before, Url);
   // The validators and the waits were the old address's answers; the first request to the
   // new one asks for the whole document.
   TFetchRecord& record = host_.FetchState().For(Url);
@@ -406,7 +412,9 @@ void TFeedListPane::lbFeedListDragDrop(const QPoint& Position) {
 
 void TFeedListPane::CatchUpFeed(TFeed& Feed) {
   if (Feed.ItemCount() == -1) Feed.LoadCache();
+  host_.ItemStore().FeedLoaded(Feed);
   Feed.CatchUp();
+  host_.ItemStore().FeedCaughtUp(Feed);
 }
 
 void TFeedListPane::miToolsCatchUpFeedClick() {

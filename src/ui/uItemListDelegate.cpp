@@ -30,7 +30,13 @@ void TItemListDelegate::paint(QPainter* Painter, const QStyleOptionViewItem& Opt
     if (const QVariant own = Index.data(Qt::FontRole); own.isValid())
       font.setItalic(own.value<QFont>().italic());
     Painter->setFont(font);
-    Painter->setPen(RowSelectedAndFocused(Option) ? RowCaptionText(Option) : RowText(Option));
+    QColor pen = RowSelectedAndFocused(Option) ? RowCaptionText(Option) : RowText(Option);
+    if (Index.data(kItemOlderRole).toBool() && !RowSelectedAndFocused(Option)) {
+      // Halfway between the text and the background.
+      pen.setRgb((pen.red() + background.red()) / 2, (pen.green() + background.green()) / 2,
+                 (pen.blue() + background.blue()) / 2);
+    }
+    Painter->setPen(pen);
     QRect titleRect = Option.rect;
     if (!date.isEmpty()) {
       // The date in a regular face at the right end; the title stops short of it.

@@ -4,10 +4,13 @@
 
 #include <QAction>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDateTime>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QLocale>
 #include <QMainWindow>
@@ -25,6 +28,7 @@
 #include "ui/uCommand.h"
 #include "ui/uFeedAddress.h"
 #include "ui/uItemListDelegate.h"
+#include "ui/uItemStoreLink.h"
 #include "ui/uListRules.h"
 #include "ui/uPaneHost.h"
 #include "ui/uPaneLayout.h"
@@ -60,6 +64,16 @@ TItemPane::TItemPane(TPaneHost& Host, QMainWindow& Window, QWidget* Parent,
   NewCommand(plRight, "miToolsMarkAsUnread", QStringLiteral("Mark as &Unread"), this,
              &TItemPane::miToolsMarkAsUnreadClick, {QKeySequence(Qt::CTRL | Qt::Key_U)});
   NewCommand(plRight, "miItemCopyLink", QStringLiteral("&Copy Link"), this, &TItemPane::miItemCopyLinkClick);
+  miViewShowOlderItems = NewCommand(plRight, "miViewShowOlderItems", QStringLiteral("Show Old&er Items"),
+                                    this, &TItemPane::miViewShowOlderItemsClick);
+  miViewShowOlderItems->setCheckable(true);
+  miViewStarredItems = NewCommand(plRight, "miViewStarredItems", QStringLiteral("Starred &Items"), this,
+                                  &TItemPane::miViewStarredItemsClick);
+  miViewStarredItems->setCheckable(true);
+  NewCommand(plRight, "miViewFindItems", QStringLiteral("Fi&nd Items..."), this,
+             &TItemPane::miViewFindItemsClick, {QKeySequence(Qt::CTRL | Qt::Key_F)});
+  NewCommand(plRight, "miToolsStarItem", QStringLiteral("&Star Item"), this, &TItemPane::miToolsStarItemClick,
+             {QKeySequence(Qt::CTRL | Qt::Key_S)});
 }
 
 void TItemPane::BuildPane(QWidget* Parent,
@@ -93,6 +107,19 @@ void TItemPane::BuildPane(QWidget* Parent,
   meFeedDescription->setFont(descriptionFont);
   ApplyPanelColours(*meFeedDescription);
   descriptionBox->addWidget(meFeedDescription);
+  // The search field: hidden until Find Items asks for it.
+  plSearch = new QWidget(plTopRight);
+  auto* searchRow = new QHBoxLayout(plSearch);
+  searchRow->setContentsMargins(2, 2, 2, 2);
+  edSearch = new QLineEdit(plSearch);
+  edSearch->setPlaceholderText(QStringLiteral("Search the items' titles and texts"));
+  edSearch->setClearButtonEnabled(true);
+  cbSearchScope = new QComboBox(plSearch);
+  cbSearchScope->addItems(
+      {QStringLiteral("All feeds"), QStringLiteral("This feed"), QStringLiteral("This group")});
+  searchRow->addWidget(edSearch, 1);
+  searchRow->addWidget(cbSearchScope);
+  plSearch->hide();
   lbItems = new QListWidget(plTopRight);
   lbItems->setItemDelegate(new TItemListDelegate(lbItems));
   lbItems->setUniformItemSizes(true);
@@ -100,6 +127,7 @@ void TItemPane::BuildPane(QWidget* Parent,
   top->addWidget(plFeedTitle);
   top->addWidget(plFeedLink);
   top->addWidget(plFeedDescription);
+  top->addWidget(plSearch);
   top->addWidget(lbItems, 1);
 
   plBottomRight = new QWidget(Splitter2);
@@ -117,7 +145,8 @@ void TItemPane::BuildPane(QWidget* Parent,
       {plFeedLink, "plFeedLink"},   {meFeedDescription, "meFeedDescription"},
       {lbItems, "lbItems"},         {plBottomRight, "plBottomRight"},
       {plItemTitle, "plItemTitle"}, {plItemLink, "plItemLink"},
-      {WebBrowser, "WebBrowser"}};
+      {WebBrowser, "WebBrowser"},   {plSearch, "plSearch"},
+      {edSearch, "edSearch"},       {cbSearchScope, "cbSearchScope"}};
   for (const auto& [object, name] : named) object->setObjectName(QLatin1String(name));
 
   Splitter2->addWidget(plTopRight);
@@ -131,11 +160,27 @@ void TItemPane::Connect() {
   connect(plFeedLink, &TCaptionPanel::Clicked, this, &TItemPane::plFeedLinkClick);
   connect(plItemLink, &TCaptionPanel::Clicked, this, &TItemPane::plItemLinkClick);
   lbItems->installEventFilter(this);
+  edSearch->installEventFilter(this);
+  connect(edSearch, &QLineEdit::textEdited, this, &TItemPane::RunSearch);
+  connect(cbSearchScope, &QComboBox::currentIndexChanged, this, &TItemPane::RunSearch);
+  // Enter opens the selected result, or the first.
+  connect(edSearch, &QLineEdit::returnPressed, this, [this] {
+    if (lbItems->count() == 0) return;
+    lbItems->setFocus();
+    if (lbItems->currentRow() < 0) lbItems->setCurrentRow(0);
+  });
 }
 
 bool TItemPane::eventFilter(QObject* Watched, QEvent* Event) {
-  if (Watched != lbItems || Event->type() != QEvent::KeyPress) return QObject::eventFilter(Watched, Event);
+  if ((Watched != lbItems && Watched != edSearch) || Event->type() != QEvent::KeyPress)
+    return QObject::eventFilter(Watched, Event);
   const auto* key = static_cast<QKeyEvent*>(Event);
+  if (key->key() == Qt::Key_Escape && key->modifiers() == Qt::NoModifier && !ShowsFeedItems()) {
+    ShowFeedItems();
+    lbItems->setFocus();
+    return true;
+  }
+  if (Watched != lbItems) return false;
   if (key->key() != Qt::Key_Space || key->modifiers() != Qt::NoModifier) return false;
   SpaceInItems();
   return true;
@@ -202,6 +247,9 @@ void TItemPane::ClearItemLines() {
   lbItems->clear();
   rowItems_.clear();
   itemRows_.clear();
+  storedLines_.clear();
+  firstStoredRow_ = 0;
+  currentStored_ = -1;
 }
 
 int TItemPane::ItemIndexOfRow(int Row) const {
@@ -224,6 +272,7 @@ void TItemPane::WriteItemLines(TFeed& Feed) {
     item.OnChange = [this](int Index, TFeedItem& Changed) { ItemLineChanged(Index, Changed); };
     item.Changed();
   }
+  AppendStoredLines();
 }
 
 bool TItemPane::NewestFirst() const {
@@ -239,13 +288,13 @@ void TItemPane::SetNewestFirst(bool NewestFirst) {
 void TItemPane::miViewSortByDateClick() {
   const std::shared_ptr<TFeed> feed = host_.CurrentFeed();
   if (!feed || feed->XmlUrl.empty() || feed->ItemCount() <= 0) return;
+  if (!ShowsFeedItems()) return;
   WriteItemLines(*feed);
-  for (int i = 0; i < feed->ItemCount(); ++i) {
-    if (currentItem_ && feed->ItemPtr(i) == currentItem_) {
-      const QSignalBlocker blocker(lbItems);
+  const QSignalBlocker blocker(lbItems);
+  for (int i = 0; i < feed->ItemCount(); ++i)
+    if (currentItem_ && feed->ItemPtr(i) == currentItem_)
       lbItems->setCurrentRow(itemRows_[static_cast<std::size_t>(i)]);
-    }
-  }
+  if (currentStored_ >= 0) lbItems->setCurrentRow(firstStoredRow_ + currentStored_);
 }
 
 void TItemPane::ReleaseItemList() {
@@ -253,9 +302,16 @@ void TItemPane::ReleaseItemList() {
   currentItem_.reset();
   if (const std::shared_ptr<TFeed>& feed = host_.CurrentFeed()) UnhookItems(*feed);
   ClearItemLines();
+  // The list is about to be read again: whatever the lines showed, the feed's come next.
+  listKind_ = TListKind::FeedItems;
+  miViewStarredItems->setChecked(false);
+  LeaveSearch();
 }
 
 void TItemPane::FillItemList() {
+  // The starred items or the search results stay until the user leaves them; a download
+  // meanwhile changes the feed's items, not those lines.
+  if (!ShowsFeedItems()) return;
   currentItem_.reset();
   if (!host_.CurrentFeed()) {
     ClearItemLines();
@@ -271,6 +327,8 @@ void TItemPane::FillItemList() {
     // no lines of another feed behind.
     ClearItemLines();
     if (feed->ItemCount() == -1) feed->LoadCache();
+    host_.ItemStore().FeedLoaded(*feed);
+    if (miViewShowOlderItems->isChecked()) storedLines_ = host_.ItemStore().OlderItems(*feed);
     WriteItemLines(*feed);
     if (lbItems->count() > 0) {
       const QSignalBlocker blocker(lbItems);
@@ -283,6 +341,7 @@ void TItemPane::FillItemList() {
   }
   feed->UnreadCount = feed->CountUnread();
   UpdateFeedAndItemView();
+  UpdateOlderCount();
 }
 
 void TItemPane::ItemLineChanged(int Index, TFeedItem& Item) {
@@ -290,9 +349,10 @@ void TItemPane::ItemLineChanged(int Index, TFeedItem& Item) {
   QListWidgetItem* line = lbItems->item(itemRows_[static_cast<std::size_t>(Index)]);
   if (!line) return;
   const std::string encoding = host_.CurrentFeed() ? host_.EncodingOf(*host_.CurrentFeed()) : std::string();
-  line->setText(ItemLineText(Item, encoding));
+  const QString star = Item.Feed && host_.ItemStore().IsStarred(*Item.Feed, Item) ? StarMark() : QString();
+  line->setText(ItemLineText(Item, encoding).insert(1, star));
   // The line's own text keeps its date; the painter shows the date in a column of its own.
-  line->setData(kItemTitleRole, QLatin1Char(Item.IsRead ? '-' : '+') + ItemTitleText(Item, encoding));
+  line->setData(kItemTitleRole, QLatin1Char(Item.IsRead ? '-' : '+') + star + ItemTitleText(Item, encoding));
   line->setData(kItemDateRole, ItemDateText(Item, QDateTime::currentDateTime(), encoding));
   // What a screen reader says: the state in words, where the screen shows it in bold.
   const QString title = ItemTitleText(Item, encoding);
@@ -309,7 +369,10 @@ void TItemPane::lbItemsClick() {
   keptUnread_.reset();
   const int index = ItemIndexOfRow(lbItems->currentRow());
   const std::shared_ptr<TFeed>& feed = host_.CurrentFeed();
-  if (feed && index >= 0 && index < feed->ItemCount())
+  currentStored_ = StoredIndexOfRow(lbItems->currentRow());
+  if (currentStored_ >= 0)
+    currentItem_ = ItemOfStored(storedLines_[static_cast<size_t>(currentStored_)]);
+  else if (feed && index >= 0 && index < feed->ItemCount())
     currentItem_ = feed->ItemPtr(index);
   else
     currentItem_.reset();
@@ -342,7 +405,7 @@ void TItemPane::miToolsMarkAsUnreadClick() {
   if (!item) return;
   MarkAsReadTimer->stop();
   keptUnread_ = item;
-  item->SetRead(false);
+  SetItemRead(item, false);
 }
 
 void TItemPane::miItemCopyLinkClick() {
@@ -377,7 +440,7 @@ bool TItemPane::SelectUnreadAfter(int Row) {
 void TItemPane::MarkAsReadTimerTimer() {
   MarkAsReadTimer->stop();
   if (!ItemPageOnScreen()) return;
-  if (const std::shared_ptr<TFeedItem> item = currentItem_) item->SetRead(true);
+  if (const std::shared_ptr<TFeedItem> item = currentItem_) SetItemRead(item, true);
 }
 
 namespace {
@@ -427,11 +490,21 @@ QString TItemPane::ContentPage(const TFeedItem* Item, const std::string& Encodin
 
 void TItemPane::UpdateFeedAndItemView() {
   const std::shared_ptr<TFeed> current = host_.CurrentFeed();
-  const std::string& encoding = current ? host_.EncodingOf(*current) : std::string();
-  if (const TFeed* feed = current.get()) {
-    plFeedTitle->SetCaption(PanelText(feed->Title, encoding));
-    plFeedLink->SetCaption(ToDisplay(feed->HtmlUrl, encoding), !feed->HtmlUrl.empty());
-    meFeedDescription->setText(PanelText(feed->Description, encoding));
+  const std::string encoding = CurrentEncoding();
+  if (listKind_ != TListKind::FeedItems) {
+    plFeedTitle->SetCaption(listKind_ == TListKind::Starred ? QStringLiteral("Starred Items")
+                                                            : QStringLiteral("Search Results"));
+    plFeedLink->SetCaption(QString());
+    meFeedDescription->setText(
+        listKind_ == TListKind::Starred
+            ? QStringLiteral("Every starred item of every feed, newest first.")
+            : QStringLiteral("Items whose titles or texts hold every word typed, newest "
+                             "first. Escape returns to the feed's items."));
+  } else if (const TFeed* feed = current.get()) {
+    const std::string& feedEncoding = host_.EncodingOf(*feed);
+    plFeedTitle->SetCaption(PanelText(feed->Title, feedEncoding));
+    plFeedLink->SetCaption(ToDisplay(feed->HtmlUrl, feedEncoding), !feed->HtmlUrl.empty());
+    meFeedDescription->setText(PanelText(feed->Description, feedEncoding));
   } else {
     plFeedTitle->SetCaption(QString());
     plFeedLink->SetCaption(QString());
@@ -449,7 +522,7 @@ void TItemPane::UpdateFeedAndItemView() {
     plItemLink->SetCaption(QString());
   }
   // Relative links of the page point into the feed's site, as they do in the feed.
-  emit ItemPageReady(ContentPage(item.get(), encoding), current ? FeedBaseUrl(current->XmlUrl) : QUrl());
+  emit ItemPageReady(ContentPage(item.get(), encoding), CurrentBaseUrl());
 }
 
 void TItemPane::plFeedLinkClick() {

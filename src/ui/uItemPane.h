@@ -10,8 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "store/uItemStore.h"
+
 class QAction;
+class QComboBox;
 class QLabel;
+class QLineEdit;
 class QListWidget;
 class QMainWindow;
 class QSplitter;
@@ -106,6 +110,27 @@ class TItemPane : public QObject {
   // Arms the count again unless it is running (a window restored from minimised).
   void ResumeMarkAsRead();
 
+  // ---- Older items, stars and search (the item store) ----
+  // View > "Show Older Items" (miViewShowOlderItems, ticked): below the feed's items, newest
+  // first and greyed, the items that have left its document.
+  void miViewShowOlderItemsClick();
+  // View > "Starred Items" (miViewStarredItems, ticked while shown): every starred item of
+  // every feed in place of the feed's items.
+  void miViewStarredItemsClick();
+  // View > "Find Items..." (miViewFindItems): the search field above the item list.
+  void miViewFindItemsClick();
+  // Tools > "Star Item" (miToolsStarItem): stars the current item, or takes its star away.
+  void miToolsStarItemClick();
+  // The current feed's items again, in place of the starred items or the search results.
+  void ShowFeedItems();
+  // Leaves the starred items or the search results without filling the list (another
+  // feed became current, and its refill is on its way).
+  void LeaveStoredLists();
+  // The feed heading's count of the current feed's older unread items.
+  void UpdateOlderCount();
+  // True while the list shows the current feed's items (and its older ones).
+  bool ShowsFeedItems() const { return listKind_ == TListKind::FeedItems; }
+
   // The page of an item: its description between "<html>" and "</html>".
   static QString ContentPage(const TFeedItem* Item, const std::string& Encoding = {});
 
@@ -119,7 +144,7 @@ class TItemPane : public QObject {
 
  public:
  protected:
-  // Space in the item list.
+  // Space in the item list; Escape in the list or the search field leaves the search.
   bool eventFilter(QObject* Watched, QEvent* Event) override;
 
  private:
@@ -139,6 +164,28 @@ class TItemPane : public QObject {
   void miViewSortByDateClick();
   // The item shown on Row, or -1.
   int ItemIndexOfRow(int Row) const;
+  // What the item list shows: the current feed's items (and its older items when asked),
+  // every starred item, or the results of a search.
+  enum class TListKind { FeedItems, Starred, Results };
+  // The stored item shown on Row (an index into storedLines_), or -1.
+  int StoredIndexOfRow(int Row) const;
+  // Appends a line for each of storedLines_, after the feed's own.
+  void AppendStoredLines();
+  void WriteStoredLine(int Index);
+  // Shows Items alone in the list, none selected, as the list of Kind.
+  void ShowStoredList(TListKind Kind, std::vector<TStoredItem> Items);
+  // The item a stored line opens: the feed's own item while its document holds it (so its
+  // read flag reaches the cache file and the feed's count), else a copy of the stored one.
+  std::shared_ptr<TFeedItem> ItemOfStored(const TStoredItem& Stored);
+  // Sets Item's read flag and tells the store, for an item of a feed or a stored line.
+  void SetItemRead(const std::shared_ptr<TFeedItem>& Item, bool Value);
+  // Searches for the typed words in the chosen feeds and lists the results.
+  void RunSearch();
+  void LeaveSearch();
+  std::vector<std::string> SearchScope() const;
+  // The encoding and base address of the current item's page.
+  std::string CurrentEncoding() const;
+  QUrl CurrentBaseUrl() const;
 
   TPaneHost& host_;
   QMainWindow& window_;
@@ -156,6 +203,17 @@ class TItemPane : public QObject {
   // The item each line shows, and the line each item is shown on.
   std::vector<int> rowItems_;
   std::vector<int> itemRows_;
+  // The stored items shown from row firstStoredRow_ on, and the one current, or -1.
+  TListKind listKind_ = TListKind::FeedItems;
+  std::vector<TStoredItem> storedLines_;
+  int firstStoredRow_ = 0;
+  int currentStored_ = -1;
+  QAction* miViewShowOlderItems = nullptr;
+  QAction* miViewStarredItems = nullptr;
+  // The search field and its choice of feeds, above the item list.
+  QWidget* plSearch = nullptr;
+  QLineEdit* edSearch = nullptr;
+  QComboBox* cbSearchScope = nullptr;
   // The item's half: the current item, its panels and page, and its mark-as-read count.
   std::shared_ptr<TFeedItem> currentItem_;
   QWidget* plBottomRight = nullptr;

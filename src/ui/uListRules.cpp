@@ -69,6 +69,10 @@ QString PanelText(const std::string& Text, const std::string& Encoding) {
   return ToDisplayTitle(StripTags(Text), Encoding).simplified();
 }
 
+QString StarMark() {
+  return QString(QChar(0x2605)) + QLatin1Char(' ');
+}
+
 QString ItemLineText(const TFeedItem& Item, const std::string& Encoding) {
   QString line = QLatin1Char(Item.IsRead ? '-' : '+') + ItemTitleText(Item, Encoding);
   if (!Item.PubDate.empty())

@@ -26,6 +26,8 @@ QString ItemLineText(const TFeedItem& Item, const std::string& Encoding = {});
 // What a screen reader says of a feed row whose text (FeedRowText) is RowText: "Tech news,
 // 12 unread", "Group: Sports", and that the last download failed.
 QString FeedRowSpoken(const QString& RowText, bool Failed);
+// What stands before the title of a starred item in the item list.
+QString StarMark();
 // An item without a title is shown by the first words of its text instead (tags removed,
 // about 80 characters), in italics, so that it reads as a stand-in.
 bool HasStandInTitle(const TFeedItem& Item);

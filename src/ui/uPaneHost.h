@@ -14,6 +14,7 @@ class TFeed;
 class TFeedItem;
 class TFeedList;
 class TFetchState;
+class TItemStoreLink;
 class TPrompts;
 class TSettings;
 
@@ -26,6 +27,8 @@ class TPaneHost {
   virtual TFeedList& FeedList() = 0;
   virtual TFetchState& FetchState() = 0;
   virtual TPrompts& Prompts() = 0;
+  // The item store: older items, stars and search. Every step is a no-op while it is closed.
+  virtual TItemStoreLink& ItemStore() = 0;
   // The encoding a feed's document named when it was last downloaded, or empty.
   virtual const std::string& EncodingOf(const TFeed& Feed) const = 0;
   // The entry the feed list has selected (a feed or a group heading), or none.

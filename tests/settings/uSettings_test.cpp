@@ -53,6 +53,7 @@ void ChangeEveryField(TSettings& Settings) {
   Settings.ShowNotifications = false;
   Settings.FollowRedirects = false;
   Settings.SimultaneousDownloads = 16;
+  Settings.KeepDays = 30;
 }
 
 void ExpectSameFields(const TSettings& A, const TSettings& B) {
@@ -68,8 +69,8 @@ void ExpectSameFields(const TSettings& A, const TSettings& B) {
                      B.MinimizeToTray, B.StartWithWindows));
   EXPECT_EQ(std::tie(A.ViewToolbar, A.ViewStatusBar, A.ViewFeedList, A.ViewItemContents),
             std::tie(B.ViewToolbar, B.ViewStatusBar, B.ViewFeedList, B.ViewItemContents));
-  EXPECT_EQ(std::tie(A.ShowNotifications, A.FollowRedirects, A.SimultaneousDownloads),
-            std::tie(B.ShowNotifications, B.FollowRedirects, B.SimultaneousDownloads));
+  EXPECT_EQ(std::tie(A.ShowNotifications, A.FollowRedirects, A.SimultaneousDownloads, A.KeepDays),
+            std::tie(B.ShowNotifications, B.FollowRedirects, B.SimultaneousDownloads, B.KeepDays));
 }
 
 TEST(TSettings, FirstStartGivesTheDefaultsAndWritesTheMenuEntry) {
@@ -84,6 +85,7 @@ TEST(TSettings, FirstStartGivesTheDefaultsAndWritesTheMenuEntry) {
   EXPECT_TRUE(s.ShowNotifications);
   EXPECT_TRUE(s.FollowRedirects) << "a moved feed is followed unless the user says otherwise";
   EXPECT_EQ(s.SimultaneousDownloads, 6);
+  EXPECT_EQ(s.KeepDays, 180);
   EXPECT_EQ(s.ProxyAddress + s.ProxyUserName + s.ProxyPassword, "");
   EXPECT_TRUE(registry.KeyExists("Software\\Skimbrook\\1.0"));
   EXPECT_EQ(registry.ReadString(kMenuEntry, ""), "file:///opt/Skim Brook/addfeed.htm");
@@ -122,6 +124,9 @@ TEST(TSettings, ReadsNumbersByTheRulesAndFallsBackToTheDefault) {
       {"Options", "SimultaneousDownloads", "0", &TSettings::SimultaneousDownloads, nullptr, 1},
       {"Options", "SimultaneousDownloads", "99", &TSettings::SimultaneousDownloads, nullptr, 16},
       {"Options", "SimultaneousDownloads", "x", &TSettings::SimultaneousDownloads, nullptr, 6},
+      {"Options", "KeepDays", "0", &TSettings::KeepDays, nullptr, 1},
+      {"Options", "KeepDays", "99999", &TSettings::KeepDays, nullptr, 3650},
+      {"Options", "KeepDays", "", &TSettings::KeepDays, nullptr, 180},
   };
   for (const TCase& c : cases) {
     TMemoryRegistry registry;

@@ -40,6 +40,7 @@
 #include "ui/uFeedListBox.h"
 #include "ui/uFeedListPane.h"
 #include "ui/uItemPane.h"
+#include "ui/uItemStoreLink.h"
 #include "ui/uPrompts.h"
 #include "ui/uWebBrowser.h"
 
@@ -170,6 +171,7 @@ struct MainWindowAccess {
   TFeedListPane& feedList = *window.feedListPane_;
   TItemPane& items = *window.itemPane_;
   TBrowserMode& browser = *window.browserMode_;
+  TItemStoreLink& store = *window.itemStore_;
   bool& navigatingInternally = browser.navigatingInternally_;
 
   QFrame* plToolbar = Named<QFrame>("plToolbar");
@@ -244,6 +246,12 @@ struct MainWindowAccess {
   QAction* miHelpHomePage = Named<QAction>("miHelpHomePage");
   QAction* miHelpEmailSupport = Named<QAction>("miHelpEmailSupport");
   QAction* miViewSortByDate = Named<QAction>("miViewSortByDate");
+  QAction* miViewShowOlderItems = Named<QAction>("miViewShowOlderItems");
+  QAction* miViewStarredItems = Named<QAction>("miViewStarredItems");
+  QAction* miViewFindItems = Named<QAction>("miViewFindItems");
+  QAction* miToolsStarItem = Named<QAction>("miToolsStarItem");
+  QWidget* plSearch = Named<QWidget>("plSearch");
+  QLineEdit* edSearch = Named<QLineEdit>("edSearch");
 };
 
 class MainWindowTest : public ::testing::Test {

@@ -268,7 +268,7 @@ TEST_F(ReadingFlow, MarkAsUnreadHoldsWhileShownAndSpaceAtThePageEndReadsOn) {
 }
 
 TEST_F(ReadingFlow, TheItemMenuOpensLinksOnTheDesktopOnlyForWebAddresses) {
-  EXPECT_EQ(Ui().Named<QMenu>("pmItems")->actions().size(), 3);
+  EXPECT_EQ(Ui().Named<QMenu>("pmItems")->actions().size(), 4);
   EXPECT_EQ(Ui().Named<QMenu>("pmFeedList")->actions().size(), 5);
   Trigger("miFileEditFeed");
   EXPECT_EQ(events.filter("edit "), QStringList({"edit Cached"})) << "Feed Info opens for editing";

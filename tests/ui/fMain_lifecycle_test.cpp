@@ -392,13 +392,14 @@ TEST_F(Lifecycle, MenusHoldEveryEntryInOrderWithItsShortcutAndMnemonic) {
                          "&Search Feed Directory...", "-", "E&xit|Alt+F4"}));
   EXPECT_EQ(MenuEntries(*Ui().miView),
             QStringList({"&Toolbar", "&Status Bar", "&Feed List|F11", "Item &Contents|F12", "Sort by &Date",
-                         "-", "&Browser|Ctrl+B", "Feed &Web Site|Ctrl+W", "Follow &Link|Ctrl+L",
+                         "Show Old&er Items", "Starred &Items", "Fi&nd Items...|Ctrl+F", "-",
+                         "&Browser|Ctrl+B", "Feed &Web Site|Ctrl+W", "Follow &Link|Ctrl+L",
                          "&Open in Browser|Ctrl+O", "-", "Tip Of The Da&y..."}));
   EXPECT_EQ(MenuEntries(*Ui().miTools),
             QStringList({"Catch Up &Feed|F2", "Catch Up &Group|F3", "Catch Up &All|F4", "&Next Unread|N",
-                         "Mark as &Unread|Ctrl+U", "-", "&Download Feed|F5", "Download Grou&p|F6",
-                         "Download A&ll|F7", "G&o|Return", "&Reload|F5", "&Back|Alt+Left",
-                         "For&ward|Alt+Right", "-", "Pro&xy Settings...", "Op&tions..."}));
+                         "Mark as &Unread|Ctrl+U", "&Star Item|Ctrl+S", "-", "&Download Feed|F5",
+                         "Download Grou&p|F6", "Download A&ll|F7", "G&o|Return", "&Reload|F5",
+                         "&Back|Alt+Left", "For&ward|Alt+Right", "-", "Pro&xy Settings...", "Op&tions..."}));
   EXPECT_EQ(MenuEntries(*Ui().miHelp),
             QStringList({"&About", "Skimbrook &Help...|F1", "-", "Home &Page", "&Email Support"}));
   // No two entries of a menu share their underlined letter.

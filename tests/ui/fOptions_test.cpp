@@ -100,28 +100,35 @@ TEST(OptionsDialog, TabVisitsTheSixBoxesThenTheNewChoicesThenOkThenCancel) {
   TTestSettings T;
   std::vector<std::string> Order;
   WhenFormShows<TfmOptions>([&](TfmOptions& Form) {
-    Order = test::TabOrder(Form, 12);
+    Order = test::TabOrder(Form, 13);
     Form.reject();
   });
   EditOptions(T.Settings, nullptr);
-  EXPECT_EQ(Order, (std::vector<std::string>{
-                       "cbRememberFormPosition", "cbDownloadOnStartup", "cbAutoDownload", "cbMinimizeToTray",
-                       "cbShowTips", "cbStartup", "cbShowNotifications", "cbFollowRedirects",
-                       "seSimultaneousDownloads", "btOK", "btCancel", "cbRememberFormPosition"}));
+  EXPECT_EQ(Order,
+            (std::vector<std::string>{"cbRememberFormPosition", "cbDownloadOnStartup", "cbAutoDownload",
+                                      "cbMinimizeToTray", "cbShowTips", "cbStartup", "cbShowNotifications",
+                                      "cbFollowRedirects", "seSimultaneousDownloads", "seKeepDays", "btOK",
+                                      "btCancel", "cbRememberFormPosition"}));
 }
 
-TEST(OptionsDialog, TheNumberOfDownloadsAtOnceStaysInItsRangeAndOkStoresIt) {
+TEST(OptionsDialog, TheNumbersStayInTheirRangesAndOkStoresThem) {
   TTestSettings T;
   T.Settings.SimultaneousDownloads = 3;
+  T.Settings.KeepDays = 45;
   int Shown = 0;
+  int ShownDays = 0;
   WhenFormShows<TfmOptions>([&](TfmOptions& Form) {
     Shown = Form.seSimultaneousDownloads->value();
+    ShownDays = Form.seKeepDays->value();
     Form.seSimultaneousDownloads->setValue(40);
+    Form.seKeepDays->setValue(0);
     Form.btOK->click();
   });
   EXPECT_TRUE(EditOptions(T.Settings, nullptr));
   EXPECT_EQ(Shown, 3);
+  EXPECT_EQ(ShownDays, 45);
   EXPECT_EQ(T.Settings.SimultaneousDownloads, TSettings::kMaxDownloads);
+  EXPECT_EQ(T.Settings.KeepDays, TSettings::kMinKeepDays);
 }
 
 }  // namespace

@@ -11,6 +11,12 @@ skimbrook_add_test(ui_main_window_tests
   LIBS skimbrook_ui Qt6::Test
   LABELS gui)
 
+# The window over a real item store in the test's data folder.
+skimbrook_add_test(ui_main_store_tests
+  SOURCES ${ui_main_support} MainWindowFixture.cpp MainWindowFixture.h fMain_store_test.cpp
+  LIBS skimbrook_ui Qt6::Test
+  LABELS gui)
+
 skimbrook_add_test(ui_web_browser_tests
   SOURCES ${ui_main_support} uWebBrowser_test.cpp
   LIBS skimbrook_ui Qt6::Test

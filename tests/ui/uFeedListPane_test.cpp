@@ -11,6 +11,7 @@
 #include "base/uFiles.h"
 #include "display/uDisplayText.h"
 #include "ui/uFeedListBox.h"
+#include "ui/uItemStoreLink.h"
 #include "ui/uPaneHost.h"
 
 namespace skimbrook::test {
@@ -25,6 +26,8 @@ class TRecordingHost : public TPaneHost {
   TFeedList& FeedList() override { return list; }
   TFetchState& FetchState() override { return state; }
   TPrompts& Prompts() override { return prompts; }
+  // Never opened: the pane's steps on the store do nothing.
+  TItemStoreLink& ItemStore() override { return itemStore; }
   const std::string& EncodingOf(const TFeed& Feed) const override {
     const TFetchRecord* record = state.Find(Feed.XmlUrl);
     return record ? record->Encoding : noEncoding;
@@ -58,6 +61,7 @@ class TRecordingHost : public TPaneHost {
   bool downloading = false;
   std::string noEncoding;
   std::shared_ptr<TFeedItem> noItem;
+  TItemStoreLink itemStore{*this};
 };
 
 class FeedListPane : public ::testing::Test {
