@@ -357,29 +357,21 @@ void TFeedReader::ApplyTo() {
   feed_.AdoptItems(std::move(rootItems_), std::move(channelItems_), unread_);
 }
 
-namespace {
-
-bool IsXmlBlank(char C) {
-  return C == ' ' || C == '\t' || C == '\r' || C == '\n';
-}
-
-}  // namespace
-
 std::string SerializeElement(const TmoxXMLNode2& E) {
   std::string out;
   out.reserve(E.Text.size() + 2 * E.Name.size() + 64);
-  // The CR around a child's tags stands for the blanks that trimming took from the text
-  // beside it. Where that text touches the tag ("<em>event</em>, look", "H<sub>2</sub>O"),
+  // The CR around a child's tags stands for the bytes that trimming took from the text
+  // beside it. Where trimming took none, the text touches the tag ("<em>event</em>, look", "H<sub>2</sub>O"),
   // there was no blank, and a CR would show as one: the tag and the text stay together.
   bool touchesNextTag = false;
   // Writes a child's text after it, and notes whether it touches the next tag.
   auto textAfter = [&out, &touchesNextTag](const TmoxXMLNode2& Element) {
     const std::string_view after = Trimmed(Element.TextAfter);
     out += after;
-    touchesNextTag = !after.empty() && !IsXmlBlank(Element.TextAfter.back());
+    touchesNextTag = !after.empty() && !IsTrimByte(Element.TextAfter.back());
   };
   auto touchesEndTag = [](const TmoxXMLNode2& Element, size_t Depth) {
-    return Depth > 0 && !Trimmed(Element.TextAfter).empty() && !IsXmlBlank(Element.TextAfter.front());
+    return Depth > 0 && !Trimmed(Element.TextAfter).empty() && !IsTrimByte(Element.TextAfter.front());
   };
   // The start tag; true when the element has content and so an end tag to come.
   auto open = [&](const TmoxXMLNode2& Element, size_t Depth) {

@@ -1,5 +1,6 @@
 #include "tools/ReferenceCompare.h"
 
+#include <algorithm>
 #include <optional>
 #include <stdexcept>
 #include <utility>
@@ -19,9 +20,15 @@ std::string Quoted(std::string_view Text) {
   return "\"" + std::string(Text.substr(0, kShown)) + (Text.size() > kShown ? "...\"" : "\"");
 }
 
+// Long texts are shown from a little before their first difference, so the report says
+// what differs rather than the same opening twice.
 std::string Differ(const std::string& What, std::string_view Fast, std::string_view Reference) {
   if (Fast == Reference) return "";
-  return What + ": " + Quoted(Fast) + " instead of " + Quoted(Reference);
+  const size_t same = static_cast<size_t>(
+      std::mismatch(Fast.begin(), Fast.end(), Reference.begin(), Reference.end()).first - Fast.begin());
+  const size_t from = same > 20 ? same - 20 : 0;
+  const std::string at = from > 0 ? " (from byte " + std::to_string(from) + ")" : "";
+  return What + at + ": " + Quoted(Fast.substr(from)) + " instead of " + Quoted(Reference.substr(from));
 }
 
 std::string AttributesDiffer(const std::string& Where, const TmoxXMLNode2& Element,

@@ -208,19 +208,38 @@ std::string DecodedTitle(const std::string& Text) {
   return Trim(StripTags(XmlUnescape(Text)));
 }
 
-void SerializeElement(std::string& Out, const TRefElement& Element) {
-  Out += "\r<" + Element.Name;
+bool IsTrimmedAway(char Byte) {
+  return static_cast<unsigned char>(Byte) <= 0x20;
+}
+
+// A CR stands for what trimming took from the text beside a tag; text that kept its last
+// byte touches the next tag, text that kept its first byte touches the end tag before it.
+bool TouchesNextTag(const std::string& Text) {
+  return !TrimBytes(Text).empty() && !IsTrimmedAway(Text.back());
+}
+
+bool TouchesTagBefore(const std::string& Text) {
+  return !TrimBytes(Text).empty() && !IsTrimmedAway(Text.front());
+}
+
+void SerializeElement(std::string& Out, const TRefElement& Element, bool AfterTouchingText = false,
+                      bool IsOutermost = true) {
+  if (!AfterTouchingText) Out += "\r";
+  Out += "<" + Element.Name;
   for (const auto& [name, value] : Element.Attributes) Out += " " + name + "='" + value + "'";
   if (Element.Children.empty() && Element.Text.empty()) {
     Out += "/>";
     return;
   }
   Out += ">" + Element.Text;
+  bool touching = false;
   for (const auto& child : Element.Children) {
-    SerializeElement(Out, *child);
+    SerializeElement(Out, *child, touching, false);
     Out += TrimBytes(child->TextAfter);
+    touching = TouchesNextTag(child->TextAfter);
   }
-  Out += "</" + Element.Name + ">\r";
+  Out += "</" + Element.Name + ">";
+  if (IsOutermost || !TouchesTagBefore(Element.TextAfter)) Out += "\r";
 }
 
 // The texts of Element and of everything below it, each child's text after it following
