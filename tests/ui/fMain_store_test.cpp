@@ -168,6 +168,27 @@ TEST_F(StoreWindow, AStarShowsOnItsLineAndStarredItemsListsThoseOfEveryFeed) {
   EXPECT_EQ(Store().StarredItems()[0].Title, "Two");
 }
 
+TEST_F(StoreWindow, AStarredItemOfAnotherFeedResolvesItsRelativeLinkAgainstItsOwnFeed) {
+  const std::string sport = "http://sport.example/feeds/rss";
+  WriteSubscriptions({{"News", "http://news.example/feeds/rss"}, {"Sport", sport}});
+  WriteCache("http://news.example/feeds/rss", {"One"}, "News");
+  WriteCache(sport, {"Goal"}, "Sport");
+  {
+    TFeed feed("Sport", "", sport, "");
+    feed.LoadCache();
+    feed.Items(0).Link = "goal.html";
+    feed.SaveCache();
+  }
+  OpenShown();
+  ClickFeedRow(1);
+  Trigger("miToolsStarItem");
+  ClickFeedRow(0);
+  Trigger("miViewStarredItems");
+  ClickItem(0);
+  Trigger("miViewOpenInBrowser");
+  EXPECT_EQ(events.filter("//"), QStringList({"http://sport.example/feeds/goal.html"}));
+}
+
 TEST_F(StoreWindow, SearchFindsItemsOfEveryFeedOrOfTheCurrentOneAndEscapeReturns) {
   WriteSubscriptions({{"News", kNews}, {"Sport", kSport}});
   WriteCache(kNews, {"Apple harvest", "Rain"}, "News");
