@@ -128,6 +128,9 @@ class TItemPane : public QObject {
   void LeaveStoredLists();
   // The feed heading's count of the current feed's older unread items.
   void UpdateOlderCount();
+  // View > "Show Older Items" ticked or not; the next refill follows it.
+  bool ShowOlderItems() const;
+  void SetShowOlderItems(bool Shown);
   // True while the list shows the current feed's items (and its older ones).
   bool ShowsFeedItems() const { return listKind_ == TListKind::FeedItems; }
 

@@ -103,6 +103,15 @@ TEST_F(StoreWindow, OlderItemsAppearGreyedBelowTheFeedsOwnAndAReturningItemKeeps
   EXPECT_EQ(ItemLines(), QStringList({"-One", "+Three"}));
 }
 
+TEST_F(StoreWindow, ShowOlderItemsIsRemembered) {
+  SetSetting("View", "ShowOlderItems", "1");
+  Open();
+  EXPECT_TRUE(Ui().miViewShowOlderItems->isChecked());
+  Trigger("miViewShowOlderItems");
+  EXPECT_TRUE(window->close());
+  EXPECT_EQ(StoredSetting("View", "ShowOlderItems"), "0");
+}
+
 TEST_F(StoreWindow, ReadFlagsAndCatchUpReachTheStore) {
   WriteSubscriptions({{"News", kNews, 2}});
   WriteCache(kNews, {"One", "Two"});
