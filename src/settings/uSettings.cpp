@@ -41,6 +41,7 @@ const TStoredField kStoredFields[] = {
     {"View", "FeedList", &TSettings::ViewFeedList, 1},
     {"View", "ItemContents", &TSettings::ViewItemContents, 1},
     {"View", "SortByDate", &TSettings::SortByDate, 0},
+    {"View", "ShowOlderItems", &TSettings::ShowOlderItems, 0},
     {"View", "CurrentFeed", &TSettings::CurrentFeed, 0},
     {"View", "CurrentItem", &TSettings::CurrentItem, 0},
     {"Proxy", "UseProxy", &TSettings::UseProxy, 0},

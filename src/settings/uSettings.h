@@ -43,6 +43,8 @@ class TSettings {
   bool ViewItemContents = true;
   // The item list shows the newest items first instead of the feed's own order.
   bool SortByDate = false;
+  // The item list shows the feed's older items (kept in the item store) below its own.
+  bool ShowOlderItems = false;
   // The entry and item current at the last exit (its row and the item's identity), shown
   // again at the next start.
   int CurrentFeed = 0;

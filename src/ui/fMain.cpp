@@ -262,6 +262,7 @@ void TfmMain::ApplyViewFlags() {
   miViewItemContents->setChecked(settings.ViewItemContents);
   ApplyItemContentsLayout(settings.ViewItemContents);
   itemPane_->SetNewestFirst(settings.SortByDate);
+  itemPane_->SetShowOlderItems(settings.ShowOlderItems);
 }
 
 void TfmMain::ApplyItemContentsLayout(bool Shown) {
@@ -413,6 +414,7 @@ void TfmMain::StoreForm() {
   settings.ViewFeedList = miViewFeedList->isChecked();
   settings.ViewItemContents = miViewItemContents->isChecked();
   settings.SortByDate = itemPane_->NewestFirst();
+  settings.ShowOlderItems = itemPane_->ShowOlderItems();
   settings.CurrentFeed = std::max(0, feedListPane_->SelectedRow());
   settings.CurrentItem = itemPane_->CurrentItem() ? ItemIdentity(*itemPane_->CurrentItem()) : std::string();
 }

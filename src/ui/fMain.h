@@ -137,6 +137,7 @@ class TfmMain : public QMainWindow, private TPaneHost {
   const std::shared_ptr<TFeed>& CurrentFeed() const override;
   // The item shown in the content pane, always one of the current feed's, or none.
   const std::shared_ptr<TFeedItem>& CurrentItem() const override;
+  QUrl CurrentItemBaseUrl() const override;
   // True while a download run is active.
   bool IsDownloading() const override { return activeRun_ != nullptr; }
   // True once the shutdown sequence has run.

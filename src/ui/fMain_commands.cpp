@@ -342,6 +342,9 @@ const std::shared_ptr<TFeed>& TfmMain::CurrentFeed() const {
 const std::shared_ptr<TFeedItem>& TfmMain::CurrentItem() const {
   return itemPane_->CurrentItem();
 }
+QUrl TfmMain::CurrentItemBaseUrl() const {
+  return itemPane_->CurrentBaseUrl();
+}
 bool TfmMain::InBrowserMode() const {
   return browserMode_->InBrowserMode();
 }

@@ -320,11 +320,10 @@ void TBrowserMode::ShowHomePage() {
   EnterBrowserMode(true, [this] { WebBrowser->Navigate(QString::fromLatin1(product::kHomePage)); });
 }
 
-void TBrowserMode::OpenFeedAddress(const std::string& Address) {
+void TBrowserMode::OpenFeedAddress(const std::string& Address, const QUrl& BaseUrl) {
   // Resolved first: the blank page's wait runs the event loop, which may replace the
   // current feed.
-  const QUrl address =
-      ResolveFeedAddress(Address, FeedBaseUrl(host_.CurrentFeed() ? host_.CurrentFeed()->XmlUrl : ""));
+  const QUrl address = ResolveFeedAddress(Address, BaseUrl);
   if (!IsWebAddress(address)) {
     host_.ShowStatus(RefusedAddressNote(address));
     return;
@@ -335,14 +334,13 @@ void TBrowserMode::OpenFeedAddress(const std::string& Address) {
 void TBrowserMode::miViewFeedWebSiteClick() {
   const std::shared_ptr<TFeed>& feed = host_.CurrentFeed();
   if (!feed || feed->HtmlUrl.empty()) return;
-  OpenFeedAddress(feed->HtmlUrl);
+  OpenFeedAddress(feed->HtmlUrl, FeedBaseUrl(feed->XmlUrl));
 }
 
 void TBrowserMode::miViewOpenInBrowserClick() {
   const std::shared_ptr<TFeedItem>& item = host_.CurrentItem();
   if (!item || item->Link.empty()) return;
-  const QUrl address =
-      ResolveFeedAddress(item->Link, FeedBaseUrl(host_.CurrentFeed() ? host_.CurrentFeed()->XmlUrl : ""));
+  const QUrl address = ResolveFeedAddress(item->Link, host_.CurrentItemBaseUrl());
   if (!IsWebAddress(address)) {
     host_.ShowStatus(RefusedAddressNote(address));
     return;
@@ -353,7 +351,7 @@ void TBrowserMode::miViewOpenInBrowserClick() {
 void TBrowserMode::miViewFollowLinkClick() {
   const std::shared_ptr<TFeedItem>& item = host_.CurrentItem();
   if (!item || item->Link.empty()) return;
-  OpenFeedAddress(item->Link);
+  OpenFeedAddress(item->Link, host_.CurrentItemBaseUrl());
 }
 
 void TBrowserMode::miFileSearchDirectoryClick() {

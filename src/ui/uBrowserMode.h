@@ -56,10 +56,10 @@ class TBrowserMode : public QObject {
   void miViewBrowserClick();
   // Browser mode on the program's home page.
   void ShowHomePage();
-  // Opens an address that comes from the current feed (an item's Link, the feed's
-  // HtmlUrl) in browser mode: resolved against the feed's XmlUrl, and only when it is a web
+  // Opens an address that comes from a feed (an item's Link, the feed's HtmlUrl) in
+  // browser mode: resolved against BaseUrl (the feed's XmlUrl), and only when it is a web
   // address; anything else is refused with a status-bar note.
-  void OpenFeedAddress(const std::string& Address);
+  void OpenFeedAddress(const std::string& Address, const QUrl& BaseUrl);
 
   // ---- Commands ----
   // Made with the mode: miViewBrowser (its tick is the mode), miViewFeedWebSite,

@@ -128,8 +128,14 @@ class TItemPane : public QObject {
   void LeaveStoredLists();
   // The feed heading's count of the current feed's older unread items.
   void UpdateOlderCount();
+  // View > "Show Older Items" ticked or not; the next refill follows it.
+  bool ShowOlderItems() const;
+  void SetShowOlderItems(bool Shown);
   // True while the list shows the current feed's items (and its older ones).
   bool ShowsFeedItems() const { return listKind_ == TListKind::FeedItems; }
+
+  // What the current item's relative addresses resolve against: its own feed's address.
+  QUrl CurrentBaseUrl() const;
 
   // The page of an item: its description between "<html>" and "</html>".
   static QString ContentPage(const TFeedItem* Item, const std::string& Encoding = {});
@@ -183,9 +189,8 @@ class TItemPane : public QObject {
   void RunSearch();
   void LeaveSearch();
   std::vector<std::string> SearchScope() const;
-  // The encoding and base address of the current item's page.
+  // The encoding of the current item's page.
   std::string CurrentEncoding() const;
-  QUrl CurrentBaseUrl() const;
 
   TPaneHost& host_;
   QMainWindow& window_;

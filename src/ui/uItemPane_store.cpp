@@ -130,6 +130,14 @@ QUrl TItemPane::CurrentBaseUrl() const {
 // ---------------------------------------------------------------------------------------
 // Commands
 
+bool TItemPane::ShowOlderItems() const {
+  return miViewShowOlderItems->isChecked();
+}
+
+void TItemPane::SetShowOlderItems(bool Shown) {
+  miViewShowOlderItems->setChecked(Shown);
+}
+
 void TItemPane::miViewShowOlderItemsClick() {
   if (!ShowsFeedItems()) return;
   if (currentItem_ && currentStored_ < 0) SelectItemOnNextFill(ItemIdentity(*currentItem_));

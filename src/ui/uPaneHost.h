@@ -7,6 +7,7 @@
 #include <string>
 
 class QString;
+class QUrl;
 
 namespace skimbrook {
 
@@ -35,6 +36,9 @@ class TPaneHost {
   virtual const std::shared_ptr<TFeed>& CurrentFeed() const = 0;
   // The item the item list has selected, or none.
   virtual const std::shared_ptr<TFeedItem>& CurrentItem() const = 0;
+  // What the current item's relative addresses resolve against: its own feed's address,
+  // which is not the current feed's for a starred item or a search result of another feed.
+  virtual QUrl CurrentItemBaseUrl() const = 0;
   virtual bool IsDownloading() const = 0;
   virtual bool IsShutDown() const = 0;
   virtual bool InBrowserMode() const = 0;

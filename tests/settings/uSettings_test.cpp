@@ -54,6 +54,7 @@ void ChangeEveryField(TSettings& Settings) {
   Settings.FollowRedirects = false;
   Settings.SimultaneousDownloads = 16;
   Settings.KeepDays = 30;
+  Settings.ShowOlderItems = true;
 }
 
 void ExpectSameFields(const TSettings& A, const TSettings& B) {
@@ -69,8 +70,10 @@ void ExpectSameFields(const TSettings& A, const TSettings& B) {
                      B.MinimizeToTray, B.StartWithWindows));
   EXPECT_EQ(std::tie(A.ViewToolbar, A.ViewStatusBar, A.ViewFeedList, A.ViewItemContents),
             std::tie(B.ViewToolbar, B.ViewStatusBar, B.ViewFeedList, B.ViewItemContents));
-  EXPECT_EQ(std::tie(A.ShowNotifications, A.FollowRedirects, A.SimultaneousDownloads, A.KeepDays),
-            std::tie(B.ShowNotifications, B.FollowRedirects, B.SimultaneousDownloads, B.KeepDays));
+  EXPECT_EQ(
+      std::tie(A.ShowNotifications, A.FollowRedirects, A.SimultaneousDownloads, A.KeepDays, A.ShowOlderItems),
+      std::tie(B.ShowNotifications, B.FollowRedirects, B.SimultaneousDownloads, B.KeepDays,
+               B.ShowOlderItems));
 }
 
 TEST(TSettings, FirstStartGivesTheDefaultsAndWritesTheMenuEntry) {

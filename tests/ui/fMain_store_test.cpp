@@ -103,6 +103,15 @@ TEST_F(StoreWindow, OlderItemsAppearGreyedBelowTheFeedsOwnAndAReturningItemKeeps
   EXPECT_EQ(ItemLines(), QStringList({"-One", "+Three"}));
 }
 
+TEST_F(StoreWindow, ShowOlderItemsIsRemembered) {
+  SetSetting("View", "ShowOlderItems", "1");
+  Open();
+  EXPECT_TRUE(Ui().miViewShowOlderItems->isChecked());
+  Trigger("miViewShowOlderItems");
+  EXPECT_TRUE(window->close());
+  EXPECT_EQ(StoredSetting("View", "ShowOlderItems"), "0");
+}
+
 TEST_F(StoreWindow, ReadFlagsAndCatchUpReachTheStore) {
   WriteSubscriptions({{"News", kNews, 2}});
   WriteCache(kNews, {"One", "Two"});
@@ -166,6 +175,27 @@ TEST_F(StoreWindow, AStarShowsOnItsLineAndStarredItemsListsThoseOfEveryFeed) {
   EXPECT_EQ(Store().Search("one").size(), 0u);
   ASSERT_EQ(Store().StarredItems().size(), 1u);
   EXPECT_EQ(Store().StarredItems()[0].Title, "Two");
+}
+
+TEST_F(StoreWindow, AStarredItemOfAnotherFeedResolvesItsRelativeLinkAgainstItsOwnFeed) {
+  const std::string sport = "http://sport.example/feeds/rss";
+  WriteSubscriptions({{"News", "http://news.example/feeds/rss"}, {"Sport", sport}});
+  WriteCache("http://news.example/feeds/rss", {"One"}, "News");
+  WriteCache(sport, {"Goal"}, "Sport");
+  {
+    TFeed feed("Sport", "", sport, "");
+    feed.LoadCache();
+    feed.Items(0).Link = "goal.html";
+    feed.SaveCache();
+  }
+  OpenShown();
+  ClickFeedRow(1);
+  Trigger("miToolsStarItem");
+  ClickFeedRow(0);
+  Trigger("miViewStarredItems");
+  ClickItem(0);
+  Trigger("miViewOpenInBrowser");
+  EXPECT_EQ(events.filter("//"), QStringList({"http://sport.example/feeds/goal.html"}));
 }
 
 TEST_F(StoreWindow, SearchFindsItemsOfEveryFeedOrOfTheCurrentOneAndEscapeReturns) {

@@ -34,6 +34,7 @@ class TRecordingHost : public TPaneHost {
   }
   const std::shared_ptr<TFeed>& CurrentFeed() const override { return pane->CurrentFeed(); }
   const std::shared_ptr<TFeedItem>& CurrentItem() const override { return noItem; }
+  QUrl CurrentItemBaseUrl() const override { return {}; }
   bool IsDownloading() const override { return downloading; }
   bool IsShutDown() const override { return false; }
   bool InBrowserMode() const override { return false; }
