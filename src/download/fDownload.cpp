@@ -142,6 +142,12 @@ void TfmDownload::Abort() {
   run_->Abort();
 }
 
+void TfmDownload::SetKind(TRunKind Kind) {
+  TRunOptions options = run_->Options();
+  options.Kind = Kind;
+  run_->SetOptions(std::move(options));
+}
+
 void TfmDownload::AddLogLine(const std::string& Text) {
   run_->AddLogLine(Text);
 }

@@ -1,6 +1,7 @@
 // The download window: a small tool window with the task list (one row per queued feed
 // and its status) and the run's time-stamped log, switched by a tab strip at the bottom.
-// A main-window command creates it, queues feeds, runs it and destroys it.
+// It is the run the main window starts: a command creates it, queues feeds, starts it and
+// destroys it when it has finished.
 #pragma once
 
 #include <QWidget>
@@ -11,6 +12,7 @@
 #include <string>
 
 #include "download/uDownloadRun.h"
+#include "download/uDownloader.h"
 
 class QCloseEvent;
 class QPlainTextEdit;
@@ -20,7 +22,7 @@ class QTreeWidget;
 
 namespace skimbrook {
 
-class TfmDownload : public QWidget, private TDownloadView {
+class TfmDownload : public QWidget, public TDownloader, private TDownloadView {
   Q_OBJECT
 
  public:
@@ -36,34 +38,30 @@ class TfmDownload : public QWidget, private TDownloadView {
 
   // Appends a task row for Feed (title, XML URL, empty status and reason). Only feeds with an XML URL
   // belong here; the window keeps Feed alive until it is destroyed.
-  void QueueFeed(std::shared_ptr<TFeed> Feed);
+  void QueueFeed(std::shared_ptr<TFeed> Feed) override;
   // Shows the window (not modal) and starts fetching and storing the queued feeds (several
   // at once, as the run's options say); returns at once. OnFinished is called when all
   // rows are done; it must not destroy the window.
-  void Start();
+  void Start() override;
   // Start, then waits for the client until the run has finished: for clients that are
   // waited on (tests), never for the program's own.
   void RunQueue();
   // Stops the transfers in progress; the rows not yet done read "stopped" and the run
   // finishes. The "Stop" button, and the main window's closing during a run.
-  void Abort();
+  void Abort() override;
   bool Running() const { return run_->Running(); }
-  std::function<void()> OnFinished;
-  // How the run fetches and where it keeps what it learns; set before RunQueue.
+  // How the run fetches; set before it starts.
   void SetOptions(TRunOptions Options) { run_->SetOptions(std::move(Options)); }
+  void SetKind(TRunKind Kind) override;
   // Call before queueing: the task rows show titles in each feed's encoding.
-  void SetFetchState(TFetchState& State) {
+  void SetFetchState(TFetchState& State) override {
     state_ = &State;
     run_->SetFetchState(State);
   }
   // Rows of the run that ended in "error".
-  int FailedRows() const { return run_->FailedRows(); }
+  int FailedRows() const override { return run_->FailedRows(); }
   // Appends a time-stamped line to the log.
   void AddLogLine(const std::string& Text);
-
-  // Called after each feed's ApplyDownload and Changed; the main window refills its item
-  // list when the feed is its current one.
-  std::function<void(TFeed& Feed)> OnFeedApplied;
 
   // The run behind the window (its rows and log lines), for tests.
   const TDownloadRun& Run() const { return *run_; }

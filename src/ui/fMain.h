@@ -32,7 +32,7 @@
 #include "download/uFetchState.h"
 #include "shell/uDesktopNotifier.h"
 #include "ui/fFeedInfo.h"
-#include "ui/uDownloader.h"
+#include "ui/uDownloadSetup.h"
 #include "ui/uNewItemsNotice.h"
 #include "ui/uPaneHost.h"
 

@@ -11,7 +11,7 @@
 #include "model/uRSS.h"
 #include "ui/uBulkUpdate.h"
 #include "ui/uCommand.h"
-#include "ui/uDownloader.h"
+#include "ui/uDownloadSetup.h"
 #include "ui/uFeedAddress.h"
 #include "ui/uFeedListBox.h"
 #include "ui/uFeedListDelegate.h"

@@ -36,7 +36,7 @@
 #include "ui/fMain.h"
 #include "ui/uBrowserMode.h"
 #include "ui/uCaptionPanel.h"
-#include "ui/uDownloader.h"
+#include "ui/uDownloadSetup.h"
 #include "ui/uFeedListBox.h"
 #include "ui/uFeedListPane.h"
 #include "ui/uItemPane.h"

@@ -11,7 +11,7 @@
 #include "settings/uSettings.h"
 #include "tools/LoopbackHttpServer.h"
 #include "ui/uCaptionPanel.h"
-#include "ui/uDownloader.h"
+#include "ui/uDownloadSetup.h"
 
 namespace skimbrook::test {
 

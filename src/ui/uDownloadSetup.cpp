@@ -1,4 +1,4 @@
-#include "ui/uDownloader.h"
+#include "ui/uDownloadSetup.h"
 
 #include <QProgressDialog>
 
@@ -11,40 +11,6 @@
 #include "ui/uProduct.h"
 
 namespace skimbrook {
-
-namespace {
-
-class TDownloadWindowAdapter : public TDownloader {
- public:
-  TDownloadWindowAdapter(const TSettings& Settings, QWidget* MainWindow)
-      : window_(DownloadProxy(Settings), MainWindow) {
-    options_.UserAgent = ProductUserAgent(product::kHomePage);
-    options_.FollowRedirects = Settings.FollowRedirects;
-    options_.Simultaneous = Settings.SimultaneousDownloads;
-    window_.SetOptions(options_);
-    window_.OnFeedApplied = [this](TFeed& Feed) {
-      if (OnFeedApplied) OnFeedApplied(Feed);
-    };
-    window_.OnFinished = [this] {
-      if (OnFinished) OnFinished();
-    };
-  }
-  void QueueFeed(std::shared_ptr<TFeed> Feed) override { window_.QueueFeed(std::move(Feed)); }
-  void Start() override { window_.Start(); }
-  void Abort() override { window_.Abort(); }
-  void SetFetchState(TFetchState& State) override { window_.SetFetchState(State); }
-  void SetKind(TRunKind Kind) override {
-    options_.Kind = Kind;
-    window_.SetOptions(options_);
-  }
-  int FailedRows() const override { return window_.FailedRows(); }
-
- private:
-  TRunOptions options_;
-  TfmDownload window_;
-};
-
-}  // namespace
 
 std::optional<TFetchedPage> FetchPageForDiscovery(const TSettings& Settings, const std::string& Url,
                                                   QWidget* Parent) {
@@ -88,7 +54,13 @@ std::optional<THttpProxy> DownloadProxy(const TSettings& Settings) {
 }
 
 std::unique_ptr<TDownloader> CreateDownloadWindow(const TSettings& Settings, QWidget* MainWindow) {
-  return std::make_unique<TDownloadWindowAdapter>(Settings, MainWindow);
+  auto window = std::make_unique<TfmDownload>(DownloadProxy(Settings), MainWindow);
+  TRunOptions options;
+  options.UserAgent = ProductUserAgent(product::kHomePage);
+  options.FollowRedirects = Settings.FollowRedirects;
+  options.Simultaneous = Settings.SimultaneousDownloads;
+  window->SetOptions(std::move(options));
+  return window;
 }
 
 }  // namespace skimbrook
