@@ -21,10 +21,10 @@
 #include "shell/uExplorerIntegration.h"
 #include "shell/uRegistration.h"
 #include "shell/uSingleInstance.h"
-#include "ui/fMain.h"
-#include "ui/uApplication.h"
-#include "ui/uPrompts.h"
-#include "ui/uWebBrowser.h"
+#include "ui/browser/uWebBrowser.h"
+#include "ui/dialogs/uPrompts.h"
+#include "ui/window/fMain.h"
+#include "ui/window/uApplication.h"
 
 namespace {
 

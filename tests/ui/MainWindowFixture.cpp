@@ -2,7 +2,7 @@
 
 #include <QListWidget>
 
-#include "ui/uFeedListBox.h"
+#include "ui/panes/uFeedListBox.h"
 
 namespace skimbrook::test {
 

@@ -2,8 +2,8 @@
 // page scheme registered before it as the program does.
 #include <gtest/gtest.h>
 
-#include "ui/uApplication.h"
-#include "ui/uWebBrowser.h"
+#include "ui/browser/uWebBrowser.h"
+#include "ui/window/uApplication.h"
 
 int main(int argc, char** argv) {
   skimbrook::RegisterPageScheme();

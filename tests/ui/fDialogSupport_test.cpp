@@ -1,4 +1,4 @@
-#include "ui/fDialogSupport.h"
+#include "ui/dialogs/fDialogSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -9,10 +9,10 @@
 #include <memory>
 #include <set>
 
-#include "ui/fFeedInfo.h"
-#include "ui/fOptions.h"
-#include "ui/fProxySettings.h"
-#include "ui/fTip.h"
+#include "ui/dialogs/fFeedInfo.h"
+#include "ui/dialogs/fOptions.h"
+#include "ui/dialogs/fProxySettings.h"
+#include "ui/dialogs/fTip.h"
 
 namespace skimbrook {
 namespace {

@@ -1,4 +1,4 @@
-#include "ui/fFeedInfo.h"
+#include "ui/dialogs/fFeedInfo.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "ui/fHelp.h"
+#include "ui/dialogs/fHelp.h"
 
 #include <gtest/gtest.h>
 

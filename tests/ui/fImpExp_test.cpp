@@ -1,5 +1,5 @@
 // The import/export dialog itself, and the file dialog that names the OPML file.
-#include "ui/fImpExp.h"
+#include "ui/dialogs/fImpExp.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@
 #include "model/uRSS.h"
 #include "tools/QtPrinters.h"
 #include "tools/TestSupport.h"
-#include "ui/uPrompts.h"
+#include "ui/dialogs/uPrompts.h"
 
 namespace skimbrook::test {
 

@@ -10,7 +10,7 @@
 
 #include "MainWindowFixture.h"
 #include "tools/LoopbackHttpServer.h"
-#include "ui/uFeedAddress.h"
+#include "ui/browser/uFeedAddress.h"
 
 namespace skimbrook::test {
 

@@ -11,10 +11,10 @@
 #include <QToolButton>
 
 #include "MainWindowFixture.h"
-#include "ui/uCaptionPanel.h"
-#include "ui/uFeedAddress.h"
-#include "ui/uFeedListBox.h"
-#include "ui/uProduct.h"
+#include "ui/browser/uFeedAddress.h"
+#include "ui/panes/uCaptionPanel.h"
+#include "ui/panes/uFeedListBox.h"
+#include "ui/window/uProduct.h"
 
 namespace skimbrook::test {
 

@@ -10,8 +10,8 @@
 #include "settings/uMemoryRegistry.h"
 #include "settings/uSettings.h"
 #include "tools/LoopbackHttpServer.h"
-#include "ui/uCaptionPanel.h"
-#include "ui/uDownloadSetup.h"
+#include "ui/panes/uCaptionPanel.h"
+#include "ui/window/uDownloadSetup.h"
 
 namespace skimbrook::test {
 

@@ -4,9 +4,9 @@
 #include <QToolButton>
 
 #include "MainWindowFixture.h"
-#include "ui/uCaptionPanel.h"
-#include "ui/uFeedListBox.h"
-#include "ui/uListRules.h"
+#include "ui/panes/uCaptionPanel.h"
+#include "ui/panes/uFeedListBox.h"
+#include "ui/panes/uListRules.h"
 
 namespace skimbrook::test {
 

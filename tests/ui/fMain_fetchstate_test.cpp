@@ -8,9 +8,9 @@
 #include "MainWindowFixture.h"
 #include "base/uFiles.h"
 #include "download/uFetchState.h"
-#include "ui/uCaptionPanel.h"
-#include "ui/uFeedListBox.h"
-#include "ui/uFeedListDelegate.h"
+#include "ui/painting/uFeedListDelegate.h"
+#include "ui/panes/uCaptionPanel.h"
+#include "ui/panes/uFeedListBox.h"
 
 namespace skimbrook::test {
 namespace {

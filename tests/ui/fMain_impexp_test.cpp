@@ -8,9 +8,9 @@
 
 #include "MainWindowFixture.h"
 #include "download/uFetchState.h"
-#include "ui/fImpExp.h"
-#include "ui/uApplication.h"
-#include "ui/uFeedListBox.h"
+#include "ui/dialogs/fImpExp.h"
+#include "ui/panes/uFeedListBox.h"
+#include "ui/window/uApplication.h"
 
 namespace skimbrook::test {
 

@@ -14,9 +14,9 @@
 #include <ctime>
 
 #include "MainWindowFixture.h"
-#include "ui/uCaptionPanel.h"
-#include "ui/uFeedListBox.h"
-#include "ui/uListRules.h"
+#include "ui/panes/uCaptionPanel.h"
+#include "ui/panes/uFeedListBox.h"
+#include "ui/panes/uListRules.h"
 
 namespace skimbrook::test {
 

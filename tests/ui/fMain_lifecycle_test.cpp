@@ -15,7 +15,7 @@
 
 #include "MainWindowFixture.h"
 #include "settings/uSettings.h"
-#include "ui/uFeedListBox.h"
+#include "ui/panes/uFeedListBox.h"
 
 namespace skimbrook::test {
 

@@ -8,7 +8,7 @@
 
 #include "MainWindowFixture.h"
 #include "base/uFiles.h"
-#include "ui/uItemListDelegate.h"
+#include "ui/painting/uItemListDelegate.h"
 
 namespace skimbrook::test {
 

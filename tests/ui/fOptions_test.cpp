@@ -1,4 +1,4 @@
-#include "ui/fOptions.h"
+#include "ui/dialogs/fOptions.h"
 
 #include <array>
 

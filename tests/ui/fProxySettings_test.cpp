@@ -1,4 +1,4 @@
-#include "ui/fProxySettings.h"
+#include "ui/dialogs/fProxySettings.h"
 
 #include <gtest/gtest.h>
 

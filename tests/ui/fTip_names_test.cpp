@@ -9,7 +9,7 @@
 
 #include "MainWindowFixture.h"
 #include "tools/TestSupport.h"
-#include "ui/fTip.h"
+#include "ui/dialogs/fTip.h"
 
 namespace skimbrook::test {
 

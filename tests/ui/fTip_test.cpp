@@ -1,4 +1,4 @@
-#include "ui/fTip.h"
+#include "ui/dialogs/fTip.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // Add Feed on a web site's address: the feeds its page links are offered instead.
-#include "ui/uAddFeedDiscovery.h"
+#include "ui/dialogs/uAddFeedDiscovery.h"
 
 #include <gtest/gtest.h>
 
 #include "tools/QtPrinters.h"
-#include "ui/uPrompts.h"
+#include "ui/dialogs/uPrompts.h"
 
 namespace skimbrook {
 namespace {

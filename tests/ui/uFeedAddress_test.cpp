@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "tools/QtPrinters.h"
-#include "ui/uFeedAddress.h"
+#include "ui/browser/uFeedAddress.h"
 
 namespace skimbrook::test {
 

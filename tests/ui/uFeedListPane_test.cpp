@@ -10,9 +10,9 @@
 #include "MainWindowFixture.h"
 #include "base/uFiles.h"
 #include "display/uDisplayText.h"
-#include "ui/uFeedListBox.h"
-#include "ui/uItemStoreLink.h"
-#include "ui/uPaneHost.h"
+#include "ui/panes/uFeedListBox.h"
+#include "ui/window/uItemStoreLink.h"
+#include "ui/window/uPaneHost.h"
 
 namespace skimbrook::test {
 

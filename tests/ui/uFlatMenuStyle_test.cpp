@@ -1,5 +1,5 @@
 // The flat menus, drawn offscreen and measured.
-#include "ui/uFlatMenuStyle.h"
+#include "ui/painting/uFlatMenuStyle.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
 // What a run brought, counted from the unread counts before and after it.
-#include "ui/uNewItemsNotice.h"
+#include "ui/window/uNewItemsNotice.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include "tools/QtPrinters.h"
 
 #include "display/uDisplayText.h"
-#include "ui/uPrompts.h"
+#include "ui/dialogs/uPrompts.h"
 
 namespace skimbrook::test {
 

@@ -5,8 +5,8 @@
 #include <QListWidget>
 #include <QPainter>
 
-#include "ui/uFeedListDelegate.h"
-#include "ui/uItemListDelegate.h"
+#include "ui/painting/uFeedListDelegate.h"
+#include "ui/painting/uItemListDelegate.h"
 
 namespace skimbrook::test {
 

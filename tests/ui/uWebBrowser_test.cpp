@@ -16,8 +16,8 @@
 #include <memory>
 
 #include "tools/LoopbackHttpServer.h"
-#include "ui/uApplication.h"
-#include "ui/uWebBrowser.h"
+#include "ui/browser/uWebBrowser.h"
+#include "ui/window/uApplication.h"
 
 namespace skimbrook::test {
 
