@@ -13,7 +13,6 @@
 #include <utility>
 
 #include "base/uFiles.h"
-#include "model/uRSS_internal.h"
 
 namespace skimbrook {
 
@@ -34,17 +33,6 @@ bool StartsWith(std::string_view Text, std::string_view Prefix) {
 // The reasons kept for a body that cannot become a feed's cache file.
 const char* const kHoldsNul = "holds a NUL byte";
 const char* const kNotAFeed = "not a feed";
-
-// Whether Body reads as a feed document.
-bool IsFeedDocument(const std::string& Body) {
-  TFeed probe;
-  try {
-    LoadFeedFromString(probe, Body);
-    return true;
-  } catch (const std::exception&) {
-    return false;
-  }
-}
 
 // The validators and freshness of a fresh answer. A validator the answer does not carry
 // no longer describes the stored document, except after a 304, which may leave them out.
@@ -104,12 +92,6 @@ void StoreDownloadedText(const std::string& CacheFile, std::string_view Text) {
     if (movedAside) std::rename(backup.c_str(), CacheFile.c_str());
     throw;
   }
-}
-
-std::string NotAFeedReason(const std::string& Body) {
-  // The stored text would end at the NUL and lose the rest of the document.
-  if (Body.find('\0') != std::string::npos) return kHoldsNul;
-  return IsFeedDocument(Body) ? std::string() : kNotAFeed;
 }
 
 std::string StoredForm(std::string_view Text) {

@@ -242,8 +242,4 @@ void StoreDownloadedText(const std::string& CacheFile, std::string_view Text);
 // NUL byte.
 std::string StoredForm(std::string_view Text);
 
-// Why a downloaded body cannot become a feed's cache file ("holds a NUL byte", "not a
-// feed"); empty when it reads as an RSS, RDF or Atom document.
-std::string NotAFeedReason(const std::string& Body);
-
 }  // namespace skimbrook
