@@ -13,7 +13,6 @@
 #include <utility>
 
 #include "base/uFiles.h"
-#include "model/uRSS_internal.h"
 
 namespace skimbrook {
 
@@ -34,17 +33,6 @@ bool StartsWith(std::string_view Text, std::string_view Prefix) {
 // The reasons kept for a body that cannot become a feed's cache file.
 const char* const kHoldsNul = "holds a NUL byte";
 const char* const kNotAFeed = "not a feed";
-
-// Whether Body reads as a feed document.
-bool IsFeedDocument(const std::string& Body) {
-  TFeed probe;
-  try {
-    LoadFeedFromString(probe, Body);
-    return true;
-  } catch (const std::exception&) {
-    return false;
-  }
-}
 
 // The validators and freshness of a fresh answer. A validator the answer does not carry
 // no longer describes the stored document, except after a 304, which may leave them out.
@@ -104,12 +92,6 @@ void StoreDownloadedText(const std::string& CacheFile, std::string_view Text) {
     if (movedAside) std::rename(backup.c_str(), CacheFile.c_str());
     throw;
   }
-}
-
-std::string NotAFeedReason(const std::string& Body) {
-  // The stored text would end at the NUL and lose the rest of the document.
-  if (Body.find('\0') != std::string::npos) return kHoldsNul;
-  return IsFeedDocument(Body) ? std::string() : kNotAFeed;
 }
 
 std::string StoredForm(std::string_view Text) {
@@ -218,51 +200,47 @@ void TDownloadRun::StartTransfers() {
   slots_.SetLimits(std::min(options_.Simultaneous, std::max(1, client_->MaxSimultaneous())),
                    options_.MaxHeldBytes);
   for (int row = firstNotDone_; row < RowCount() && !slots_.Full() && !aborted_; ++row) {
-    if (rows_[row].Stage != TStage::Queued) continue;
-    if (!rows_[row].Reached) Reach(row);
-    if (rows_[row].Stage == TStage::Queued &&
-        slots_.CanStart(HostKey(rows_[row].Next.Url), row == firstNotDone_))
+    if (std::holds_alternative<TNotReached>(rows_[row].State)) Reach(row);
+    const auto* queued = std::get_if<TQueued>(&rows_[row].State);
+    if (queued && slots_.CanStart(HostKey(queued->Chain.Current.Url), row == firstNotDone_))
       StartTransfer(row);
   }
 }
 
 void TDownloadRun::Reach(int Row) {
   TRow& row = rows_[Row];
-  row.Reached = true;
   row.Url = row.Feed->XmlUrl;
   // A skipped row touches no file and sends nothing.
   if (std::string skip = SkipStatus(state_->For(row.Url), options_.Kind, NowUnix()); !skip.empty()) {
-    row.Stage = TStage::Done;
+    row.State = TDone{};
     SetStatus(Row, skip);
     return;
   }
   // Conditional only while there is a document to keep.
   const TFetchRecord& record = state_->For(row.Url);
   row.Feed->AdoptOldCacheFile();
-  row.First = {row.Url, "", ""};
-  if (FileExists(row.Feed->CacheFileName())) row.First = {row.Url, record.ETag, record.LastModified};
-  row.Next = row.First;
+  TChain chain;
+  chain.First = {row.Url, "", ""};
+  if (FileExists(row.Feed->CacheFileName())) chain.First = {row.Url, record.ETag, record.LastModified};
+  chain.Current = chain.First;
+  row.State = TQueued{std::move(chain)};
 }
 
 void TDownloadRun::StartTransfer(int Row) {
-  if (!rows_[Row].Started) {
-    rows_[Row].Started = true;
-    log_.AddRowLine(Row, "Downloading " + AddressWithoutPassword(rows_[Row].Url));
-    view_.RowStarted(Row);
-    SetStatus(Row, kStatusDownloading);
-  }
-  TRow& row = rows_[Row];
-  row.Stage = TStage::Fetching;
-  row.Host = HostKey(row.Next.Url);
-  slots_.Started(row.Host);
+  // Only the row's first request opens it; a later one follows a redirect.
+  if (!HasStarted(rows_[Row].State)) ShowRowStarted(Row);
+  TChain chain = std::move(std::get<TQueued>(rows_[Row].State).Chain);
+  // Kept apart from the row: a client that fetches inside Start runs the event loop, in
+  // which rows may be queued and rows_ grow.
+  const THttpRequest request = chain.Current;
+  const std::string host = HostKey(request.Url);
+  rows_[Row].State = TFetching{std::move(chain), host};
+  slots_.Started(host);
   log_.TransferStarted(Row);
   THttpTransferEvents events{
       [this, Row](const std::string& Text) { log_.ClientLine(Row, "Status: " + Text); },
       [this, Row](std::int64_t Bytes) { log_.Progress(Row, Bytes); },
       [this, Row](THttpOutcome Outcome) { TransferEnded(Row, std::move(Outcome)); }};
-  // A copy: a client that fetches inside Start runs the event loop, in which rows may be
-  // queued and rows_ grow.
-  const THttpRequest request = row.Next;
   try {
     client_->Start(request, std::move(events));
   } catch (const std::exception& error) {
@@ -270,49 +248,48 @@ void TDownloadRun::StartTransfer(int Row) {
   }
 }
 
+void TDownloadRun::ShowRowStarted(int Row) {
+  log_.AddRowLine(Row, "Downloading " + AddressWithoutPassword(rows_[Row].Url));
+  view_.RowStarted(Row);
+  SetStatus(Row, kStatusDownloading);
+}
+
 void TDownloadRun::TransferEnded(int Row, THttpOutcome Outcome) {
-  slots_.Ended(rows_[Row].Host);
+  TFetching fetching = std::get<TFetching>(std::move(rows_[Row].State));
+  slots_.Ended(fetching.Host);
   log_.TransferEnded(Row);
-  TRow& row = rows_[Row];
-  row.Stage = TStage::Fetched;
-  row.HttpCode = Outcome.Response ? Outcome.Response->Code : 0;
-  if (!Outcome.Response) {
-    row.Failure = Outcome.Failure;
-  } else {
-    FollowOrEnd(row, std::move(*Outcome.Response));
-    if (row.Answer && row.Stage == TStage::Fetched) slots_.Hold(row.Answer->Response.Body.size());
-  }
+  TRowState next = Outcome.Response ? FollowOrEnd(std::move(fetching.Chain), std::move(*Outcome.Response))
+                                    : TFetched{TFailure{Outcome.Failure, 0, fetching.Chain.MovedUrl}};
+  // An answer waiting for the rows before it counts against the held-bytes bound.
+  if (const auto* fetched = std::get_if<TFetched>(&next))
+    if (const auto* answer = std::get_if<TAnswer>(&fetched->Result))
+      slots_.Hold(answer->Response.Body.size());
+  rows_[Row].State = std::move(next);
   Advance();
 }
 
-void TDownloadRun::FollowOrEnd(TRow& Row, THttpResponse Response) {
-  if (!Row.Answer) Row.Answer = TAnswer{{}, Row.Url, {}, true};
-  TAnswer& answer = *Row.Answer;
-  answer.Response = std::move(Response);
-  if (!IsRedirect(answer.Response.Code)) return;
-  const int hop = ++Row.Hops;
-  const std::string next = answer.Response.RedirectUrl;
-  auto fail = [&Row](std::string Reason) {
-    Row.Failure = std::move(Reason);
-    Row.Answer.reset();
+TDownloadRun::TRowState TDownloadRun::FollowOrEnd(TChain Chain, THttpResponse Response) const {
+  if (!IsRedirect(Response.Code)) {
+    const bool conditional = !Chain.First.IfNoneMatch.empty() || !Chain.First.IfModifiedSince.empty();
+    return TFetched{TAnswer{std::move(Response), conditional, Chain.MovedUrl}};
+  }
+  const std::string next = Response.RedirectUrl;
+  auto fail = [&](std::string Reason) -> TRowState {
+    return TFetched{TFailure{std::move(Reason), Response.Code, Chain.MovedUrl}};
   };
-  if (next.empty()) return fail(answer.Response.CodeAndPhrase());
+  if (next.empty()) return fail(Response.CodeAndPhrase());
   // The subscription moves only as far as the permanent hops go: a temporary hop after
   // them names a place the feed may leave again.
-  answer.OnlyPermanent = answer.OnlyPermanent && IsPermanentRedirect(answer.Response.Code);
-  if (answer.OnlyPermanent) {
-    answer.MovedUrl = next;
-    Row.MovedTo = next;
-  }
+  Chain.OnlyPermanent = Chain.OnlyPermanent && IsPermanentRedirect(Response.Code);
+  if (Chain.OnlyPermanent) Chain.MovedUrl = next;
   if (!options_.FollowRedirects) return fail("moved to " + AddressWithoutPassword(next));
-  const bool secure = StartsWith(answer.FinalUrl, "https://");
+  const bool secure = StartsWith(Chain.Current.Url, "https://");
   if (!StartsWith(next, "https://") && (secure || !StartsWith(next, "http://")))
     return fail("moved to " + AddressWithoutPassword(next) + " (not followed)");
-  if (hop > kMaxRedirects) return fail("too many redirects");
-  answer.FinalUrl = next;
+  if (++Chain.Hops > kMaxRedirects) return fail("too many redirects");
   // The validators belong to the document, wherever it now lives.
-  Row.Next = {next, Row.First.IfNoneMatch, Row.First.IfModifiedSince};
-  Row.Stage = TStage::Queued;
+  Chain.Current = {next, Chain.First.IfNoneMatch, Chain.First.IfModifiedSince};
+  return TQueued{std::move(Chain)};
 }
 
 // ---------------------------------------------------------------------------------------
@@ -320,8 +297,8 @@ void TDownloadRun::FollowOrEnd(TRow& Row, THttpResponse Response) {
 
 void TDownloadRun::FinishFetchedRows() {
   while (firstNotDone_ < RowCount() && !aborted_) {
-    if (rows_[firstNotDone_].Stage == TStage::Fetched) FinishRow(firstNotDone_);
-    if (rows_[firstNotDone_].Stage != TStage::Done) return;
+    if (std::holds_alternative<TFetched>(rows_[firstNotDone_].State)) FinishRow(firstNotDone_);
+    if (!std::holds_alternative<TDone>(rows_[firstNotDone_].State)) return;
     if (++firstNotDone_ < RowCount()) log_.BecameFirst(firstNotDone_);
   }
 }
@@ -329,24 +306,12 @@ void TDownloadRun::FinishFetchedRows() {
 void TDownloadRun::FinishRow(int Row) {
   // Held here as well, so that the row's feed outlives this row even if the queue grows.
   std::shared_ptr<TFeed> feed = rows_[Row].Feed;
-  std::optional<TAnswer> answer = std::exchange(rows_[Row].Answer, std::nullopt);
-  std::optional<std::string> failure = rows_[Row].Failure;
-  rows_[Row].Stage = TStage::Done;
-  if (answer) {
-    slots_.Release(answer->Response.Body.size());
-    // The answer's own failures come back as values; what the files or the model throw
-    // (a full disk, a document the reader gives up on) ends the row the same way.
-    try {
-      failure = ApplyAnswer(Row, *feed, *answer);
-    } catch (const std::exception& error) {
-      failure = error.what();
-    } catch (...) {
-      failure = "unknown error";
-    }
-  } else {
-    if (rows_[Row].MovedTo) state_->For(rows_[Row].Url).MovedTo = *rows_[Row].MovedTo;
-    if (!failure) failure = "unknown error";
-  }
+  TFetched fetched = std::get<TFetched>(std::exchange(rows_[Row].State, TDone{}));
+  std::optional<TFailure> failure;
+  if (auto* answer = std::get_if<TAnswer>(&fetched.Result))
+    failure = WorkOnAnswer(Row, *feed, *answer);
+  else
+    failure = RecordFetchFailure(Row, std::get<TFailure>(std::move(fetched.Result)));
   // Every failure of a row ends in its status, its reason (in the row, the fetch state and
   // the log) and nothing else.
   if (failure) {
@@ -358,17 +323,35 @@ void TDownloadRun::FinishRow(int Row) {
   view_.RowDetailChanged(Row, RecordSummary(state_->For(feed->XmlUrl), NowUnix()));
 }
 
+std::optional<TDownloadRun::TFailure> TDownloadRun::WorkOnAnswer(int Row, TFeed& Feed,
+                                                                 const TAnswer& Answer) {
+  slots_.Release(Answer.Response.Body.size());
+  std::optional<std::string> reason;
+  try {
+    reason = ApplyAnswer(Row, Feed, Answer);
+  } catch (const std::exception& error) {
+    reason = error.what();
+  } catch (...) {
+    reason = "unknown error";
+  }
+  if (!reason) return std::nullopt;
+  return TFailure{std::move(*reason), Answer.Response.Code, {}};
+}
+
+TDownloadRun::TFailure TDownloadRun::RecordFetchFailure(int Row, TFailure Failure) {
+  if (!Failure.MovedUrl.empty()) state_->For(rows_[Row].Url).MovedTo = Failure.MovedUrl;
+  return Failure;
+}
+
 std::optional<std::string> TDownloadRun::ApplyAnswer(int Row, TFeed& Feed, const TAnswer& Answer) {
   const std::string url = rows_[Row].Url;
-  const THttpRequest& request = rows_[Row].First;
   const THttpResponse& response = Answer.Response;
   const TUnixTime now = NowUnix();
   TFetchRecord* record = &state_->For(url);
   const bool moved = !Answer.MovedUrl.empty() && Answer.MovedUrl != url;
   record->MovedTo = moved ? Answer.MovedUrl : "";
 
-  const bool conditional = !request.IfNoneMatch.empty() || !request.IfModifiedSince.empty();
-  if (response.Code == 304 && conditional) {
+  if (response.Code == 304 && Answer.Conditional) {
     // Nothing changed: the cache file, its backup and the read flags stay as they are.
     TakeValidators(*record, response, now);
     Succeeded(*record, now);
@@ -403,35 +386,38 @@ std::optional<std::string> TDownloadRun::ApplyAnswer(int Row, TFeed& Feed, const
   return std::nullopt;
 }
 
+bool TDownloadRun::HasStarted(const TRowState& State) {
+  if (const auto* queued = std::get_if<TQueued>(&State)) return queued->Chain.Hops > 0;
+  return std::holds_alternative<TFetching>(State) || std::holds_alternative<TFetched>(State);
+}
+
 void TDownloadRun::StopRows() {
   // Every transfer has ended: every row not done reads "stopped", its lines joining the
   // log in row order.
   for (int row = firstNotDone_; row < RowCount(); ++row) {
     log_.BecameFirst(row);
-    if (rows_[row].Stage == TStage::Done) continue;
-    rows_[row].Stage = TStage::Done;
-    rows_[row].Answer.reset();
+    if (std::holds_alternative<TDone>(rows_[row].State)) continue;
+    const bool started = HasStarted(rows_[row].State);
+    rows_[row].State = TDone{};
     SetStatus(row, kStatusStopped);
-    if (rows_[row].Started)
-      view_.RowDetailChanged(row, RecordSummary(state_->For(rows_[row].Url), NowUnix()));
+    if (started) view_.RowDetailChanged(row, RecordSummary(state_->For(rows_[row].Url), NowUnix()));
   }
   firstNotDone_ = RowCount();
   slots_.ReleaseAll();
 }
 
-void TDownloadRun::RowFailed(int Row, const std::string& Url, const std::string& Reason) {
+void TDownloadRun::RowFailed(int Row, const std::string& Url, const TFailure& Failure) {
   TFetchRecord& record = state_->For(Url);
-  record.LastFailure = Reason;
+  record.LastFailure = Failure.Reason;
   record.LastFailureTime = NowUnix();
   ++failedRows_;
-  TRow& row = rows_[Row];
-  row.Reason = Reason;
-  const std::string status =
-      row.HttpCode > 0 ? "HTTP status " + std::to_string(row.HttpCode) : std::string("no HTTP status");
+  rows_[Row].Reason = Failure.Reason;
+  const std::string status = Failure.HttpCode > 0 ? "HTTP status " + std::to_string(Failure.HttpCode)
+                                                  : std::string("no HTTP status");
   // The reason may quote an address (a redirect's target, the client's own error text).
-  log_.AddRowLine(Row, AddressWithoutPassword("Failed: " + Reason + " (" + status + ")"));
+  log_.AddRowLine(Row, AddressWithoutPassword("Failed: " + Failure.Reason + " (" + status + ")"));
   SetStatus(Row, kStatusError);
-  view_.RowReasonChanged(Row, Reason);
+  view_.RowReasonChanged(Row, Failure.Reason);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 #include "download/uFetchRules.h"
@@ -133,50 +134,68 @@ class TDownloadRun {
   std::function<void(TFeed& Feed)> OnFeedApplied;
 
  private:
-  // Where a row is in the run.
-  enum class TStage {
-    Queued,    // its next request waits for a free transfer
-    Fetching,  // a transfer of it is running
-    Fetched,   // its answer (or failure) waits for the rows before it
-    Done,
-  };
-
-  // The answer that ends a row's chain of redirects, and where it came from.
-  struct TAnswer {
-    THttpResponse Response;
-    std::string FinalUrl;
+  // A row's requests so far: its first, and the redirects followed from it.
+  struct TChain {
+    THttpRequest First;    // conditional while there is a cached document to keep
+    THttpRequest Current;  // sent, or to send when a transfer is free
+    int Hops = 0;          // redirects followed
     // Where the chain's leading permanent hops (301, 308) point: the feed's new address.
     // Empty when the chain starts with a temporary one or has none.
     std::string MovedUrl;
     bool OnlyPermanent = true;  // every hop so far was permanent
   };
 
+  // The answer that ends a row's chain of redirects.
+  struct TAnswer {
+    THttpResponse Response;
+    bool Conditional = false;  // asked with validators
+    std::string MovedUrl;      // as in TChain
+  };
+
+  // Why a row failed, and the HTTP status of its last answer (0 when it had none).
+  struct TFailure {
+    std::string Reason;
+    long HttpCode = 0;
+    std::string MovedUrl;  // as in TChain, for a failure before any file work
+  };
+
+  // Where a row is in the run, each stage with what only it needs.
+  struct TNotReached {};
+  struct TQueued {  // its next request waits for a free transfer
+    TChain Chain;
+  };
+  struct TFetching {  // a transfer of it is running
+    TChain Chain;
+    std::string Host;
+  };
+  struct TFetched {  // its answer or failure waits for the rows before it
+    std::variant<TAnswer, TFailure> Result;
+  };
+  struct TDone {};
+  using TRowState = std::variant<TNotReached, TQueued, TFetching, TFetched, TDone>;
+
+  // Whether the row's first request has gone out: a queued row has then followed a
+  // redirect.
+  static bool HasStarted(const TRowState& State);
+
   struct TRow {
     std::shared_ptr<TFeed> Feed;
     std::string Status;
     std::string Reason;  // of its failure
-    TStage Stage = TStage::Queued;
-    bool Reached = false;  // its request was made (or the row skipped)
-    bool Started = false;  // its first request went out
-    std::string Host;      // of its transfer in progress
-    std::string Url;       // the feed's address when it started
-    THttpRequest First;    // the first request, conditional or not
-    THttpRequest Next;     // the request to send when Stage is Queued
-    int Hops = 0;          // redirects followed
-    std::optional<TAnswer> Answer;
-    std::optional<std::string> MovedTo;  // where the leading permanent hops point
-    std::optional<std::string> Failure;  // why it failed, when it did before its file work
-    long HttpCode = 0;                   // of the last answer; 0 when the last transfer had none
+    std::string Url;     // the feed's address when the row was reached
+    TRowState State;
   };
 
   // Starts what the limits allow, in row order.
   void StartTransfers();
-  // The row has not been reached before: skips it, or prepares its first request.
+  // Skips the row, or queues its first request.
   void Reach(int Row);
   void StartTransfer(int Row);
+  // The row's first request goes out: its log opens and the view follows it.
+  void ShowRowStarted(int Row);
   void TransferEnded(int Row, THttpOutcome Outcome);
-  // After an answer: the next hop of a redirect, or the end of the row's fetching.
-  void FollowOrEnd(TRow& Row, THttpResponse Response);
+  // After an answer: the next hop of a redirect, or what the row's fetching ended in.
+  TRowState FollowOrEnd(TChain Chain, THttpResponse Response) const;
   // Starts what can start and gives every fetched row its file work, in row order, until
   // nothing changes; ends the run when every row is done.
   void Advance();
@@ -184,14 +203,19 @@ class TDownloadRun {
   // Steps the rows from the first one not done: each fetched row gets its file work.
   void FinishFetchedRows();
   void FinishRow(int Row);
+  // The file work of the row's answer; its failure, if any. What the files or the model
+  // throw (a full disk, a document the reader gives up on) becomes the failure too.
+  std::optional<TFailure> WorkOnAnswer(int Row, TFeed& Feed, const TAnswer& Answer);
+  // A failure before any file work: the fetch state keeps where the feed has moved.
+  TFailure RecordFetchFailure(int Row, TFailure Failure);
   // Stores the row's answer and merges it into Feed; the reason when the answer cannot
   // become the feed's items (an HTTP error, a body that is no feed), else nothing.
   std::optional<std::string> ApplyAnswer(int Row, TFeed& Feed, const TAnswer& Answer);
   // The run was stopped: waits for the transfers to end and marks every row not done.
   void StopRows();
-  // The row's feed ended in a failure of Reason: its status, its reason, the fetch state's
-  // record and a log line with the HTTP status of the last answer.
-  void RowFailed(int Row, const std::string& Url, const std::string& Reason);
+  // The row's feed ended in Failure: its status, its reason, the fetch state's record of
+  // Url and a log line with the HTTP status of the last answer.
+  void RowFailed(int Row, const std::string& Url, const TFailure& Failure);
   void SetStatus(int Row, const std::string& Status);
 
   std::unique_ptr<HttpClient> client_;
@@ -241,9 +265,5 @@ void StoreDownloadedText(const std::string& CacheFile, std::string_view Text);
 // A downloaded text as StoreDownloadedText writes it: each line ended by CR LF, up to a
 // NUL byte.
 std::string StoredForm(std::string_view Text);
-
-// Why a downloaded body cannot become a feed's cache file ("holds a NUL byte", "not a
-// feed"); empty when it reads as an RSS, RDF or Atom document.
-std::string NotAFeedReason(const std::string& Body);
 
 }  // namespace skimbrook

@@ -406,6 +406,26 @@ std::vector<std::string> LinesStartingWith(const TDownloadRun& Run, const std::s
   return found;
 }
 
+TEST_F(DownloadRunTest, AHopThatCannotConnectFailsWithItsOwnReasonAndKeepsTheMove) {
+  auto owned = std::make_unique<TOutcomeClient>();
+  owned->Outcomes["http://a.example/old"] = {
+      THttpResponse{301, "HTTP/1.1 301 Moved Permanently", {}, "<p>moved</p>", "http://b.example/new"}, ""};
+  owned->Outcomes["http://b.example/new"] = {std::nullopt, "cannot connect"};
+  TRecordingView quiet;
+  TDownloadRun redirected(std::move(owned), quiet);
+  TRunOptions options;
+  options.FollowRedirects = true;
+  redirected.SetOptions(options);
+  redirected.QueueFeed(AddFeed("http://a.example/old"));
+  redirected.RunQueue(std::nullopt);
+
+  // The last transfer's failure, not the redirect's answer before it.
+  EXPECT_EQ(redirected.RowReason(0), "cannot connect");
+  EXPECT_EQ(LinesStartingWith(redirected, "Failed: "),
+            std::vector<std::string>{"Failed: cannot connect (no HTTP status)"});
+  EXPECT_EQ(redirected.FetchState().For("http://a.example/old").MovedTo, "http://b.example/new");
+}
+
 TEST_F(DownloadRunTest, ProgressIsLoggedOncePer64KiBAndTenthOfASecondAndAlwaysAtTheEnd) {
   auto bytes = AddFeed("http://a.example/bytes.xml");
   auto slow = AddFeed("http://b.example/slow.xml");
