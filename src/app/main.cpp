@@ -21,7 +21,6 @@
 #include "shell/uExplorerIntegration.h"
 #include "shell/uRegistration.h"
 #include "shell/uSingleInstance.h"
-#include "ui/browser/uWebBrowser.h"
 #include "ui/dialogs/uPrompts.h"
 #include "ui/window/fMain.h"
 #include "ui/window/uApplication.h"
@@ -171,7 +170,6 @@ int main(int argc, char** argv) {
   // ("-reverse", "-style x"): a later copy hands on its whole command line.
   const QStringList arguments = CommandLineArguments(argc, argv);
   if (TerminationRequested()) return 0;
-  RegisterPageScheme();
   QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
   TfmMain* mainWindow = nullptr;
   TApplication app(argc, argv);

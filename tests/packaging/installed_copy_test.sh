@@ -25,6 +25,9 @@ for file in bin/skimbrook bin/skimbrook-addfeed share/skimbrook/help.html share/
   share/metainfo/org.skimbrook.Skimbrook.metainfo.xml share/doc/skimbrook/copyright; do
   [ -f "$prefix/$file" ] || fail "$file is not installed"
 done
+# The web engine's module, which the program loads from its folder's ../lib*/skimbrook/.
+compgen -G "$prefix/lib*/skimbrook/skimbrook-webengine.so" >/dev/null ||
+  fail "the web engine's module is not installed"
 for page in skimbrook.1 skimbrook-addfeed.1; do
   gzip -t "$share/man/man1/$page.gz" 2>/dev/null || fail "man page $page.gz is missing or damaged"
 done

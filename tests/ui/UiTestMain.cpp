@@ -2,7 +2,7 @@
 // page scheme registered before it as the program does.
 #include <gtest/gtest.h>
 
-#include "ui/browser/uWebBrowser.h"
+#include "ui/browser/uWebEngineBrowser.h"
 #include "ui/window/uApplication.h"
 
 int main(int argc, char** argv) {

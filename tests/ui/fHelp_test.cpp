@@ -30,7 +30,7 @@ TEST(HelpWindow, IsOneKeptWindowThatLoadsThePageAgainOnEveryCall) {
   QWidget Main;
   Main.setGeometry(100, 80, 900, 700);
   Main.show();
-  ShowHelp(&Main);
+  ShowHelpWindow(&Main);
 
   ASSERT_EQ(HelpWindows().size(), 1u);
   TfmHelp* Help = HelpWindows().front();
@@ -57,7 +57,7 @@ TEST(HelpWindow, IsOneKeptWindowThatLoadsThePageAgainOnEveryCall) {
   // Moved by the user and called again: the same window, where the user left it, loading
   // the page once more.
   Help->move(5, 5);
-  ShowHelp(&Main);
+  ShowHelpWindow(&Main);
   ASSERT_EQ(HelpWindows(), std::vector<TfmHelp*>{Help});
   EXPECT_TRUE(Help->isVisible());
   EXPECT_EQ(Help->pos(), QPoint(5, 5));
@@ -67,7 +67,7 @@ TEST(HelpWindow, IsOneKeptWindowThatLoadsThePageAgainOnEveryCall) {
   // page once more.
   Main.activateWindow();
   EXPECT_TRUE(WaitFor([&] { return QApplication::activeWindow() == &Main; }));
-  ShowHelp(&Main);
+  ShowHelpWindow(&Main);
   EXPECT_TRUE(WaitFor([&] { return Loads == 3; })) << "loads seen: " << Loads;
   EXPECT_TRUE(WaitFor([&] { return QApplication::activeWindow() == Help; }));
   EXPECT_EQ(HelpWindows().size(), 1u);

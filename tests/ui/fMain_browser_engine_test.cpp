@@ -11,6 +11,7 @@
 #include "MainWindowFixture.h"
 #include "tools/LoopbackHttpServer.h"
 #include "ui/browser/uFeedAddress.h"
+#include "ui/browser/uWebEngineBrowser.h"
 
 namespace skimbrook::test {
 
@@ -24,7 +25,7 @@ class BrowserModeOverTheEngine : public MainWindowTest {
  protected:
   void OpenWithEngine() {
     TMainWindowServices services = Services();
-    services.CreateBrowser = nullptr;  // the browser over the web engine
+    services.CreateBrowser = &NewWebEngineBrowser;  // the browser over the web engine
     window = std::make_unique<TfmMain>(services);
     window->resize(700, 600);
     window->show();

@@ -9,6 +9,7 @@
 #include <QSignalSpy>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <filesystem>
@@ -31,6 +32,8 @@ TEST_F(Lifecycle, FirstStartCreatesTheDataFolderAndWritesAnEmptyList) {
   SetDataFolder(folder);
   Open();
   EXPECT_TRUE(std::filesystem::is_directory(folder));
+  // Written once the window is shown and the event loop runs.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return std::filesystem::exists(folder + "default.opml"); }));
   EXPECT_EQ(ReadFile(folder + "default.opml"), kEmptyList);
   EXPECT_EQ(Ui().lbFeedList->count(), 0);
   EXPECT_EQ(window->CurrentFeed(), nullptr);

@@ -8,23 +8,23 @@ skimbrook_add_test(ui_main_window_tests
           uPrompts_test.cpp uNewItemsNotice_test.cpp uFlatMenuStyle_test.cpp
           uAddFeedDiscovery_test.cpp fMain_fetchstate_test.cpp uFeedListPane_test.cpp
           fTip_names_test.cpp
-  LIBS skimbrook_ui Qt6::Test
+  LIBS skimbrook_engine Qt6::Test
   LABELS gui)
 
 # The window over a real item store in the test's data folder.
 skimbrook_add_test(ui_main_store_tests
   SOURCES ${ui_main_support} MainWindowFixture.cpp MainWindowFixture.h fMain_store_test.cpp
-  LIBS skimbrook_ui Qt6::Test
+  LIBS skimbrook_engine Qt6::Test
   LABELS gui)
 
 skimbrook_add_test(ui_web_browser_tests
   SOURCES ${ui_main_support} uWebBrowser_test.cpp
-  LIBS skimbrook_ui Qt6::Test
+  LIBS skimbrook_engine Qt6::Test
   LABELS gui network TIMEOUT 600)
 
 skimbrook_add_test(ui_main_download_tests
   SOURCES ${ui_main_support} MainWindowFixture.cpp MainWindowFixture.h fMain_download_test.cpp
-  LIBS skimbrook_ui Qt6::Test
+  LIBS skimbrook_engine Qt6::Test
   LABELS gui network)
 
 # The built program run as a separate process, stopped with SIGTERM. Its source lives with

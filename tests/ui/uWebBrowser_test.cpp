@@ -16,7 +16,7 @@
 #include <memory>
 
 #include "tools/LoopbackHttpServer.h"
-#include "ui/browser/uWebBrowser.h"
+#include "ui/browser/uWebEngineBrowser.h"
 #include "ui/window/uApplication.h"
 
 namespace skimbrook::test {
@@ -61,7 +61,7 @@ class WebEngineBrowser : public ::testing::Test {
  protected:
   WebEngineBrowser() : host(std::make_unique<QWidget>()) {
     host->resize(400, 300);
-    browser = CreateWebEngineBrowser(host.get());
+    browser = NewWebEngineBrowser(host.get());
     browser->setGeometry(0, 0, 400, 300);
     host->show();
   }
@@ -274,7 +274,7 @@ TEST_F(WebEngineBrowser, AClickedLinkIsFollowedOnlyToAWebAddressAndRelativeOnesR
 TEST(WebEngineStart, TheEngineStartsOnceItsWindowIsPaintedAndThenShowsThePageAskedForBefore) {
   QWidget window;
   window.resize(200, 150);
-  TWebBrowser* browser = CreateWebEngineBrowser(&window);
+  TWebBrowser* browser = NewWebEngineBrowser(&window);
   browser->setGeometry(0, 0, 200, 150);
   browser->LoadFromText(QStringLiteral("<html><body style='background:#00ff00'></body></html>"), QUrl());
   EXPECT_EQ(browser->findChild<QWebEngineView*>(), nullptr) << "no engine before the window is shown";

@@ -1,6 +1,6 @@
 // The embedded HTML view: the content pane's browser and browser mode. TWebBrowser is
-// what the windows rely on; CreateWebEngineBrowser gives the one implementation that
-// knows the web engine, and tests can put a fake in its place.
+// what the windows rely on; the engine module (uEngineModule.h) gives the one implementation
+// that knows the web engine, and tests can put a fake in its place.
 #pragma once
 
 #include <QString>
@@ -33,6 +33,9 @@ class TWebBrowser : public QWidget {
   virtual bool PageAtEnd() const { return true; }
   // Scrolls the page down by one screen, as the Page Down key does.
   virtual void PageDown() {}
+  // Starts the engine at once, for a browser made after the window's first paint; by
+  // itself it starts after that paint.
+  virtual void StartEngineNow() {}
   // Shows Html as the current page, whatever its size; relative addresses in it resolve
   // against BaseUrl when that is valid. The page is untrusted and cannot act by itself: no
   // script runs in it, it has an opaque origin of its own that reaches nothing else, it
@@ -56,11 +59,10 @@ class TWebBrowser : public QWidget {
   void ReadyStateChanged();
 };
 
-// Registers the URL scheme that serves pages given as text. Must run before the
-// application object is created.
-void RegisterPageScheme();
-
-// The browser over the web engine, owned by Parent.
-TWebBrowser* CreateWebEngineBrowser(QWidget* Parent);
+// Makes Owner's window draw through an OpenGL surface from its first showing, as the
+// engine's view needs: a window shown with a plain surface is destroyed and made anew when
+// the view arrives, so that it vanishes and comes back on screen. Only where windows reach
+// a screen; the platforms without one have no such surface.
+void ChooseOpenGLSurface(QWidget& Owner);
 
 }  // namespace skimbrook

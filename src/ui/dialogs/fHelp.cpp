@@ -60,7 +60,7 @@ void TfmHelp::FormKeyEscape() {
   hide();
 }
 
-void ShowHelp(QWidget* Parent) {
+void ShowHelpWindow(QWidget* Parent) {
   if (HelpWindow == nullptr) {
     HelpWindow = new TfmHelp;
     CentreOn(*HelpWindow, Parent);

@@ -8,7 +8,7 @@ class QWebEngineView;
 namespace skimbrook {
 
 // The help window: one browser filling a sizeable tool window. Escape hides it; closing
-// hides it too, and the next ShowHelp brings it back.
+// hides it too, and the next ShowHelpWindow brings it back.
 class TfmHelp : public QWidget {
   Q_OBJECT
 
@@ -23,6 +23,6 @@ class TfmHelp : public QWidget {
 
 // Shows the one help window (created on first use and kept), loads the help page again
 // from the top and brings the window to the front.
-void ShowHelp(QWidget* Parent);
+void ShowHelpWindow(QWidget* Parent);
 
 }  // namespace skimbrook

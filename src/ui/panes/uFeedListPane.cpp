@@ -101,14 +101,18 @@ void TFeedListPane::Repaint() {
 // Rows
 
 void TFeedListPane::UpdateFeedRow(int Index, TFeed& Feed) {
-  if (QListWidgetItem* row = lbFeedList->item(Index)) {
-    const TFetchRecord* record = Feed.XmlUrl.empty() ? nullptr : host_.FetchState().Find(Feed.XmlUrl);
-    row->setText(FeedRowText(Feed, record ? record->Encoding : std::string()));
-    const bool failed = record && !record->LastFailure.empty();
-    row->setData(TFeedListDelegate::kFailedRole, failed);
-    row->setToolTip(failed ? PlainAsRichText(FailureTooltip(*record)) : QString());
-  }
+  if (QListWidgetItem* row = lbFeedList->item(Index)) FillFeedRow(*row, Feed);
   emit CountsChanged();
+}
+
+void TFeedListPane::FillFeedRow(QListWidgetItem& Row, const TFeed& Feed) const {
+  const TFetchRecord* record = Feed.XmlUrl.empty() ? nullptr : host_.FetchState().Find(Feed.XmlUrl);
+  Row.setText(FeedRowText(Feed, record ? record->Encoding : std::string()));
+  const bool failed = record && !record->LastFailure.empty();
+  Row.setData(TFeedListDelegate::kFailedRole, failed);
+  const QString tip = failed ? PlainAsRichText(FailureTooltip(*record)) : QString();
+  // Each change tells the list's model; a row without a tooltip stays without one.
+  if (tip != Row.toolTip()) Row.setToolTip(tip);
 }
 
 void TFeedListPane::HookFeed(TFeed& Feed) {
@@ -140,7 +144,7 @@ void TFeedListPane::ReportDamagedSubscriptionFile() {
           .arg(ToDisplay(copy)));
 }
 
-void TFeedListPane::LoadFeedList() {
+void TFeedListPane::LoadFeedList(bool WriteBack) {
   // Nothing may keep pointing at the entries and items that the reload replaces.
   emit ItemsToBeReplaced();
   currentFeed_.reset();
@@ -158,19 +162,22 @@ void TFeedListPane::LoadFeedList() {
     const TBulkUpdate bulk(*lbFeedList);
     const QSignalBlocker blocker(lbFeedList);
     lbFeedList->clear();
+    // Each row is filled before it joins the list, so the list hears of it once.
     for (int i = 0; i < host_.FeedList().Count(); ++i) {
-      lbFeedList->addItem(new TFeedRow());
       TFeed& feed = *host_.FeedList().Feeds(i);
+      auto* row = new TFeedRow();
+      FillFeedRow(*row, feed);
+      lbFeedList->addItem(row);
       HookFeed(feed);
-      feed.Changed();
     }
+    emit CountsChanged();
     if (host_.FeedList().Count() > 0) {
       lbFeedList->setCurrentRow(0);
       currentFeed_ = host_.FeedList().Feeds(0);
     }
   }
   if (loadError) std::rethrow_exception(loadError);
-  host_.FeedList().SaveDefault();
+  if (WriteBack) host_.FeedList().SaveDefault();
 }
 
 // ---------------------------------------------------------------------------------------

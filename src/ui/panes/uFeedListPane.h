@@ -11,6 +11,7 @@
 #include "ui/dialogs/fFeedInfo.h"
 #include "ui/dialogs/uAddFeedDiscovery.h"
 
+class QListWidgetItem;
 class QMainWindow;
 class QPoint;
 class QWidget;
@@ -58,9 +59,9 @@ class TFeedListPane : public QObject {
   // Redraws the rows (their text is cut to the pane's width).
   void Repaint();
 
-  // Reads default.opml, rebuilds every row, makes the first entry current and writes the
-  // file back.
-  void LoadFeedList();
+  // Reads default.opml, rebuilds every row, makes the first entry current and, unless
+  // WriteBack is false (the caller then writes it itself), writes the file back.
+  void LoadFeedList(bool WriteBack = true);
   // The model's observer of every entry: rewrites row Index.
   void UpdateFeedRow(int Index, TFeed& Feed);
   // Puts Feed into the list at Row (Count() appends) with its row, hooked and drawn.
@@ -108,6 +109,8 @@ class TFeedListPane : public QObject {
   void DownloadCurrentFeedWanted();
 
  private:
+  // Row's text, failure mark and tooltip from Feed and its fetch state.
+  void FillFeedRow(QListWidgetItem& Row, const TFeed& Feed) const;
   friend struct test::MainWindowAccess;
 
   void BuildCommands();

@@ -19,9 +19,9 @@
 #include "display/uDisplayText.h"
 #include "model/uRSS.h"
 #include "settings/uSettings.h"
+#include "ui/browser/uEngineModule.h"
 #include "ui/browser/uWebBrowser.h"
 #include "ui/dialogs/fFeedInfo.h"
-#include "ui/dialogs/fHelp.h"
 #include "ui/dialogs/fImpExp.h"
 #include "ui/dialogs/fOptions.h"
 #include "ui/dialogs/fProxySettings.h"
@@ -206,10 +206,21 @@ void TfmMain::FormCreate() {
     if (TrayAvailable()) CoolTrayIcon->show();
     RestoreForm();
     ApplyViewFlags();
-    feedListPane_->LoadFeedList();
+    // The list is written back once the window is shown: with thousands of entries the
+    // writing would hold the window back.
+    feedListPane_->LoadFeedList(false);
+    QTimer::singleShot(0, this, &TfmMain::WriteBackFeedList);
     RestoreCurrentFeed();
     itemPane_->UpdateFeedAndItemView();
     ReportIgnoredSettings();
+  } catch (const std::exception& error) {
+    Prompts().Error(QString::fromLatin1(product::kName), ToDisplay(error.what()));
+  }
+}
+
+void TfmMain::WriteBackFeedList() {
+  try {
+    FeedList().SaveDefault();
   } catch (const std::exception& error) {
     Prompts().Error(QString::fromLatin1(product::kName), ToDisplay(error.what()));
   }

@@ -242,6 +242,8 @@ class TfmMain : public QMainWindow, private TPaneHost {
   void ReportIgnoredSettings();
   // Makes the entry and item current at the last exit current again.
   void RestoreCurrentFeed();
+  // Writes default.opml back after the start, as every loading of the list does.
+  void WriteBackFeedList();
   void SetPaneSizes(int FeedListWidth, int TopRightHeight);
   void ApplyViewFlags();
   void StoreForm();

@@ -1,4 +1,4 @@
-#include "ui/browser/uWebBrowser.h"
+#include "ui/browser/uWebEngineBrowser.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -8,7 +8,6 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QOpenGLWidget>
 #include <QPalette>
 #include <QShowEvent>
 #include <QTimer>
@@ -275,14 +274,12 @@ class TWebEngineBrowser : public TWebBrowser {
   explicit TWebEngineBrowser(QWidget* Parent) : TWebBrowser(Parent) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    // The engine's view draws through the window's OpenGL surface. A window shown with a
-    // plain surface is destroyed and made anew when the view arrives, so that it vanishes
-    // and comes back on screen: this hidden widget of the same kind, never shown, makes
-    // the window choose that surface from the start. Only where windows reach a screen;
-    // the platforms without one have no such surface.
-    const QString platform = QGuiApplication::platformName();
-    if (platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland")))
-      (new QOpenGLWidget(this))->hide();
+    ChooseOpenGLSurface(*this);
+  }
+
+  void StartEngineNow() override {
+    shown_ = true;
+    StartEngine();
   }
 
  protected:
@@ -446,7 +443,7 @@ void RegisterPageScheme() {
   QWebEngineUrlScheme::registerScheme(scheme);
 }
 
-TWebBrowser* CreateWebEngineBrowser(QWidget* Parent) {
+TWebBrowser* NewWebEngineBrowser(QWidget* Parent) {
   return new TWebEngineBrowser(Parent);
 }
 
