@@ -8,6 +8,7 @@
 #include <QLibrary>
 #include <QMessageBox>
 #include <QOpenGLWidget>
+#include <QPointer>
 #include <QShowEvent>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -126,28 +127,13 @@ class TLoadingBrowser : public TWebBrowser {
  protected:
   void showEvent(QShowEvent* Event) override {
     TWebBrowser::showEvent(Event);
-    if (shown_) return;
-    shown_ = true;
-    window()->installEventFilter(this);
-    // Should no paint come (a platform that paints nothing), the module loads all the same.
-    QTimer::singleShot(kLoadLatestMs, this, [this] { Load(); });
-  }
-
-  bool eventFilter(QObject* Watched, QEvent* Event) override {
-    if (Watched == window() && (Event->type() == QEvent::UpdateRequest || Event->type() == QEvent::Paint)) {
-      window()->removeEventFilter(this);
-      // Queued behind the paint being handled.
-      QTimer::singleShot(0, this, [this] { Load(); });
-    }
-    return TWebBrowser::eventFilter(Watched, Event);
+    if (std::exchange(shown_, true)) return;
+    AfterFirstPaint(*this, [this] { Load(); });
   }
 
  private:
-  static constexpr int kLoadLatestMs = 500;
-
   void Load() {
     if (browser_) return;
-    window()->removeEventFilter(this);
     const TEngineModule& module = EngineModule();
     browser_ = module.NewWebBrowser ? module.NewWebBrowser(this) : new TNoEngineBrowser(this, module.Error);
     layout()->addWidget(browser_);
@@ -180,7 +166,44 @@ class TLoadingBrowser : public TWebBrowser {
   std::function<void(TWebBrowser&)> pending_;
 };
 
+// Waits for the first paint of a widget's window, then calls what was to start.
+class TFirstPaintWatch : public QObject {
+ public:
+  TFirstPaintWatch(QWidget& Widget, std::function<void()> Start)
+      : QObject(&Widget), window_(Widget.window()), start_(std::move(Start)) {
+    window_->installEventFilter(this);
+    // Should no paint come (a platform that paints nothing), it starts all the same.
+    QTimer::singleShot(kLatestMs, this, [this] { Fire(); });
+  }
+
+ protected:
+  bool eventFilter(QObject* Watched, QEvent* Event) override {
+    if (Watched == window_ && (Event->type() == QEvent::UpdateRequest || Event->type() == QEvent::Paint)) {
+      window_->removeEventFilter(this);
+      // Queued behind the paint being handled.
+      QTimer::singleShot(0, this, [this] { Fire(); });
+    }
+    return false;
+  }
+
+ private:
+  static constexpr int kLatestMs = 500;
+
+  void Fire() {
+    if (window_) window_->removeEventFilter(this);
+    if (auto start = std::exchange(start_, nullptr)) start();
+    deleteLater();
+  }
+
+  QPointer<QWidget> window_;
+  std::function<void()> start_;
+};
+
 }  // namespace
+
+void AfterFirstPaint(QWidget& Widget, std::function<void()> Start) {
+  new TFirstPaintWatch(Widget, std::move(Start));
+}
 
 void ChooseOpenGLSurface(QWidget& Owner) {
   // A hidden widget of the OpenGL kind, never shown, makes the window choose that surface.

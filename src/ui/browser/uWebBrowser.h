@@ -7,6 +7,8 @@
 #include <QUrl>
 #include <QWidget>
 
+#include <functional>
+
 namespace skimbrook {
 
 class TWebBrowser : public QWidget {
@@ -58,6 +60,12 @@ class TWebBrowser : public QWidget {
   // ReadyState() may have changed.
   void ReadyStateChanged();
 };
+
+// Calls Start once Widget's window has been painted for the first time, queued behind that
+// paint, so that slow work (the engine) never holds the window back; should no paint come
+// (a platform that paints nothing), half a second after the call all the same. For
+// Widget's first showing.
+void AfterFirstPaint(QWidget& Widget, std::function<void()> Start);
 
 // Makes Owner's window draw through an OpenGL surface from its first showing, as the
 // engine's view needs: a window shown with a plain surface is destroyed and made anew when

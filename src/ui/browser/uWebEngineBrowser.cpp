@@ -285,28 +285,13 @@ class TWebEngineBrowser : public TWebBrowser {
  protected:
   void showEvent(QShowEvent* Event) override {
     TWebBrowser::showEvent(Event);
-    if (shown_) return;
-    shown_ = true;
-    window()->installEventFilter(this);
-    // Should no paint come (a platform that paints nothing), the engine starts all the same.
-    QTimer::singleShot(kEngineStartLatestMs, this, [this] { StartEngine(); });
-  }
-
-  bool eventFilter(QObject* Watched, QEvent* Event) override {
-    if (Watched == window() && (Event->type() == QEvent::UpdateRequest || Event->type() == QEvent::Paint)) {
-      window()->removeEventFilter(this);
-      // Queued behind the paint being handled.
-      QTimer::singleShot(0, this, [this] { StartEngine(); });
-    }
-    return TWebBrowser::eventFilter(Watched, Event);
+    if (std::exchange(shown_, true)) return;
+    AfterFirstPaint(*this, [this] { StartEngine(); });
   }
 
  private:
-  static constexpr int kEngineStartLatestMs = 500;
-
   void StartEngine() {
     if (page_) return;
-    window()->removeEventFilter(this);
     Engine();
     if (auto pending = std::exchange(pending_, nullptr)) pending();
   }
