@@ -26,7 +26,8 @@ cppflags="$(dpkg-buildflags --get CPPFLAGS)"
 cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DSKIMBROOK_WERROR=ON -DSKIMBROOK_TESTS=OFF \
   -DSKIMBROOK_BENCH=OFF -DCMAKE_C_FLAGS="$(dpkg-buildflags --get CFLAGS) $cppflags" \
   -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CXXFLAGS) $cppflags" \
-  -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
+  -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" \
+  -DCMAKE_MODULE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
 cmake --build build-release -j"$(nproc)"
 rm -f build-release/skimbrook_*.deb
 (cd build-release && cpack -G DEB >/dev/null)

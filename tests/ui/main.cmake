@@ -7,7 +7,7 @@ skimbrook_add_test(ui_main_window_tests
           fMain_feedlist_test.cpp fMain_items_test.cpp uRowPainting_test.cpp
           uPrompts_test.cpp uNewItemsNotice_test.cpp uFlatMenuStyle_test.cpp
           uAddFeedDiscovery_test.cpp fMain_fetchstate_test.cpp uFeedListPane_test.cpp
-          fTip_names_test.cpp
+          fTip_names_test.cpp uEngineModule_test.cpp
   LIBS skimbrook_engine Qt6::Test
   LABELS gui)
 

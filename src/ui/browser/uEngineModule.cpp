@@ -57,7 +57,10 @@ TEngineModule LoadEngineModule() {
   module.NewWebBrowser =
       reinterpret_cast<TWebBrowser* (*)(QWidget*)>(library->resolve("SkimbrookNewWebBrowser"));
   module.ShowHelp = reinterpret_cast<void (*)(QWidget*)>(library->resolve("SkimbrookShowHelp"));
-  if (!module.NewWebBrowser || !module.ShowHelp) module.Error = library->errorString();
+  if (!module.NewWebBrowser || !module.ShowHelp) {
+    // A module of another build: neither part of it is used.
+    module = {nullptr, nullptr, library->errorString()};
+  }
   return module;
 }
 

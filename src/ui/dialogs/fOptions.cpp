@@ -21,6 +21,17 @@ QCheckBox* AddOptionBox(QWidget& Form, const char* Caption, int Row) {
   return Box;
 }
 
+// A number box on option line Row, behind its label Label, whose mnemonic gives it the focus.
+QSpinBox* AddNumberLine(QWidget& Form, QLabel*& Label, const QString& Caption, int Row, int Min, int Max) {
+  Label = new QLabel(Caption, &Form);
+  Label->setGeometry(16, 8 + 24 * Row + 2, 200, 17);
+  auto* Box = new QSpinBox(&Form);
+  Box->setGeometry(220, 8 + 24 * Row, 60, 21);
+  Box->setRange(Min, Max);
+  Label->setBuddy(Box);
+  return Box;
+}
+
 }  // namespace
 
 TfmOptions::TfmOptions(QWidget* Parent) : QDialog(Parent) {
@@ -36,19 +47,12 @@ TfmOptions::TfmOptions(QWidget* Parent) : QDialog(Parent) {
   cbStartup = AddOptionBox(*this, "&Start Skimbrook when I log in", 5);
   cbShowNotifications = AddOptionBox(*this, "Tell me when new &items arrive", 6);
   cbFollowRedirects = AddOptionBox(*this, "&Follow a feed that has moved", 7);
-  lbSimultaneousDownloads = new QLabel(QStringLiteral("Feeds downloaded at &once:"), this);
-  lbSimultaneousDownloads->setGeometry(16, 8 + 24 * 8 + 2, 200, 17);
-  seSimultaneousDownloads = new QSpinBox(this);
-  seSimultaneousDownloads->setGeometry(220, 8 + 24 * 8, 60, 21);
-  seSimultaneousDownloads->setRange(TSettings::kMinDownloads, TSettings::kMaxDownloads);
-  lbSimultaneousDownloads->setBuddy(seSimultaneousDownloads);
+  seSimultaneousDownloads =
+      AddNumberLine(*this, lbSimultaneousDownloads, QStringLiteral("Feeds downloaded at &once:"), 8,
+                    TSettings::kMinDownloads, TSettings::kMaxDownloads);
   // Older items are those that have left their feed's document; starred ones stay always.
-  lbKeepDays = new QLabel(QStringLiteral("&Keep older items for"), this);
-  lbKeepDays->setGeometry(16, 8 + 24 * 9 + 2, 200, 17);
-  seKeepDays = new QSpinBox(this);
-  seKeepDays->setGeometry(220, 8 + 24 * 9, 60, 21);
-  seKeepDays->setRange(TSettings::kMinKeepDays, TSettings::kMaxKeepDays);
-  lbKeepDays->setBuddy(seKeepDays);
+  seKeepDays = AddNumberLine(*this, lbKeepDays, QStringLiteral("&Keep older items for"), 9,
+                             TSettings::kMinKeepDays, TSettings::kMaxKeepDays);
   lbKeepDaysUnit = new QLabel(QStringLiteral("days"), this);
   lbKeepDaysUnit->setGeometry(286, 8 + 24 * 9 + 2, 60, 17);
   AddSeparator(*this, QRect(8, 256, 377, 2));
