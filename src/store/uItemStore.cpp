@@ -125,7 +125,8 @@ void TItemStore::OpenFile() {
   CreatePrivateFile(path_);
   db_ = std::make_unique<TSqliteDatabase>(path_, options_.Vfs);
   sqlite3_busy_timeout(db_->Handle(), options_.BusyTimeoutMs);
-  const int version = std::stoi("0" + db_->QueryText("PRAGMA user_version"));
+  const std::string stored = db_->QueryText("PRAGMA user_version");
+  const int version = stored.empty() ? 0 : std::stoi(stored);
   if (version > kSchemaVersion)
     throw TSqliteError(SQLITE_ERROR, "it was written by a later version of Skimbrook");
   // Pages freed by the clean-up go back to the file system; this must precede the tables.
