@@ -8,9 +8,10 @@ namespace skimbrook::test {
 
 namespace {
 
-QStringList Texts(const QListWidget& List) {
+QStringList Texts(const QAbstractItemView& List) {
   QStringList texts;
-  for (int i = 0; i < List.count(); ++i) texts << List.item(i)->text();
+  const QAbstractItemModel& rows = *List.model();
+  for (int i = 0; i < rows.rowCount(); ++i) texts << rows.index(i, 0).data().toString();
   return texts;
 }
 

@@ -161,7 +161,7 @@ class Dragging : public MainWindowTest {
     ProcessEvents();
   }
   QPoint RowPoint(int Row) const {
-    return Ui().lbFeedList->visualItemRect(Ui().lbFeedList->item(Row)).center();
+    return Ui().lbFeedList->visualRect(Ui().lbFeedList->model()->index(Row, 0)).center();
   }
   QStringList Order() const {
     QStringList titles;

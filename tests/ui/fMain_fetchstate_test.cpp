@@ -24,7 +24,7 @@ class FetchStateInTheWindow : public MainWindowTest {
     Fill(state.For(Url));
     state.Save();
   }
-  QListWidgetItem& Row(int Index) { return *Ui().lbFeedList->item(Index); }
+  QModelIndex Row(int Index) { return Ui().lbFeedList->model()->index(Index, 0); }
 };
 
 TEST_F(FetchStateInTheWindow, AFeedIsShownInTheEncodingItsDocumentNamed) {
@@ -56,9 +56,12 @@ TEST_F(FetchStateInTheWindow, AFailedFeedIsMarkedWithItsReasonAndFeedInfoMovesAM
   Open();
 
   EXPECT_TRUE(Row(0).data(TFeedListDelegate::kFailedRole).toBool());
-  EXPECT_TRUE(Row(0).toolTip().contains(QString::fromStdString("Last download failed: moved to " + moved)));
+  EXPECT_TRUE(Row(0)
+                  .data(Qt::ToolTipRole)
+                  .toString()
+                  .contains(QString::fromStdString("Last download failed: moved to " + moved)));
   EXPECT_FALSE(Row(1).data(TFeedListDelegate::kFailedRole).toBool());
-  EXPECT_TRUE(Row(1).toolTip().isEmpty());
+  EXPECT_TRUE(Row(1).data(Qt::ToolTipRole).toString().isEmpty());
 
   ClickFeedRow(0);
   ProcessEvents();

@@ -2,6 +2,7 @@
 
 #include <QDrag>
 #include <QDropEvent>
+#include <QItemSelectionModel>
 #include <QMimeData>
 
 namespace skimbrook {
@@ -12,13 +13,32 @@ constexpr char kRowMime[] = "application/x-skimbrook-feed-row";
 
 }  // namespace
 
-TFeedListBox::TFeedListBox(QWidget* Parent) : QListWidget(Parent) {
+TFeedListBox::TFeedListBox(QWidget* Parent) : QListView(Parent) {
   setSelectionMode(QAbstractItemView::SingleSelection);
   setDragEnabled(true);
   setAcceptDrops(true);
   setDropIndicatorShown(true);
   setDragDropMode(QAbstractItemView::DragDrop);
   setDefaultDropAction(Qt::MoveAction);
+}
+
+void TFeedListBox::setModel(QAbstractItemModel* Model) {
+  QListView::setModel(Model);
+  connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this](const QModelIndex& Current) { emit currentRowChanged(Current.row()); });
+}
+
+int TFeedListBox::currentRow() const {
+  return currentIndex().row();
+}
+
+void TFeedListBox::setCurrentRow(int Row) {
+  if (!selectionModel()) return;
+  selectionModel()->setCurrentIndex(model()->index(Row, 0), QItemSelectionModel::ClearAndSelect);
+}
+
+int TFeedListBox::count() const {
+  return model() ? model()->rowCount() : 0;
 }
 
 void TFeedListBox::startDrag(Qt::DropActions) {

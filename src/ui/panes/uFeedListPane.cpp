@@ -2,7 +2,6 @@
 // add, remove, reorder and catch up entries.
 #include "ui/panes/uFeedListPane.h"
 
-#include <QListWidget>
 #include <QMainWindow>
 #include <QSignalBlocker>
 
@@ -14,6 +13,7 @@
 #include "ui/painting/uFeedListDelegate.h"
 #include "ui/panes/uBulkUpdate.h"
 #include "ui/panes/uFeedListBox.h"
+#include "ui/panes/uFeedRows.h"
 #include "ui/panes/uListRules.h"
 #include "ui/window/uCommand.h"
 #include "ui/window/uDownloadSetup.h"
@@ -23,27 +23,14 @@
 
 namespace skimbrook {
 
-namespace {
-
-// A feed row that tells screen readers what it shows in words, worked out only when one
-// asks, from its text and its failure mark: a long list pays nothing for it.
-class TFeedRow : public QListWidgetItem {
- public:
-  using QListWidgetItem::QListWidgetItem;
-  QVariant data(int Role) const override {
-    if (Role != Qt::AccessibleTextRole) return QListWidgetItem::data(Role);
-    return FeedRowSpoken(text(), QListWidgetItem::data(TFeedListDelegate::kFailedRole).toBool());
-  }
-};
-
-}  // namespace
-
 // ---------------------------------------------------------------------------------------
 // Building
 
 TFeedListPane::TFeedListPane(TPaneHost& Host, QMainWindow& Window, QWidget* Parent, TDialogs Dialogs)
     : host_(Host), window_(Window), dialogs_(std::move(Dialogs)) {
   lbFeedList = new TFeedListBox(Parent);
+  rows_ = new TFeedRows(Host, lbFeedList);
+  lbFeedList->setModel(rows_);
   lbFeedList->setItemDelegate(new TFeedListDelegate(lbFeedList));
   lbFeedList->setUniformItemSizes(true);
   lbFeedList->setMinimumWidth(kMinimumPane);
@@ -73,8 +60,8 @@ void TFeedListPane::BuildCommands() {
 
 void TFeedListPane::Connect() {
   // A click on the row that is already selected counts too (the first row after start).
-  connect(lbFeedList, &QListWidget::currentRowChanged, this, &TFeedListPane::lbFeedListClick);
-  connect(lbFeedList, &QListWidget::clicked, this, &TFeedListPane::lbFeedListClick);
+  connect(lbFeedList, &TFeedListBox::currentRowChanged, this, &TFeedListPane::lbFeedListClick);
+  connect(lbFeedList, &TFeedListBox::clicked, this, &TFeedListPane::lbFeedListClick);
   connect(lbFeedList, &TFeedListBox::RowDropped, this, &TFeedListPane::lbFeedListDragDrop);
 }
 
@@ -100,19 +87,9 @@ void TFeedListPane::Repaint() {
 // ---------------------------------------------------------------------------------------
 // Rows
 
-void TFeedListPane::UpdateFeedRow(int Index, TFeed& Feed) {
-  if (QListWidgetItem* row = lbFeedList->item(Index)) FillFeedRow(*row, Feed);
+void TFeedListPane::UpdateFeedRow(int Index, TFeed&) {
+  rows_->Changed(Index);
   emit CountsChanged();
-}
-
-void TFeedListPane::FillFeedRow(QListWidgetItem& Row, const TFeed& Feed) const {
-  const TFetchRecord* record = Feed.XmlUrl.empty() ? nullptr : host_.FetchState().Find(Feed.XmlUrl);
-  Row.setText(FeedRowText(Feed, record ? record->Encoding : std::string()));
-  const bool failed = record && !record->LastFailure.empty();
-  Row.setData(TFeedListDelegate::kFailedRole, failed);
-  const QString tip = failed ? PlainAsRichText(FailureTooltip(*record)) : QString();
-  // Each change tells the list's model; a row without a tooltip stays without one.
-  if (tip != Row.toolTip()) Row.setToolTip(tip);
 }
 
 void TFeedListPane::HookFeed(TFeed& Feed) {
@@ -150,32 +127,24 @@ void TFeedListPane::LoadFeedList(bool WriteBack) {
   currentFeed_.reset();
 
   std::exception_ptr loadError;
-  try {
-    host_.FeedList().LoadDefault();
-  } catch (...) {
-    loadError = std::current_exception();
-  }
-  ReportDamagedSubscriptionFile();
-
   {
     // Rows always mirror the list, also when the file could not be read.
-    const TBulkUpdate bulk(*lbFeedList);
     const QSignalBlocker blocker(lbFeedList);
-    lbFeedList->clear();
-    // Each row is filled before it joins the list, so the list hears of it once.
-    for (int i = 0; i < host_.FeedList().Count(); ++i) {
-      TFeed& feed = *host_.FeedList().Feeds(i);
-      auto* row = new TFeedRow();
-      FillFeedRow(*row, feed);
-      lbFeedList->addItem(row);
-      HookFeed(feed);
-    }
+    rows_->Reset([&] {
+      try {
+        host_.FeedList().LoadDefault();
+      } catch (...) {
+        loadError = std::current_exception();
+      }
+    });
+    for (int i = 0; i < host_.FeedList().Count(); ++i) HookFeed(*host_.FeedList().Feeds(i));
     emit CountsChanged();
     if (host_.FeedList().Count() > 0) {
       lbFeedList->setCurrentRow(0);
       currentFeed_ = host_.FeedList().Feeds(0);
     }
   }
+  ReportDamagedSubscriptionFile();
   if (loadError) std::rethrow_exception(loadError);
   if (WriteBack) host_.FeedList().SaveDefault();
 }
@@ -191,10 +160,9 @@ void TFeedListPane::lbFeedListClick() {
 }
 
 void TFeedListPane::InsertFeedRow(int Row, const std::shared_ptr<TFeed>& Feed) {
-  host_.FeedList().Insert(Feed, Row);
   {
     const QSignalBlocker blocker(lbFeedList);
-    lbFeedList->insertItem(Row, new TFeedRow());
+    rows_->Insert(Row, [&] { host_.FeedList().Insert(Feed, Row); });
   }
   HookFeed(*Feed);
   Feed->Changed();
@@ -279,15 +247,15 @@ void TFeedListPane::miFileRemoveFeedClick() {
   if (row < 0 || row >= host_.FeedList().Count()) return;
 
   // A download that still holds the entry finishes with it; no row follows it any more.
-  const std::shared_ptr<TFeed> removed = host_.FeedList().Delete(row);
+  std::shared_ptr<TFeed> removed;
+  {
+    const QSignalBlocker blocker(lbFeedList);
+    rows_->Remove(row, [&] { removed = host_.FeedList().Delete(row); });
+  }
   removed->OnChange = nullptr;
   // Its items leave the store too, except the starred ones.
   host_.ItemStore().FeedRemoved(removed->XmlUrl);
   FocusFeedListIfVisible();
-  {
-    const QSignalBlocker blocker(lbFeedList);
-    delete lbFeedList->takeItem(row);
-  }
   emit CountsChanged();
   SelectFeedRow(std::min(row, lbFeedList->count() - 1));
   lbFeedListClick();
@@ -395,22 +363,15 @@ bool TFeedListPane::MoveToTypedAddress(TFeed& Feed, const std::string& Url) {
 void TFeedListPane::lbFeedListDragDrop(const QPoint& Position) {
   const int source = lbFeedList->currentRow();
   if (source < 0 || source >= host_.FeedList().Count()) return;
-  QListWidgetItem* targetRow = lbFeedList->itemAt(Position);
-  const int target = targetRow ? lbFeedList->row(targetRow) : -1;
-  const QString text = lbFeedList->item(source)->text();
+  const QModelIndex targetRow = lbFeedList->indexAt(Position);
+  // Below the last row is the end of the list.
+  const int target = targetRow.isValid() ? targetRow.row() : host_.FeedList().Count() - 1;
 
   const QSignalBlocker blocker(lbFeedList);
-  delete lbFeedList->takeItem(source);
-  std::shared_ptr<TFeed> entry = host_.FeedList().Delete(source);
-  if (target < 0) {
-    lbFeedList->addItem(new TFeedRow(text));
-    host_.FeedList().Add(std::move(entry));
-    lbFeedList->setCurrentRow(lbFeedList->count() - 1);
-  } else {
-    lbFeedList->insertItem(target, new TFeedRow(text));
-    host_.FeedList().Insert(std::move(entry), target);
-    lbFeedList->setCurrentRow(target);
-  }
+  std::shared_ptr<TFeed> entry;
+  rows_->Remove(source, [&] { entry = host_.FeedList().Delete(source); });
+  rows_->Insert(target, [&] { host_.FeedList().Insert(std::move(entry), target); });
+  lbFeedList->setCurrentRow(target);
   host_.FeedList().SaveDefault();
 }
 

@@ -11,7 +11,6 @@
 #include "ui/dialogs/fFeedInfo.h"
 #include "ui/dialogs/uAddFeedDiscovery.h"
 
-class QListWidgetItem;
 class QMainWindow;
 class QPoint;
 class QWidget;
@@ -20,6 +19,7 @@ namespace skimbrook {
 
 class TFeed;
 class TFeedListBox;
+class TFeedRows;
 class TPaneHost;
 
 namespace test {
@@ -109,8 +109,6 @@ class TFeedListPane : public QObject {
   void DownloadCurrentFeedWanted();
 
  private:
-  // Row's text, failure mark and tooltip from Feed and its fetch state.
-  void FillFeedRow(QListWidgetItem& Row, const TFeed& Feed) const;
   friend struct test::MainWindowAccess;
 
   void BuildCommands();
@@ -134,6 +132,7 @@ class TFeedListPane : public QObject {
   QMainWindow& window_;
   TDialogs dialogs_;
   TFeedListBox* lbFeedList = nullptr;
+  TFeedRows* rows_ = nullptr;  // the box's rows, owned by the box
   std::shared_ptr<TFeed> currentFeed_;
 };
 

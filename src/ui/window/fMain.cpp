@@ -206,10 +206,10 @@ void TfmMain::FormCreate() {
     if (TrayAvailable()) CoolTrayIcon->show();
     RestoreForm();
     ApplyViewFlags();
-    // The list is written back once the window is shown: with thousands of entries the
-    // writing would hold the window back.
+    // The list is written back once the window has been drawn: with thousands of entries
+    // the writing would hold the window back.
     feedListPane_->LoadFeedList(false);
-    QTimer::singleShot(0, this, &TfmMain::WriteBackFeedList);
+    AfterFirstPaint(*this, [this] { WriteBackFeedList(); });
     RestoreCurrentFeed();
     itemPane_->UpdateFeedAndItemView();
     ReportIgnoredSettings();

@@ -38,7 +38,7 @@
 
 class QAction;
 class QKeySequence;
-class QListWidget;
+class QAbstractItemView;
 class QFrame;
 class QMenu;
 class QPoint;
@@ -256,7 +256,7 @@ class TfmMain : public QMainWindow, private TPaneHost {
   void ConnectCommands();
   // A right-click menu on List of the named commands; the row under the mouse is made
   // current first.
-  void AddContextMenu(QListWidget& List, const char* Name, std::initializer_list<const char*> Commands);
+  void AddContextMenu(QAbstractItemView& List, const char* Name, std::initializer_list<const char*> Commands);
   // The given notifier, or the desktop's with the icon's balloon when it has no service;
   // a click on the message shows the window.
   void BuildNotifier();

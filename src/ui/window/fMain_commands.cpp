@@ -1,8 +1,8 @@
 // The main window's menus, toolbar buttons and notification-area icon, the commands that
 // belong to no pane, the one-line forwards to the panes' commands and the panes' requests.
+#include <QAbstractItemView>
 #include <QAction>
 #include <QFrame>
-#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -163,9 +163,9 @@ void TfmMain::ConnectCommands() {
   browserMode_->Connect();
   WirePanes();
   AddContextMenu(
-      *findChild<QListWidget*>(QStringLiteral("lbFeedList")), "pmFeedList",
+      *findChild<QAbstractItemView*>(QStringLiteral("lbFeedList")), "pmFeedList",
       {"miToolsDownloadFeed", "miToolsCatchUpFeed", "miFileFeedInfo", "miFileEditFeed", "miFileRemoveFeed"});
-  AddContextMenu(*findChild<QListWidget*>(QStringLiteral("lbItems")), "pmItems",
+  AddContextMenu(*findChild<QAbstractItemView*>(QStringLiteral("lbItems")), "pmItems",
                  {"miViewOpenInBrowser", "miToolsMarkAsUnread", "miToolsStarItem", "miItemCopyLink"});
 }
 
@@ -184,7 +184,7 @@ void TfmMain::WirePanes() {
   connect(browser, &TBrowserMode::ModeChanged, this, &TfmMain::ArrangeForBrowser);
 }
 
-void TfmMain::AddContextMenu(QListWidget& List, const char* Name,
+void TfmMain::AddContextMenu(QAbstractItemView& List, const char* Name,
                              std::initializer_list<const char*> Commands) {
   auto* popup = new QMenu(&List);
   popup->setObjectName(QLatin1String(Name));
@@ -193,9 +193,9 @@ void TfmMain::AddContextMenu(QListWidget& List, const char* Name,
   List.setContextMenuPolicy(Qt::CustomContextMenu);
   connect(&List, &QWidget::customContextMenuRequested, this, [&List, popup](const QPoint& Position) {
     // The row under the mouse becomes the current one first, as a click would make it.
-    const int row = List.row(List.itemAt(Position));
-    if (row < 0) return;
-    if (row != List.currentRow()) List.setCurrentRow(row);
+    const QModelIndex row = List.indexAt(Position);
+    if (!row.isValid()) return;
+    if (row != List.currentIndex()) List.setCurrentIndex(row);
     popup->popup(List.viewport()->mapToGlobal(Position));
   });
 }

@@ -1,0 +1,75 @@
+#include "ui/panes/uFeedRows.h"
+
+#include "display/uDisplayText.h"
+#include "download/uFetchState.h"
+#include "model/uRSS.h"
+#include "ui/painting/uFeedListDelegate.h"
+#include "ui/panes/uListRules.h"
+#include "ui/window/uPaneHost.h"
+
+namespace skimbrook {
+
+TFeedRows::TFeedRows(TPaneHost& Host, QObject* Parent) : QAbstractListModel(Parent), host_(Host) {}
+
+int TFeedRows::rowCount(const QModelIndex& Parent) const {
+  return Parent.isValid() ? 0 : count_;
+}
+
+QVariant TFeedRows::data(const QModelIndex& Index, int Role) const {
+  const int row = Index.row();
+  if (!Index.isValid() || row >= count_ || row >= host_.FeedList().Count()) return {};
+  const TFeed& feed = *host_.FeedList().Feeds(row);
+  const TFetchRecord* record = feed.XmlUrl.empty() ? nullptr : host_.FetchState().Find(feed.XmlUrl);
+  const bool failed = record && !record->LastFailure.empty();
+  switch (Role) {
+    case Qt::DisplayRole:
+      return FeedRowText(feed, record ? record->Encoding : std::string());
+    case TFeedListDelegate::kFailedRole:
+      return failed;
+    case Qt::ToolTipRole:
+      return failed ? QVariant(PlainAsRichText(FailureTooltip(*record))) : QVariant();
+    case Qt::AccessibleTextRole:
+      return FeedRowSpoken(FeedRowText(feed, record ? record->Encoding : std::string()), failed);
+    default:
+      return {};
+  }
+}
+
+Qt::ItemFlags TFeedRows::flags(const QModelIndex& Index) const {
+  if (!Index.isValid()) return Qt::ItemIsDropEnabled;
+  return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled | Qt::ItemIsDropEnabled;
+}
+
+void TFeedRows::Reset(const std::function<void()>& Change) {
+  beginResetModel();
+  try {
+    Change();
+  } catch (...) {
+    count_ = host_.FeedList().Count();
+    endResetModel();
+    throw;
+  }
+  count_ = host_.FeedList().Count();
+  endResetModel();
+}
+
+void TFeedRows::Insert(int Row, const std::function<void()>& Change) {
+  beginInsertRows(QModelIndex(), Row, Row);
+  Change();
+  ++count_;
+  endInsertRows();
+}
+
+void TFeedRows::Remove(int Row, const std::function<void()>& Change) {
+  beginRemoveRows(QModelIndex(), Row, Row);
+  Change();
+  --count_;
+  endRemoveRows();
+}
+
+void TFeedRows::Changed(int Row) {
+  const QModelIndex index = this->index(Row, 0);
+  if (index.isValid()) emit dataChanged(index, index);
+}
+
+}  // namespace skimbrook
