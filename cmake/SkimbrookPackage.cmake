@@ -24,9 +24,10 @@ from a script.")
 
 # The libraries the programs link come from dpkg-shlibdeps. Qt loads the windowing
 # plug-in at run time, which no library names: without qt6-qpa-plugins the window
-# cannot open. The web engine's helper process comes with libqt6webenginewidgets6.
+# cannot open. libcurl is loaded when the first download starts, so no program names it
+# either. The web engine's helper process comes with libqt6webenginewidgets6.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libcurl4 (>= ${CURL_VERSION_STRING})")
 # Without a session bus the program runs alone; skimbrook-addfeed and the single
 # running copy need one.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "default-dbus-session-bus | dbus-session-bus")

@@ -5,6 +5,7 @@
 #include <curl/curl.h>
 
 #include <memory>
+#include <string>
 
 namespace skimbrook {
 
@@ -25,6 +26,10 @@ using TCurlEasy = std::unique_ptr<CURL, TCurlEasyCleanup>;
 using TCurlMulti = std::unique_ptr<CURLM, TCurlMultiCleanup>;
 using TCurlShare = std::unique_ptr<CURLSH, TCurlShareCleanup>;
 using TCurlSlist = std::unique_ptr<curl_slist, TCurlSlistCleanup>;
+
+// Why libcurl, which is loaded when it is first used, could not be loaded; empty when it
+// was, or has not been asked for yet.
+std::string CurlLibraryError();
 
 // Appends Text to List (which may be empty); throws std::bad_alloc when libcurl cannot.
 void CurlSlistAppend(TCurlSlist& List, const char* Text);

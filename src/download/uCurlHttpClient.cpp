@@ -25,7 +25,10 @@ void CheckMulti(CURLMcode Code) {
 void InitialiseCurlOnce() {
   static std::once_flag once;
   std::call_once(once, [] {
-    if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) throw std::runtime_error("libcurl cannot start");
+    if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) {
+      const std::string reason = CurlLibraryError();
+      throw std::runtime_error(reason.empty() ? "libcurl cannot start" : reason);
+    }
   });
 }
 
