@@ -11,7 +11,6 @@
 #include "ui/browser/uFeedAddress.h"
 #include "ui/dialogs/uPrompts.h"
 #include "ui/painting/uFeedListDelegate.h"
-#include "ui/panes/uBulkUpdate.h"
 #include "ui/panes/uFeedListBox.h"
 #include "ui/panes/uFeedRows.h"
 #include "ui/panes/uListRules.h"
