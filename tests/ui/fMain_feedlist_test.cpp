@@ -1,6 +1,7 @@
 // The feed list pane: rows, adding, removing, moving, catching up and downloading.
 #include <QLabel>
 #include <QListWidget>
+#include <QMenu>
 #include <QToolButton>
 
 #include "MainWindowFixture.h"
@@ -175,6 +176,23 @@ class Dragging : public MainWindowTest {
     Ui().feedList.lbFeedListDragDrop(To);
   }
 };
+
+// The same four rows, opened with the right mouse button.
+class FeedRowMenu : public Dragging {};
+
+TEST_F(FeedRowMenu, TheRowUnderTheMouseBecomesCurrentBeforeItsMenuOpensAndBelowTheRowsNoneOpens) {
+  auto* menu = Ui().Named<QMenu>("pmFeedList");
+  emit Ui().lbFeedList->customContextMenuRequested(RowPoint(2));
+  ProcessEvents();
+  EXPECT_EQ(window->CurrentFeed()->Title, "C");
+  EXPECT_EQ(Ui().lbFeedList->currentRow(), 2);
+  EXPECT_TRUE(menu->isVisible());
+  menu->close();
+  emit Ui().lbFeedList->customContextMenuRequested(QPoint(10, Ui().lbFeedList->viewport()->height() - 2));
+  ProcessEvents();
+  EXPECT_FALSE(menu->isVisible());
+  EXPECT_EQ(window->CurrentFeed()->Title, "C");
+}
 
 TEST_F(Dragging, BelowTheLastRowMovesTheEntryToTheEnd) {
   Drag(1, QPoint(10, Ui().lbFeedList->viewport()->height() - 2));
