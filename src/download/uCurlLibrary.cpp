@@ -29,7 +29,8 @@ const TCurlLibrary& CurlLibrary() {
     loaded.Handle = ::dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
     if (!loaded.Handle) {
       const char* reason = ::dlerror();
-      loaded.Error = std::string("libcurl could not be loaded: ") + (reason ? reason : "libcurl.so.4 not found");
+      loaded.Error =
+          std::string("libcurl could not be loaded: ") + (reason ? reason : "libcurl.so.4 not found");
     }
     return loaded;
   }();
