@@ -369,7 +369,13 @@ std::optional<std::string> TDownloadRun::ApplyAnswer(int Row, TFeed& Feed, const
   const std::string stored = StoredForm(response.Body);
   std::unique_ptr<TFeed> parsed = Feed.ReadDownloaded(stored);
   if (!parsed) return std::string(kNotAFeed);
-  if (moved) {
+  if (moved && Feed.Owner && Feed.Owner->OtherWithAddress(Feed, Answer.MovedUrl)) {
+    // Another entry has the new address already: this one keeps its own, and Feed Info
+    // still tells where the feed has gone.
+    log_.AddRowLine(Row, AddressWithoutPassword(url) + " moved to " +
+                             AddressWithoutPassword(Answer.MovedUrl) +
+                             ", which another entry already has; the entry keeps its address");
+  } else if (moved) {
     MoveSubscription(Feed, Answer.MovedUrl, *state_);
     record = &state_->For(Feed.XmlUrl);
     log_.AddRowLine(Row, AddressWithoutPassword(url) + " moved to " + AddressWithoutPassword(Feed.XmlUrl));

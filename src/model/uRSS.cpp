@@ -342,6 +342,14 @@ int TFeedList::IndexOfAddress(std::string_view Url) const {
   return -1;
 }
 
+const TFeed* TFeedList::OtherWithAddress(const TFeed& Feed, std::string_view Url) const {
+  const std::string key = FeedAddressKey(Url);
+  for (const std::shared_ptr<TFeed>& entry : feeds_)
+    if (entry.get() != &Feed && !entry->XmlUrl.empty() && FeedAddressKey(entry->XmlUrl) == key)
+      return entry.get();
+  return nullptr;
+}
+
 void TFeedList::RenumberFrom(int Index) {
   for (size_t i = static_cast<size_t>(Index); i < feeds_.size(); ++i)
     feeds_[i]->indexHint_ = static_cast<int>(i);

@@ -219,6 +219,9 @@ class TFeedList {
   // The position of the first feed whose XmlUrl is the same subscription as Url
   // (SameFeedAddress), or -1. Group headings never match.
   int IndexOfAddress(std::string_view Url) const;
+  // The first entry other than Feed that already subscribes to Url, or none: Feed cannot
+  // move there without the list holding that subscription twice.
+  const TFeed* OtherWithAddress(const TFeed& Feed, std::string_view Url) const;
   void Add(std::shared_ptr<TFeed> Feed);
   // Inserts before position Index (0..Count()).
   void Insert(std::shared_ptr<TFeed> Feed, int Index);

@@ -243,6 +243,29 @@ TEST_F(FetchWorld, AChainMovesTheFeedOnlyAsFarAsItsPermanentHopsAndSaysSo) {
   EXPECT_EQ(visiting->XmlUrl, server.Url("/elsewhere.xml"));
 }
 
+TEST_F(FetchWorld, AFeedThatMovesToAnAddressAnotherEntryHasKeepsItsOwnAndSaysWhere) {
+  server.Serve("/new.xml", Rss({"One"}));
+  server.Redirect("/old.xml", server.Url("/new.xml"), 301);
+  auto already = Feed("/new.xml");
+  auto moving = Feed("/old.xml");
+  test::TRecordingView view;
+  TDownloadRun run(std::make_unique<TCurlHttpClient>(std::make_unique<test::TCurlPollPump>()), view);
+  run.SetFetchState(state);
+  TRunOptions follow;
+  follow.FollowRedirects = true;
+  run.SetOptions(follow);
+  run.QueueFeed(moving);
+  run.RunQueue(std::nullopt);
+  EXPECT_EQ(run.RowStatus(0), "done") << "the document is read all the same";
+  EXPECT_EQ(moving->ItemCount(), 1);
+  EXPECT_EQ(moving->XmlUrl, server.Url("/old.xml")) << "no second subscription to /new.xml";
+  EXPECT_EQ(list.IndexOfAddress(server.Url("/new.xml")), list.IndexOf(*already));
+  EXPECT_EQ(state.For(moving->XmlUrl).MovedTo, server.Url("/new.xml")) << "Feed Info still tells";
+  EXPECT_TRUE(std::any_of(run.LogLines().begin(), run.LogLines().end(), [](const std::string& Line) {
+    return Line.ends_with("which another entry already has; the entry keeps its address");
+  }));
+}
+
 TEST(ParallelFetchWorld, AtMostTwoAtOnceToAHostAndEveryFeedGetsItsOwnAnswerAndLines) {
   test::TTempDir dir;
   SetDataFolder(dir.Path());

@@ -82,6 +82,21 @@ TEST_F(FetchStateInTheWindow, AFailedFeedIsMarkedWithItsReasonAndFeedInfoMovesAM
   EXPECT_FALSE(reread.Items(1).IsRead);
 }
 
+TEST_F(FetchStateInTheWindow, UsingTheNewAddressIsRefusedWhenAnotherEntryHasIt) {
+  const std::string old = "http://127.0.0.1/old.xml", moved = "http://127.0.0.2/new.xml";
+  WriteSubscriptions({{"Moved", old}, {"Already", "HTTP://127.0.0.2:80/new.xml"}});
+  WriteRecord(old, [&](TFetchRecord& Record) { Record.MovedTo = moved; });
+  Open();
+  ClickFeedRow(0);
+  useNewAddress = true;
+  Ui().miFileFeedInfo->trigger();
+  ASSERT_EQ(prompts.Asked().size(), 1u);
+  EXPECT_EQ(prompts.Asked()[0].Text,
+            "\"Already\" already has the address " + QString::fromStdString(moved) + ".");
+  EXPECT_EQ(window->CurrentFeed()->XmlUrl, old);
+  EXPECT_TRUE(downloads.Runs.empty());
+}
+
 TEST_F(FetchStateInTheWindow, AddFeedTakesBrowserFormsAndOffersTheFeedsAPageLinks) {
   Open();
   prompts.Answer("feed://127.0.0.1/plain.xml");

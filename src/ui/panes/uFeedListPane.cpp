@@ -288,6 +288,7 @@ void TFeedListPane::ShowCurrentFeedInfo(bool StartEditing) {
     return;
   }
   const std::string target = record->MovedTo;
+  if (RefuseTakenAddress(*feed, target)) return;
   MoveSubscription(*feed, target, host_.FetchState());
   host_.ItemStore().FeedMoved(url, target);
   host_.FetchState().Save();
@@ -336,14 +337,7 @@ void TFeedListPane::ApplyFeedEdit(const std::shared_ptr<TFeed>& Feed, const std:
 
 bool TFeedListPane::MoveToTypedAddress(TFeed& Feed, const std::string& Url) {
   // Asked again: an entry added while the dialog was open (by a browser) may have it.
-  const int other = host_.FeedList().IndexOfAddress(Url);
-  if (other >= 0 && host_.FeedList().Feeds(other).get() != &Feed) {
-    host_.Prompts().Error(
-        QStringLiteral("Feed Info"),
-        QStringLiteral("\"%1\" already has the address %2.")
-            .arg(ToDisplayTitle(host_.FeedList().Feeds(other)->Title), ToDisplayAddress(Url)));
-    return false;
-  }
+  if (RefuseTakenAddress(Feed, Url)) return false;
   const std::string before = Feed.XmlUrl;
   MoveSubscription(Feed, Url, host_.FetchState());
   host_.ItemStore().FeedMoved(before, Url);
@@ -356,6 +350,16 @@ bool TFeedListPane::MoveToTypedAddress(TFeed& Feed, const std::string& Url) {
   record.FreshUntil = 0;
   host_.FetchState().Save();
   host_.NoteStatus(QStringLiteral("The feed now comes from %1.").arg(ToDisplayAddress(Url)));
+  return true;
+}
+
+bool TFeedListPane::RefuseTakenAddress(const TFeed& Feed, const std::string& Url) {
+  const TFeed* other = host_.FeedList().OtherWithAddress(Feed, Url);
+  if (!other) return false;
+  host_.Prompts().Error(
+      QStringLiteral("Feed Info"),
+      QStringLiteral("\"%1\" already has the address %2.")
+          .arg(ToDisplayTitle(other->Title, host_.EncodingOf(*other)), ToDisplayAddress(Url)));
   return true;
 }
 

@@ -127,6 +127,9 @@ class TFeedListPane : public QObject {
   // Feed's subscription moves to the address the user typed, with its cache file, read
   // flags and fetch state; true when it moved.
   bool MoveToTypedAddress(TFeed& Feed, const std::string& Url);
+  // When an entry other than Feed has Url: says so ("... already has the address ...")
+  // and returns true.
+  bool RefuseTakenAddress(const TFeed& Feed, const std::string& Url);
 
   TPaneHost& host_;
   QMainWindow& window_;
