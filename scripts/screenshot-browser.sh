@@ -93,7 +93,7 @@ xdotool key --window "$window" ctrl+b
 sleep 2
 xdotool mousemove --sync $((X + 18)) $((Y + 10)) click 1
 sleep 1
-xdotool key Down Down Down Down Down Return
+xdotool key m  # I&mport...
 files=$(timeout 60 xdotool search --sync --name "^Import$" | head -1)
 sleep 1
 xdotool type --delay 20 "$work/shared.opml"
