@@ -48,9 +48,9 @@ class FetchWorld : public ::testing::Test {
     list.Add(feed);
     return feed;
   }
-  // One run over Feeds; returns the rows' statuses.
-  std::vector<std::string> RunOnce(const std::vector<std::shared_ptr<TFeed>>& Feeds,
-                                   TRunOptions Options = {}) {
+  // One run over Feeds; returns the rows' statuses, and the run's log in Log when given.
+  std::vector<std::string> RunOnce(const std::vector<std::shared_ptr<TFeed>>& Feeds, TRunOptions Options = {},
+                                   std::vector<std::string>* Log = nullptr) {
     test::TRecordingView view;
     TDownloadRun run(std::make_unique<TCurlHttpClient>(std::make_unique<test::TCurlPollPump>()), view);
     run.SetFetchState(state);
@@ -59,6 +59,7 @@ class FetchWorld : public ::testing::Test {
     run.RunQueue(std::nullopt);
     std::vector<std::string> statuses;
     for (int row = 0; row < run.RowCount(); ++row) statuses.push_back(run.RowStatus(row));
+    if (Log) *Log = run.LogLines();
     return statuses;
   }
   std::vector<LoopbackHttpServer::Request> RequestsFor(const std::string& Path) {
@@ -221,19 +222,14 @@ TEST_F(FetchWorld, AChainMovesTheFeedOnlyAsFarAsItsPermanentHopsAndSaysSo) {
   server.Redirect("/old.xml", server.Url("/new.xml"), 301);
   server.Redirect("/new.xml", server.Url("/for-now.xml"), 302);
   auto feed = Feed("/old.xml");
-  test::TRecordingView view;
-  TDownloadRun run(std::make_unique<TCurlHttpClient>(std::make_unique<test::TCurlPollPump>()), view);
-  run.SetFetchState(state);
   TRunOptions follow;
   follow.FollowRedirects = true;
-  run.SetOptions(follow);
-  run.QueueFeed(feed);
-  run.RunQueue(std::nullopt);
-  EXPECT_EQ(run.RowStatus(0), "done");
+  std::vector<std::string> log;
+  EXPECT_EQ(RunOnce({feed}, follow, &log), std::vector<std::string>{"done"});
   EXPECT_EQ(feed->XmlUrl, server.Url("/new.xml"));
   ASSERT_EQ(feed->ItemCount(), 1);
   const std::string movedLine = server.Url("/old.xml") + " moved to " + server.Url("/new.xml");
-  EXPECT_TRUE(std::any_of(run.LogLines().begin(), run.LogLines().end(),
+  EXPECT_TRUE(std::any_of(log.begin(), log.end(),
                           [&](const std::string& Line) { return Line.ends_with(movedLine); }));
 
   // A temporary hop first moves nothing.
@@ -248,20 +244,16 @@ TEST_F(FetchWorld, AFeedThatMovesToAnAddressAnotherEntryHasKeepsItsOwnAndSaysWhe
   server.Redirect("/old.xml", server.Url("/new.xml"), 301);
   auto already = Feed("/new.xml");
   auto moving = Feed("/old.xml");
-  test::TRecordingView view;
-  TDownloadRun run(std::make_unique<TCurlHttpClient>(std::make_unique<test::TCurlPollPump>()), view);
-  run.SetFetchState(state);
   TRunOptions follow;
   follow.FollowRedirects = true;
-  run.SetOptions(follow);
-  run.QueueFeed(moving);
-  run.RunQueue(std::nullopt);
-  EXPECT_EQ(run.RowStatus(0), "done") << "the document is read all the same";
+  std::vector<std::string> log;
+  EXPECT_EQ(RunOnce({moving}, follow, &log), std::vector<std::string>{"done"})
+      << "the document is read all the same";
   EXPECT_EQ(moving->ItemCount(), 1);
   EXPECT_EQ(moving->XmlUrl, server.Url("/old.xml")) << "no second subscription to /new.xml";
   EXPECT_EQ(list.IndexOfAddress(server.Url("/new.xml")), list.IndexOf(*already));
   EXPECT_EQ(state.For(moving->XmlUrl).MovedTo, server.Url("/new.xml")) << "Feed Info still tells";
-  EXPECT_TRUE(std::any_of(run.LogLines().begin(), run.LogLines().end(), [](const std::string& Line) {
+  EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const std::string& Line) {
     return Line.ends_with("which another entry already has; the entry keeps its address");
   }));
 }
