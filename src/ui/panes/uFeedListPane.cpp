@@ -91,6 +91,11 @@ void TFeedListPane::UpdateFeedRow(int Index, TFeed&) {
   emit CountsChanged();
 }
 
+void TFeedListPane::UpdateAllRows() {
+  rows_->ChangedAll();
+  emit CountsChanged();
+}
+
 void TFeedListPane::HookFeed(TFeed& Feed) {
   Feed.OnChange = [this](int Index, TFeed& Changed) { UpdateFeedRow(Index, Changed); };
 }

@@ -64,6 +64,8 @@ class TFeedListPane : public QObject {
   void LoadFeedList(bool WriteBack = true);
   // The model's observer of every entry: rewrites row Index.
   void UpdateFeedRow(int Index, TFeed& Feed);
+  // Every row is drawn again (the fetch state changed, which the entries do not tell).
+  void UpdateAllRows();
   // Puts Feed into the list at Row (Count() appends) with its row, hooked and drawn.
   void InsertFeedRow(int Row, const std::shared_ptr<TFeed>& Feed);
   // The selected row's entry becomes the current feed; its items are shown when the

@@ -72,4 +72,8 @@ void TFeedRows::Changed(int Row) {
   if (index.isValid()) emit dataChanged(index, index);
 }
 
+void TFeedRows::ChangedAll() {
+  if (count_ > 0) emit dataChanged(index(0, 0), index(count_ - 1, 0));
+}
+
 }  // namespace skimbrook

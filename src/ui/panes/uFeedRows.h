@@ -34,6 +34,8 @@ class TFeedRows : public QAbstractListModel {
   void Remove(int Row, const std::function<void()>& Change);
   // The entry at Row changed; its row is drawn again.
   void Changed(int Row);
+  // Every row is drawn again.
+  void ChangedAll();
 
  private:
   TPaneHost& host_;

@@ -71,7 +71,7 @@ void TfmMain::RunFinished(const TRunStart& Start) {
   // The clean-up runs here only, never at start-up: a run has just shown which feeds live.
   itemStore_->RunEnded(Settings().KeepDays);
   // The rows' failure marks follow the reasons the run kept.
-  for (int i = 0; i < FeedList().Count(); ++i) feedListPane_->UpdateFeedRow(i, *FeedList().Feeds(i));
+  feedListPane_->UpdateAllRows();
   if (Start.RestartHourlyTimer && Settings().AutomaticallyDownload) StartAutoDownloadTimer();
 }
 
