@@ -21,7 +21,7 @@ class DesktopActivationTest : public ::testing::TestWithParam<bool> {
     if (const QString missing = TVirtualDesktop::MissingTool(tools); !missing.isEmpty())
       GTEST_SKIP() << missing.toStdString() << " is not installed";
     desktop_ = std::make_unique<TVirtualDesktop>(GetParam());
-    ASSERT_TRUE(desktop_->IsRunning());
+    ASSERT_TRUE(desktop_->IsRunning()) << desktop_->ManagerReport().toStdString();
     environment_ = desktop_->Environment(test::IsolatedEnvironment(dir_.path()));
   }
   void TearDown() override {
@@ -62,7 +62,8 @@ TEST_P(DesktopActivationTest, ALaterStartGivesTheRunningCopyTheFocus) {
   ASSERT_FALSE(window.isEmpty()) << "state " << first_.state()
                                  << ", output: " << first_.readAllStandardError().toStdString();
   if (GetParam()) {
-    ASSERT_TRUE(Minimise(window)) << desktop_->WindowProperty(window, "WM_STATE").toStdString();
+    ASSERT_TRUE(Minimise(window)) << desktop_->WindowProperty(window, "WM_STATE").toStdString() << "; "
+                                  << desktop_->ManagerReport().toStdString();
   }
   Start(eyes_, "xeyes");
   desktop_->XDoTool({"windowfocus", "--sync", desktop_->WindowNamed("xeyes")});

@@ -123,14 +123,25 @@ TVirtualDesktop::TVirtualDesktop(bool WindowManager) {
   if (!WaitFor([&] { return server_.canReadLine(); }, 20000)) return;
   display_ = ":" + QString::fromLatin1(server_.readLine()).trimmed();
   if (!WindowManager) return;
+  wantsManager_ = true;
   manager_.setProcessEnvironment(Environment(QProcessEnvironment::systemEnvironment()));
+  manager_.setProcessChannelMode(QProcess::MergedChannels);
   manager_.start("openbox", {"--sm-disable"});
-  // The manager announces itself on the root window once it runs.
-  WaitFor(
+  // The manager announces itself on the root window once it runs; the tests start their
+  // windows only then. A busy machine may take a while.
+  managerReady_ = WaitFor(
       [&] {
         return RunTool("xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).contains("window id");
       },
-      20000);
+      60000);
+}
+
+QString TVirtualDesktop::ManagerReport() {
+  const QString state = manager_.state() == QProcess::Running
+                            ? QStringLiteral("openbox runs")
+                            : QStringLiteral("openbox ended with %1").arg(manager_.exitCode());
+  return state + QStringLiteral(", announced: ") + (managerReady_ ? "yes" : "no") +
+         QStringLiteral(", output: ") + QString::fromLocal8Bit(manager_.readAll());
 }
 
 TVirtualDesktop::~TVirtualDesktop() {

@@ -73,7 +73,11 @@ class TVirtualDesktop {
   // The first of Tools that is not installed, or empty.
   static QString MissingTool(const QStringList& Tools);
 
-  bool IsRunning() const { return !display_.isEmpty(); }
+  // The display runs, and so does the window manager when one was asked for (it has
+  // announced itself on the root window).
+  bool IsRunning() const { return !display_.isEmpty() && (!wantsManager_ || managerReady_); }
+  // Whether the window manager still runs, and what it printed: for failure messages.
+  QString ManagerReport();
   // Base with this display and Qt's X11 platform.
   QProcessEnvironment Environment(QProcessEnvironment Base) const;
   // The output of an xdotool command on this display, trimmed; empty when it failed.
@@ -91,6 +95,8 @@ class TVirtualDesktop {
   QProcess server_;
   QProcess manager_;
   QString display_;
+  bool wantsManager_ = false;
+  bool managerReady_ = false;
 };
 
 }  // namespace skimbrook::test
