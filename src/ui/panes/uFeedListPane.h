@@ -62,7 +62,7 @@ class TFeedListPane : public QObject {
   // Reads default.opml, rebuilds every row, makes the first entry current and, unless
   // WriteBack is false (the caller then writes it itself), writes the file back.
   void LoadFeedList(bool WriteBack = true);
-  // The model's observer of every entry: rewrites row Index.
+  // The observer of every entry: row Index is drawn again.
   void UpdateFeedRow(int Index, TFeed& Feed);
   // Every row is drawn again (the fetch state changed, which the entries do not tell).
   void UpdateAllRows();
