@@ -16,8 +16,11 @@ int TFeedRows::rowCount(const QModelIndex& Parent) const {
 }
 
 QVariant TFeedRows::data(const QModelIndex& Index, int Role) const {
+  // The view asks for every role of every row it paints; only these four are the rows'.
+  const bool ours = Role == Qt::DisplayRole || Role == TFeedListDelegate::kFailedRole ||
+                    Role == Qt::ToolTipRole || Role == Qt::AccessibleTextRole;
   const int row = Index.row();
-  if (!Index.isValid() || row >= count_ || row >= host_.FeedList().Count()) return {};
+  if (!ours || !Index.isValid() || row >= count_ || row >= host_.FeedList().Count()) return {};
   const TFeed& feed = *host_.FeedList().Feeds(row);
   const TFetchRecord* record = feed.XmlUrl.empty() ? nullptr : host_.FetchState().Find(feed.XmlUrl);
   const bool failed = record && !record->LastFailure.empty();
@@ -28,10 +31,8 @@ QVariant TFeedRows::data(const QModelIndex& Index, int Role) const {
       return failed;
     case Qt::ToolTipRole:
       return failed ? QVariant(PlainAsRichText(FailureTooltip(*record))) : QVariant();
-    case Qt::AccessibleTextRole:
+    default:  // Qt::AccessibleTextRole
       return FeedRowSpoken(FeedRowText(feed, record ? record->Encoding : std::string()), failed);
-    default:
-      return {};
   }
 }
 
